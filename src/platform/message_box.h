@@ -1,0 +1,8 @@
+// The stand-in for MessageBoxA. The text always also goes to stderr as "Error: <text>"
+// (with the caption in place of "Error" for other captions). With OCULANT_HEADLESS=1 or no
+// display, no box is shown and the call returns at once.
+#pragma once
+
+enum MessageBoxIcon { MESSAGE_BOX_PLAIN, MESSAGE_BOX_ERROR };
+
+void showMessageBox(const char* text, const char* caption, MessageBoxIcon icon);

@@ -1,0 +1,37 @@
+// Instance messages between processes: the stand-in for SendMessageA + WM_COPYDATA between
+// windows addressed by class name or handle. Unix-domain stream sockets in the runtime folder;
+// no SDL, so outside programs (the client library) use it too.
+#pragma once
+
+#include "platform/win32.h"
+
+// Handles one delivered message for a window of this process; its result goes back to the
+// sender as the result of its send.
+using DeliverFn = LRESULT (*)(HWND target, HWND sender, const COPYDATASTRUCT& data);
+
+// A handle no other live window of this machine has.
+HWND allocateWindowHandle();
+
+// Starts listening for messages to the window, under its handle and, when className is not
+// null, under the class name. False when the class name is held by another live window or the
+// runtime folder cannot be used.
+bool transportListen(HWND window, const char* className);
+
+// Stops listening; messages to the window then fail as for a missing window.
+void transportClose(HWND window);
+
+// Serves every message already waiting for this process's windows, each handed to deliver and
+// acknowledged with its result. Never blocks on a peer for longer than a short time-out.
+void transportServeWaiting(DeliverFn deliver);
+
+// A descriptor that becomes readable when a message may be waiting (for callers that sleep
+// until something happens); -1 when nothing listens.
+int transportWakeFd();
+
+// The live window of the class, looked up afresh; 0 when none. Stale sockets are removed.
+HWND transportFindClass(const char* className);
+
+// Sends one message and waits until the target's handler has returned. While waiting, messages
+// for this process's own windows are served through deliver. Returns the handler's result, or
+// 0 (silently) when the target does not exist or the connection fails.
+LRESULT transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver);

@@ -1,0 +1,42 @@
+// Windows of the bench: one SDL window per process, addressed by class name and handle.
+#pragma once
+
+#include "platform/win32.h"
+
+// Registers a window class for this process. False when SDL's video cannot start or the class
+// is already registered here.
+bool registerWindowClass(const char* className, WNDPROC windowProc);
+
+// Creates the class's top-level window at (x, y) with the given outer size, able to hold a
+// double-buffered GL context, hidden until showWindow. The window starts listening for
+// instance messages under its class name and its handle, and its procedure receives WM_CREATE
+// before this returns. Returns 0 when no window could be made.
+HWND createWindow(const char* className, const char* title, int x, int y, int width, int height);
+
+void showWindow(HWND window);
+
+// Sends WM_DESTROY to the window's procedure, stops listening and closes the window. Calling it
+// again for a window whose destruction is under way or done does nothing.
+void destroyWindow(HWND window);
+
+// The default handling of every message: nothing, result 0.
+LRESULT defWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The client area's size; false (and 0 x 0) for an unknown window. A minimised window has 0 x 0.
+bool getClientRect(HWND window, int* width, int* height);
+
+// The first live top-level window of the class on this bench, looked up afresh; 0 when none.
+HWND findWindow(const char* className);
+
+// One pass of the message pump: hands every instance message already waiting for this
+// process's windows to their window procedure (WM_COPYDATA), then takes at most one input
+// event and translates it. Returns true and fills msg when a message was taken; WM_QUIT is
+// returned once postQuitMessage has been called. Never blocks.
+bool peekMessage(MSG* msg);
+LRESULT dispatchMessage(const MSG& msg);
+void postQuitMessage(int exitCode);
+
+// SendMessageA(target, WM_COPYDATA, sender, &data): synchronous. Returns the target procedure's
+// result, or 0 when no such window exists. While waiting, messages sent to this process's own
+// windows are still served; a send to one's own window calls its procedure directly.
+LRESULT sendCopyData(HWND target, HWND sender, const COPYDATASTRUCT& data);
