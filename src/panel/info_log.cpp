@@ -1,0 +1,28 @@
+#include "panel/info_log.h"
+
+#include <cstdio>
+
+#include "scene/scene_state.h"
+
+char infoLog[kInfoLogCapacity + 1];
+
+void prependInfoLine(const char* line) {
+  // line + "\r\n" + old log never needs more than the line, the separator and the log itself.
+  char work[256 + 2 + kInfoLogCapacity + 1];
+  std::snprintf(work, sizeof work, "%.255s\r\n%s", line, infoLog);
+  // The cut may split a line or a "\r\n" pair; the panel shows whatever remains.
+  std::snprintf(infoLog, sizeof infoLog, "%s", work);
+}
+
+void logRigPose() {
+  char line[256];
+  // "Градус" in Windows-1251.
+  std::snprintf(line, sizeof line, "\xC3\xF0\xE0\xE4\xF3\xF1=%5.3f", rigPose.heading);
+  prependInfoLine(line);
+  std::snprintf(line, sizeof line, "Y=%5.3f", rigPose.rigY);
+  prependInfoLine(line);
+  std::snprintf(line, sizeof line, "X=%5.3f", rigPose.rigX);
+  prependInfoLine(line);
+}
+
+void clearInfoLog() { infoLog[0] = '\0'; }
