@@ -1,6 +1,7 @@
 #include "panel/info_log.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "scene/scene_state.h"
 
@@ -11,7 +12,10 @@ void prependInfoLine(const char* line) {
   char work[256 + 2 + kInfoLogCapacity + 1];
   std::snprintf(work, sizeof work, "%.255s\r\n%s", line, infoLog);
   // The cut may split a line or a "\r\n" pair; the panel shows whatever remains.
-  std::snprintf(infoLog, sizeof infoLog, "%s", work);
+  size_t length = std::strlen(work);
+  if (length > kInfoLogCapacity) length = kInfoLogCapacity;
+  std::memcpy(infoLog, work, length);
+  infoLog[length] = '\0';
 }
 
 void logRigPose() {
