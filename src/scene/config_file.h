@@ -1,0 +1,38 @@
+// The scene description: "config.txt", KEY=VALUE lines read into a key table and from there
+// into the scene model.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kConfigEntries = 1000;
+constexpr int kConfigKeySize = 50;     // 49 characters and the terminator
+constexpr int kConfigValueSize = 100;  // 99 characters and the terminator
+
+struct ConfigTable {
+  char keys[kConfigEntries][kConfigKeySize];
+  char values[kConfigEntries][kConfigValueSize];
+};
+
+extern ConfigTable configTable;
+
+// A looked-up value: a copy owned by the caller, empty when the key is absent.
+struct ConfigValue {
+  char text[kConfigValueSize];
+};
+
+// Reads "config.txt" from the working directory into the table and the scene model.
+// Returns 0 when the file was read and 1 when it cannot be opened (the scene stays as it was).
+int readConfigFile();
+int readConfigFileNamed(const char* fileName);
+
+// Splits one line (without its line end) at its first "=" into entry index. A line without "="
+// stores nothing. Keys longer than 49 and values longer than 99 characters are cut.
+void storeConfigLine(int index, const char* line);
+
+// The value of the first entry whose key equals key exactly, or empty text.
+ConfigValue configLookup(const char* key);
+
+// The conversions of the file format: as atoi / atof, with "." as the decimal separator
+// whatever the process's locale.
+int32_t configInteger(const char* text);
+double configReal(const char* text);
