@@ -2,4 +2,6 @@
 
 InputState inputState = {false, false, -1, -1, false};
 
-void resetInputState() { inputState = InputState{false, false, -1, -1, false}; }
+void resetInputState() {
+  inputState = InputState{false, false, -1, -1, false};
+}

@@ -29,4 +29,6 @@ void logRigPose() {
   prependInfoLine(line);
 }
 
-void clearInfoLog() { infoLog[0] = '\0'; }
+void clearInfoLog() {
+  infoLog[0] = '\0';
+}

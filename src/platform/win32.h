@@ -63,8 +63,12 @@ inline LPARAM MAKELPARAM(int low, int high) {
   return static_cast<LPARAM>(static_cast<uint32_t>((static_cast<uint32_t>(high) & 0xFFFF) << 16 |
                                                    (static_cast<uint32_t>(low) & 0xFFFF)));
 }
-inline int16_t GET_X_LPARAM(LPARAM lParam) { return static_cast<int16_t>(lParam & 0xFFFF); }
-inline int16_t GET_Y_LPARAM(LPARAM lParam) { return static_cast<int16_t>((lParam >> 16) & 0xFFFF); }
+inline int16_t GET_X_LPARAM(LPARAM lParam) {
+  return static_cast<int16_t>(lParam & 0xFFFF);
+}
+inline int16_t GET_Y_LPARAM(LPARAM lParam) {
+  return static_cast<int16_t>((lParam >> 16) & 0xFFFF);
+}
 inline int16_t GET_WHEEL_DELTA_WPARAM(WPARAM wParam) {
   return static_cast<int16_t>((wParam >> 16) & 0xFFFF);
 }
