@@ -3,7 +3,23 @@
 // no SDL, so outside programs (the client library) use it too.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "platform/win32.h"
+
+// The wire format (docs/protocol.md): a 16-byte envelope of four little-endian 32-bit words
+// (magic, code, sender handle, payload length), the payload, then an 8-byte reply carrying the
+// handler's result as a little-endian signed 64-bit integer. One message per connection.
+constexpr uint32_t kTransportMagic = 0x4D55434F;  // the bytes "OCUM"
+constexpr size_t kEnvelopeSize = 16;
+constexpr size_t kReplySize = 8;
+constexpr uint32_t kMaxPayload = 64u << 20;
+// How long a receiver waits for the next bytes of a message before it drops the connection.
+constexpr int kReceiveStallMs = 200;
+// How long a sender waits without any progress (bytes taken, reply, own message served)
+// before it gives the target up and returns 0.
+constexpr int kSendStallMs = 10000;
 
 // Handles one delivered message for a window of this process; its result goes back to the
 // sender as the result of its send.
@@ -30,6 +46,14 @@ int transportWakeFd();
 
 // The live window of the class, looked up afresh; 0 when none. Stale sockets are removed.
 HWND transportFindClass(const char* className);
+
+// Like transportSend to transportFindClass(className), with one connection instead of two:
+// the fast path for programs that fetch frames in a loop.
+LRESULT transportSendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
+                             DeliverFn deliver);
+
+// True when the window listens in this process.
+bool transportIsLocal(HWND window);
 
 // Sends one message and waits until the target's handler has returned. While waiting, messages
 // for this process's own windows are served through deliver. Returns the handler's result, or

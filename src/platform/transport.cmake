@@ -1,0 +1,8 @@
+# The instance-message transport: plain sockets, no SDL, so that outside programs (the client
+# library) can link it without the windowing layer.
+add_library(oculant_transport STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/runtime_dir.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/transport.cpp)
+target_include_directories(oculant_transport PUBLIC
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
+set_target_properties(oculant_transport PROPERTIES POSITION_INDEPENDENT_CODE ON)
