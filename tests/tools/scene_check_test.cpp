@@ -1,0 +1,108 @@
+#include "scene_check.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+class SceneCheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/oculant-scene-XXXXXX";
+    folder_ = mkdtemp(pattern);
+  }
+  void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
+
+  std::string write(const std::string& name, const std::string& text) {
+    std::string path = folder_ + "/" + name;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+    return path;
+  }
+
+  SceneReport check(const std::string& text) {
+    return checkSceneFile(write("config.txt", text), folder_);
+  }
+
+  std::string folder_;
+};
+
+bool mentions(const SceneReport& report, const std::string& text) {
+  return std::any_of(report.warnings.begin(), report.warnings.end(),
+                     [&](const std::string& w) { return w.find(text) != std::string::npos; });
+}
+
+TEST_F(SceneCheckTest, PrintsEveryFieldOfTheExample) {
+  write("wall.bmp", "BM");
+  SceneReport report = check(
+      "ALL=2\nOBJECT1=1\nOBJECT1_X=-2.5\nOBJECT1_Y=4\nOBJECT1_Z=0\nOBJECT1_WIDTH=5\n"
+      "OBJECT1_HEIGHT=0.5\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=wall.bmp\n\nOBJECT2=2\n"
+      "OBJECT2_WIDTH=3\nOBJECT2_HEIGHT=2\nOBJECT2_R=0.8\nOBJECT2_G=0.8\nOBJECT2_B=0.2\n");
+  ASSERT_EQ(2u, report.objectLines.size());
+  EXPECT_EQ(
+      "object 1: kind=1 (slab) X=-2.5 Y=4 Z=0 WIDTH=5 HEIGHT=0.5 R=0 G=0 B=0 textured=1 "
+      "file=\"wall.bmp\"",
+      report.objectLines[0]);
+  EXPECT_EQ(
+      "object 2: kind=2 (lattice) X=0 Y=0 Z=0 WIDTH=3 HEIGHT=2 R=0.8 G=0.8 B=0.2 textured=0 "
+      "file=\"\"",
+      report.objectLines[1]);
+  EXPECT_TRUE(mentions(report, "object 2: untextured, so not drawn"));
+}
+
+TEST_F(SceneCheckTest, WarnsAboutWhatTheBenchAcceptsSilently) {
+  SceneReport report = check(
+      "ALL=3\nALL =3\nOBJECT01_X=3\nOBJECT1_TEXTURE=on\nOBJECT1=1\nobject1_Y=2\n"
+      "OBJECT1_WIDHT=4\nOBJECT1_X=1,5\nOBJECT2=1\nOBJECT2_TEXTURE=On\nOBJECT3=2\n"
+      "OBJECT3_TEXTURE=ON\nOBJECT3_FILE=gone.bmp\nOBJECT7_X=1\nOBJECT1=2\nno equals here\n");
+  EXPECT_TRUE(mentions(report, "line 2: key \"ALL \" is not read by the bench: spaces around"));
+  EXPECT_TRUE(mentions(report, "write OBJECT1_X"));
+  EXPECT_TRUE(mentions(report, "object 1: TEXTURE=\"on\" is not exactly \"ON\""));
+  EXPECT_TRUE(mentions(report, "keys are case-sensitive; write OBJECT1_Y"));
+  EXPECT_TRUE(mentions(report, "did you mean OBJECT1_WIDTH?"));
+  EXPECT_TRUE(mentions(report, "OBJECT1_X=\"1,5\" is read as 1"));
+  EXPECT_TRUE(
+      mentions(report, "object 3: a lattice shows object 2's texture, and object 2 is not"));
+  EXPECT_TRUE(mentions(report, "object 7 is beyond ALL=3"));
+  EXPECT_TRUE(mentions(report, "line 15: OBJECT1 repeats line 5"));
+  EXPECT_TRUE(mentions(report, "line 16: no \"=\""));
+  EXPECT_FALSE(mentions(report, "gone.bmp")) << "a lattice's own file is never shown";
+}
+
+TEST_F(SceneCheckTest, CountLimitsAndMissingAll) {
+  EXPECT_TRUE(mentions(check("OBJECT1=1\n"), "ALL is missing"));
+  SceneReport many = check("ALL=45\n");
+  EXPECT_TRUE(mentions(many, "ALL=45: the bench uses at most 30 objects"));
+  EXPECT_EQ(30u, many.objectLines.size());
+  EXPECT_TRUE(mentions(check("ALL=1\nOBJECT1=1\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=gone.bmp\n"),
+                       "object 1: texture \"gone.bmp\" cannot be opened"));
+  EXPECT_EQ("0.1", shortestReal(0.1));
+  EXPECT_EQ("-12.345", shortestReal(-12.345));
+}
+
+int run(const std::string& command) {
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(SceneCheckTest, CommandLineExitStatus) {
+  std::string tool = OCULANT_SCENE_TOOL;
+  std::string clean = write("clean.txt", "ALL=0\n");
+  std::string messy = write("messy.txt", "ALL=0\nOBJECT01=1\n");
+  EXPECT_EQ(0, run(tool + " " + clean + " >/dev/null 2>&1"));
+  EXPECT_EQ(0, run(tool + " --strict " + clean + " >/dev/null 2>&1"));
+  EXPECT_EQ(0, run(tool + " " + messy + " >/dev/null 2>&1"));
+  EXPECT_EQ(1, run(tool + " --strict " + messy + " >/dev/null 2>&1"));
+  EXPECT_EQ(2, run(tool + " " + folder_ + "/absent.txt >/dev/null 2>&1"));
+  EXPECT_EQ(0, run(tool + " --help | grep -q 'usage: oculant-scene'"));
+  EXPECT_EQ(0, run("cd " + folder_ + " && cp clean.txt config.txt && " + tool +
+                   " | grep -qx 'config.txt: 0 objects'"));
+}
+
+}  // namespace

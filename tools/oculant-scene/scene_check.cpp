@@ -1,0 +1,264 @@
+#include "scene_check.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "scene/config_file.h"
+#include "scene/scene_state.h"
+
+namespace {
+
+const char* const kObjectSuffixes[] = {"",         "_X",    "_Y", "_Z", "_WIDTH", "_HEIGHT",
+                                       "_TEXTURE", "_FILE", "_R", "_G", "_B"};
+const char* const kRealSuffixes[] = {"_X", "_Y", "_Z", "_WIDTH", "_HEIGHT", "_R", "_G", "_B"};
+
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* pattern, ...) {
+  char text[1024];
+  va_list arguments;
+  va_start(arguments, pattern);
+  std::vsnprintf(text, sizeof text, pattern, arguments);
+  va_end(arguments);
+  return text;
+}
+
+std::string objectKey(int number, const char* suffix) {
+  return "OBJECT" + std::to_string(number) + suffix;
+}
+
+// The physical lines as the bench splits them.
+std::vector<std::string> readLines(const std::string& fileName) {
+  std::vector<std::string> lines;
+  std::ifstream file(fileName, std::ios::binary);
+  std::string line;
+  while (std::getline(file, line)) {
+    if (!line.empty() && line.back() == '\r' && !file.eof()) line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string trim(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+std::string upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+size_t editDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// Explains why a key that the bench never looks up might have been meant as one it does.
+std::string explainUnreadKey(const std::string& key, const std::set<std::string>& readKeys,
+                             int objectCount) {
+  std::string trimmed = trim(key);
+  if (trimmed != key && readKeys.count(trimmed))
+    return "spaces around \"=\" belong to the key; write " + trimmed + "=...";
+  int number = 0;
+  char suffix[64] = "";
+  if (std::sscanf(key.c_str(), "OBJECT%d%63s", &number, suffix) >= 1 && number > 0) {
+    std::string canonical = objectKey(number, suffix);
+    bool knownSuffix = std::any_of(std::begin(kObjectSuffixes), std::end(kObjectSuffixes),
+                                   [&](const char* s) { return std::strcmp(s, suffix) == 0; });
+    if (knownSuffix && canonical != key)
+      return "object numbers have no leading zeros; write " + canonical;
+    if (knownSuffix && number > objectCount)
+      return format("object %d is beyond ALL=%d", number, objectCount);
+  }
+  std::string best;
+  size_t bestDistance = 3;
+  for (const std::string& candidate : readKeys) {
+    if (upper(candidate) == upper(trimmed)) return "keys are case-sensitive; write " + candidate;
+    size_t distance = editDistance(trimmed, candidate);
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = candidate;
+    }
+  }
+  if (!best.empty()) return "did you mean " + best + "?";
+  return "";
+}
+
+const char* kindName(int kind) {
+  switch (kind) {
+    case OBJECT_SLAB:
+      return "slab";
+    case OBJECT_LATTICE:
+      return "lattice";
+    default:
+      return "nothing";
+  }
+}
+
+void checkLines(const std::vector<std::string>& lines, int objectCount,
+                std::vector<std::string>* warnings) {
+  std::set<std::string> readKeys = {"ALL"};
+  for (int n = 1; n <= objectCount; ++n)
+    for (const char* suffix : kObjectSuffixes) readKeys.insert(objectKey(n, suffix));
+
+  std::map<std::string, size_t> firstLine;
+  for (size_t i = 0; i < lines.size() && i < kConfigEntries; ++i) {
+    const std::string& line = lines[i];
+    size_t lineNumber = i + 1;
+    size_t equals = line.find('=');
+    if (equals == std::string::npos) {
+      if (!trim(line).empty())
+        warnings->push_back(format("line %zu: no \"=\", the line is ignored", lineNumber));
+      continue;
+    }
+    std::string key = line.substr(0, equals);
+    std::string value = line.substr(equals + 1);
+    if (key.size() >= kConfigKeySize)
+      warnings->push_back(
+          format("line %zu: key longer than %d characters is cut", lineNumber, kConfigKeySize - 1));
+    if (value.size() >= kConfigValueSize)
+      warnings->push_back(format("line %zu: value longer than %d characters is cut", lineNumber,
+                                 kConfigValueSize - 1));
+    std::string storedKey = key.substr(0, kConfigKeySize - 1);
+    if (key.empty()) {
+      warnings->push_back(format("line %zu: empty key, never read", lineNumber));
+      continue;
+    }
+    auto earlier = firstLine.find(storedKey);
+    if (earlier != firstLine.end()) {
+      warnings->push_back(format("line %zu: %s repeats line %zu; the first one counts", lineNumber,
+                                 storedKey.c_str(), earlier->second));
+      continue;
+    }
+    firstLine[storedKey] = lineNumber;
+    if (!readKeys.count(storedKey)) {
+      std::string why = explainUnreadKey(storedKey, readKeys, objectCount);
+      warnings->push_back(format("line %zu: key \"%s\" is not read by the bench%s%s", lineNumber,
+                                 storedKey.c_str(), why.empty() ? "" : ": ", why.c_str()));
+    }
+  }
+  if (lines.size() > static_cast<size_t>(kConfigEntries))
+    warnings->push_back(format("lines %d to %zu are ignored: the bench reads %d lines",
+                               kConfigEntries + 1, lines.size(), kConfigEntries));
+}
+
+// A number that does not use all of its text ("1,5", "2m") is read as its start only.
+void checkNumber(const std::string& key, bool integer, std::vector<std::string>* warnings) {
+  ConfigValue value = configLookup(key.c_str());
+  if (value.text[0] == '\0') return;
+  char* end = nullptr;
+  if (integer)
+    std::strtol(value.text, &end, 10);
+  else
+    std::strtod(value.text, &end);
+  if (end == value.text || *end != '\0') {
+    std::string read =
+        integer ? std::to_string(configInteger(value.text)) : shortestReal(configReal(value.text));
+    warnings->push_back(format("%s=\"%s\" is read as %s", key.c_str(), value.text, read.c_str()));
+  }
+}
+
+void checkObjects(const std::string& textureFolder, std::vector<std::string>* warnings) {
+  for (int i = 0; i < sceneModel.objectCount; ++i) {
+    const SceneObject& object = sceneModel.objects[i];
+    int number = i + 1;
+    checkNumber(objectKey(number, ""), true, warnings);
+    for (const char* suffix : kRealSuffixes)
+      checkNumber(objectKey(number, suffix), false, warnings);
+
+    std::string texture = configLookup(objectKey(number, "_TEXTURE").c_str()).text;
+    if (!object.textured && upper(trim(texture)) == "ON")
+      warnings->push_back(format("object %d: TEXTURE=\"%s\" is not exactly \"ON\": untextured",
+                                 number, texture.c_str()));
+    if (object.kind != OBJECT_SLAB && object.kind != OBJECT_LATTICE) {
+      warnings->push_back(format("object %d: kind %d draws nothing (1 is a slab, 2 a lattice)",
+                                 number, object.kind));
+      continue;
+    }
+    if (!object.textured) {
+      warnings->push_back(
+          format("object %d: untextured, so not drawn; its colour tints the "
+                 "textured objects after it",
+                 number));
+      continue;
+    }
+    if (object.kind == OBJECT_LATTICE) {
+      bool secondTextured = sceneModel.objectCount >= 2 && sceneModel.objects[1].textured;
+      if (!secondTextured)
+        warnings->push_back(
+            format("object %d: a lattice shows object 2's texture, and object 2 "
+                   "is not textured",
+                   number));
+      continue;  // a lattice's own file is loaded but never shown
+    }
+    std::string path = object.fileName;
+    if (!path.empty() && path[0] != '/') path = textureFolder + "/" + path;
+    if (!std::ifstream(path, std::ios::binary))
+      warnings->push_back(
+          format("object %d: texture \"%s\" cannot be opened", number, object.fileName));
+  }
+}
+
+}  // namespace
+
+std::string shortestReal(double value) {
+  char text[40];
+  for (int precision = 1; precision <= 17; ++precision) {
+    std::snprintf(text, sizeof text, "%.*g", precision, value);
+    if (std::strtod(text, nullptr) == value) break;
+  }
+  return text;
+}
+
+SceneReport checkSceneFile(const std::string& fileName, const std::string& textureFolder) {
+  SceneReport report;
+  resetSceneState();
+  std::memset(&configTable, 0, sizeof configTable);
+  if (readConfigFileNamed(fileName.c_str()) != 0) return report;
+  report.opened = true;
+
+  for (int i = 0; i < sceneModel.objectCount; ++i) {
+    const SceneObject& o = sceneModel.objects[i];
+    report.objectLines.push_back(format(
+        "object %d: kind=%d (%s) X=%s Y=%s Z=%s WIDTH=%s HEIGHT=%s R=%s G=%s B=%s textured=%d "
+        "file=\"%s\"",
+        i + 1, o.kind, kindName(o.kind), shortestReal(o.X).c_str(), shortestReal(o.Y).c_str(),
+        shortestReal(o.Z).c_str(), shortestReal(o.WIDTH).c_str(), shortestReal(o.HEIGHT).c_str(),
+        shortestReal(o.R).c_str(), shortestReal(o.G).c_str(), shortestReal(o.B).c_str(), o.textured,
+        o.fileName));
+  }
+
+  std::vector<std::string> lines = readLines(fileName);
+  ConfigValue all = configLookup("ALL");
+  int32_t declared = configInteger(all.text);
+  if (all.text[0] == '\0')
+    report.warnings.push_back("ALL is missing: the scene is empty");
+  else if (declared > kMaxSceneObjects)
+    report.warnings.push_back(
+        format("ALL=%d: the bench uses at most %d objects", declared, kMaxSceneObjects));
+  else if (declared < 0)
+    report.warnings.push_back(format("ALL=%d: the scene is empty", declared));
+  checkNumber("ALL", true, &report.warnings);
+  checkLines(lines, sceneModel.objectCount, &report.warnings);
+  checkObjects(textureFolder, &report.warnings);
+  return report;
+}
