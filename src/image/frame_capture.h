@@ -1,0 +1,37 @@
+// Captured frames: the window's colour buffer read as the pixel array of a bottom-up, 24-bit
+// BMP (blue-green-red, rows padded to 4 bytes), and that array written as a BMP file.
+#pragma once
+
+#include <cstdint>
+
+struct CaptureImage {
+  uint8_t* pixels;  // stride * height bytes from malloc; the caller frees (freeCaptureImage)
+  int32_t width;
+  int32_t stride;  // width * 3 rounded up to a multiple of 4
+  int32_t height;
+  uint32_t reserved;  // travels as the last word of the frame header; the capture leaves it
+};
+
+// Frames beyond this many pixels per side are not captured.
+constexpr int32_t kMaxCaptureSide = 16384;
+
+// Bytes per row of a 24-bit image: width * 3 rounded up to a multiple of 4. 0 for width <= 0.
+int32_t strideForWidth(int32_t width);
+
+// Reads the lower-left width x height pixels of the current GL context's read buffer.
+// Sets width, stride and height and leaves reserved alone. Row padding bytes are zero. When the
+// buffer can't be had (no memory, a negative or oversized side) pixels is null; a 0 x 0 frame
+// still gets a (one-byte) buffer, so a null pixels always means failure.
+void captureFrame(CaptureImage* image, int width, int height);
+
+// Captures the frame and writes it with writeBmp. Nothing is reported; when the capture fails,
+// nothing is written.
+void saveFrame(const char* fileName, int width, int height);
+
+// Writes a 54-byte header and the stride * height pixel bytes. Returns 0 when the whole file
+// was written, 1 when it can't be opened (nothing written then) or the image is unusable, and
+// also 1 when a write fails part-way, after removing the partial file. Never frees pixels.
+int writeBmp(const char* fileName, CaptureImage image);
+
+// Frees the pixel buffer and sets pixels to null.
+void freeCaptureImage(CaptureImage* image);

@@ -1,0 +1,85 @@
+#include "image/texture_file.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "image/bmp_decoder.h"
+
+namespace {
+
+// The file stays mapped only while it is decoded; the pixels are read in place.
+class ReadOnlyMapping {
+ public:
+  explicit ReadOnlyMapping(const char* fileName) {
+    const int fd = open(fileName, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat info;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+      void* view = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+      if (view != MAP_FAILED) {
+        bytes_ = static_cast<const uint8_t*>(view);
+        length_ = static_cast<size_t>(info.st_size);
+      }
+    }
+    close(fd);
+  }
+  ~ReadOnlyMapping() {
+    if (bytes_ != nullptr) munmap(const_cast<uint8_t*>(bytes_), length_);
+  }
+  ReadOnlyMapping(const ReadOnlyMapping&) = delete;
+  ReadOnlyMapping& operator=(const ReadOnlyMapping&) = delete;
+
+  const uint8_t* bytes() const { return bytes_; }
+  size_t length() const { return length_; }
+
+ private:
+  const uint8_t* bytes_ = nullptr;
+  size_t length_ = 0;
+};
+
+const char* textForStatus(BmpStatus status) {
+  switch (status) {
+    case BMP_UNKNOWN_FORMAT:
+      return "Unknown DIB file format.";
+    case BMP_OUT_OF_MEMORY:
+      return "Out of memory.";
+    default:
+      return "Image file conversion error.";
+  }
+}
+
+}  // namespace
+
+TextureImage* readTextureImage(const char* fileName, std::string* failure) {
+  const char* name = fileName != nullptr ? fileName : "";
+  // A missing or empty file cannot be mapped, so both get the open message.
+  ReadOnlyMapping file(name);
+  if (file.bytes() == nullptr) {
+    *failure = std::string("Failed to open DIB file ") + name + ".\n";
+    return nullptr;
+  }
+  DecodedBmp decoded;
+  const BmpStatus status = decodeBmp(file.bytes(), file.length(), &decoded);
+  if (status != BMP_OK) {
+    *failure = textForStatus(status);
+    return nullptr;
+  }
+  auto* image = static_cast<TextureImage*>(std::malloc(sizeof(TextureImage)));
+  if (image == nullptr) {
+    std::free(decoded.rgb);
+    *failure = textForStatus(BMP_OUT_OF_MEMORY);
+    return nullptr;
+  }
+  *image = {decoded.width, decoded.height, decoded.rgb};
+  return image;
+}
+
+void freeTextureImage(TextureImage* image) {
+  if (image == nullptr) return;
+  std::free(image->pixels);
+  std::free(image);
+}
