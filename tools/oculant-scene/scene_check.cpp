@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -103,15 +104,12 @@ std::string explainUnreadKey(const std::string& key, const std::set<std::string>
   return "";
 }
 
-const char* kindName(int kind) {
-  switch (kind) {
-    case OBJECT_SLAB:
-      return "slab";
-    case OBJECT_LATTICE:
-      return "lattice";
-    default:
-      return "nothing";
-  }
+// What the bench makes of an object: only textured slabs and lattices are drawn; an untextured
+// one sets the colour that tints the textured objects after it.
+std::string describeKind(const SceneObject& object) {
+  if (object.kind != OBJECT_SLAB && object.kind != OBJECT_LATTICE) return "nothing";
+  std::string name = object.kind == OBJECT_SLAB ? "slab" : "lattice";
+  return object.textured ? name : name + ", untextured: sets the colour only";
 }
 
 void checkLines(const std::vector<std::string>& lines, int objectCount,
@@ -194,13 +192,7 @@ void checkObjects(const std::string& textureFolder, std::vector<std::string>* wa
                                  number, object.kind));
       continue;
     }
-    if (!object.textured) {
-      warnings->push_back(
-          format("object %d: untextured, so not drawn; its colour tints the "
-                 "textured objects after it",
-                 number));
-      continue;
-    }
+    if (!object.textured) continue;
     if (object.kind == OBJECT_LATTICE) {
       bool secondTextured = sceneModel.objectCount >= 2 && sceneModel.objects[1].textured;
       if (!secondTextured)
@@ -222,11 +214,8 @@ void checkObjects(const std::string& textureFolder, std::vector<std::string>* wa
 
 std::string shortestReal(double value) {
   char text[40];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(text, sizeof text, "%.*g", precision, value);
-    if (std::strtod(text, nullptr) == value) break;
-  }
-  return text;
+  auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
 }
 
 SceneReport checkSceneFile(const std::string& fileName, const std::string& textureFolder) {
@@ -241,10 +230,10 @@ SceneReport checkSceneFile(const std::string& fileName, const std::string& textu
     report.objectLines.push_back(format(
         "object %d: kind=%d (%s) X=%s Y=%s Z=%s WIDTH=%s HEIGHT=%s R=%s G=%s B=%s textured=%d "
         "file=\"%s\"",
-        i + 1, o.kind, kindName(o.kind), shortestReal(o.X).c_str(), shortestReal(o.Y).c_str(),
-        shortestReal(o.Z).c_str(), shortestReal(o.WIDTH).c_str(), shortestReal(o.HEIGHT).c_str(),
-        shortestReal(o.R).c_str(), shortestReal(o.G).c_str(), shortestReal(o.B).c_str(), o.textured,
-        o.fileName));
+        i + 1, o.kind, describeKind(o).c_str(), shortestReal(o.X).c_str(),
+        shortestReal(o.Y).c_str(), shortestReal(o.Z).c_str(), shortestReal(o.WIDTH).c_str(),
+        shortestReal(o.HEIGHT).c_str(), shortestReal(o.R).c_str(), shortestReal(o.G).c_str(),
+        shortestReal(o.B).c_str(), o.textured, o.fileName));
   }
 
   std::vector<std::string> lines = readLines(fileName);
