@@ -1,0 +1,331 @@
+#include "platform/transport.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "test_bench.h"
+
+namespace {
+
+constexpr uintptr_t CODE_SUM = 10;       // result: byte sum of the payload + 1000 * length
+constexpr uintptr_t CODE_CALLBACK = 20;  // the peer sends CODE_PING back; result = its result + 1
+constexpr uintptr_t CODE_PING = 30;
+constexpr uintptr_t CODE_STOP = 99;
+
+volatile bool peerStop = false;
+
+LRESULT sumOf(const COPYDATASTRUCT& data) {
+  LRESULT sum = 1000 * static_cast<LRESULT>(data.cbData);
+  const unsigned char* bytes = static_cast<const unsigned char*>(data.lpData);
+  for (uint32_t i = 0; i < data.cbData; ++i) sum += bytes[i];
+  return sum;
+}
+
+LRESULT peerDeliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
+  switch (data.dwData) {
+    case CODE_SUM:
+      return sumOf(data);
+    case CODE_CALLBACK: {
+      const char text[] = "ping";
+      const COPYDATASTRUCT ping = {CODE_PING, sizeof text, text};
+      return transportSend(sender, target, ping, peerDeliver) + 1;
+    }
+    case CODE_STOP:
+      peerStop = true;
+      return 7;
+    default:
+      return -5;  // unknown codes are answered too; the transport never interprets them
+  }
+}
+
+// A peer process listening under className that answers until told to stop.
+pid_t startPeer(const char* className) {
+  return spawnPeer([className] {
+    const HWND window = allocateWindowHandle();
+    if (!transportListen(window, className)) return 3;
+    serveUntil(peerStop, peerDeliver);
+    transportClose(window);
+    return 0;
+  });
+}
+
+std::vector<std::string> received;
+LRESULT recordDeliver(HWND, HWND, const COPYDATASTRUCT& data) {
+  received.push_back(std::to_string(data.dwData) + ":" +
+                     std::string(static_cast<const char*>(data.lpData), data.cbData));
+  return 41;
+}
+
+LRESULT sendSum(const char* className, const std::string& payload) {
+  const COPYDATASTRUCT data = {CODE_SUM, static_cast<uint32_t>(payload.size()), payload.data()};
+  return transportSendToClass(className, 0, data, recordDeliver);
+}
+
+int rawConnect(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string envelope(uint32_t magic, uint32_t code, uint32_t sender, uint32_t length) {
+  std::string bytes(16, '\0');
+  const uint32_t words[4] = {magic, code, sender, length};
+  for (int w = 0; w < 4; ++w) {
+    for (int i = 0; i < 4; ++i) bytes[4 * w + i] = static_cast<char>(words[w] >> (8 * i));
+  }
+  return bytes;
+}
+
+// True when the peer hung up on the connection without sending a reply.
+bool droppedWithoutReply(int fd) {
+  char byte;
+  return recv(fd, &byte, 1, 0) <= 0;
+}
+
+class TransportTest : public ::testing::Test {
+ protected:
+  void SetUp() override { received.clear(); }
+  PrivateRuntimeDir dir;
+};
+
+TEST_F(TransportTest, DeliversSynchronouslyAndReturnsTheHandlersResult) {
+  const pid_t peer = startPeer("peer");
+  ASSERT_TRUE(waitForClass("peer"));
+  EXPECT_EQ(sendSum("peer", "abc"), 3000 + 'a' + 'b' + 'c');
+  EXPECT_EQ(sendSum("peer", ""), 0);
+
+  // Addressed by handle, found by class: the same window.
+  const HWND handle = transportFindClass("peer");
+  EXPECT_EQ(handle >> 10, static_cast<HWND>(peer));
+  const COPYDATASTRUCT data = {CODE_SUM, 1, "\x05"};
+  EXPECT_EQ(transportSend(handle, 0, data, nullptr), 1005);
+
+  // A payload of many megabytes arrives whole.
+  std::string big(8u << 20, '\0');
+  LRESULT expected = 1000 * static_cast<LRESULT>(big.size());
+  for (size_t i = 0; i < big.size(); ++i) {
+    big[i] = static_cast<char>(i * 7 + (i >> 12));
+    expected += static_cast<unsigned char>(big[i]);
+  }
+  EXPECT_EQ(sendSum("peer", big), expected);
+
+  const COPYDATASTRUCT stop = {CODE_STOP, 0, nullptr};
+  EXPECT_EQ(transportSendToClass("peer", 0, stop, nullptr), 7);
+  EXPECT_EQ(reapPeer(peer, false), 0);
+  EXPECT_EQ(transportFindClass("peer"), 0u);
+}
+
+TEST_F(TransportTest, ServesOwnWindowWhileWaitingForTheReply) {
+  const pid_t peer = startPeer("peer");
+  ASSERT_TRUE(waitForClass("peer"));
+  const HWND own = allocateWindowHandle();
+  ASSERT_TRUE(transportListen(own, nullptr));
+  const COPYDATASTRUCT data = {CODE_CALLBACK, 0, nullptr};
+  EXPECT_EQ(transportSendToClass("peer", own, data, recordDeliver), 42);
+  EXPECT_EQ(received, std::vector<std::string>{"30:ping" + std::string(1, '\0')});
+  transportClose(own);
+  reapPeer(peer);
+}
+
+TEST_F(TransportTest, SendToOwnWindowCallsTheHandlerDirectly) {
+  const HWND own = allocateWindowHandle();
+  ASSERT_TRUE(transportListen(own, "mine"));
+  EXPECT_TRUE(transportIsLocal(own));
+  EXPECT_EQ(transportFindClass("mine"), own);
+  const COPYDATASTRUCT data = {5, 2, "hi"};
+  EXPECT_EQ(transportSend(own, own, data, recordDeliver), 41);
+  EXPECT_EQ(transportSendToClass("mine", own, data, recordDeliver), 41);
+  EXPECT_EQ(received, (std::vector<std::string>{"5:hi", "5:hi"}));
+  // A second window cannot take a class that a live window holds.
+  const HWND other = allocateWindowHandle();
+  EXPECT_FALSE(transportListen(other, "mine"));
+  transportClose(own);
+  EXPECT_FALSE(transportIsLocal(own));
+  EXPECT_EQ(transportFindClass("mine"), 0u);
+  EXPECT_TRUE(transportListen(other, "mine"));
+  transportClose(other);
+}
+
+TEST_F(TransportTest, MissingWindowsFailSilently) {
+  const COPYDATASTRUCT data = {CODE_SUM, 1, "x"};
+  EXPECT_EQ(transportFindClass("nobody"), 0u);
+  EXPECT_EQ(transportSendToClass("nobody", 0, data, recordDeliver), 0);
+  EXPECT_EQ(transportSend(12345, 0, data, recordDeliver), 0);
+  EXPECT_EQ(transportSend(0, 0, data, recordDeliver), 0);
+  // Names that would leave the runtime folder are no class names.
+  EXPECT_EQ(transportFindClass("../x"), 0u);
+  EXPECT_FALSE(transportListen(allocateWindowHandle(), "a/b"));
+  EXPECT_TRUE(received.empty());
+}
+
+TEST_F(TransportTest, StaleSocketsAreRemovedAndTheirClassesFreed) {
+  // A socket whose owner died without cleaning up, with its class link.
+  const std::string stale = dir.path() + "/window.777";
+  {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, stale.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(fd, 1), 0);
+    close(fd);
+  }
+  ASSERT_EQ(symlink("window.777", (dir.path() + "/class.ghost").c_str()), 0);
+  EXPECT_EQ(transportFindClass("ghost"), 0u);
+  struct stat info;
+  EXPECT_NE(lstat(stale.c_str(), &info), 0);
+  EXPECT_NE(lstat((dir.path() + "/class.ghost").c_str(), &info), 0);
+
+  // A peer killed outright leaves its files behind; its class can be taken over.
+  const pid_t peer = startPeer("victim");
+  ASSERT_TRUE(waitForClass("victim"));
+  reapPeer(peer);
+  const COPYDATASTRUCT data = {CODE_SUM, 1, "x"};
+  EXPECT_EQ(transportSendToClass("victim", 0, data, nullptr), 0);
+  const HWND heir = allocateWindowHandle();
+  EXPECT_TRUE(transportListen(heir, "victim"));
+  EXPECT_EQ(transportFindClass("victim"), heir);
+  transportClose(heir);
+}
+
+TEST_F(TransportTest, BadInputLeavesTheListenerAliveAndAnswering) {
+  const pid_t peer = startPeer("peer");
+  ASSERT_TRUE(waitForClass("peer"));
+  const std::string path = dir.path() + "/class.peer";
+  const auto sendRaw = [&](const std::string& bytes, bool keepOpen) {
+    const int fd = rawConnect(path);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+    if (!keepOpen) shutdown(fd, SHUT_WR);
+    return fd;
+  };
+
+  // Garbage, a truncated envelope, a wrong magic, an oversized length: each dropped unanswered.
+  const std::vector<std::string> malformed = {
+      std::string("GET / HTTP/1.0\r\n\r\n"),
+      envelope(kTransportMagic, CODE_SUM, 0, 4).substr(0, 9),
+      envelope(0x12345678, CODE_SUM, 0, 0),
+      envelope(kTransportMagic, CODE_SUM, 0, kMaxPayload + 1) + "xxxx",
+      envelope(kTransportMagic, CODE_SUM, 0, 0xFFFFFFFF),
+      envelope(kTransportMagic, CODE_SUM, 0, 100) + "only ten b",
+  };
+  for (const std::string& bytes : malformed) {
+    const int fd = sendRaw(bytes, false);
+    EXPECT_TRUE(droppedWithoutReply(fd));
+    close(fd);
+    EXPECT_EQ(sendSum("peer", "ok"), 2000 + 'o' + 'k');
+  }
+
+  // Peers that stall mid-message, or before saying anything, are cut off.
+  const int stalledHeader = sendRaw(envelope(kTransportMagic, CODE_SUM, 0, 8).substr(0, 6), true);
+  EXPECT_TRUE(droppedWithoutReply(stalledHeader));
+  const int stalledPayload = sendRaw(envelope(kTransportMagic, CODE_SUM, 0, 8) + "abc", true);
+  EXPECT_TRUE(droppedWithoutReply(stalledPayload));
+  const int silent = rawConnect(path);
+  EXPECT_TRUE(droppedWithoutReply(silent));
+  EXPECT_EQ(sendSum("peer", "ok"), 2000 + 'o' + 'k');
+  close(stalledHeader);
+  close(stalledPayload);
+  close(silent);
+
+  // An unknown code is delivered and answered like any other; a well-formed raw envelope
+  // gets its reply as eight little-endian bytes.
+  const int fd = sendRaw(envelope(kTransportMagic, 4242, 0, 0), false);
+  unsigned char reply[8] = {};
+  EXPECT_EQ(recv(fd, reply, sizeof reply, MSG_WAITALL), 8);
+  int64_t result = 0;
+  for (int i = 7; i >= 0; --i) result = result << 8 | reply[i];
+  EXPECT_EQ(result, -5);
+  close(fd);
+
+  // A sender refuses to send what no receiver would take.
+  const COPYDATASTRUCT tooBig = {CODE_SUM, kMaxPayload + 1, "x"};
+  EXPECT_EQ(transportSendToClass("peer", 0, tooBig, nullptr), 0);
+  const COPYDATASTRUCT missing = {CODE_SUM, 4, nullptr};
+  EXPECT_EQ(transportSendToClass("peer", 0, missing, nullptr), 0);
+  EXPECT_EQ(sendSum("peer", "ok"), 2000 + 'o' + 'k');
+  reapPeer(peer);
+}
+
+TEST_F(TransportTest, HandlesAreUniqueAndNonZero) {
+  std::vector<HWND> handles;
+  for (int i = 0; i < 100; ++i) handles.push_back(allocateWindowHandle());
+  std::sort(handles.begin(), handles.end());
+  EXPECT_EQ(std::adjacent_find(handles.begin(), handles.end()), handles.end());
+  EXPECT_NE(handles.front(), 0u);
+  // Another process's handles differ from ours.
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  const pid_t child = spawnPeer([&] {
+    const HWND handle = allocateWindowHandle();
+    return write(pipeFds[1], &handle, sizeof handle) == sizeof handle ? 0 : 1;
+  });
+  HWND childHandle = 0;
+  ASSERT_EQ(read(pipeFds[0], &childHandle, sizeof childHandle),
+            static_cast<ssize_t>(sizeof childHandle));
+  EXPECT_EQ(reapPeer(child, false), 0);
+  EXPECT_FALSE(std::binary_search(handles.begin(), handles.end(), childHandle));
+  close(pipeFds[0]);
+  close(pipeFds[1]);
+}
+
+// Only a peer of the same user is served: run as root, the test makes a peer of another user
+// and talks to it as root.
+TEST_F(TransportTest, PeersOfAnotherUserAreRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
+  const uid_t other = 65534;
+  const std::string otherDir = dir.path() + "/other";
+  ASSERT_EQ(mkdir(otherDir.c_str(), 0700), 0);
+  ASSERT_EQ(chown(dir.path().c_str(), other, other), 0);
+  ASSERT_EQ(chown(otherDir.c_str(), other, other), 0);
+  const auto asOther = [&](auto body) {
+    return spawnPeer([&, body] {
+      if (setgid(other) != 0 || setuid(other) != 0) return 4;
+      setenv("OCULANT_RUNTIME_DIR", otherDir.c_str(), 1);
+      return body();
+    });
+  };
+  const pid_t peer = asOther([] {
+    const HWND window = allocateWindowHandle();
+    if (!transportListen(window, "peer")) return 3;
+    serveUntil(peerStop, peerDeliver);
+    return 0;
+  });
+  const std::string path = otherDir + "/class.peer";
+  struct stat info;
+  for (int i = 0; i < 2000 && stat(path.c_str(), &info) != 0; ++i) usleep(5000);
+
+  // Root reaches the socket through the file system, but the peer hangs up on it.
+  const int fd = rawConnect(path);
+  ASSERT_GE(fd, 0);
+  const std::string bytes = envelope(kTransportMagic, CODE_SUM, 0, 0);
+  send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  EXPECT_TRUE(droppedWithoutReply(fd));
+  close(fd);
+
+  // Our own side refuses a folder that another user owns.
+  setenv("OCULANT_RUNTIME_DIR", otherDir.c_str(), 1);
+  EXPECT_EQ(transportFindClass("peer"), 0u);
+  setenv("OCULANT_RUNTIME_DIR", dir.path().c_str(), 1);
+
+  // The peer still answers its own user.
+  const pid_t friendly = asOther([] { return sendSum("peer", "ok") == 2000 + 'o' + 'k' ? 0 : 1; });
+  EXPECT_EQ(reapPeer(friendly, false), 0);
+  reapPeer(peer);
+  chown(dir.path().c_str(), 0, 0);
+}
+
+}  // namespace
