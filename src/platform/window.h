@@ -1,11 +1,22 @@
 // Windows of the bench: one SDL window per process, addressed by class name and handle.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/win32.h"
 
+// The image a class gives its windows (the class icon): rows from the top, 0xAARRGGBB pixels.
+struct WindowIcon {
+  int width;
+  int height;
+  const uint32_t* pixels;
+};
+
 // Registers a window class for this process. False when SDL's video cannot start or the class
-// is already registered here.
-bool registerWindowClass(const char* className, WNDPROC windowProc);
+// is already registered here. The first class registered names the process's windows for the
+// window manager (X11 WM_CLASS). The icon, when given, is copied.
+bool registerWindowClass(const char* className, WNDPROC windowProc,
+                         const WindowIcon* icon = nullptr);
 
 // Creates the class's top-level window at (x, y) with the given outer size, able to hold a
 // double-buffered GL context, hidden until showWindow. The window starts listening for

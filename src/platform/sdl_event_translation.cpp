@@ -1,0 +1,175 @@
+#include "platform/sdl_event_translation.h"
+
+namespace {
+
+constexpr WPARAM kNoVirtualKey = 0xFF;
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MINIMIZED = 1;
+
+// Key-message lParam: repeat count 1, bit 30 the previous key state, bit 31 set on release.
+LPARAM keyLParam(bool repeated, bool released) {
+  uint32_t value = 1;
+  if (repeated || released) value |= 1u << 30;
+  if (released) value |= 1u << 31;
+  return static_cast<LPARAM>(value);
+}
+
+bool overClientArea(int x, int y, const EventContext& context) {
+  return x >= 0 && y >= 0 && x < context.clientWidth && y < context.clientHeight;
+}
+
+MSG messageFor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return MSG{window, message, wParam, lParam};
+}
+
+bool translateWindowEvent(const SDL_WindowEvent& event, const EventContext& context, MSG* message) {
+  switch (event.event) {
+    case SDL_WINDOWEVENT_CLOSE:
+      *message = messageFor(context.window, WM_CLOSE, 0, 0);
+      return true;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      *message =
+          messageFor(context.window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(event.data1, event.data2));
+      return true;
+    case SDL_WINDOWEVENT_MINIMIZED:
+      *message = messageFor(context.window, WM_SIZE, SIZE_MINIMIZED, 0);
+      return true;
+    case SDL_WINDOWEVENT_RESTORED:
+      *message = messageFor(context.window, WM_SIZE, SIZE_RESTORED,
+                            MAKELPARAM(context.clientWidth, context.clientHeight));
+      return true;
+    case SDL_WINDOWEVENT_EXPOSED:
+      *message = messageFor(context.window, WM_PAINT, 0, 0);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool translateButton(const SDL_MouseButtonEvent& event, const EventContext& context, MSG* message) {
+  if (!overClientArea(event.x, event.y, context)) return false;
+  bool down = event.type == SDL_MOUSEBUTTONDOWN;
+  UINT code;
+  if (event.button == SDL_BUTTON_LEFT) {
+    code = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+  } else if (event.button == SDL_BUTTON_RIGHT) {
+    code = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+  } else {
+    return false;
+  }
+  // The flags describe the state after the event, as on Windows.
+  Uint32 buttons = context.mouseButtons;
+  if (down) {
+    buttons |= SDL_BUTTON(event.button);
+  } else {
+    buttons &= ~SDL_BUTTON(event.button);
+  }
+  *message = messageFor(context.window, code, mouseKeyFlags(buttons, context.keyModifiers),
+                        MAKELPARAM(event.x, event.y));
+  return true;
+}
+
+bool translateWheel(const SDL_MouseWheelEvent& event, const EventContext& context, MSG* message) {
+  int notches = event.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.y : event.y;
+  if (notches == 0) return false;
+  int delta = notches * WHEEL_DELTA;
+  WPARAM wParam = (static_cast<WPARAM>(static_cast<uint16_t>(delta)) << 16) |
+                  mouseKeyFlags(context.mouseButtons, context.keyModifiers);
+  *message = messageFor(
+      context.window, WM_MOUSEWHEEL, wParam,
+      MAKELPARAM(context.clientScreenX + event.mouseX, context.clientScreenY + event.mouseY));
+  return true;
+}
+
+}  // namespace
+
+WPARAM virtualKeyOf(SDL_Keycode key) {
+  if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
+  if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
+  if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + (key - SDLK_F1);
+  switch (key) {
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+      return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+      return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT:
+      return 18;  // VK_MENU
+    case SDLK_BACKSPACE:
+      return 8;
+    case SDLK_TAB:
+      return 9;
+    case SDLK_RETURN:
+      return 13;
+    case SDLK_ESCAPE:
+      return 27;
+    case SDLK_SPACE:
+      return 32;
+    case SDLK_PAGEUP:
+      return 33;
+    case SDLK_PAGEDOWN:
+      return 34;
+    case SDLK_END:
+      return 35;
+    case SDLK_HOME:
+      return 36;
+    case SDLK_LEFT:
+      return 37;
+    case SDLK_UP:
+      return 38;
+    case SDLK_RIGHT:
+      return 39;
+    case SDLK_DOWN:
+      return 40;
+    case SDLK_INSERT:
+      return 45;
+    case SDLK_DELETE:
+      return 46;
+    default:
+      return kNoVirtualKey;
+  }
+}
+
+WPARAM mouseKeyFlags(Uint32 mouseButtons, Uint16 keyModifiers) {
+  WPARAM flags = 0;
+  if (mouseButtons & SDL_BUTTON_LMASK) flags |= MK_LBUTTON;
+  if (mouseButtons & SDL_BUTTON_RMASK) flags |= MK_RBUTTON;
+  if (mouseButtons & SDL_BUTTON_MMASK) flags |= MK_MBUTTON;
+  if (keyModifiers & KMOD_SHIFT) flags |= MK_SHIFT;
+  if (keyModifiers & KMOD_CTRL) flags |= MK_CONTROL;
+  return flags;
+}
+
+bool translateSdlEvent(const SDL_Event& event, const EventContext& context, MSG* message) {
+  if (context.window == 0) return false;
+  switch (event.type) {
+    case SDL_WINDOWEVENT:
+      return translateWindowEvent(event.window, context, message);
+    case SDL_KEYDOWN:
+      // Auto-repeat gives further key-downs, as on Windows.
+      *message = messageFor(context.window, WM_KEYDOWN, virtualKeyOf(event.key.keysym.sym),
+                            keyLParam(event.key.repeat != 0, false));
+      return true;
+    case SDL_KEYUP:
+      // SDL releases every held key when the focus goes; Windows sends no key-up then.
+      if (context.focusLossQueued) return false;
+      *message = messageFor(context.window, WM_KEYUP, virtualKeyOf(event.key.keysym.sym),
+                            keyLParam(false, true));
+      return true;
+    case SDL_MOUSEMOTION:
+      if (!overClientArea(event.motion.x, event.motion.y, context)) return false;
+      *message = messageFor(context.window, WM_MOUSEMOVE,
+                            mouseKeyFlags(event.motion.state, context.keyModifiers),
+                            MAKELPARAM(event.motion.x, event.motion.y));
+      return true;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      return translateButton(event.button, context, message);
+    case SDL_MOUSEWHEEL:
+      return translateWheel(event.wheel, context, message);
+    default:
+      return false;
+  }
+}

@@ -1,0 +1,303 @@
+#include "platform/window.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/sdl_event_translation.h"
+#include "platform/sdl_windows.h"
+#include "platform/transport.h"
+
+namespace {
+
+struct WindowClass {
+  std::string name;
+  WNDPROC procedure;
+  std::vector<uint32_t> iconPixels;
+  int iconWidth;
+  int iconHeight;
+};
+
+struct WindowRecord {
+  HWND handle;
+  SDL_Window* sdlWindow;
+  WNDPROC procedure;
+  std::string className;
+  bool hasGl;
+  bool destroying;
+};
+
+std::vector<WindowClass> classes;
+// Window procedures may create or destroy windows, so records are looked up afresh after
+// every call into one, never held by reference across it.
+std::vector<WindowRecord> windows;
+bool quitPosted = false;
+int quitExitCode = 0;
+
+const WindowClass* findClass(const char* name) {
+  for (const WindowClass& windowClass : classes) {
+    if (windowClass.name == name) return &windowClass;
+  }
+  return nullptr;
+}
+
+WindowRecord* findRecord(HWND window) {
+  if (window == 0) return nullptr;
+  for (WindowRecord& record : windows) {
+    if (record.handle == window) return &record;
+  }
+  return nullptr;
+}
+
+WindowRecord* findRecordOfSdlWindow(Uint32 windowId) {
+  SDL_Window* sdlWindow = SDL_GetWindowFromID(windowId);
+  if (!sdlWindow) return nullptr;
+  for (WindowRecord& record : windows) {
+    if (record.sdlWindow == sdlWindow) return &record;
+  }
+  return nullptr;
+}
+
+LRESULT callProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  WindowRecord* record = findRecord(window);
+  if (!record) return 0;
+  WNDPROC procedure = record->procedure;
+  return procedure(window, message, wParam, lParam);
+}
+
+LRESULT deliverInstanceMessage(HWND target, HWND sender, const COPYDATASTRUCT& data) {
+  return callProcedure(target, WM_COPYDATA, static_cast<WPARAM>(sender),
+                       reinterpret_cast<LPARAM>(&data));
+}
+
+// SDL reads the X11 WM_CLASS from this variable when its video starts. It is set only for
+// that moment, so the instances this process starts see the environment unchanged.
+bool startVideo(const char* className) {
+  if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
+  // A termination signal ends the process as usual instead of becoming a quit event that
+  // nothing here waits for.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  const char* variable = "SDL_VIDEO_X11_WMCLASS";
+  const char* previous = std::getenv(variable);
+  std::string saved = previous ? previous : "";
+  setenv(variable, className, 1);
+  bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (previous) {
+    setenv(variable, saved.c_str(), 1);
+  } else {
+    unsetenv(variable);
+  }
+  return started;
+}
+
+void requestGlVisual() {
+  // Minimums: 16 colour bits as 5-6-5, a 16-bit depth buffer, double buffering.
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 6);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 5);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+void setIcon(SDL_Window* sdlWindow, const WindowClass& windowClass) {
+  if (windowClass.iconPixels.empty()) return;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<uint32_t*>(windowClass.iconPixels.data()), windowClass.iconWidth,
+      windowClass.iconHeight, 32, windowClass.iconWidth * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (!surface) return;
+  SDL_SetWindowIcon(sdlWindow, surface);
+  SDL_FreeSurface(surface);
+}
+
+// A window manager's frame counts in the outer size: once the frame is known, the client
+// area shrinks to fit and moves inside it.
+void fitFrameInOuterSize(SDL_Window* sdlWindow, int x, int y, int width, int height) {
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (SDL_GetWindowBordersSize(sdlWindow, &top, &left, &bottom, &right) != 0) return;
+  if (top == 0 && left == 0 && bottom == 0 && right == 0) return;
+  int clientWidth = width - left - right;
+  int clientHeight = height - top - bottom;
+  if (clientWidth < 1 || clientHeight < 1) return;
+  SDL_SetWindowSize(sdlWindow, clientWidth, clientHeight);
+  SDL_SetWindowPosition(sdlWindow, x + left, y + top);
+}
+
+bool keyUpFromFocusLoss(Uint32 windowId) {
+  SDL_Event queued[64];
+  int count = SDL_PeepEvents(queued, 64, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  for (int i = 0; i < count; ++i) {
+    if (queued[i].window.event == SDL_WINDOWEVENT_FOCUS_LOST &&
+        queued[i].window.windowID == windowId) {
+      return true;
+    }
+  }
+  return false;
+}
+
+Uint32 eventWindowId(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_WINDOWEVENT:
+      return event.window.windowID;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      return event.key.windowID;
+    case SDL_MOUSEMOTION:
+      return event.motion.windowID;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      return event.button.windowID;
+    case SDL_MOUSEWHEEL:
+      return event.wheel.windowID;
+    default:
+      return 0;
+  }
+}
+
+bool translateForOwnWindow(const SDL_Event& event, MSG* message) {
+  Uint32 windowId = eventWindowId(event);
+  WindowRecord* record = windowId ? findRecordOfSdlWindow(windowId) : nullptr;
+  if (!record || record->destroying) return false;
+  EventContext context = {};
+  context.window = record->handle;
+  getClientRect(record->handle, &context.clientWidth, &context.clientHeight);
+  SDL_GetWindowPosition(record->sdlWindow, &context.clientScreenX, &context.clientScreenY);
+  context.mouseButtons = SDL_GetMouseState(nullptr, nullptr);
+  context.keyModifiers = static_cast<Uint16>(SDL_GetModState());
+  context.focusLossQueued = event.type == SDL_KEYUP && keyUpFromFocusLoss(windowId);
+  return translateSdlEvent(event, context, message);
+}
+
+}  // namespace
+
+SDL_Window* sdlWindowOf(HWND window) {
+  WindowRecord* record = findRecord(window);
+  return record ? record->sdlWindow : nullptr;
+}
+
+bool windowHasGl(HWND window) {
+  WindowRecord* record = findRecord(window);
+  return record && record->hasGl;
+}
+
+bool registerWindowClass(const char* className, WNDPROC windowProc, const WindowIcon* icon) {
+  if (!className || !windowProc || findClass(className)) return false;
+  if (!startVideo(className)) return false;
+  WindowClass windowClass{className, windowProc, {}, 0, 0};
+  if (icon && icon->pixels && icon->width > 0 && icon->height > 0) {
+    windowClass.iconPixels.assign(icon->pixels, icon->pixels + icon->width * icon->height);
+    windowClass.iconWidth = icon->width;
+    windowClass.iconHeight = icon->height;
+  }
+  classes.push_back(windowClass);
+  return true;
+}
+
+HWND createWindow(const char* className, const char* title, int x, int y, int width, int height) {
+  const WindowClass* windowClass = findClass(className);
+  if (!windowClass) return 0;
+  requestGlVisual();
+  Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
+  bool hasGl = true;
+  SDL_Window* sdlWindow = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL);
+  if (!sdlWindow) {
+    // Without a GL-capable visual the window still exists; its pixel format request fails.
+    hasGl = false;
+    sdlWindow = SDL_CreateWindow(title, x, y, width, height, flags);
+  }
+  if (!sdlWindow) return 0;
+  setIcon(sdlWindow, *windowClass);
+
+  HWND handle = allocateWindowHandle();
+  if (handle == 0 || !transportListen(handle, className)) {
+    SDL_DestroyWindow(sdlWindow);
+    return 0;
+  }
+  windows.push_back(
+      WindowRecord{handle, sdlWindow, windowClass->procedure, className, hasGl, false});
+
+  // As CreateWindowExA: WM_CREATE (-1 refuses the window), then the first WM_SIZE.
+  if (callProcedure(handle, WM_CREATE, 0, 0) == -1) {
+    destroyWindow(handle);
+    return 0;
+  }
+  int clientWidth = 0, clientHeight = 0;
+  if (getClientRect(handle, &clientWidth, &clientHeight)) {
+    callProcedure(handle, WM_SIZE, 0, MAKELPARAM(clientWidth, clientHeight));
+  }
+  return findRecord(handle) ? handle : 0;
+}
+
+void showWindow(HWND window) {
+  WindowRecord* record = findRecord(window);
+  if (!record) return;
+  int x, y, width, height;
+  SDL_GetWindowPosition(record->sdlWindow, &x, &y);
+  SDL_GetWindowSize(record->sdlWindow, &width, &height);
+  SDL_ShowWindow(record->sdlWindow);
+  fitFrameInOuterSize(record->sdlWindow, x, y, width, height);
+}
+
+void destroyWindow(HWND window) {
+  WindowRecord* record = findRecord(window);
+  if (!record || record->destroying) return;
+  record->destroying = true;
+  // The window stays findable and reachable while its procedure handles WM_DESTROY.
+  callProcedure(window, WM_DESTROY, 0, 0);
+  transportClose(window);
+  record = findRecord(window);
+  if (!record) return;
+  SDL_DestroyWindow(record->sdlWindow);
+  windows.erase(windows.begin() + (record - windows.data()));
+}
+
+LRESULT defWindowProc(HWND, UINT, WPARAM, LPARAM) {
+  return 0;
+}
+
+bool getClientRect(HWND window, int* width, int* height) {
+  *width = 0;
+  *height = 0;
+  WindowRecord* record = findRecord(window);
+  if (!record) return false;
+  if (SDL_GetWindowFlags(record->sdlWindow) & SDL_WINDOW_MINIMIZED) return true;
+  SDL_GetWindowSize(record->sdlWindow, width, height);
+  return true;
+}
+
+HWND findWindow(const char* className) {
+  if (!className) return 0;
+  for (const WindowRecord& record : windows) {
+    if (record.className == className) return record.handle;
+  }
+  return transportFindClass(className);
+}
+
+bool peekMessage(MSG* msg) {
+  transportServeWaiting(deliverInstanceMessage);
+  if (quitPosted) {
+    quitPosted = false;
+    *msg = MSG{0, WM_QUIT, static_cast<WPARAM>(quitExitCode), 0};
+    return true;
+  }
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+  SDL_Event event;
+  if (!SDL_PollEvent(&event)) return false;
+  return translateForOwnWindow(event, msg);
+}
+
+LRESULT dispatchMessage(const MSG& msg) {
+  return callProcedure(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+}
+
+void postQuitMessage(int exitCode) {
+  quitPosted = true;
+  quitExitCode = exitCode;
+}
+
+LRESULT sendCopyData(HWND target, HWND sender, const COPYDATASTRUCT& data) {
+  if (findRecord(target)) return deliverInstanceMessage(target, sender, data);
+  return transportSend(target, sender, data, deliverInstanceMessage);
+}
