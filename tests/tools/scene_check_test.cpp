@@ -39,7 +39,10 @@ bool mentions(const SceneReport& report, const std::string& text) {
 }
 
 TEST_F(SceneCheckTest, PrintsEveryFieldOfTheExample) {
-  write("wall.bmp", "BM");
+  // A 1 x 1 24-bit bare DIB.
+  std::string dib = std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) +
+                    std::string(24, '\0') + std::string("\x10\x20\x30\0", 4);
+  write("wall.bmp", dib);
   SceneReport report = check(
       "ALL=2\nOBJECT1=1\nOBJECT1_X=-2.5\nOBJECT1_Y=4\nOBJECT1_Z=0\nOBJECT1_WIDTH=5\n"
       "OBJECT1_HEIGHT=0.5\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=wall.bmp\n\nOBJECT2=2\n"
@@ -81,7 +84,10 @@ TEST_F(SceneCheckTest, CountLimitsAndMissingAll) {
   EXPECT_TRUE(mentions(many, "ALL=45: the bench uses at most 30 objects"));
   EXPECT_EQ(30u, many.objectLines.size());
   EXPECT_TRUE(mentions(check("ALL=1\nOBJECT1=1\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=gone.bmp\n"),
-                       "object 1: texture \"gone.bmp\" cannot be opened"));
+                       "object 1: texture \"gone.bmp\" will not load: Failed to open DIB file"));
+  write("bad.bmp", std::string("BM") + std::string(60, '\x7f'));
+  EXPECT_TRUE(mentions(check("ALL=1\nOBJECT1=1\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=bad.bmp\n"),
+                       "object 1: texture \"bad.bmp\" will not load: Unknown DIB file format."));
   EXPECT_EQ("0.1", shortestReal(0.1));
   EXPECT_EQ("-12.345", shortestReal(-12.345));
 }

@@ -27,7 +27,7 @@ const char kHelp[] =
     "  repeated keys, numbers that read as something else (\"1,5\" reads as 1), \"on\" for "
     "\"ON\",\n"
     "  ALL missing or above 30, objects that draw nothing, texture files that cannot be opened\n"
-    "  (relative names are looked up next to FILE, where the bench is meant to run), lattices\n"
+    "  or decoded (relative names are looked up next to FILE, where the bench runs), lattices\n"
     "  whose texture (object 2's) does not exist, cut keys and values, lines past the 1000th.\n"
     "\n"
     "Exit status: 0; with --strict, 1 when there were warnings; 2 when FILE cannot be read\n"

@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 
+#include "image/texture_file.h"
 #include "scene/config_file.h"
 #include "scene/scene_state.h"
 
@@ -204,9 +205,14 @@ void checkObjects(const std::string& textureFolder, std::vector<std::string>* wa
     }
     std::string path = object.fileName;
     if (!path.empty() && path[0] != '/') path = textureFolder + "/" + path;
-    if (!std::ifstream(path, std::ios::binary))
-      warnings->push_back(
-          format("object %d: texture \"%s\" cannot be opened", number, object.fileName));
+    std::string failure;
+    TextureImage* image = readTextureImage(path.c_str(), &failure);
+    if (image == nullptr) {
+      while (!failure.empty() && failure.back() == '\n') failure.pop_back();
+      warnings->push_back(format("object %d: texture \"%s\" will not load: %s", number,
+                                 object.fileName, failure.c_str()));
+    }
+    freeTextureImage(image);
   }
 }
 
