@@ -347,18 +347,18 @@ void serveListener(HWND window, DeliverFn deliver) {
 
 // Sends header and payload, then waits for the reply, serving this process's windows
 // meanwhile so that two windows sending to each other cannot deadlock.
-LRESULT exchange(int fd, const unsigned char* header, const COPYDATASTRUCT& data,
-                 DeliverFn deliver) {
+LRESULT exchange(int fd, const unsigned char* header, const COPYDATASTRUCT& data, DeliverFn deliver,
+                 bool* replied) {
   iovec parts[2] = {{const_cast<unsigned char*>(header), kEnvelopeSize},
                     {const_cast<void*>(data.lpData), data.lpData ? data.cbData : 0}};
   size_t toSend = kEnvelopeSize + parts[1].iov_len;
   int partIndex = 0;
   unsigned char reply[kReplySize];
-  size_t replied = 0;
+  size_t received = 0;
   int64_t giveUp = nowMs() + kSendStallMs;
   std::vector<pollfd> polls;
   std::vector<HWND> owners;
-  while (replied < kReplySize) {
+  while (received < kReplySize) {
     bool progress = false;
     if (toSend > 0) {
       msghdr message = {};
@@ -381,12 +381,12 @@ LRESULT exchange(int fd, const unsigned char* header, const COPYDATASTRUCT& data
         }
       }
     } else {
-      const ssize_t n = recv(fd, reply + replied, kReplySize - replied, MSG_DONTWAIT);
+      const ssize_t n = recv(fd, reply + received, kReplySize - received, MSG_DONTWAIT);
       if (n == 0) return 0;
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return 0;
       if (n > 0) {
         progress = true;
-        replied += static_cast<size_t>(n);
+        received += static_cast<size_t>(n);
         continue;
       }
     }
@@ -413,6 +413,7 @@ LRESULT exchange(int fd, const unsigned char* header, const COPYDATASTRUCT& data
       }
     }
   }
+  if (replied != nullptr) *replied = true;
   uint64_t bits = 0;
   for (size_t i = 0; i < kReplySize; ++i) bits |= static_cast<uint64_t>(reply[i]) << (8 * i);
   return static_cast<LRESULT>(static_cast<int64_t>(bits));
@@ -436,7 +437,8 @@ int connectForSend(const std::string& name, DeliverFn deliver) {
   }
 }
 
-LRESULT sendOver(int fd, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver) {
+LRESULT sendOver(int fd, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver,
+                 bool* replied = nullptr) {
   if (data.cbData > kMaxPayload || (data.cbData > 0 && data.lpData == nullptr)) {
     close(fd);
     return 0;
@@ -446,7 +448,7 @@ LRESULT sendOver(int fd, HWND sender, const COPYDATASTRUCT& data, DeliverFn deli
   putU32(header + 4, static_cast<uint32_t>(data.dwData));
   putU32(header + 8, sender);
   putU32(header + 12, data.cbData);
-  const LRESULT result = exchange(fd, header, data, deliver);
+  const LRESULT result = exchange(fd, header, data, deliver, replied);
   close(fd);
   return result;
 }
@@ -574,18 +576,23 @@ LRESULT transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, Deli
 }
 
 LRESULT transportSendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
-                             DeliverFn deliver) {
-  if (className == nullptr || !validClassName(className)) return 0;
-  if (const Listener* local = findLocalClass(className)) {
-    return deliver ? deliver(local->window, sender, data) : 0;
-  }
-  const int fd = connectForSend(classFile(className), deliver);
-  if (fd < 0) {
-    if (errno == ECONNREFUSED || errno == ENOENT) {
-      FolderLock lock;
-      clearStaleClass(className);
+                             DeliverFn deliver, bool* delivered) {
+  bool replied = false;
+  LRESULT result = 0;
+  if (className != nullptr && validClassName(className)) {
+    if (const Listener* local = findLocalClass(className)) {
+      replied = deliver != nullptr;
+      if (replied) result = deliver(local->window, sender, data);
+    } else {
+      const int fd = connectForSend(classFile(className), deliver);
+      if (fd >= 0) {
+        result = sendOver(fd, sender, data, deliver, &replied);
+      } else if (errno == ECONNREFUSED || errno == ENOENT) {
+        FolderLock lock;
+        clearStaleClass(className);
+      }
     }
-    return 0;
   }
-  return sendOver(fd, sender, data, deliver);
+  if (delivered != nullptr) *delivered = replied;
+  return result;
 }

@@ -48,9 +48,10 @@ int transportWakeFd();
 HWND transportFindClass(const char* className);
 
 // Like transportSend to transportFindClass(className), with one connection instead of two:
-// the fast path for programs that fetch frames in a loop.
+// the fast path for programs that fetch frames in a loop. *delivered, when given, tells
+// whether a handler took the message (the result alone cannot, as handlers often return 0).
 LRESULT transportSendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
-                             DeliverFn deliver);
+                             DeliverFn deliver, bool* delivered = nullptr);
 
 // True when the window listens in this process.
 bool transportIsLocal(HWND window);
