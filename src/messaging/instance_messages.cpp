@@ -1,0 +1,82 @@
+#include "messaging/instance_messages.h"
+
+#include <cstring>
+
+#include "app/lifecycle.h"
+#include "image/frame_capture.h"
+#include "platform/window.h"
+#include "render/frame_renderer.h"
+#include "scene/scene_state.h"
+
+namespace {
+
+void sendFrame(HWND window, WPARAM requester) {
+  // Replies go to the window the request named; a value that is no handle gets none.
+  if (requester == 0 || requester > UINT32_MAX) return;
+  const HWND client = static_cast<HWND>(requester);
+  int width = 0;
+  int height = 0;
+  getClientRect(window, &width, &height);
+  // After a swap the back buffer is undefined: draw the frame on screen again before reading.
+  drawFrame();
+  CaptureImage image = {};
+  captureFrame(&image, width, height);
+  if (image.pixels == nullptr) return;
+  const FrameHeader header = {0, image.width, image.stride, image.height, 0};
+  const COPYDATASTRUCT headerMessage = {MSG_FRAME_HEADER + role, sizeof header, &header};
+  sendCopyData(client, window, headerMessage);
+  const COPYDATASTRUCT pixelMessage = {
+      MSG_FRAME_PIXELS + role,
+      static_cast<uint32_t>(image.stride) * static_cast<uint32_t>(image.height), image.pixels};
+  sendCopyData(client, window, pixelMessage);
+  freeCaptureImage(&image);
+}
+
+void saveOwnFrame(HWND window) {
+  int width = 0;
+  int height = 0;
+  getClientRect(window, &width, &height);
+  drawFrame();
+  saveFrame(role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp", width, height);
+}
+
+}  // namespace
+
+void sendToCameras(uintptr_t code, uint32_t length, const void* payload, HWND sender) {
+  const COPYDATASTRUCT data = {code, length, payload};
+  // The left camera is always served first.
+  if (const HWND left = findWindow("oculant1")) sendCopyData(left, sender, data);
+  if (const HWND right = findWindow("oculant2")) sendCopyData(right, sender, data);
+}
+
+LRESULT handleInstanceMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* data) {
+  if (data == nullptr) return 0;
+  const bool camera = role == ROLE_LEFT_CAMERA || role == ROLE_RIGHT_CAMERA;
+  switch (data->dwData) {
+    case MSG_QUIT:
+      onClose(window);
+      break;
+    case MSG_SAVE_FRAME:
+      if (camera) saveOwnFrame(window);
+      break;
+    case MSG_HEADING:
+      // A payload shorter than the record is ignored rather than read past its end.
+      if (data->lpData != nullptr && data->cbData >= kHeadingPayloadSize) {
+        std::memcpy(&rigPose.heading, data->lpData, kHeadingPayloadSize);
+      }
+      break;
+    case MSG_RIG_XY:
+      if (data->lpData != nullptr && data->cbData >= kRigXyPayloadSize) {
+        const char* bytes = static_cast<const char*>(data->lpData);
+        std::memcpy(&rigPose.rigX, bytes, 8);
+        std::memcpy(&rigPose.rigY, bytes + 8, 8);
+      }
+      break;
+    case MSG_FRAME_REQUEST:
+      if (camera) sendFrame(window, sender);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
