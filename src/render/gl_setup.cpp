@@ -1,0 +1,124 @@
+#include "render/gl_setup.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+#include "image/texture_loader.h"
+#include "platform/message_box.h"
+#include "platform/window.h"
+#include "render/text_overlay.h"
+#include "scene/scene_state.h"
+
+namespace {
+
+constexpr double kFieldOfViewY = 45.0;
+constexpr double kNearPlane = 0.1;
+constexpr double kFarPlane = 2000.0;
+
+void showSetUpError() {
+  showMessageBox("Error1002", "Error", MESSAGE_BOX_PLAIN);
+}
+
+// width / height; a client area without height (a minimised window) keeps the last valid
+// aspect, or 1 before there was one, so the projection never degenerates.
+float aspectFor(int width, int height) {
+  if (width > 0 && height > 0) return static_cast<float>(width) / static_cast<float>(height);
+  const float last = glResources.aspect;
+  return std::isfinite(last) && last > 0 ? last : 1.0f;
+}
+
+void setLight() {
+  const GLfloat position[] = {0, 0, 100, 0};  // directional, fixed in eye space
+  const GLfloat white[] = {1, 1, 1, 1};
+  const GLfloat ambientModel[] = {0.1f, 0.1f, 0.1f, 1.0f};
+  glLightfv(GL_LIGHT0, GL_POSITION, position);
+  glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, white);
+  glLightfv(GL_LIGHT0, GL_AMBIENT, white);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambientModel);
+}
+
+void setOverviewStart() {
+  // Only the overview stands back from the scene; the eye views keep distance 0 so that the
+  // overview transform leaves them untouched.
+  if (role == ROLE_SCENE) overviewView.distance = 20.0;
+  overviewView.zoomStep = 0.5;
+  overviewView.tilt = 0;
+  overviewView.spin = 0;
+  overviewView.tiltStep = 6.0f;
+  overviewView.panX = 0.0;
+  overviewView.panY = 0.0;
+  overviewView.panStep = 0.5;
+  overviewView.spinStep = 2.5f;
+}
+
+}  // namespace
+
+int selectPixelFormat(HDC deviceContext) {
+  const PixelFormatRequest request = {16, 16, true};
+  if (setPixelFormat(deviceContext, request)) return 1;
+  showSetUpError();
+  return 0;
+}
+
+int setUpGl(HWND window) {
+  glResources.deviceContext = getDC(window);
+  if (!selectPixelFormat(glResources.deviceContext)) return -1;
+  glResources.renderContext = createGlContext(glResources.deviceContext);
+  // Without a current context every later GL call would act on nothing (or on some other
+  // context), so a context that cannot be made fails like a missing pixel format.
+  if (glResources.renderContext == 0 ||
+      !makeCurrent(glResources.deviceContext, glResources.renderContext)) {
+    if (glResources.renderContext != 0) deleteGlContext(glResources.renderContext);
+    glResources.renderContext = 0;
+    showSetUpError();
+    return -1;
+  }
+  int width = 0;
+  int height = 0;
+  getClientRect(window, &width, &height);
+  initGlState(width, height);
+  createTextFont(glResources.deviceContext);
+  uploadTextures();
+  return 0;
+}
+
+void initGlState(int width, int height) {
+  glClearColor(0, 0, 0, 0);
+  glClearDepth(1.0);
+  glEnable(GL_DEPTH_TEST);
+  glMatrixMode(GL_PROJECTION);
+  glResources.aspect = aspectFor(width, height);
+  // A fresh context's projection is still the identity.
+  gluPerspective(kFieldOfViewY, glResources.aspect, kNearPlane, kFarPlane);
+  glMatrixMode(GL_MODELVIEW);
+  glShadeModel(GL_SMOOTH);
+  setLight();
+  glEnable(GL_COLOR_MATERIAL);
+  setOverviewStart();
+}
+
+void resizeGl(int width, int height) {
+  glViewport(0, 0, width, height);
+  glResources.aspect = aspectFor(width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(kFieldOfViewY, glResources.aspect, kNearPlane, kFarPlane);
+  glMatrixMode(GL_MODELVIEW);
+}
+
+int tearDownGl(HWND window) {
+  // The glyph lists live in the context; with no context there is nothing to delete.
+  if (glResources.renderContext != 0) {
+    deleteTextFont();
+    deleteGlContext(glResources.renderContext);
+  }
+  if (glResources.deviceContext != 0) releaseDC(window, glResources.deviceContext);
+  glResources.renderContext = 0;
+  glResources.deviceContext = 0;
+  return 0;
+}

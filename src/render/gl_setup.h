@@ -1,0 +1,23 @@
+// The window's GL context and the fixed state every frame relies on: pixel format, context,
+// depth test, projection, one white light and colour material.
+#pragma once
+
+#include "platform/gl_context.h"
+#include "platform/win32.h"
+
+// Gives the window its context and fixed state, then the glyph font and the textures.
+// 0 on success; -1 (after the "Error1002" box) when no pixel format or context can be had, in
+// which case nothing else is set up and the instance goes on without GL output.
+int setUpGl(HWND window);
+
+// 1 when the device context received its pixel format, 0 (after the "Error1002" box) when not.
+int selectPixelFormat(HDC deviceContext);
+
+// The fixed state of a fresh context and the overview's start values for this role.
+void initGlState(int width, int height);
+
+// Keeps viewport and projection in step with the client area.
+void resizeGl(int width, int height);
+
+// Releases the glyph lists, the context and the device context; safe to call again. Returns 0.
+int tearDownGl(HWND window);

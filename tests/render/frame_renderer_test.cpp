@@ -1,0 +1,225 @@
+// Frames as they come out of the back buffer: the eye views of a textured wall obey the
+// projection and the eye positions, scenes without textures stay black, and the overview shows
+// the rig and (on F1) the third object.
+#include "render/frame_renderer.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "app/input_state.h"
+#include "gl_test_window.h"
+#include "render/gl_setup.h"
+#include "scene/scene_state.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// Starts each case as the bench starts a window: zeroed state, the role, the GL set-up on a
+// fresh context.
+class FrameTest : public ::testing::Test {
+ protected:
+  void start(InstanceRole instanceRole, int width, int height) {
+    resetSceneState();
+    resetInputState();
+    role = instanceRole;
+    rigPose = {0.7, 0.7, 90.0};
+    window_.reset(new GlTestWindow(width, height));
+    ASSERT_TRUE(window_->ok());
+    initGlState(width, height);
+  }
+
+  std::vector<uint8_t> frame() {
+    drawFrame();
+    return window_->readBackBuffer();
+  }
+
+  // A 2 x 2 texture whose left column is white and right column black: along s each unit
+  // holds a white half then a black half.
+  GLuint stripeTexture() {
+    const uint8_t texels[] = {255, 255, 255, 0, 0, 0, 255, 255, 255, 0, 0, 0};
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
+    return name;
+  }
+
+  std::unique_ptr<GlTestWindow> window_;
+};
+
+// A lattice whose only visible wall faces the rig: HEIGHT 0 leaves out the side walls, and
+// its nearest face lies at y = -Z - 0.2 = 3, spanning x -5..5 and z -0.8..1.2.
+void placeWallScene(bool textured, double r, double g, double b) {
+  sceneModel.objectCount = 2;
+  SceneObject& colour = sceneModel.objects[0];
+  colour.kind = OBJECT_SLAB;  // untextured: only sets the colour
+  colour.R = r, colour.G = g, colour.B = b;
+  SceneObject& wall = sceneModel.objects[1];
+  wall.kind = OBJECT_LATTICE;
+  wall.X = -5, wall.Y = -0.8, wall.Z = -3.2, wall.WIDTH = 10, wall.HEIGHT = 0;
+  wall.textured = textured;
+  wall.textureSlot = 1;
+  rigPose = {0.0, 0.0, 90.0};  // looking along +y, world x to the right on screen
+}
+
+// Pixel columns where a row turns from dark to bright (+) or bright to dark (-): the column of
+// the first pixel of the new run, signed.
+std::vector<int> transitions(const std::vector<uint8_t>& image, int width, int row) {
+  std::vector<int> edges;
+  for (int x = 1; x < width; ++x) {
+    const bool was = pixelAt(image, width, x - 1, row).r > 60;
+    const bool is = pixelAt(image, width, x, row).r > 60;
+    if (was != is) edges.push_back(is ? x : -x);
+  }
+  return edges;
+}
+
+// Where the wall's stripe edges (every half unit of x, at depth 3) fall for an eye at x = eyeX.
+std::vector<int> predictedEdges(double eyeX, int width, int height) {
+  const double f = (height / 2.0) / std::tan(22.5 * kPi / 180.0);
+  std::vector<int> edges;
+  for (int half = -10; half <= 10; ++half) {
+    const double column = width / 2.0 + f * (half / 2.0 - eyeX) / 3.0;
+    if (column < 2 || column > width - 2) continue;
+    const bool toBright = half % 2 == 0;  // white starts at each whole unit
+    edges.push_back(static_cast<int>(std::lround(column)) * (toBright ? 1 : -1));
+  }
+  return edges;
+}
+
+TEST_F(FrameTest, EyeViewsOfAWallMatchTheProjectionAndDifferByTheStereoShift) {
+  std::vector<int> measured[2];
+  for (InstanceRole eye : {ROLE_LEFT_CAMERA, ROLE_RIGHT_CAMERA}) {
+    start(eye, 320, 240);
+    placeWallScene(true, 1, 1, 1);
+    TextureSlots[1] = stripeTexture();
+    const auto image = frame();
+    measured[eye - 1] = transitions(image, 320, 120);
+    // The wall spans z -0.8..1.2 around the eye height 0.2: +-1 at depth 3 is 96.6 pixels.
+    EXPECT_EQ(pixelAt(image, 320, 160, 120 + 110).r, 0) << "above the wall";
+    EXPECT_EQ(pixelAt(image, 320, 160, 120 - 110).r, 0) << "below the wall";
+
+    const double eyeX = eye == ROLE_LEFT_CAMERA ? -0.05 : 0.05;
+    const auto expected = predictedEdges(eyeX, 320, 240);
+    ASSERT_EQ(measured[eye - 1].size(), expected.size()) << "role " << eye;
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(measured[eye - 1][i] > 0, expected[i] > 0) << "edge " << i;
+      EXPECT_NEAR(std::abs(measured[eye - 1][i]), std::abs(expected[i]), 1) << "edge " << i;
+    }
+  }
+  // The same wall edge sits f * 0.1 / 3 = 9.66 pixels further right in the left view.
+  const double shift = 120 / std::tan(22.5 * kPi / 180.0) * 0.1 / 3.0;
+  double sum = 0;
+  int count = 0;
+  for (int left : measured[0]) {
+    for (int right : measured[1]) {
+      const int d = std::abs(left) - std::abs(right);
+      if ((left > 0) == (right > 0) && d > 0 && d < 20) {
+        EXPECT_NEAR(d, shift, 1.5);
+        sum += d;
+        ++count;
+      }
+    }
+  }
+  ASSERT_GT(count, 4);
+  EXPECT_NEAR(sum / count, shift, 0.6);
+}
+
+TEST_F(FrameTest, TexturesAreModulatedByTheColourOfTheLastUntexturedObject) {
+  start(ROLE_LEFT_CAMERA, 320, 240);
+  placeWallScene(true, 0, 1, 0);
+  TextureSlots[1] = stripeTexture();
+  const auto image = frame();
+  int greenWhite = 0;
+  for (int x = 0; x < 320; ++x) {
+    const Rgb p = pixelAt(image, 320, x, 120);
+    EXPECT_EQ(p.r, 0);
+    if (p.g > 60) ++greenWhite;
+  }
+  EXPECT_GT(greenWhite, 100);  // the white half-stripes show green
+}
+
+TEST_F(FrameTest, EyeViewsOfAnUntexturedSceneAreBlack) {
+  for (InstanceRole eye : {ROLE_LEFT_CAMERA, ROLE_RIGHT_CAMERA}) {
+    start(eye, 320, 240);
+    placeWallScene(false, 1, 1, 1);
+    sceneModel.objects[0].textured = 0;
+    const auto image = frame();
+    int lit = 0;
+    for (uint8_t byte : image) lit += byte != 0;
+    EXPECT_EQ(lit, 0) << "role " << eye;
+  }
+}
+
+// Where a world point on the ground plane lands in the initial overview (eye 20 above the
+// origin, looking down, world x right and y up).
+void overviewPixel(double x, double y, double z, int* column, int* row) {
+  const double f = 300 / std::tan(22.5 * kPi / 180.0);
+  *column = static_cast<int>(std::lround(400 + f * x / (20 - z)));
+  *row = static_cast<int>(std::lround(300 + f * y / (20 - z)));
+}
+
+bool isBlack(const Rgb& p) {
+  return p.r == 0 && p.g == 0 && p.b == 0;
+}
+
+TEST_F(FrameTest, OverviewShowsTheRigSphereWhereTheRigStands) {
+  start(ROLE_SCENE, 800, 600);
+  EXPECT_EQ(overviewView.distance, 20.0);
+  int column = 0, row = 0;
+  for (double rig : {0.7, -3.0}) {
+    rigPose = {rig, rig, 90.0};
+    const auto image = frame();
+    overviewPixel(rig, rig, 0.2, &column, &row);
+    EXPECT_FALSE(isBlack(pixelAt(image, 800, column, row))) << "sphere at " << rig;
+    // The sphere's radius 0.5 is about 18 pixels; 30 pixels out is background.
+    EXPECT_TRUE(isBlack(pixelAt(image, 800, column + 30, row)));
+    EXPECT_TRUE(isBlack(pixelAt(image, 800, column, row - 30)));
+    overviewPixel(-rig, -rig, 0.2, &column, &row);
+    EXPECT_TRUE(isBlack(pixelAt(image, 800, column, row))) << "mirror of " << rig;
+  }
+}
+
+TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
+  auto placeSlabs = [this] {
+    TextureSlots[0] = TextureSlots[1] = TextureSlots[2] = stripeTexture();
+    sceneModel.objectCount = 3;
+    const double xs[3] = {-6, 3, -2};
+    for (int i = 0; i < 3; ++i) {
+      SceneObject& slab = sceneModel.objects[i];
+      slab.kind = OBJECT_SLAB;
+      slab.X = xs[i], slab.Y = 3, slab.Z = 0, slab.WIDTH = 0.45, slab.HEIGHT = 1;
+      slab.textured = 1;
+      slab.textureSlot = i;
+    }
+  };
+  start(ROLE_SCENE, 800, 600);
+  placeSlabs();
+  int column = 0, row = 0;
+  overviewPixel(-1.8, 3.5, 0, &column, &row);
+  int firstColumn = 0, firstRow = 0;
+  overviewPixel(-5.8, 3.5, 0, &firstColumn, &firstRow);
+  EXPECT_TRUE(isBlack(pixelAt(frame(), 800, column, row)));
+  EXPECT_FALSE(isBlack(pixelAt(frame(), 800, firstColumn, firstRow)));
+  inputState.showThirdObject = true;
+  EXPECT_FALSE(isBlack(pixelAt(frame(), 800, column, row)));
+  inputState.showThirdObject = false;
+  EXPECT_TRUE(isBlack(pixelAt(frame(), 800, column, row)));
+
+  // The left eye straight in front of the third slab (x -2..-1.55, y 3..4, top at z 0) sees
+  // its top face just below the horizon, F1 or not.
+  start(ROLE_LEFT_CAMERA, 320, 240);
+  placeSlabs();
+  rigPose = {-1.725, 0.0, 90.0};  // the left eye stands at x = -1.775
+  const double f = 120 / std::tan(22.5 * kPi / 180.0);
+  const int slabRow = static_cast<int>(std::lround(120 - f * 0.2 / 3.5));
+  EXPECT_FALSE(isBlack(pixelAt(frame(), 320, 160, slabRow)));
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// The glyph font, the bounded text printer and the heading label of the axis marker.
+#include "render/text_overlay.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "app/input_state.h"
+#include "gl_test_window.h"
+#include "render/frame_renderer.h"
+#include "render/gl_setup.h"
+#include "scene/scene_state.h"
+
+namespace {
+
+class TextOverlay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetSceneState();
+    resetInputState();
+    ASSERT_TRUE(window_.ok());
+    ASSERT_EQ(createTextFont(glResources.deviceContext), 1);
+    // Raster positions in window pixels, unlit white.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, 400, 0, 100, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glColor3f(1, 1, 1);
+  }
+  void TearDown() override { deleteTextFont(); }
+
+  // How far printing the text moves the raster position from x = 10.
+  float advanceOf(const char* text) {
+    glRasterPos2f(10, 50);
+    printText("%s", text);
+    GLfloat position[4];
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, position);
+    return position[0] - 10;
+  }
+
+  GlTestWindow window_{400, 100};
+};
+
+TEST_F(TextOverlay, FontHasOneListPerCode32To127) {
+  const GLuint base = glResources.fontListBase;
+  ASSERT_NE(base, 0u);
+  for (int k = 0; k < kFontGlyphCount; ++k) EXPECT_TRUE(glIsList(base + k)) << "code " << k + 32;
+  EXPECT_FALSE(glIsList(base + kFontGlyphCount));
+  deleteTextFont();
+  EXPECT_EQ(glResources.fontListBase, 0u);
+  EXPECT_FALSE(glIsList(base));
+  deleteTextFont();  // a second deletion does nothing
+}
+
+TEST_F(TextOverlay, PrintTextAdvancesPerGlyphSkipsBytesWithoutGlyphsAndIsBounded) {
+  const float one = advanceOf("W");
+  EXPECT_GT(one, 8.0f);
+  EXPECT_FLOAT_EQ(advanceOf("WW"), 2 * one);
+  EXPECT_FLOAT_EQ(advanceOf("W\x01W\x7f"), 3 * one);  // byte 1 has no glyph, 127 has one
+  EXPECT_FLOAT_EQ(advanceOf("W\xc0W"), 2 * one);
+  EXPECT_FLOAT_EQ(advanceOf(std::string(1000, 'W').c_str()), 255 * one);
+
+  // A null format draws nothing and leaves the raster position and the list base alone.
+  glListBase(7);
+  glRasterPos2f(30, 40);
+  printText(nullptr);
+  GLfloat position[4];
+  glGetFloatv(GL_CURRENT_RASTER_POSITION, position);
+  EXPECT_FLOAT_EQ(position[0], 30);
+  printText("%d%s", 42, "W");
+  GLint listBase = 0;
+  glGetIntegerv(GL_LIST_BASE, &listBase);
+  EXPECT_EQ(listBase, 7);
+}
+
+TEST_F(TextOverlay, GlyphsLightPixelsAtTheRasterPosition) {
+  glClear(GL_COLOR_BUFFER_BIT);
+  glRasterPos2f(100, 40);
+  printText("X- %5.3f", 359.5);
+  const auto image = window_.readBackBuffer();
+  int left = 400, right = 0, lit = 0;
+  for (int y = 0; y < 100; ++y) {
+    for (int x = 0; x < 400; ++x) {
+      if (pixelAt(image, 400, x, y).r == 0) continue;
+      ++lit;
+      left = std::min(left, x);
+      right = std::max(right, x);
+      EXPECT_GE(y, 30) << "glyphs reach no further below the baseline than their descent";
+      EXPECT_LE(y, 70);
+    }
+  }
+  EXPECT_GT(lit, 100);
+  EXPECT_GE(left, 100);
+  EXPECT_LT(left, 110);
+  EXPECT_GT(right, 100 + 8 * advanceOf("W"));  // "X- 359.500" is ten glyphs wide
+}
+
+TEST(AxisMarker, HeadingLabelShowsTheRigHeading) {
+  resetSceneState();
+  resetInputState();
+  role = ROLE_SCENE;
+  // Wide enough that the label beside the marker's x axis fits in the window.
+  GlTestWindow window(1000, 600);
+  ASSERT_TRUE(window.ok());
+  initGlState(1000, 600);
+  ASSERT_EQ(createTextFont(glResources.deviceContext), 1);
+  rigPose = {0.7, 0.7, 0.0};
+  drawFrame();
+  const auto zero = window.readBackBuffer();
+  rigPose.heading = 123.456;
+  drawFrame();
+  const auto turned = window.readBackBuffer();
+  drawFrame();
+  EXPECT_EQ(window.readBackBuffer(), turned);
+
+  // The label starts at the x axis' end: 0.5 right and 0.25 up at depth 1, 724 pixels a unit.
+  const double f = 300 / std::tan(22.5 * 3.141592653589793 / 180.0);
+  const int labelX = static_cast<int>(500 + 0.5 * f);
+  const int labelY = static_cast<int>(300 + 0.25 * f);
+  int changed = 0;
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 1000; ++x) {
+      const Rgb a = pixelAt(zero, 1000, x, y), b = pixelAt(turned, 1000, x, y);
+      if (a.r == b.r && a.g == b.g && a.b == b.b) continue;
+      ++changed;
+      EXPECT_GT(x, labelX) << "only the label changes";
+      EXPECT_NEAR(y, labelY, 30);
+    }
+  }
+  EXPECT_GT(changed, 50);
+  deleteTextFont();
+}
+
+}  // namespace
