@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/panel_host_events.h"
 #include "platform/sdl_event_translation.h"
 #include "platform/sdl_windows.h"
 #include "platform/transport.h"
@@ -285,6 +286,8 @@ bool peekMessage(MSG* msg) {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
   SDL_Event event;
   if (!SDL_PollEvent(&event)) return false;
+  // Mouse input over the info panel belongs to the panel, as with a child window.
+  if (panelHostTakesEvent(event)) return false;
   return translateForOwnWindow(event, msg);
 }
 

@@ -1,0 +1,40 @@
+#include "app/lifecycle.h"
+
+#include "messaging/instance_messages.h"
+#include "panel/info_panel.h"
+#include "platform/instance_semaphore.h"
+#include "platform/process_start.h"
+#include "platform/window.h"
+#include "render/gl_setup.h"
+#include "scene/config_file.h"
+#include "scene/scene_state.h"
+
+HWND mainWindow = 0;
+
+int onCreate(HWND window) {
+  readConfigFile();
+  rigPose.rigX = 0.7;
+  rigPose.rigY = 0.7;
+  rigPose.heading = 90.0;
+  setUpGl(window);
+  if (role != ROLE_SCENE) return 0;
+  startCameraInstances();
+  openInfoPanel(window);
+  return 0;
+}
+
+void onClose(HWND window) {
+  tearDownGl(window);
+  destroyWindow(window);
+}
+
+void onDestroy(HWND window) {
+  waitInstanceSemaphore(1);
+  sendToCameras(MSG_QUIT, 0, nullptr, window);
+  postQuitMessage(0);
+}
+
+void startCameraInstances() {
+  startInstanceProcess();
+  startInstanceProcess();
+}

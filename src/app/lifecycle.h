@@ -1,0 +1,21 @@
+// What the main window does when it is created, closed and destroyed, in every role.
+#pragma once
+
+#include "platform/win32.h"
+
+// The window created for this process's role; the sender of the rig position messages.
+extern HWND mainWindow;
+
+// Configuration, the initial rig pose and GL set-up in every role; the scene role then starts
+// both camera instances and opens the info panel. Returns 0, so creation goes on.
+int onCreate(HWND window);
+
+// Tears the window's GL context down and destroys the window.
+void onClose(HWND window);
+
+// Gives back this instance's unit of the semaphore, tells both cameras to quit, ends the loop.
+void onDestroy(HWND window);
+
+// Starts the executable twice; the order in which they decide their roles makes one the
+// left camera and the other the right one.
+void startCameraInstances();

@@ -1,0 +1,28 @@
+// Which role a new process takes: counted through the instance semaphore, refused when three
+// instances have joined, ended silently when its camera window already exists.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win32.h"
+
+// The services the decision calls, so that tests can stand in for the semaphore and windows.
+struct RoleServices {
+  void (*beginDecision)();
+  void (*endDecision)();
+  bool (*openSemaphore)();
+  bool (*createSemaphore)(int32_t initialCount, int32_t maximumCount);
+  bool (*releaseSemaphore)(int32_t count, int32_t* previousCount);
+  bool (*waitSemaphore)(int timeoutMs);
+  HWND (*findWindow)(const char* className);
+  void (*showError)(const char* text);  // a box captioned "Error" with the error icon
+};
+
+constexpr int32_t kSemaphoreInitialCount = 1;
+constexpr int32_t kSemaphoreMaximumCount = 10;
+
+// Sets role; false when the process must end now (with exit code 0).
+bool decideRole(const RoleServices& services);
+
+// decideRole on the platform's semaphore, windows and message box.
+bool determineRole();

@@ -1,0 +1,34 @@
+#include "app/window_proc.h"
+
+#include "app/lifecycle.h"
+#include "messaging/instance_messages.h"
+#include "platform/window.h"
+#include "render/frame_renderer.h"
+#include "render/gl_setup.h"
+
+LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      onCreate(window);
+      break;
+    case WM_DESTROY:
+      onDestroy(window);
+      break;
+    case WM_SIZE: {
+      int width = 0, height = 0;
+      getClientRect(window, &width, &height);
+      resizeGl(width, height);
+      renderFrame();
+      break;
+    }
+    case WM_CLOSE:
+      onClose(window);
+      break;
+    case WM_COPYDATA:
+      handleInstanceMessage(window, wParam, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+      break;
+    default:
+      break;
+  }
+  return defWindowProc(window, message, wParam, lParam);
+}
