@@ -1,0 +1,78 @@
+// Talks to a running stereo bench from an outside program: fetch the frames of the left and
+// right camera windows, move the rig, make the cameras save their frames.
+//
+//   oculant::Client bench;
+//   oculant::Frame left;
+//   if (bench.grab(oculant::Eye::LEFT, &left)) { /* left.pixels: bottom-up BGR rows */ }
+//
+// The bench is found through its runtime folder ($OCULANT_RUNTIME_DIR, else
+// $XDG_RUNTIME_DIR/oculant, else /tmp/oculant-<uid>). One Client per thread; link with
+// `pkg-config --libs oculant-client`.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace oculant {
+
+enum class Eye { LEFT = 1, RIGHT = 2 };
+
+// One camera frame exactly as the camera sent it: height rows of stride bytes, the bottom row
+// first; each row holds width pixels of blue, green, red, then stride - 3 * width padding bytes.
+struct Frame {
+  int32_t width = 0;
+  int32_t stride = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> pixels;
+
+  // The pixel at column x of row y counted from the top, as {red, green, blue}.
+  void rgbAt(int x, int y, uint8_t rgb[3]) const;
+};
+
+class Client {
+ public:
+  // Opens this program's own mailbox, through which the cameras answer.
+  Client();
+  ~Client();
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  // False when the mailbox could not be opened; error() says why.
+  bool ready() const { return window_ != 0; }
+  // Why the last call failed, in words fit for a user.
+  const std::string& error() const { return error_; }
+  // The runtime folder where the bench is looked for.
+  const std::string& runtimeFolder() const { return folder_; }
+
+  // True when the scene window or a camera window of a bench is running.
+  bool benchRunning();
+
+  // Fetches the current frame of one camera. False when that camera is not running or its
+  // answer was incomplete. The frame's buffer is reused from call to call.
+  bool grab(Eye eye, Frame* frame);
+  // Both frames, the left one first.
+  bool grabPair(Frame* left, Frame* right);
+
+  // Turns the rig (degrees) or moves it, in both cameras as the scene window does it; with
+  // alsoScene, the scene window's own rig is changed too. False when no camera took it.
+  bool sendHeading(double degrees, bool alsoScene = false);
+  bool sendRigPosition(double x, double y, bool alsoScene = false);
+
+  // Makes both cameras write their frames ("image1.bmp", "image2.bmp" in the bench's folder).
+  bool saveFrames();
+
+  // Closes the scene window, which ends the whole bench; with camerasOnly, closes just the
+  // two camera windows. False when there was nothing to close.
+  bool quit(bool camerasOnly = false);
+
+ private:
+  bool sendToClass(const char* className, uintptr_t code, uint32_t length, const void* payload);
+  bool sendToCameras(uintptr_t code, uint32_t length, const void* payload, bool alsoScene);
+
+  uint32_t window_ = 0;
+  std::string folder_;
+  std::string error_;
+};
+
+}  // namespace oculant

@@ -1,0 +1,249 @@
+// oculant-client: fetch frames from a running bench and steer it from the command line.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "image/frame_capture.h"
+#include "oculant/client.h"
+#include "png_writer.h"
+
+namespace {
+
+constexpr int EXIT_USAGE = 2;
+
+const char* const kUsage =
+    "usage: oculant-client COMMAND [ARGS]\n"
+    "Talks to the stereo bench running in this user's runtime folder\n"
+    "($OCULANT_RUNTIME_DIR, else $XDG_RUNTIME_DIR/oculant, else /tmp/oculant-<uid>).\n"
+    "\n"
+    "commands:\n"
+    "  grab left|right|both -o FILE  save camera frames as BMP (PNG if FILE ends in .png)\n"
+    "  save                          make both cameras write image1.bmp and image2.bmp\n"
+    "  heading DEG [--scene]         turn the rig to DEG degrees\n"
+    "  rig X Y [--scene]             move the rig to (X, Y)\n"
+    "  quit [--cameras]              end the bench (or only its two camera windows)\n"
+    "\n"
+    "Each command takes --help. Exit status: 0 done, 1 failed (e.g. no bench running),\n"
+    "2 wrong arguments.\n";
+
+struct Command {
+  const char* name;
+  const char* help;
+  int (*run)(const std::vector<std::string>& args);
+};
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "oculant-client: %s\n", message.c_str());
+  return EXIT_FAILURE;
+}
+
+int usageError(const std::string& message, const char* help) {
+  std::fprintf(stderr, "oculant-client: %s\n%s", message.c_str(), help);
+  return EXIT_USAGE;
+}
+
+bool parseNumber(const std::string& text, double* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  *value = std::strtod(text.c_str(), &end);
+  return *end == '\0';
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+  if (text.size() < suffix.size()) return false;
+  for (size_t i = 0; i < suffix.size(); ++i) {
+    const char c = text[text.size() - suffix.size() + i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != suffix[i]) return false;
+  }
+  return true;
+}
+
+// Connects and checks that a bench runs; a non-zero result is the exit status of a failure.
+int connect(oculant::Client& client) {
+  if (!client.ready()) return fail(client.error());
+  if (!client.benchRunning()) {
+    return fail("no bench is running (looked in " + client.runtimeFolder() + ")");
+  }
+  return 0;
+}
+
+bool writeFrame(const std::string& fileName, const oculant::Frame& frame, std::string* error) {
+  if (endsWith(fileName, ".png")) {
+#ifdef OCULANT_HAVE_ZLIB
+    if (frame.width == 0 || frame.height == 0) {
+      *error = "the frame is empty (is the camera window minimised?); PNG cannot hold it";
+      return false;
+    }
+    if (writePng(fileName.c_str(), frame.pixels.data(), frame.width, frame.stride, frame.height)) {
+      return true;
+    }
+#else
+    *error = "this build has no PNG support; use a .bmp name";
+    return false;
+#endif
+  } else {
+    CaptureImage image = {const_cast<uint8_t*>(frame.pixels.data()), frame.width, frame.stride,
+                          frame.height, 0};
+    if (writeBmp(fileName.c_str(), image) == 0) return true;
+  }
+  *error = "cannot write " + fileName;
+  return false;
+}
+
+// "out.png" -> "out-left.png"
+std::string sideName(const std::string& fileName, const char* side) {
+  const size_t slash = fileName.rfind('/');
+  size_t dot = fileName.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    dot = fileName.size();
+  }
+  return fileName.substr(0, dot) + "-" + side + fileName.substr(dot);
+}
+
+const char* const kGrabHelp =
+    "usage: oculant-client grab left|right|both -o FILE\n"
+    "Fetches the current frame of a camera window and writes it to FILE: a 24-bit BMP, or\n"
+    "a PNG when FILE ends in .png. With both, the left and right frames go to FILE with\n"
+    "-left and -right before its extension (pair.png -> pair-left.png, pair-right.png).\n";
+
+int grab(const std::vector<std::string>& args) {
+  std::string eye;
+  std::string output;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-o" || args[i] == "--output") {
+      if (i + 1 >= args.size()) return usageError("-o needs a file name", kGrabHelp);
+      output = args[++i];
+    } else if (eye.empty()) {
+      eye = args[i];
+    } else {
+      return usageError("unexpected argument '" + args[i] + "'", kGrabHelp);
+    }
+  }
+  if (eye != "left" && eye != "right" && eye != "both") {
+    return usageError("grab needs left, right or both", kGrabHelp);
+  }
+  if (output.empty()) return usageError("grab needs -o FILE", kGrabHelp);
+  oculant::Client client;
+  if (const int status = connect(client)) return status;
+  std::vector<std::pair<oculant::Eye, std::string>> jobs;
+  if (eye == "left" || eye == "right") {
+    jobs.emplace_back(eye == "left" ? oculant::Eye::LEFT : oculant::Eye::RIGHT, output);
+  } else {
+    jobs.emplace_back(oculant::Eye::LEFT, sideName(output, "left"));
+    jobs.emplace_back(oculant::Eye::RIGHT, sideName(output, "right"));
+  }
+  oculant::Frame frame;
+  for (const auto& job : jobs) {
+    if (!client.grab(job.first, &frame)) return fail(client.error());
+    std::string error;
+    if (!writeFrame(job.second, frame, &error)) return fail(error);
+    std::printf("%s: %d x %d\n", job.second.c_str(), frame.width, frame.height);
+  }
+  return EXIT_SUCCESS;
+}
+
+const char* const kSaveHelp =
+    "usage: oculant-client save\n"
+    "Makes the left and right camera write their frames as image1.bmp and image2.bmp in\n"
+    "the folder the bench runs in.\n";
+
+int save(const std::vector<std::string>& args) {
+  if (!args.empty()) return usageError("save takes no arguments", kSaveHelp);
+  oculant::Client client;
+  if (const int status = connect(client)) return status;
+  return client.saveFrames() ? EXIT_SUCCESS : fail(client.error());
+}
+
+const char* const kHeadingHelp =
+    "usage: oculant-client heading DEG [--scene]\n"
+    "Turns the rig to DEG degrees in both camera windows; with --scene, the scene window's\n"
+    "rig turns too.\n";
+
+// Splits off a trailing flag; true when it was there.
+bool takeFlag(std::vector<std::string>* args, const char* flag) {
+  for (auto it = args->begin(); it != args->end(); ++it) {
+    if (*it == flag) {
+      args->erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+int heading(const std::vector<std::string>& original) {
+  std::vector<std::string> args = original;
+  const bool scene = takeFlag(&args, "--scene");
+  double degrees = 0;
+  if (args.size() != 1 || !parseNumber(args[0], &degrees)) {
+    return usageError("heading needs one number", kHeadingHelp);
+  }
+  oculant::Client client;
+  if (const int status = connect(client)) return status;
+  return client.sendHeading(degrees, scene) ? EXIT_SUCCESS : fail(client.error());
+}
+
+const char* const kRigHelp =
+    "usage: oculant-client rig X Y [--scene]\n"
+    "Moves the rig to (X, Y) in both camera windows; with --scene, the scene window's rig\n"
+    "moves too.\n";
+
+int rig(const std::vector<std::string>& original) {
+  std::vector<std::string> args = original;
+  const bool scene = takeFlag(&args, "--scene");
+  double x = 0;
+  double y = 0;
+  if (args.size() != 2 || !parseNumber(args[0], &x) || !parseNumber(args[1], &y)) {
+    return usageError("rig needs two numbers", kRigHelp);
+  }
+  oculant::Client client;
+  if (const int status = connect(client)) return status;
+  return client.sendRigPosition(x, y, scene) ? EXIT_SUCCESS : fail(client.error());
+}
+
+const char* const kQuitHelp =
+    "usage: oculant-client quit [--cameras]\n"
+    "Closes the scene window, which ends the whole bench; with --cameras, closes only the\n"
+    "two camera windows and leaves the scene window running.\n";
+
+int quit(const std::vector<std::string>& original) {
+  std::vector<std::string> args = original;
+  const bool camerasOnly = takeFlag(&args, "--cameras");
+  if (!args.empty()) return usageError("unexpected argument '" + args[0] + "'", kQuitHelp);
+  oculant::Client client;
+  if (const int status = connect(client)) return status;
+  return client.quit(camerasOnly) ? EXIT_SUCCESS : fail(client.error());
+}
+
+const Command kCommands[] = {
+    {"grab", kGrabHelp, grab}, {"save", kSaveHelp, save}, {"heading", kHeadingHelp, heading},
+    {"rig", kRigHelp, rig},    {"quit", kQuitHelp, quit},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return EXIT_USAGE;
+  }
+  const std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    std::fputs(kUsage, stdout);
+    return EXIT_SUCCESS;
+  }
+  for (const Command& command : kCommands) {
+    if (name != command.name) continue;
+    std::vector<std::string> args(argv + 2, argv + argc);
+    for (const std::string& arg : args) {
+      if (arg == "--help" || arg == "-h") {
+        std::fputs(command.help, stdout);
+        return EXIT_SUCCESS;
+      }
+    }
+    return command.run(args);
+  }
+  std::fprintf(stderr, "oculant-client: unknown command '%s'\n%s", name.c_str(), kUsage);
+  return EXIT_USAGE;
+}
