@@ -25,6 +25,7 @@ struct BmpPalette {
 };
 
 // Decodes an RLE8 (bitCount 8) or RLE4 (bitCount 4) stream into rgb, which holds width * height
-// zeroed RGB pixels, bottom row first. Runs past a row's end or past the last row are refused.
+// zeroed RGB pixels, bottom row first. Runs past a row's padding or past the last row are
+// refused.
 BmpStatus decodeBmpRle(const uint8_t* data, size_t size, int bitCount, const BmpPalette& palette,
                        int32_t width, int32_t height, uint8_t* rgb);

@@ -8,19 +8,21 @@
 
 namespace {
 
-// Where the next pixel goes. Pixels may only be written inside the image; a stream that tries
-// to write outside it is refused.
+// Where the next pixel goes. Encoders such as ImageMagick's fill whole padded rows (a multiple
+// of 4 bytes), so runs may reach into the row padding; those pixels are dropped. A run beyond
+// the padded row or above the top row is refused.
 struct RlePen {
   const BmpPalette& palette;
   int64_t width;
+  int64_t paddedWidth;
   int64_t height;
   uint8_t* rgb;
   int64_t x = 0;
   int64_t y = 0;
 
-  bool fits(int64_t count) const { return y < height && x + count <= width; }
+  bool fits(int64_t count) const { return y < height && x + count <= paddedWidth; }
   void put(int index) {
-    std::memcpy(rgb + (y * width + x) * 3, palette.rgb[index], 3);
+    if (x < width) std::memcpy(rgb + (y * width + x) * 3, palette.rgb[index], 3);
     ++x;
   }
 };
@@ -35,7 +37,9 @@ int indexInRun(int bitCount, uint8_t value, int64_t i) {
 
 BmpStatus decodeBmpRle(const uint8_t* data, size_t size, int bitCount, const BmpPalette& palette,
                        int32_t width, int32_t height, uint8_t* rgb) {
-  RlePen pen{palette, width, height, rgb};
+  const int64_t pixelsPerWord = 32 / bitCount;
+  const int64_t paddedWidth = (width + pixelsPerWord - 1) / pixelsPerWord * pixelsPerWord;
+  RlePen pen{palette, width, paddedWidth, height, rgb};
   size_t pos = 0;
   for (;;) {
     // A stream may end without its end-of-bitmap mark once every row is done.
@@ -56,7 +60,7 @@ BmpStatus decodeBmpRle(const uint8_t* data, size_t size, int bitCount, const Bmp
       pen.x += data[pos];
       pen.y += data[pos + 1];
       pos += 2;
-      if (pen.x > width || pen.y > height) return BMP_CONVERSION_ERROR;
+      if (pen.x > paddedWidth || pen.y > height) return BMP_CONVERSION_ERROR;
     } else {
       const size_t bytes = bitCount == 8 ? value : (value + 1u) / 2;
       if (size - pos < bytes || !pen.fits(value)) return BMP_CONVERSION_ERROR;

@@ -1,0 +1,486 @@
+#include "image/bmp_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "bmp_builder.h"
+#include "magick.h"
+
+namespace {
+
+struct Decoded {
+  BmpStatus status;
+  RgbImage image;
+};
+
+// Decodes from a heap block of exactly the file's length, so any read past the end is caught
+// by AddressSanitizer.
+Decoded decode(const Bytes& bytes) {
+  std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size() + (bytes.empty() ? 1 : 0)]);
+  if (!bytes.empty()) std::memcpy(exact.get(), bytes.data(), bytes.size());
+  DecodedBmp out;
+  Decoded result{decodeBmp(exact.get(), bytes.size(), &out), {}};
+  if (result.status == BMP_OK) {
+    result.image.width = out.width;
+    result.image.height = out.height;
+    result.image.rgb.assign(out.rgb, out.rgb + size_t(out.width) * out.height * 3);
+    std::free(out.rgb);
+  } else {
+    EXPECT_EQ(out.rgb, nullptr);
+  }
+  return result;
+}
+
+// A deterministic test picture: with `colours` > 0 every pixel takes one of that many colours,
+// in horizontal runs of `runLength`; with 0 every channel is pseudo-random.
+RgbImage makePicture(int width, int height, int colours, int runLength = 1) {
+  std::mt19937 random(width * 1000 + height * 10 + colours);
+  std::vector<Rgb> table(colours > 0 ? colours : 1);
+  for (int i = 0; i < colours; ++i) {
+    table[i] = {uint8_t(random()), uint8_t(random()), uint8_t(random())};
+  }
+  if (colours == 2) table = {Rgb{0, 0, 0}, Rgb{255, 255, 255}};
+  RgbImage image{width, height, Bytes(size_t(width) * height * 3)};
+  int current = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      uint8_t* pixel = &image.rgb[(size_t(y) * width + x) * 3];
+      if (colours == 0) {
+        for (int c = 0; c < 3; ++c) pixel[c] = uint8_t(random());
+        continue;
+      }
+      if (x % runLength == 0) current = int(random() % colours);
+      std::memcpy(pixel, table[current].data(), 3);
+    }
+  }
+  return image;
+}
+
+uint32_t fieldU32(const Bytes& file, size_t at) {
+  return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t(file[at + 3]) << 24;
+}
+
+void expectSameImage(const RgbImage& actual, const RgbImage& expected, const std::string& what) {
+  ASSERT_EQ(actual.width, expected.width) << what;
+  ASSERT_EQ(actual.height, expected.height) << what;
+  for (size_t i = 0; i < expected.rgb.size(); ++i) {
+    ASSERT_EQ(actual.rgb[i], expected.rgb[i])
+        << what << ": byte " << i << " (pixel " << i / 3 % expected.width << ", row "
+        << i / 3 / expected.width << " from the bottom)";
+  }
+}
+
+// The decoder and ImageMagick must agree on a hand-made file, and both with the picture
+// the file was made from.
+void expectReadAlike(const Bytes& file, const RgbImage& expected, const std::string& name) {
+  const Decoded ours = decode(file);
+  ASSERT_EQ(ours.status, BMP_OK) << name;
+  expectSameImage(ours.image, expected, name + " (decoder)");
+  const std::string path = scratchDir() + "/" + name + ".bmp";
+  writeFile(path, file);
+  expectSameImage(magickRead(path), expected, name + " (ImageMagick)");
+}
+
+struct MagickCase {
+  const char* name;
+  const char* options;  // ImageMagick options ending in the output format
+  int colours;
+  int runLength;
+  uint32_t headerSize;
+  uint16_t bitCount;
+  uint32_t compression;
+};
+
+TEST(BmpDecoder, ReadsEveryLayoutImageMagickWritesPixelForPixel) {
+  const MagickCase cases[] = {
+      {"info24", "BMP3:", 0, 1, 40, 24, 0},
+      {"core24", "BMP2:", 0, 1, 12, 24, 0},
+      {"info8", "-type palette -compress none BMP3:", 200, 1, 40, 8, 0},
+      {"info4", "-type palette -compress none BMP3:", 16, 1, 40, 4, 0},
+      {"info1", "-type palette -compress none BMP3:", 2, 1, 40, 1, 0},
+      {"core8", "-type palette BMP2:", 200, 1, 12, 8, 0},
+      {"core4", "-type palette BMP2:", 16, 1, 12, 4, 0},
+      {"core1", "-type palette BMP2:", 2, 1, 12, 1, 0},
+      {"rle8", "-type palette -compress RLE BMP3:", 200, 1, 40, 8, 1},
+      {"rle8runs", "-type palette -compress RLE BMP3:", 9, 5, 40, 8, 1},
+  };
+  for (const MagickCase& c : cases) {
+    for (const auto& size : {std::pair<int, int>{7, 5}, {33, 18}}) {
+      const std::string name = std::string(c.name) + "_" + std::to_string(size.first);
+      const RgbImage picture = makePicture(size.first, size.second, c.colours, c.runLength);
+      const std::string source = scratchDir() + "/" + name + ".ppm";
+      const std::string target = scratchDir() + "/" + name + ".bmp";
+      writePpm(source, picture);
+      ASSERT_TRUE(runCommand("convert '" + source + "' " + c.options + "'" + target + "'")) << name;
+      const Bytes file = readFile(target);
+      ASSERT_GT(file.size(), 30u) << name;
+      // The case only counts when ImageMagick wrote the layout it is meant to cover.
+      ASSERT_EQ(fieldU32(file, 14), c.headerSize) << name;
+      const size_t bitCountAt = c.headerSize == 12 ? 24 : 28;
+      ASSERT_EQ(file[bitCountAt] | file[bitCountAt + 1] << 8, c.bitCount) << name;
+      if (c.headerSize == 40) {
+        ASSERT_EQ(fieldU32(file, 30), c.compression) << name;
+      }
+
+      const Decoded ours = decode(file);
+      ASSERT_EQ(ours.status, BMP_OK) << name;
+      expectSameImage(ours.image, magickRead(target), name + " against ImageMagick");
+      expectSameImage(ours.image, picture, name + " against the source picture");
+    }
+  }
+}
+
+RgbImage expectedFrom(int width, int height, const std::function<Rgb(int x, int y)>& colour) {
+  RgbImage image{width, height, Bytes(size_t(width) * height * 3)};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Rgb c = colour(x, y);
+      std::memcpy(&image.rgb[(size_t(y) * width + x) * 3], c.data(), 3);
+    }
+  }
+  return image;
+}
+
+uint8_t widen5(uint32_t v) {
+  return uint8_t(v << 3 | v >> 2);
+}
+uint8_t widen6(uint32_t v) {
+  return uint8_t(v << 2 | v >> 4);
+}
+
+TEST(BmpDecoder, DirectColourLayoutsMatchTheirDefinitionAndImageMagick) {
+  const int w = 9, h = 4;
+  auto value = [](int x, int y) { return uint32_t(x * 7919 + y * 104729 + x * y * 31); };
+
+  BmpSpec rgb555 = makeSpec(40, true, w, h, 16);
+  rgb555.pixels = packRows(w, h, 16, [&](int x, int y) { return value(x, y) & 0x7FFF; });
+  expectReadAlike(
+      buildBmp(rgb555),
+      expectedFrom(w, h,
+                   [&](int x, int y) {
+                     const uint32_t v = value(x, y);
+                     return Rgb{widen5(v >> 10 & 31), widen5(v >> 5 & 31), widen5(v & 31)};
+                   }),
+      "rgb555");
+
+  BmpSpec rgb565 = makeSpec(40, true, w, h, 16, 3);
+  rgb565.masks = {0xF800, 0x07E0, 0x001F};
+  rgb565.pixels = packRows(w, h, 16, [&](int x, int y) { return value(x, y) & 0xFFFF; });
+  expectReadAlike(
+      buildBmp(rgb565),
+      expectedFrom(w, h,
+                   [&](int x, int y) {
+                     const uint32_t v = value(x, y);
+                     return Rgb{widen5(v >> 11 & 31), widen6(v >> 5 & 63), widen5(v & 31)};
+                   }),
+      "rgb565");
+
+  BmpSpec bgrx = makeSpec(40, true, w, h, 32);
+  bgrx.pixels = packRows(w, h, 32, [&](int x, int y) { return value(x, y) & 0xFFFFFF; });
+  expectReadAlike(buildBmp(bgrx),
+                  expectedFrom(w, h,
+                               [&](int x, int y) {
+                                 const uint32_t v = value(x, y);
+                                 return Rgb{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+                               }),
+                  "bgrx32");
+
+  // Channels in the upper three bytes, the low byte unused.
+  BmpSpec rgbx = makeSpec(40, true, w, h, 32, 3);
+  rgbx.masks = {0xFF000000, 0x00FF0000, 0x0000FF00};
+  rgbx.pixels = packRows(w, h, 32, [&](int x, int y) { return value(x, y) << 8; });
+  expectReadAlike(buildBmp(rgbx),
+                  expectedFrom(w, h,
+                               [&](int x, int y) {
+                                 const uint32_t v = value(x, y);
+                                 return Rgb{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+                               }),
+                  "rgbx32");
+
+  // Rows stored top-down: the result is still bottom-up with a positive height.
+  BmpSpec topDown = makeSpec(40, true, w, -h, 24);
+  topDown.pixels = packRows(w, h, 24, [&](int x, int y) { return value(x, h - 1 - y) & 0xFFFFFF; });
+  expectReadAlike(buildBmp(topDown),
+                  expectedFrom(w, h,
+                               [&](int x, int y) {
+                                 const uint32_t v = value(x, y);
+                                 return Rgb{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+                               }),
+                  "topdown24");
+}
+
+std::vector<Rgb> sixteenColours() {
+  std::vector<Rgb> palette = {Rgb{0, 0, 0}};
+  for (int i = 1; i < 16; ++i)
+    palette.push_back({uint8_t(i * 16), uint8_t(255 - i * 9), uint8_t(i * 5)});
+  return palette;
+}
+
+TEST(BmpDecoder, Rle4EncodedByHandMatchesImageMagick) {
+  // Each row of 11 pixels: a run of 5 alternating nibbles, an absolute run of 3 (2 bytes,
+  // no padding needed) and a run of 3; end of line between rows, end of bitmap at the end.
+  const int w = 11, h = 3;
+  const std::vector<Rgb> palette = sixteenColours();
+  Bytes rle;
+  std::vector<std::vector<int>> indices(h);
+  for (int y = 0; y < h; ++y) {
+    const int a = 1 + y, b = 9 - y, c = 12, d = 3 + y, e = 7;
+    rle.insert(rle.end(), {5, uint8_t(a << 4 | b)});
+    rle.insert(rle.end(), {
+                              0,
+                              3,
+                              uint8_t(c << 4 | d),
+                              uint8_t(e << 4),
+                          });
+    rle.insert(rle.end(), {3, uint8_t(d << 4 | a)});
+    indices[y] = {a, b, a, b, a, c, d, e, d, a, d};
+    if (y + 1 < h) rle.insert(rle.end(), {0, 0});
+  }
+  rle.insert(rle.end(), {0, 1});
+  BmpSpec spec = makeSpec(40, true, w, h, 4, 2);
+  spec.palette = palette;
+  spec.pixels = rle;
+  expectReadAlike(buildBmp(spec),
+                  expectedFrom(w, h, [&](int x, int y) { return palette[indices[y][x]]; }), "rle4");
+
+  // Absolute runs of odd byte counts carry a padding byte; a delta skips pixels, which stay
+  // black (entry 0 is black too, so ImageMagick agrees).
+  Bytes skipping = {0, 5, 0x12, 0x34, 0x50, 0, 0, 2, 0, 1, 2, 0x66, 0, 1};
+  spec.width = 7;
+  spec.height = 2;
+  spec.pixels = skipping;
+  const int rows[2][7] = {{1, 2, 3, 4, 5, 0, 0}, {0, 0, 0, 0, 0, 6, 6}};
+  expectReadAlike(buildBmp(spec),
+                  expectedFrom(7, 2, [&](int x, int y) { return palette[rows[y][x]]; }),
+                  "rle4delta");
+}
+
+TEST(BmpDecoder, ColourTableCountAndPlacement) {
+  std::vector<Rgb> palette256;
+  for (int i = 0; i < 256; ++i)
+    palette256.push_back({uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)});
+  auto index = [](int x, int y) { return uint32_t((x * 37 + y * 91) % 256); };
+  const RgbImage expected8 =
+      expectedFrom(6, 3, [&](int x, int y) { return palette256[index(x, y)]; });
+
+  // biClrUsed 0 means a full table for 8 bits.
+  BmpSpec full = makeSpec(40, true, 6, 3, 8);
+  full.palette = palette256;
+  full.pixels = packRows(6, 3, 8, index);
+  expectReadAlike(buildBmp(full), expected8, "table256");
+
+  // A bare DIB: the pixels follow the table, whose length biClrUsed gives; indices past the
+  // table come out black.
+  BmpSpec bare = makeSpec(40, false, 6, 3, 8, 0, 16);
+  bare.palette.assign(palette256.begin(), palette256.begin() + 16);
+  bare.pixels = full.pixels;
+  const Decoded short_table = decode(buildBmp(bare));
+  ASSERT_EQ(short_table.status, BMP_OK);
+  expectSameImage(short_table.image,
+                  expectedFrom(6, 3,
+                               [&](int x, int y) {
+                                 return index(x, y) < 16 ? palette256[index(x, y)] : Rgb{0, 0, 0};
+                               }),
+                  "bare DIB with 16 entries");
+
+  // A bare DIB reads like the same image in a file, for both header sizes.
+  for (uint32_t headerSize : {40u, 12u}) {
+    BmpSpec file = makeSpec(headerSize, true, 13, 4, 4);
+    file.palette = sixteenColours();
+    file.pixels = packRows(13, 4, 4, [](int x, int y) { return uint32_t(x + y) % 16; });
+    BmpSpec dib = file;
+    dib.fileHeader = false;
+    const Decoded fromFile = decode(buildBmp(file));
+    const Decoded fromDib = decode(buildBmp(dib));
+    ASSERT_EQ(fromFile.status, BMP_OK);
+    ASSERT_EQ(fromDib.status, BMP_OK);
+    expectSameImage(fromDib.image, fromFile.image, "bare DIB against file");
+    expectSameImage(fromFile.image,
+                    expectedFrom(13, 4, [&](int x, int y) { return file.palette[(x + y) % 16]; }),
+                    "4-bit");
+  }
+
+  // One bit per pixel through the two entries, the most significant bit first.
+  BmpSpec mono = makeSpec(12, true, 10, 2, 1);
+  mono.palette = {Rgb{10, 20, 30}, Rgb{200, 100, 50}};
+  mono.pixels = packRows(10, 2, 1, [](int x, int y) { return uint32_t(x % 3 == y); });
+  expectReadAlike(buildBmp(mono),
+                  expectedFrom(10, 2, [&](int x, int y) { return mono.palette[x % 3 == y]; }),
+                  "core1");
+}
+
+TEST(BmpDecoder, OnlyCoreAndInfoHeadersAreKnown) {
+  for (uint32_t size : {16u, 52u, 56u, 64u, 108u, 124u}) {
+    BmpSpec spec = makeSpec(size, true, 4, 4, 24);
+    spec.pixels = packRows(4, 4, 24, [](int, int) { return 0x123456u; });
+    EXPECT_EQ(decode(buildBmp(spec)).status, BMP_UNKNOWN_FORMAT) << size;
+  }
+  const std::string source = scratchDir() + "/v5.ppm", target = scratchDir() + "/v5.bmp";
+  writePpm(source, makePicture(5, 5, 0));
+  ASSERT_TRUE(runCommand("convert '" + source + "' 'BMP:" + target + "'"));
+  EXPECT_EQ(decode(readFile(target)).status, BMP_UNKNOWN_FORMAT);
+}
+
+// Samples of every decoding path, for the truncation and corruption checks.
+std::vector<std::pair<std::string, Bytes>> validSamples() {
+  std::vector<std::pair<std::string, Bytes>> samples;
+  BmpSpec s24 = makeSpec(40, true, 5, 3, 24);
+  s24.pixels = packRows(5, 3, 24, [](int x, int y) { return uint32_t(x * 0x10203 + y); });
+  samples.push_back({"24", buildBmp(s24)});
+  BmpSpec s8 = makeSpec(40, true, 6, 3, 8, 0, 20);
+  s8.palette = sixteenColours();
+  s8.palette.resize(20, Rgb{1, 2, 3});
+  s8.pixels = packRows(6, 3, 8, [](int x, int y) { return uint32_t(x + y); });
+  samples.push_back({"8", buildBmp(s8)});
+  BmpSpec core = makeSpec(12, false, 9, 2, 1);
+  core.palette = {Rgb{1, 2, 3}, Rgb{4, 5, 6}};
+  core.pixels = packRows(9, 2, 1, [](int x, int) { return uint32_t(x & 1); });
+  samples.push_back({"core1", buildBmp(core)});
+  BmpSpec fields = makeSpec(40, true, 3, 3, 16, 3);
+  fields.masks = {0xF800, 0x07E0, 0x001F};
+  fields.pixels = packRows(3, 3, 16, [](int x, int y) { return uint32_t(x * 4321 + y); });
+  samples.push_back({"bitfields", buildBmp(fields)});
+  BmpSpec rle8 = makeSpec(40, true, 6, 3, 8, 1, 16);
+  rle8.palette = sixteenColours();
+  rle8.pixels = {3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 6, 7, 0, 0, 0, 2, 2, 0, 1, 5, 0, 1};
+  samples.push_back({"rle8", buildBmp(rle8)});
+  BmpSpec rle4 = makeSpec(40, true, 6, 2, 4, 2);
+  rle4.palette = sixteenColours();
+  rle4.pixels = {6, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1};
+  samples.push_back({"rle4", buildBmp(rle4)});
+  return samples;
+}
+
+TEST(BmpDecoder, TruncatedFilesAreRefused) {
+  for (const auto& [name, file] : validSamples()) {
+    const Decoded whole = decode(file);
+    ASSERT_EQ(whole.status, BMP_OK) << name;
+    for (size_t length = 0; length < file.size(); ++length) {
+      const Decoded cut = decode(Bytes(file.begin(), file.begin() + length));
+      // An RLE stream cut after its last row lacks only its end mark and still reads whole.
+      if (cut.status == BMP_OK && name.rfind("rle", 0) == 0) {
+        expectSameImage(cut.image, whole.image, name + " cut");
+        continue;
+      }
+      EXPECT_NE(cut.status, BMP_OK) << name << " cut to " << length << " bytes";
+    }
+  }
+}
+
+void expectRefused(const BmpSpec& spec, const std::string& what) {
+  EXPECT_EQ(decode(buildBmp(spec)).status, BMP_CONVERSION_ERROR) << what;
+}
+
+TEST(BmpDecoder, LyingAndOversizedHeadersAreRefused) {
+  BmpSpec base = makeSpec(40, true, 5, 3, 24);
+  base.pixels = packRows(5, 3, 24, [](int, int) { return 0x808080u; });
+  ASSERT_EQ(decode(buildBmp(base)).status, BMP_OK);
+
+  BmpSpec spec = base;
+  spec.offBitsDelta = 1;
+  expectRefused(spec, "pixel offset one byte late");
+  spec.offBitsDelta = 1 << 20;
+  expectRefused(spec, "pixel offset past the end");
+  spec.offBitsDelta = 0xFFFFFFFFu - 54;
+  expectRefused(spec, "pixel offset near 4 GiB");
+
+  spec = base;
+  spec.colorsUsed = 0xFFFFFFFFu;
+  expectRefused(spec, "huge colour table");
+  spec.fileHeader = false;
+  spec.colorsUsed = 1u << 30;
+  expectRefused(spec, "huge colour table in a bare DIB");
+
+  const std::pair<int32_t, int32_t> sizes[] = {
+      {0, 3}, {5, 0}, {-5, 3}, {16385, 1}, {1, -16385}, {1 << 30, 1 << 30}, {5, INT32_MIN}};
+  for (const auto& [w, h] : sizes) {
+    spec = base;
+    spec.width = w;
+    spec.height = h;
+    expectRefused(spec, std::to_string(w) + " x " + std::to_string(h));
+  }
+
+  // A few bytes of RLE may claim a huge image: refused before any allocation.
+  BmpSpec rle = makeSpec(40, true, 16384, 16384, 8, 1, 16);
+  rle.palette = sixteenColours();
+  rle.pixels = {0, 1};
+  expectRefused(rle, "huge RLE image");
+  rle.width = rle.height = 4096;
+  EXPECT_EQ(decode(buildBmp(rle)).status, BMP_OK) << "the largest RLE image allowed";
+
+  // Bit counts and compressions that do not belong together.
+  const std::pair<uint16_t, uint32_t> combinations[] = {{4, 1}, {8, 2}, {24, 3}, {8, 3},
+                                                        {2, 0}, {0, 0}, {24, 4}, {32, 6}};
+  for (const auto& [bits, compression] : combinations) {
+    spec = base;
+    spec.bitCount = bits;
+    spec.compression = compression;
+    spec.masks =
+        compression == 3 ? std::vector<uint32_t>{0xF800, 0x07E0, 0x1F} : std::vector<uint32_t>{};
+    expectRefused(spec, std::to_string(bits) + " bits, compression " + std::to_string(compression));
+  }
+  BmpSpec fieldsWithoutMasks = makeSpec(40, false, 1, 1, 16, 3);
+  fieldsWithoutMasks.pixels = {1, 2};
+  expectRefused(fieldsWithoutMasks, "bit fields without room for their masks");
+}
+
+TEST(BmpDecoder, RleStreamsLeavingTheImageAreRefused) {
+  const Bytes streams[] = {
+      {9, 1, 0, 1},                          // a run past the row's padding (8 pixels)
+      {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0},  // an absolute run past the row's padding
+      {0, 0, 0, 0, 2, 1, 0, 1},              // a run after the last row
+      {0, 2, 9, 0, 0, 1},                    // a delta past the right edge
+      {0, 2, 0, 3, 0, 1},                    // a delta past the top
+      {0, 2, 0, 2, 1, 1, 0, 1},              // a run on the row above the top after a delta
+      {0, 5, 1, 2},                          // an absolute run cut by the end of the file
+      {0, 2, 1},                             // a delta cut by the end of the file
+      {2, 1, 0},                             // a stream cut before its last row
+  };
+  for (const Bytes& stream : streams) {
+    BmpSpec spec = makeSpec(40, true, 6, 2, 8, 1, 16);
+    spec.palette = sixteenColours();
+    spec.pixels = stream;
+    expectRefused(spec, "RLE8 stream of " + std::to_string(stream.size()) + " bytes");
+  }
+  BmpSpec rle4 = makeSpec(40, true, 3, 1, 4, 2);
+  rle4.palette = sixteenColours();
+  rle4.pixels = {9, 0x12, 0, 1};
+  expectRefused(rle4, "RLE4 run past the row's padding");
+  rle4.pixels = {0, 9, 0x12, 0x34, 0x56, 0x78, 0x90, 0, 0, 1};
+  expectRefused(rle4, "RLE4 absolute run past the row's padding");
+
+  // Runs that reach into the padding, as ImageMagick writes them, lose the pixels there.
+  rle4.pixels = {8, 0x12, 0, 1};
+  const Decoded padded = decode(buildBmp(rle4));
+  ASSERT_EQ(padded.status, BMP_OK);
+  const Rgb one = sixteenColours()[1], two = sixteenColours()[2];
+  expectSameImage(padded.image, expectedFrom(3, 1, [&](int x, int) { return x == 1 ? two : one; }),
+                  "RLE4 run into the padding");
+  BmpSpec topDown = makeSpec(40, true, 3, -1, 4, 2);
+  topDown.palette = sixteenColours();
+  topDown.pixels = {3, 0x12, 0, 1};
+  expectRefused(topDown, "top-down RLE");
+}
+
+TEST(BmpDecoder, CorruptedFilesNeverReadOutOfBounds) {
+  std::mt19937 random(4242);
+  for (const auto& [name, file] : validSamples()) {
+    for (int round = 0; round < 3000; ++round) {
+      Bytes bent = file;
+      const int changes = 1 + int(random() % 4);
+      for (int i = 0; i < changes; ++i) bent[random() % bent.size()] = uint8_t(random());
+      if (random() % 4 == 0) bent.resize(random() % bent.size());
+      const Decoded result = decode(bent);
+      if (result.status == BMP_OK) {
+        EXPECT_GT(result.image.width, 0) << name;
+        EXPECT_GT(result.image.height, 0) << name;
+      }
+    }
+  }
+}
+
+}  // namespace

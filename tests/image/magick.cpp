@@ -1,0 +1,67 @@
+#include "magick.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+std::string scratchDir() {
+  static std::string dir = [] {
+    char pattern[] = "/tmp/oculant-image-test-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    if (made == nullptr) std::abort();
+    std::atexit([] { runCommand("rm -rf '" + scratchDir() + "'"); });
+    return std::string(made);
+  }();
+  return dir;
+}
+
+bool runCommand(const std::string& command) {
+  return std::system(command.c_str()) == 0;
+}
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writePpm(const std::string& path, const RgbImage& image) {
+  const std::string head =
+      "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
+  Bytes bytes(head.begin(), head.end());
+  const size_t row = static_cast<size_t>(image.width) * 3;
+  for (int y = image.height - 1; y >= 0; --y) {
+    bytes.insert(bytes.end(), image.rgb.begin() + y * row, image.rgb.begin() + (y + 1) * row);
+  }
+  writeFile(path, bytes);
+}
+
+RgbImage magickRead(const std::string& path) {
+  RgbImage image;
+  const std::string raw = path + ".rgb";
+  FILE* pipe = popen(("identify -format '%w %h' '" + path + "' 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return image;
+  int width = 0, height = 0;
+  const bool sized = std::fscanf(pipe, "%d %d", &width, &height) == 2;
+  pclose(pipe);
+  if (!sized || !runCommand("convert '" + path + "' -depth 8 'rgb:" + raw + "' 2>/dev/null")) {
+    return image;
+  }
+  const Bytes topDown = readFile(raw);
+  const size_t row = static_cast<size_t>(width) * 3;
+  if (topDown.size() != row * height) return image;
+  image.width = width;
+  image.height = height;
+  for (int y = height - 1; y >= 0; --y) {
+    image.rgb.insert(image.rgb.end(), topDown.begin() + y * row, topDown.begin() + (y + 1) * row);
+  }
+  return image;
+}
