@@ -7,15 +7,20 @@
 #include <fstream>
 #include <iterator>
 
+namespace {
+char scratchPath[] = "/tmp/oculant-image-test-XXXXXX";
+}
+
 std::string scratchDir() {
-  static std::string dir = [] {
-    char pattern[] = "/tmp/oculant-image-test-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (made == nullptr) std::abort();
-    std::atexit([] { runCommand("rm -rf '" + scratchDir() + "'"); });
-    return std::string(made);
+  // Made on first use and removed when the process exits; a plain array outlives every
+  // static destructor, so the clean-up can still read it.
+  static const bool made = [] {
+    if (mkdtemp(scratchPath) == nullptr) std::abort();
+    std::atexit([] { runCommand(std::string("rm -rf '") + scratchPath + "'"); });
+    return true;
   }();
-  return dir;
+  (void)made;
+  return scratchPath;
 }
 
 bool runCommand(const std::string& command) {
