@@ -65,8 +65,12 @@ bool writeKeyFile(key_t key, int32_t maximum) {
   if (path.empty()) return false;
   // Written beside and renamed, so a reader never sees half a file.
   std::string temporary = path + ".new";
-  FILE* file = std::fopen(temporary.c_str(), "we");
-  if (!file) return false;
+  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  FILE* file = fd >= 0 ? fdopen(fd, "w") : nullptr;
+  if (!file) {
+    if (fd >= 0) close(fd);
+    return false;
+  }
   bool ok = std::fprintf(file, "%lld %lld\n", static_cast<long long>(key),
                          static_cast<long long>(maximum)) > 0;
   ok = (std::fclose(file) == 0) && ok;
