@@ -133,4 +133,21 @@ TEST_F(ClientToolTest, SteersTheBench) {
                              }));
 }
 
+// The Python example of docs/protocol.md, run as written against the fake bench.
+TEST_F(ClientToolTest, TheProtocolDocumentsExampleFetchesAFrame) {
+  const std::string document = readFile(std::string(OCULANT_SOURCE_DIR) + "/docs/protocol.md");
+  const size_t start = document.find("```python\n");
+  ASSERT_NE(start, std::string::npos);
+  const size_t end = document.find("```", start + 10);
+  ASSERT_NE(end, std::string::npos);
+  std::ofstream(file("example.py")) << document.substr(start + 10, end - start - 10);
+  FakeBench bench;
+  startFakeBench(&bench, false);
+  FILE* pipe = popen(("python3 " + file("example.py") + " 2>&1").c_str(), "r");
+  char buffer[256] = {};
+  const size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
+  EXPECT_EQ(pclose(pipe), 0);
+  EXPECT_EQ(std::string(buffer, n), "301 5 904 4520\n");
+}
+
 }  // namespace
