@@ -54,17 +54,21 @@ class FrameTest : public ::testing::Test {
 };
 
 // A lattice whose only visible wall faces the rig: HEIGHT 0 leaves out the side walls, and
-// its nearest face lies at y = -Z - 0.2 = 3, spanning x -5..5 and z -0.8..1.2.
+// its nearest face lies at y = -Z - 0.2 = 3, spanning x -5..5 and z -0.8..1.2. It stands at
+// index 2 with its own texture name empty: lattices wear the texture of index 1, which the
+// test puts in TextureSlots[1].
 void placeWallScene(bool textured, double r, double g, double b) {
-  sceneModel.objectCount = 2;
+  sceneModel.objectCount = 3;
   SceneObject& colour = sceneModel.objects[0];
   colour.kind = OBJECT_SLAB;  // untextured: only sets the colour
   colour.R = r, colour.G = g, colour.B = b;
-  SceneObject& wall = sceneModel.objects[1];
+  sceneModel.objects[1].kind = 7;  // no kind: draws nothing and leaves the colour alone
+  sceneModel.objects[1].R = 0.1;
+  SceneObject& wall = sceneModel.objects[2];
   wall.kind = OBJECT_LATTICE;
   wall.X = -5, wall.Y = -0.8, wall.Z = -3.2, wall.WIDTH = 10, wall.HEIGHT = 0;
   wall.textured = textured;
-  wall.textureSlot = 1;
+  wall.textureSlot = 2;
   rigPose = {0.0, 0.0, 90.0};  // looking along +y, world x to the right on screen
 }
 

@@ -58,9 +58,18 @@ TEST_F(TextOverlay, FontHasOneListPerCode32To127) {
 }
 
 TEST_F(TextOverlay, PrintTextAdvancesPerGlyphSkipsBytesWithoutGlyphsAndIsBounded) {
+  // Lists made after the font sit right above its codes; a stray byte must not reach them.
+  const GLuint others = glGenLists(256);
+  for (GLuint list = others; list < others + 256; ++list) {
+    glNewList(list, GL_COMPILE);
+    const GLubyte dot[4] = {0x80, 0, 0, 0};
+    glBitmap(1, 1, 0, 0, 100, 0, dot);
+    glEndList();
+  }
   const float one = advanceOf("W");
   EXPECT_GT(one, 8.0f);
   EXPECT_FLOAT_EQ(advanceOf("WW"), 2 * one);
+  EXPECT_FLOAT_EQ(advanceOf(" "), one);               // blank glyphs still advance
   EXPECT_FLOAT_EQ(advanceOf("W\x01W\x7f"), 3 * one);  // byte 1 has no glyph, 127 has one
   EXPECT_FLOAT_EQ(advanceOf("W\xc0W"), 2 * one);
   EXPECT_FLOAT_EQ(advanceOf(std::string(1000, 'W').c_str()), 255 * one);
@@ -76,6 +85,7 @@ TEST_F(TextOverlay, PrintTextAdvancesPerGlyphSkipsBytesWithoutGlyphsAndIsBounded
   GLint listBase = 0;
   glGetIntegerv(GL_LIST_BASE, &listBase);
   EXPECT_EQ(listBase, 7);
+  glDeleteLists(others, 256);
 }
 
 TEST_F(TextOverlay, GlyphsLightPixelsAtTheRasterPosition) {
