@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/input_state.h"
+#include "panel/info_panel.h"
 #include "platform/gl_context.h"
 #include "render/geometry.h"
 #include "render/overview_navigation.h"
@@ -127,7 +128,11 @@ void drawFrame() {
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();
   glLoadIdentity();
-  if (role == ROLE_SCENE) drawAxisMarker();
+  if (role == ROLE_SCENE) {
+    drawAxisMarker();
+    // The panel goes over the finished frame, in the same back buffer.
+    drawInfoPanel();
+  }
   if (quadric != nullptr) gluDeleteQuadric(quadric);
 }
 
