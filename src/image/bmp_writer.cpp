@@ -59,7 +59,7 @@ int writeBmp(const char* fileName, CaptureImage image) {
   if (file == nullptr) return 1;
   bool written = std::fwrite(header, 1, 14, file) == 14 &&
                  std::fwrite(header + 14, 1, 40, file) == 40 &&
-                 std::fwrite(image.pixels, 1, imageBytes, file) == imageBytes;
+                 (imageBytes == 0 || std::fwrite(image.pixels, 1, imageBytes, file) == imageBytes);
   // A full disk must not leave a cut-off file behind that looks like a saved frame. Only a
   // regular file is removed: a device or pipe under that name stays.
   const bool removable = isRegularFile(file);
