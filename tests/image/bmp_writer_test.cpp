@@ -113,6 +113,8 @@ TEST(BmpWriter, EmptyFramesAndFailures) {
     EXPECT_FALSE(exists(locked + "/image1.bmp"));
   }
   EXPECT_EQ(writeBmp((dir + "/no/such/folder.bmp").c_str(), image), 1);
+  writeFile(dir + "/plain", {1});  // a file where a folder should be stops root too
+  EXPECT_EQ(writeBmp((dir + "/plain/image1.bmp").c_str(), image), 1);
 
   // Unusable records write nothing.
   CaptureImage missing = image;
