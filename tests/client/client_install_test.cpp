@@ -1,0 +1,69 @@
+// `cmake --install --component client` gives an outside program all it needs: the header, the
+// shared library, its pkg-config file and the tool.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "../transport/test_bench.h"
+
+namespace {
+
+std::string output(const std::string& command, int* status) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  std::string text;
+  char buffer[512];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+  const int raw = pclose(pipe);
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return text;
+}
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+TEST(ClientInstallTest, AnOutsideProgramBuildsWithPkgConfigAndRuns) {
+  PrivateRuntimeDir dir;
+  const std::string prefix = dir.path() + "/prefix";
+  int status = 0;
+  const std::string install = output("cmake --install " + std::string(OCULANT_BINARY_DIR) +
+                                         " --component client --prefix " + prefix,
+                                     &status);
+  ASSERT_EQ(status, 0) << install;
+  EXPECT_TRUE(exists(prefix + "/include/oculant/client.h"));
+  EXPECT_TRUE(exists(prefix + "/bin/oculant-client"));
+
+  std::ofstream(dir.path() + "/program.cpp") << R"(
+#include <oculant/client.h>
+#include <cstdio>
+int main() {
+  oculant::Client bench;
+  oculant::Frame frame;
+  if (!bench.ready() || bench.grab(oculant::Eye::LEFT, &frame)) return 1;
+  std::puts(bench.error().c_str());
+  return 0;
+}
+)";
+  const std::string pcDir = output("find " + prefix + " -name oculant-client.pc", &status);
+  ASSERT_NE(pcDir.find("/pkgconfig/"), std::string::npos) << pcDir;
+  const std::string pkgConfig =
+      "PKG_CONFIG_PATH=" + pcDir.substr(0, pcDir.rfind('/')) + " pkg-config oculant-client";
+  std::string libdir = output(pkgConfig + " --variable=libdir", &status);
+  ASSERT_EQ(status, 0) << libdir;
+  while (!libdir.empty() && libdir.back() == '\n') libdir.pop_back();
+  const std::string compile =
+      output("c++ -std=c++17 -o " + dir.path() + "/program " + dir.path() + "/program.cpp $(" +
+                 pkgConfig + " --cflags --libs) -Wl,-rpath," + libdir,
+             &status);
+  ASSERT_EQ(status, 0) << compile;
+  EXPECT_EQ(output(dir.path() + "/program", &status), "no left camera is running\n");
+  EXPECT_EQ(status, 0);
+}
+
+}  // namespace
