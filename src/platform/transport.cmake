@@ -1,6 +1,7 @@
 # The instance-message transport: plain sockets, no SDL, so that outside programs (the client
 # library) can link it without the windowing layer.
 add_library(oculant_transport STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/envelope.cpp
   ${CMAKE_CURRENT_LIST_DIR}/runtime_dir.cpp
   ${CMAKE_CURRENT_LIST_DIR}/transport.cpp)
 target_include_directories(oculant_transport PUBLIC

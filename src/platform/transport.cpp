@@ -90,14 +90,6 @@ int64_t nowMs() {
   return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-void putU32(unsigned char* out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-uint32_t getU32(const unsigned char* in) {
-  return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
-         static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
-}
-
 const std::string& folder() {
   State& s = state();
   const char* own = std::getenv("OCULANT_RUNTIME_DIR");
@@ -309,20 +301,17 @@ void serveConnection(HWND window, int fd, DeliverFn deliver) {
   const int64_t deadline = nowMs() + kReceiveLimitMs;
   unsigned char header[kEnvelopeSize];
   if (!receiveAll(fd, header, sizeof header, deadline)) return;
-  if (getU32(header) != kTransportMagic) return;
-  const uint32_t code = getU32(header + 4);
-  const HWND sender = getU32(header + 8);
-  const uint32_t length = getU32(header + 12);
-  if (length > kMaxPayload) return;
+  Envelope envelope;
+  if (parseEnvelope(header, sizeof header, &envelope) != EnvelopeStatus::OK) return;
   char* payload = nullptr;
-  if (length > 0) {
-    payload = receiveBuffer(length);
-    if (payload == nullptr || !receiveAll(fd, payload, length, deadline)) return;
+  if (envelope.length > 0) {
+    payload = receiveBuffer(envelope.length);
+    if (payload == nullptr || !receiveAll(fd, payload, envelope.length, deadline)) return;
   }
-  const COPYDATASTRUCT data = {code, length, payload};
+  const COPYDATASTRUCT data = {envelope.code, envelope.length, payload};
   State& s = state();
   ++s.depth;
-  const LRESULT result = deliver(window, sender, data);
+  const LRESULT result = deliver(window, envelope.sender, data);
   --s.depth;
   trimBuffer();
   unsigned char reply[kReplySize];
@@ -444,10 +433,7 @@ LRESULT sendOver(int fd, HWND sender, const COPYDATASTRUCT& data, DeliverFn deli
     return 0;
   }
   unsigned char header[kEnvelopeSize];
-  putU32(header, kTransportMagic);
-  putU32(header + 4, static_cast<uint32_t>(data.dwData));
-  putU32(header + 8, sender);
-  putU32(header + 12, data.cbData);
+  writeEnvelope(Envelope{static_cast<uint32_t>(data.dwData), sender, data.cbData}, header);
   const LRESULT result = exchange(fd, header, data, deliver, replied);
   close(fd);
   return result;

@@ -6,15 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/envelope.h"
 #include "platform/win32.h"
 
-// The wire format (docs/protocol.md): a 16-byte envelope of four little-endian 32-bit words
-// (magic, code, sender handle, payload length), the payload, then an 8-byte reply carrying the
-// handler's result as a little-endian signed 64-bit integer. One message per connection.
-constexpr uint32_t kTransportMagic = 0x4D55434F;  // the bytes "OCUM"
-constexpr size_t kEnvelopeSize = 16;
+// The wire format (docs/protocol.md): a 16-byte envelope (platform/envelope.h), the payload,
+// then an 8-byte reply carrying the handler's result as a little-endian signed 64-bit integer.
+// One message per connection.
 constexpr size_t kReplySize = 8;
-constexpr uint32_t kMaxPayload = 64u << 20;
 // How long a receiver waits for the next bytes of a message before it drops the connection.
 constexpr int kReceiveStallMs = 200;
 // How long a sender waits without any progress (bytes taken, reply, own message served)
