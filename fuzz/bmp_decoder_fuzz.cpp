@@ -1,0 +1,61 @@
+// Fuzz target for the BMP decoder: any bytes a texture file may hold. A decoded image must
+// have a size within the limits, and every one of its pixel bytes must be readable (the
+// address sanitizer catches a buffer smaller than width * height * 3). The same bytes read
+// from a file through the texture loader's mapping must decode to the same image.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "image/bmp_decoder.h"
+#include "image/texture_file.h"
+
+namespace {
+
+// An in-memory file holding the input, reachable by name.
+std::string fileHolding(const uint8_t* data, size_t size) {
+  static const int fd = memfd_create("bmp-fuzz", MFD_CLOEXEC);
+  if (fd < 0 || ftruncate(fd, 0) != 0) std::abort();
+  for (size_t done = 0; done < size;) {
+    const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+    if (n <= 0) std::abort();
+    done += static_cast<size_t>(n);
+  }
+  return "/proc/self/fd/" + std::to_string(fd);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  DecodedBmp image;
+  const BmpStatus status = decodeBmp(data, size, &image);
+  if (status != BMP_OK) {
+    if (image.rgb != nullptr) std::abort();
+  } else {
+    if (image.width <= 0 || image.height <= 0 || image.width > kMaxBmpSide ||
+        image.height > kMaxBmpSide || int64_t{image.width} * image.height > kMaxBmpPixels ||
+        image.rgb == nullptr) {
+      std::abort();
+    }
+  }
+  const size_t bytes = static_cast<size_t>(image.width) * image.height * 3;
+  volatile uint8_t sum = 0;
+  for (size_t i = 0; i < bytes; ++i) sum = sum + image.rgb[i];
+
+  // The loader reports an empty file as unopenable rather than undecodable.
+  if (size > 0) {
+    std::string failure;
+    TextureImage* loaded = readTextureImage(fileHolding(data, size).c_str(), &failure);
+    if ((loaded != nullptr) != (status == BMP_OK)) std::abort();
+    if (loaded != nullptr && (loaded->width != image.width || loaded->height != image.height ||
+                              std::memcmp(loaded->pixels, image.rgb, bytes) != 0)) {
+      std::abort();
+    }
+    freeTextureImage(loaded);
+  }
+  std::free(image.rgb);
+  return 0;
+}
