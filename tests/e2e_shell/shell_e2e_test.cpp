@@ -1,0 +1,308 @@
+// The real executable under Xvfb: three windows with their titles, classes, places and sizes,
+// the refused fourth start, starts by hand, recovery after kill -9, and exit code 0 for every
+// process whose window is closed.
+#include <gtest/gtest.h>
+// After gtest: Xlib's macros (None, Bool, Status) would break its headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Generous guards against a hang; the checks themselves never depend on timing.
+constexpr int kPatienceMs = 60000;
+
+struct BenchWindow {
+  Window id;
+  std::string title;
+  std::string className;
+  int x, y, width, height;
+  pid_t pid;
+};
+
+int ignoreXErrors(Display*, XErrorEvent*) {
+  return 0;
+}
+
+int64_t nowMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+class ShellE2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Camera processes are reparented here when their starter ends, so their exit codes can
+    // be collected.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    char pattern[] = "/tmp/oculant-shell-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    std::ofstream config(folder + "/config.txt");
+    config << "ALL=2\nOBJECT1=1\nOBJECT1_X=-1\nOBJECT1_Y=3\nOBJECT1_WIDTH=2\nOBJECT1_HEIGHT=2\n"
+              "OBJECT1_R=1\nOBJECT2=2\nOBJECT2_X=1\nOBJECT2_Y=4\nOBJECT2_WIDTH=1\n"
+              "OBJECT2_HEIGHT=3\nOBJECT2_G=1\n";
+    config.close();
+    XSetErrorHandler(ignoreXErrors);
+    display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr) << "needs an X server (run under tests/with_xvfb)";
+  }
+
+  void TearDown() override {
+    for (const auto& entry : windows()) kill(entry.second.pid, SIGKILL);
+    for (pid_t pid : started) kill(pid, SIGKILL);
+    int64_t deadline = nowMs() + 5000;
+    while (nowMs() < deadline) {
+      if (waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD) break;
+      sleepMs(10);
+    }
+    if (display) XCloseDisplay(display);
+    std::string command = "rm -rf '" + folder + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+  }
+
+  static void sleepMs(int ms) { usleep(ms * 1000); }
+
+  // Starts the executable in the test folder with its own runtime folder. With stderrOut, the
+  // process's standard error is collected there once it has ended.
+  pid_t launch(int* stderrPipe = nullptr) {
+    int errorPipe[2] = {-1, -1};
+    if (stderrPipe) {
+      EXPECT_EQ(pipe(errorPipe), 0);
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(folder.c_str()) != 0) _exit(127);
+      setenv("OCULANT_RUNTIME_DIR", (folder + "/run").c_str(), 1);
+      setenv("OCULANT_HEADLESS", "1", 1);
+      if (stderrPipe) {
+        dup2(errorPipe[1], 2);
+        close(errorPipe[0]);
+        close(errorPipe[1]);
+      }
+      execl(OCULANT_EXECUTABLE, OCULANT_EXECUTABLE, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (stderrPipe) {
+      close(errorPipe[1]);
+      *stderrPipe = errorPipe[0];
+    }
+    started.push_back(pid);
+    return pid;
+  }
+
+  std::string textProperty(Window window, const char* name) {
+    Atom property = XInternAtom(display, name, False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::string text;
+    if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type,
+                           &format, &count, &after, &data) == Success &&
+        data) {
+      if (format == 8) text.assign(reinterpret_cast<char*>(data), count);
+      if (format == 32 && count > 0) text = std::to_string(*reinterpret_cast<long*>(data));
+    }
+    if (data) XFree(data);
+    return text;
+  }
+
+  // The mapped top-level windows of the bench, by class.
+  std::map<std::string, BenchWindow> windows() {
+    std::map<std::string, BenchWindow> found;
+    Window root = DefaultRootWindow(display), parent, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, root, &root, &parent, &children, &count)) return found;
+    for (unsigned int i = 0; i < count; ++i) {
+      XWindowAttributes attributes;
+      if (!XGetWindowAttributes(display, children[i], &attributes) ||
+          attributes.map_state != IsViewable) {
+        continue;
+      }
+      XClassHint hint = {nullptr, nullptr};
+      if (!XGetClassHint(display, children[i], &hint)) continue;
+      std::string className = hint.res_class ? hint.res_class : "";
+      std::string instanceName = hint.res_name ? hint.res_name : "";
+      XFree(hint.res_name);
+      XFree(hint.res_class);
+      if (className.rfind("oculant", 0) != 0) continue;
+      EXPECT_EQ(instanceName, className);
+      BenchWindow window{children[i],
+                         textProperty(children[i], "WM_NAME"),
+                         className,
+                         0,
+                         0,
+                         attributes.width,
+                         attributes.height,
+                         0};
+      Window child;
+      XTranslateCoordinates(display, children[i], root, 0, 0, &window.x, &window.y, &child);
+      std::string pid = textProperty(children[i], "_NET_WM_PID");
+      window.pid = pid.empty() ? 0 : std::stoi(pid);
+      found[className] = window;
+    }
+    if (children) XFree(children);
+    return found;
+  }
+
+  std::set<std::string> classesShown() {
+    std::set<std::string> classes;
+    for (const auto& entry : windows()) classes.insert(entry.first);
+    return classes;
+  }
+
+  bool waitForClasses(const std::set<std::string>& wanted) {
+    int64_t deadline = nowMs() + kPatienceMs;
+    while (nowMs() < deadline) {
+      if (classesShown() == wanted) return true;
+      sleepMs(50);
+    }
+    return false;
+  }
+
+  // The exit status of a process of ours (a child or a reparented camera); -1 on a hang.
+  int exitStatus(pid_t pid) {
+    int64_t deadline = nowMs() + kPatienceMs;
+    while (nowMs() < deadline) {
+      int status = 0;
+      pid_t ended = waitpid(pid, &status, WNOHANG);
+      if (ended == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      if (ended < 0) return -2;
+      sleepMs(20);
+    }
+    return -1;
+  }
+
+  // What the window manager's close button does: WM_DELETE_WINDOW.
+  void closeWindow(Window window) {
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+  }
+
+  void expectPlace(const BenchWindow& window, const char* title, int x, int y, int width,
+                   int height) {
+    EXPECT_EQ(window.title, title);
+    // Xvfb has no window manager, so the client area is the whole outer size.
+    EXPECT_EQ(std::vector<int>({window.x, window.y, window.width, window.height}),
+              std::vector<int>({x, y, width, height}))
+        << title;
+  }
+
+  std::string folder;
+  Display* display = nullptr;
+  std::vector<pid_t> started;
+};
+
+const std::set<std::string> kWholeBench = {"oculant", "oculant1", "oculant2"};
+
+TEST_F(ShellE2eTest, ThreeWindowsAFourthRefusedAndClosingTheSceneEndsAll) {
+  pid_t scene = launch();
+  ASSERT_TRUE(waitForClasses(kWholeBench));
+  auto shown = windows();
+  expectPlace(shown["oculant"], "Oculant", 0, 0, 800, 600);
+  expectPlace(shown["oculant1"], "Camera 1 Left", 820, 0, 320, 240);
+  expectPlace(shown["oculant2"], "Camera 2 Right", 820, 260, 320, 240);
+  EXPECT_EQ(shown["oculant"].pid, scene);
+
+  int errors = -1;
+  pid_t fourth = launch(&errors);
+  EXPECT_EQ(exitStatus(fourth), 0);
+  std::string text;
+  char buffer[256];
+  ssize_t length;
+  while ((length = read(errors, buffer, sizeof buffer)) > 0) text.append(buffer, length);
+  close(errors);
+  EXPECT_NE(text.find("Error: Too many program!"), std::string::npos) << text;
+
+  // The others run on undisturbed.
+  auto after = windows();
+  EXPECT_EQ(classesShown(), kWholeBench);
+  for (const auto& entry : after) {
+    EXPECT_EQ(entry.second.pid, shown[entry.first].pid);
+    EXPECT_EQ(kill(entry.second.pid, 0), 0);
+  }
+
+  closeWindow(after["oculant"].id);
+  EXPECT_EQ(exitStatus(after["oculant"].pid), 0);
+  EXPECT_EQ(exitStatus(after["oculant1"].pid), 0);
+  EXPECT_EQ(exitStatus(after["oculant2"].pid), 0);
+}
+
+TEST_F(ShellE2eTest, StartsByHandWhileTheSceneRunsAloneGiveTheCamerasInOrder) {
+  launch();
+  ASSERT_TRUE(waitForClasses(kWholeBench));
+  auto shown = windows();
+  kill(shown["oculant1"].pid, SIGKILL);
+  kill(shown["oculant2"].pid, SIGKILL);
+  EXPECT_EQ(exitStatus(shown["oculant1"].pid), 128 + SIGKILL);
+  EXPECT_EQ(exitStatus(shown["oculant2"].pid), 128 + SIGKILL);
+  ASSERT_TRUE(waitForClasses({"oculant"}));
+
+  pid_t left = launch();
+  ASSERT_TRUE(waitForClasses({"oculant", "oculant1"}));
+  expectPlace(windows()["oculant1"], "Camera 1 Left", 820, 0, 320, 240);
+  EXPECT_EQ(windows()["oculant1"].pid, left);
+  pid_t right = launch();
+  ASSERT_TRUE(waitForClasses(kWholeBench));
+  expectPlace(windows()["oculant2"], "Camera 2 Right", 820, 260, 320, 240);
+  EXPECT_EQ(windows()["oculant2"].pid, right);
+
+  // Closing a camera ends both cameras; the scene stays, and a start by hand is a left camera
+  // again.
+  closeWindow(windows()["oculant2"].id);
+  EXPECT_EQ(exitStatus(right), 0);
+  EXPECT_EQ(exitStatus(left), 0);
+  ASSERT_TRUE(waitForClasses({"oculant"}));
+  pid_t again = launch();
+  ASSERT_TRUE(waitForClasses({"oculant", "oculant1"}));
+  EXPECT_EQ(windows()["oculant1"].pid, again);
+
+  closeWindow(windows()["oculant"].id);
+  EXPECT_EQ(exitStatus(started[0]), 0);
+  EXPECT_EQ(exitStatus(again), 0);
+}
+
+TEST_F(ShellE2eTest, AfterKillNineOfEveryInstanceTheNextStartIsAWholeBench) {
+  launch();
+  ASSERT_TRUE(waitForClasses(kWholeBench));
+  for (const auto& entry : windows()) kill(entry.second.pid, SIGKILL);
+  ASSERT_TRUE(waitForClasses({}));
+  while (waitpid(-1, nullptr, WNOHANG) > 0) {
+  }
+
+  pid_t scene = launch();
+  ASSERT_TRUE(waitForClasses(kWholeBench));
+  auto shown = windows();
+  EXPECT_EQ(shown["oculant"].pid, scene);
+  expectPlace(shown["oculant1"], "Camera 1 Left", 820, 0, 320, 240);
+
+  // A camera's close button ends both cameras with 0.
+  closeWindow(shown["oculant1"].id);
+  EXPECT_EQ(exitStatus(shown["oculant1"].pid), 0);
+  EXPECT_EQ(exitStatus(shown["oculant2"].pid), 0);
+  closeWindow(shown["oculant"].id);
+  EXPECT_EQ(exitStatus(scene), 0);
+}
+
+}  // namespace
