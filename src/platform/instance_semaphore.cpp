@@ -29,7 +29,9 @@ std::string pathInRuntimeFolder(const std::string& name) {
   std::string error;
   std::string folder = runtimeDirectory(&error);
   if (folder.empty()) {
-    std::fprintf(stderr, "oculant: %s\n", error.c_str());
+    static bool reported = false;
+    if (!reported) std::fprintf(stderr, "oculant: %s\n", error.c_str());
+    reported = true;
     return std::string();
   }
   return folder + "/" + name;
