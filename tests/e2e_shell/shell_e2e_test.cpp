@@ -3,6 +3,7 @@
 // process whose window is closed.
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool, Status) would break its headers.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <signal.h>
@@ -17,6 +18,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -119,6 +121,24 @@ class ShellE2eTest : public ::testing::Test {
     }
     if (data) XFree(data);
     return text;
+  }
+
+  // Width and height of the window's icon (_NET_WM_ICON starts with them); 0 x 0 without one.
+  std::pair<long, long> iconSize(Window window) {
+    Atom property = XInternAtom(display, "_NET_WM_ICON", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::pair<long, long> size(0, 0);
+    if (XGetWindowProperty(display, window, property, 0, 2, False, XA_CARDINAL, &type, &format,
+                           &count, &after, &data) == Success &&
+        data && format == 32 && count == 2) {
+      const long* values = reinterpret_cast<const long*>(data);
+      size = std::make_pair(values[0], values[1]);
+    }
+    if (data) XFree(data);
+    return size;
   }
 
   // The mapped top-level windows of the bench, by class.
@@ -224,6 +244,9 @@ TEST_F(ShellE2eTest, ThreeWindowsAFourthRefusedAndClosingTheSceneEndsAll) {
   expectPlace(shown["oculant1"], "Camera 1 Left", 820, 0, 320, 240);
   expectPlace(shown["oculant2"], "Camera 2 Right", 820, 260, 320, 240);
   EXPECT_EQ(shown["oculant"].pid, scene);
+  for (const auto& entry : shown) {
+    EXPECT_EQ(iconSize(entry.second.id), std::make_pair(32L, 32L)) << entry.first;
+  }
 
   int errors = -1;
   pid_t fourth = launch(&errors);
