@@ -50,37 +50,47 @@ struct State {
   std::vector<HWND> allocated;  // handles handed out and not yet closed
   uint32_t nextCounter = 1;
   int epollFd = -1;
-  std::string dirKey;  // the environment that dir was resolved from
+  std::string dirOwn;  // the environment that dir was resolved from
+  std::string dirXdg;
   std::string dir;
   int lockFd = -1;
   // One receive buffer per nesting level: a handler that sends may serve further messages
   // while its own payload must stay valid.
   std::vector<Buffer> buffers;
   size_t depth = 0;
+  bool forked = false;  // set in a forked child until its first use of the transport
 };
 
-State& state();
+State* theState = nullptr;
 
+// Runs in a forked child, where only async-signal-safe calls are sure to work: the parent's
+// descriptors are closed now, the bookkeeping is dropped at the child's next use.
 void forgetAfterFork() {
-  // The child is another process: the parent's windows are not its own.
-  State& s = state();
+  State& s = *theState;
   for (const Listener& listener : s.listeners) close(listener.fd);
   if (s.epollFd >= 0) close(s.epollFd);
   if (s.lockFd >= 0) close(s.lockFd);
-  s.listeners.clear();
-  s.allocated.clear();
   s.epollFd = -1;
   s.lockFd = -1;
-  s.dirKey.clear();
-  s.dir.clear();
-  s.depth = 0;
+  s.forked = true;
 }
 
 State& state() {
   static State* s = [] {
+    theState = new State();
     pthread_atfork(nullptr, nullptr, forgetAfterFork);
-    return new State();
+    return theState;
   }();
+  if (s->forked) {
+    // The child is another process: the parent's windows are not its own.
+    s->listeners.clear();
+    s->allocated.clear();
+    s->dirOwn.clear();
+    s->dirXdg.clear();
+    s->dir.clear();
+    s->depth = 0;
+    s->forked = false;
+  }
   return *s;
 }
 
@@ -94,11 +104,14 @@ const std::string& folder() {
   State& s = state();
   const char* own = std::getenv("OCULANT_RUNTIME_DIR");
   const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-  std::string key = std::string(own ? own : "") + '\n' + (xdg ? xdg : "");
-  if (s.dir.empty() || key != s.dirKey) {
+  own = own ? own : "";
+  xdg = xdg ? xdg : "";
+  // Resolved once per environment: checking the folder on every message would cost syscalls.
+  if (s.dir.empty() || s.dirOwn != own || s.dirXdg != xdg) {
     if (s.lockFd >= 0) close(s.lockFd);
     s.lockFd = -1;
-    s.dirKey = key;
+    s.dirOwn = own;
+    s.dirXdg = xdg;
     s.dir = runtimeDirectory();
   }
   return s.dir;
