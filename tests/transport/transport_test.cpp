@@ -260,6 +260,28 @@ TEST_F(TransportTest, BadInputLeavesTheListenerAliveAndAnswering) {
   reapPeer(peer);
 }
 
+TEST_F(TransportTest, AForkedChildDoesNotServeItsParentsWindows) {
+  const HWND parentWindow = allocateWindowHandle();
+  ASSERT_TRUE(transportListen(parentWindow, "parent"));
+  const pid_t child = spawnPeer([parentWindow] {
+    if (transportIsLocal(parentWindow) || transportWakeFd() != -1) return 1;
+    if (transportFindClass("parent") != parentWindow) return 2;
+    // Reaches the parent through its socket rather than calling a handler of its own.
+    const COPYDATASTRUCT data = {CODE_SUM, 1, "x"};
+    return transportSendToClass("parent", 0, data, nullptr) == 41 ? 0 : 3;
+  });
+  int status = -1;
+  for (int i = 0; i < 2000 && waitpid(child, &status, WNOHANG) == 0; ++i) {
+    pollfd p = {transportWakeFd(), POLLIN, 0};
+    poll(&p, 1, 10);
+    transportServeWaiting(recordDeliver);
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(received, std::vector<std::string>{"10:x"});
+  EXPECT_TRUE(transportIsLocal(parentWindow));
+  transportClose(parentWindow);
+}
+
 TEST_F(TransportTest, HandlesAreUniqueAndNonZero) {
   std::vector<HWND> handles;
   for (int i = 0; i < 100; ++i) handles.push_back(allocateWindowHandle());
