@@ -6,8 +6,8 @@
 //   if (bench.grab(oculant::Eye::LEFT, &left)) { /* left.pixels: bottom-up BGR rows */ }
 //
 // The bench is found through its runtime folder ($OCULANT_RUNTIME_DIR, else
-// $XDG_RUNTIME_DIR/oculant, else /tmp/oculant-<uid>). One Client per thread; link with
-// `pkg-config --libs oculant-client`.
+// $XDG_RUNTIME_DIR/oculant, else /tmp/oculant-<uid>). Not thread-safe: use every Client of a
+// process from one thread. Build with `pkg-config --cflags --libs oculant-client`.
 #pragma once
 
 #include <cstdint>
