@@ -53,12 +53,17 @@ LRESULT receiveReply(HWND, HWND, const COPYDATASTRUCT& data) {
 
 }  // namespace
 
-void Frame::rgbAt(int x, int y, uint8_t rgb[3]) const {
+bool Frame::rgbAt(int x, int y, uint8_t rgb[3]) const {
+  if (x < 0 || y < 0 || x >= width || y >= height ||
+      pixels.size() < static_cast<size_t>(stride) * height) {
+    return false;
+  }
   const uint8_t* pixel =
       pixels.data() + static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(x) * 3;
   rgb[0] = pixel[2];
   rgb[1] = pixel[1];
   rgb[2] = pixel[0];
+  return true;
 }
 
 Client::Client() {

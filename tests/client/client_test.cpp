@@ -50,11 +50,15 @@ TEST_F(ClientTest, GrabsEachCamerasFrameAgainAndAgain) {
   }
   // rgbAt counts rows from the top: row 0 is the last one sent.
   uint8_t rgb[3];
-  left.rgbAt(2, 0, rgb);
+  ASSERT_TRUE(left.rgbAt(2, 0, rgb));
   const std::vector<uint8_t> sent = fakePixels(1);
   const uint8_t* bgr = &sent[4 * fakeStride(301) + 6];
   EXPECT_EQ(rgb[0], bgr[2]);
   EXPECT_EQ(rgb[2], bgr[0]);
+  EXPECT_FALSE(left.rgbAt(301, 0, rgb));
+  EXPECT_FALSE(left.rgbAt(0, 5, rgb));
+  EXPECT_FALSE(left.rgbAt(-1, 0, rgb));
+  EXPECT_FALSE(oculant::Frame().rgbAt(0, 0, rgb));
   EXPECT_TRUE(bench.reports().empty());
 }
 

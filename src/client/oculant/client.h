@@ -26,8 +26,9 @@ struct Frame {
   int32_t height = 0;
   std::vector<uint8_t> pixels;
 
-  // The pixel at column x of row y counted from the top, as {red, green, blue}.
-  void rgbAt(int x, int y, uint8_t rgb[3]) const;
+  // The pixel at column x of row y counted from the top, as {red, green, blue}. False (and
+  // rgb untouched) for a position outside the frame.
+  bool rgbAt(int x, int y, uint8_t rgb[3]) const;
 };
 
 class Client {
