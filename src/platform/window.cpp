@@ -28,6 +28,8 @@ struct WindowRecord {
   std::string className;
   bool hasGl;
   bool destroying;
+  SDL_Rect outer;    // position and outer size asked for at creation
+  bool frameFitted;  // the window manager's frame has been taken out of the outer size
 };
 
 std::vector<WindowClass> classes;
@@ -113,17 +115,28 @@ void setIcon(SDL_Window* sdlWindow, const WindowClass& windowClass) {
   SDL_FreeSurface(surface);
 }
 
-// A window manager's frame counts in the outer size: once the frame is known, the client
-// area shrinks to fit and moves inside it.
-void fitFrameInOuterSize(SDL_Window* sdlWindow, int x, int y, int width, int height) {
+// A window manager's frame counts in the outer size. The frame becomes known only some time
+// after the window is shown (or never, without a window manager), so every pump pass asks
+// until it is; then the client area shrinks to fit and sits inside the frame.
+void fitFrameInOuterSize(WindowRecord& record) {
+  if (record.frameFitted || record.destroying) return;
   int top = 0, left = 0, bottom = 0, right = 0;
-  if (SDL_GetWindowBordersSize(sdlWindow, &top, &left, &bottom, &right) != 0) return;
+  if (SDL_GetWindowBordersSize(record.sdlWindow, &top, &left, &bottom, &right) != 0) return;
   if (top == 0 && left == 0 && bottom == 0 && right == 0) return;
-  int clientWidth = width - left - right;
-  int clientHeight = height - top - bottom;
-  if (clientWidth < 1 || clientHeight < 1) return;
-  SDL_SetWindowSize(sdlWindow, clientWidth, clientHeight);
-  SDL_SetWindowPosition(sdlWindow, x + left, y + top);
+  record.frameFitted = true;
+  int width = 0, height = 0;
+  SDL_GetWindowSize(record.sdlWindow, &width, &height);
+  int clientWidth = record.outer.w - left - right;
+  int clientHeight = record.outer.h - top - bottom;
+  // A size the user has already changed stays as it is.
+  if (width == record.outer.w && height == record.outer.h && clientWidth > 0 && clientHeight > 0) {
+    SDL_SetWindowSize(record.sdlWindow, clientWidth, clientHeight);
+  }
+  int x = 0, y = 0;
+  SDL_GetWindowPosition(record.sdlWindow, &x, &y);
+  if (x != record.outer.x + left || y != record.outer.y + top) {
+    SDL_SetWindowPosition(record.sdlWindow, record.outer.x + left, record.outer.y + top);
+  }
 }
 
 bool keyUpFromFocusLoss(Uint32 windowId) {
@@ -216,8 +229,8 @@ HWND createWindow(const char* className, const char* title, int x, int y, int wi
     SDL_DestroyWindow(sdlWindow);
     return 0;
   }
-  windows.push_back(
-      WindowRecord{handle, sdlWindow, windowClass->procedure, className, hasGl, false});
+  windows.push_back(WindowRecord{handle, sdlWindow, windowClass->procedure, className, hasGl, false,
+                                 SDL_Rect{x, y, width, height}, false});
 
   // As CreateWindowExA: WM_CREATE (-1 refuses the window), then the first WM_SIZE.
   if (callProcedure(handle, WM_CREATE, 0, 0) == -1) {
@@ -234,11 +247,8 @@ HWND createWindow(const char* className, const char* title, int x, int y, int wi
 void showWindow(HWND window) {
   WindowRecord* record = findRecord(window);
   if (!record) return;
-  int x, y, width, height;
-  SDL_GetWindowPosition(record->sdlWindow, &x, &y);
-  SDL_GetWindowSize(record->sdlWindow, &width, &height);
   SDL_ShowWindow(record->sdlWindow);
-  fitFrameInOuterSize(record->sdlWindow, x, y, width, height);
+  fitFrameInOuterSize(*record);
 }
 
 void destroyWindow(HWND window) {
@@ -278,6 +288,7 @@ HWND findWindow(const char* className) {
 
 bool peekMessage(MSG* msg) {
   transportServeWaiting(deliverInstanceMessage);
+  for (WindowRecord& record : windows) fitFrameInOuterSize(record);
   if (quitPosted) {
     quitPosted = false;
     *msg = MSG{0, WM_QUIT, static_cast<WPARAM>(quitExitCode), 0};

@@ -66,6 +66,7 @@ class ShellE2eTest : public ::testing::Test {
   void TearDown() override {
     for (const auto& entry : windows()) kill(entry.second.pid, SIGKILL);
     for (pid_t pid : started) kill(pid, SIGKILL);
+    if (windowManager > 0) kill(windowManager, SIGTERM);
     int64_t deadline = nowMs() + 5000;
     while (nowMs() < deadline) {
       if (waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD) break;
@@ -141,12 +142,19 @@ class ShellE2eTest : public ::testing::Test {
     return size;
   }
 
-  // The mapped top-level windows of the bench, by class.
+  // The mapped windows of the bench, by class: top-level ones, or the clients inside a window
+  // manager's frames.
   std::map<std::string, BenchWindow> windows() {
     std::map<std::string, BenchWindow> found;
-    Window root = DefaultRootWindow(display), parent, *children = nullptr;
+    collectBenchWindows(DefaultRootWindow(display), 0, &found);
+    return found;
+  }
+
+  void collectBenchWindows(Window parentWindow, int depth,
+                           std::map<std::string, BenchWindow>* found) {
+    Window root, parent, *children = nullptr;
     unsigned int count = 0;
-    if (!XQueryTree(display, root, &root, &parent, &children, &count)) return found;
+    if (!XQueryTree(display, parentWindow, &root, &parent, &children, &count)) return;
     for (unsigned int i = 0; i < count; ++i) {
       XWindowAttributes attributes;
       if (!XGetWindowAttributes(display, children[i], &attributes) ||
@@ -154,7 +162,10 @@ class ShellE2eTest : public ::testing::Test {
         continue;
       }
       XClassHint hint = {nullptr, nullptr};
-      if (!XGetClassHint(display, children[i], &hint)) continue;
+      if (!XGetClassHint(display, children[i], &hint)) {
+        if (depth < 3) collectBenchWindows(children[i], depth + 1, found);
+        continue;
+      }
       std::string className = hint.res_class ? hint.res_class : "";
       std::string instanceName = hint.res_name ? hint.res_name : "";
       XFree(hint.res_name);
@@ -173,10 +184,27 @@ class ShellE2eTest : public ::testing::Test {
       XTranslateCoordinates(display, children[i], root, 0, 0, &window.x, &window.y, &child);
       std::string pid = textProperty(children[i], "_NET_WM_PID");
       window.pid = pid.empty() ? 0 : std::stoi(pid);
-      found[className] = window;
+      (*found)[className] = window;
     }
     if (children) XFree(children);
-    return found;
+  }
+
+  // The frame a window manager put around the window: left, right, top, bottom.
+  std::vector<long> frameExtents(Window window) {
+    Atom property = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::vector<long> extents;
+    if (XGetWindowProperty(display, window, property, 0, 4, False, XA_CARDINAL, &type, &format,
+                           &count, &after, &data) == Success &&
+        data && format == 32 && count == 4) {
+      const long* values = reinterpret_cast<const long*>(data);
+      extents.assign(values, values + 4);
+    }
+    if (data) XFree(data);
+    return extents;
   }
 
   std::set<std::string> classesShown() {
@@ -230,6 +258,7 @@ class ShellE2eTest : public ::testing::Test {
   }
 
   std::string folder;
+  pid_t windowManager = -1;
   Display* display = nullptr;
   std::vector<pid_t> started;
 };
@@ -325,6 +354,60 @@ TEST_F(ShellE2eTest, AfterKillNineOfEveryInstanceTheNextStartIsAWholeBench) {
   EXPECT_EQ(exitStatus(shown["oculant1"].pid), 0);
   EXPECT_EQ(exitStatus(shown["oculant2"].pid), 0);
   closeWindow(shown["oculant"].id);
+  EXPECT_EQ(exitStatus(scene), 0);
+}
+
+TEST_F(ShellE2eTest, UnderAWindowManagerTheFrameCountsInTheOuterSize) {
+  windowManager = fork();
+  if (windowManager == 0) {
+    execlp("openbox", "openbox", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The manager announces itself on the root window once it runs.
+  Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  int64_t deadline = nowMs() + kPatienceMs;
+  bool managed = false;
+  while (!managed && nowMs() < deadline) {
+    Atom type;
+    int format;
+    unsigned long count = 0, after;
+    unsigned char* data = nullptr;
+    managed = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
+                                 &type, &format, &count, &after, &data) == Success &&
+              count == 1;
+    if (data) XFree(data);
+    if (!managed) sleepMs(50);
+  }
+  ASSERT_TRUE(managed) << "openbox did not start";
+
+  pid_t scene = launch();
+  ASSERT_TRUE(waitForClasses(kWholeBench));
+  struct Expected {
+    const char* className;
+    int x, y, width, height;
+  };
+  for (const Expected& expected :
+       {Expected{"oculant", 0, 0, 800, 600}, Expected{"oculant1", 820, 0, 320, 240},
+        Expected{"oculant2", 820, 260, 320, 240}}) {
+    // The client shrinks once the frame is known: wait for that, then check the numbers.
+    std::vector<int> client, wanted;
+    deadline = nowMs() + kPatienceMs;
+    do {
+      BenchWindow window = windows()[expected.className];
+      std::vector<long> frame = frameExtents(window.id);
+      if (frame.size() == 4 && frame[0] + frame[1] + frame[2] + frame[3] > 0) {
+        client = {window.x, window.y, window.width, window.height};
+        wanted = {expected.x + int(frame[0]), expected.y + int(frame[2]),
+                  expected.width - int(frame[0] + frame[1]),
+                  expected.height - int(frame[2] + frame[3])};
+      }
+      if (client.empty() || client != wanted) sleepMs(50);
+    } while ((client.empty() || client != wanted) && nowMs() < deadline);
+    EXPECT_FALSE(client.empty()) << expected.className << " got no frame";
+    EXPECT_EQ(client, wanted) << expected.className;
+  }
+
+  closeWindow(windows()["oculant"].id);
   EXPECT_EQ(exitStatus(scene), 0);
 }
 
