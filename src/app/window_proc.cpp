@@ -1,5 +1,6 @@
 #include "app/window_proc.h"
 
+#include "app/input_handling.h"
 #include "app/lifecycle.h"
 #include "messaging/instance_messages.h"
 #include "platform/window.h"
@@ -26,6 +27,14 @@ LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       break;
     case WM_COPYDATA:
       handleInstanceMessage(window, wParam, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+      break;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MOUSEWHEEL:
+      handleInputMessage(window, message, wParam, lParam);
       break;
     default:
       break;

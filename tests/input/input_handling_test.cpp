@@ -1,0 +1,164 @@
+#include "app/input_handling.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/input_state.h"
+#include "messaging/instance_messages.h"
+#include "panel/info_log.h"
+#include "scene/scene_state.h"
+
+// Records what the input rules send to the cameras instead of sending it.
+struct SentMessage {
+  uintptr_t code;
+  std::vector<uint8_t> payload;
+  HWND sender;
+};
+static std::vector<SentMessage> sent;
+
+void sendToCameras(uintptr_t code, uint32_t length, const void* payload, HWND sender) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(payload);
+  sent.push_back({code, std::vector<uint8_t>(bytes, bytes + length), sender});
+}
+
+namespace {
+
+constexpr HWND kWindow = 7;
+
+class InputHandlingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetSceneState();
+    resetInputState();
+    clearInfoLog();
+    sent.clear();
+    rigPose = RigPose{0.7, 0.7, 90.0};
+    overviewView.distance = 20.0;
+    overviewView.panStep = 0.5;
+    overviewView.zoomStep = 0.5;
+    overviewView.tiltStep = 6.0f;
+    overviewView.spinStep = 2.5f;
+  }
+
+  void key(UINT message, WPARAM code) { handleInputMessage(kWindow, message, code, 0); }
+  void move(int x, int y, WPARAM keys = 0) {
+    handleInputMessage(kWindow, WM_MOUSEMOVE, keys, MAKELPARAM(x, y));
+  }
+  double sentHeading(size_t index) {
+    double heading = 0;
+    EXPECT_EQ(8u, sent.at(index).payload.size());
+    std::memcpy(&heading, sent.at(index).payload.data(), 8);
+    return heading;
+  }
+};
+
+TEST_F(InputHandlingTest, ShiftAndMouseTurnTheRigAndTellTheCameras) {
+  key(WM_KEYDOWN, VK_SHIFT);
+  move(400, 300);
+  EXPECT_EQ(90.0, rigPose.heading) << "the first move only records the position";
+  EXPECT_TRUE(sent.empty());
+
+  move(380, 300);
+  EXPECT_EQ(100.0, rigPose.heading);
+  ASSERT_EQ(1u, sent.size());
+  EXPECT_EQ(MSG_HEADING, sent[0].code);
+  EXPECT_EQ(kWindow, sent[0].sender);
+  EXPECT_EQ(100.0, sentHeading(0));
+  EXPECT_EQ(std::string("X=0.700\r\nY=0.700\r\n\xC3\xF0\xE0\xE4\xF3\xF1=100.000\r\n"), infoLog);
+
+  move(381, 250);  // one pixel right: half a degree back
+  EXPECT_EQ(99.5, rigPose.heading);
+}
+
+TEST_F(InputHandlingTest, HeadingWrapsOnceEachWay) {
+  key(WM_KEYDOWN, VK_SHIFT);
+  move(100, 100);
+  rigPose.heading = 355.0;
+  move(80, 100);
+  EXPECT_EQ(5.0, rigPose.heading);
+  move(100, 100);
+  EXPECT_EQ(355.0, rigPose.heading);
+  rigPose.heading = 350.0;
+  move(80, 100);
+  EXPECT_EQ(360.0, rigPose.heading) << "exactly 360 stays 360";
+  move(-900, 100);  // a huge turn is corrected only once
+  EXPECT_EQ(360.0 + 490.0 - 360.0, rigPose.heading);
+}
+
+TEST_F(InputHandlingTest, AnyKeyUpEndsShiftAndKeysRepeat) {
+  key(WM_KEYDOWN, VK_SHIFT);
+  key(WM_KEYDOWN, VK_F1);
+  key(WM_KEYDOWN, VK_F1);  // auto-repeat
+  key(WM_KEYDOWN, VK_F1);
+  EXPECT_TRUE(inputState.showThirdObject);
+  key(WM_KEYUP, VK_F1);
+  EXPECT_FALSE(inputState.shiftHeld) << "F1 going up clears Shift although Shift is held";
+  move(10, 10);
+  move(0, 10);
+  EXPECT_EQ(90.0, rigPose.heading);
+
+  key(WM_KEYDOWN, VK_F2);
+  key(WM_KEYDOWN, VK_F2);
+  ASSERT_EQ(2u, sent.size());
+  EXPECT_EQ(MSG_SAVE_FRAME, sent[1].code);
+  EXPECT_TRUE(sent[1].payload.empty());
+}
+
+TEST_F(InputHandlingTest, OnlyExactSingleButtonDragsMoveTheOverview) {
+  move(200, 200);
+  move(190, 190, MK_LBUTTON | MK_CONTROL);
+  move(180, 180, MK_LBUTTON | MK_RBUTTON);
+  EXPECT_EQ(0.0, overviewView.panX);
+  EXPECT_EQ(0.0f, overviewView.tilt);
+
+  move(170, 170, MK_LBUTTON);
+  EXPECT_GT(overviewView.panX, 0.0) << "dragging left shifts the scene left";
+  EXPECT_LT(overviewView.panY, 0.0);
+  move(160, 180, MK_RBUTTON);
+  EXPECT_EQ(6.0f, overviewView.tilt);
+  EXPECT_EQ(-2.5f, overviewView.spin);
+
+  key(WM_KEYDOWN, VK_SHIFT);
+  double panX = overviewView.panX;
+  move(150, 180, MK_LBUTTON | MK_SHIFT);
+  EXPECT_EQ(panX, overviewView.panX) << "Shift turns the rig instead";
+  EXPECT_EQ(95.0, rigPose.heading);
+
+  handleInputMessage(kWindow, WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<uint16_t>(-120)) << 16,
+                     0);
+  EXPECT_EQ(19.0, overviewView.distance);
+}
+
+TEST_F(InputHandlingTest, CameraWindowsOnlyTrackTheTwoFlags) {
+  role = ROLE_LEFT_CAMERA;
+  key(WM_KEYDOWN, VK_SHIFT);
+  handleInputMessage(kWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  move(100, 100, MK_LBUTTON);
+  move(50, 100, MK_LBUTTON);
+  key(WM_KEYDOWN, VK_F1);
+  key(WM_KEYDOWN, VK_F2);
+  handleInputMessage(kWindow, WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16, 0);
+  EXPECT_TRUE(inputState.shiftHeld);
+  EXPECT_TRUE(inputState.leftButtonHeld);
+  EXPECT_EQ(-1, inputState.lastMouseX);
+  EXPECT_FALSE(inputState.showThirdObject);
+  EXPECT_EQ(90.0, rigPose.heading);
+  EXPECT_EQ(20.0, overviewView.distance);
+  EXPECT_TRUE(sent.empty());
+  handleInputMessage(kWindow, WM_LBUTTONUP, 0, 0);
+  EXPECT_FALSE(inputState.leftButtonHeld);
+}
+
+TEST_F(InputHandlingTest, CoordinatesAreSigned16Bit) {
+  key(WM_KEYDOWN, VK_SHIFT);
+  move(10, 0);
+  move(-10, -3);  // left of the window: 20 pixels of travel
+  EXPECT_EQ(100.0, rigPose.heading);
+  EXPECT_EQ(-10, inputState.lastMouseX);
+  EXPECT_EQ(-3, inputState.lastMouseY);
+}
+
+}  // namespace
