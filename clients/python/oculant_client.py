@@ -1,0 +1,393 @@
+"""Talk to a running oculant stereo bench from Python: fetch the left and right camera frames,
+turn and move the rig, make the cameras save their frames, close the bench.
+
+Standard library only; numpy, when installed, turns frames into arrays.
+
+    from oculant_client import Bench
+    with Bench() as bench:
+        left, right = bench.grab_pair()
+        print(left.width, left.height, left.rgb_at(160, 120))
+        left.save_bmp("left.bmp")
+
+The bench is found in its runtime folder: $OCULANT_RUNTIME_DIR, else $XDG_RUNTIME_DIR/oculant,
+else /tmp/oculant-<uid>. The wire format is described in docs/protocol.md. A Bench is meant to
+be used from one thread.
+"""
+
+import errno
+import os
+import select
+import socket
+import stat
+import struct
+import time
+
+__all__ = ["Bench", "BenchError", "Frame", "runtime_folder"]
+
+MSG_QUIT = 1000
+MSG_SAVE_FRAME = 1001
+MSG_HEADING = 1002
+MSG_RIG_XY = 1003
+MSG_FRAME_REQUEST = 2001
+MSG_FRAME_HEADER = 2100  # + role
+MSG_FRAME_PIXELS = 2200  # + role
+
+MAGIC = b"OCUM"
+ENVELOPE = struct.Struct("<4sIII")  # magic, code, sender, length
+FRAME_HEADER = struct.Struct("<Iiiii")  # 0, width, stride, height, reserved
+REPLY = bytes(8)  # every message we receive is answered with result 0
+MAX_PAYLOAD = 64 * 1024 * 1024
+
+SCENE_CLASS = "oculant"
+CAMERA_CLASS = {1: "oculant1", 2: "oculant2"}
+EYE_ROLE = {"left": 1, "right": 2, 1: 1, 2: 2}
+
+# A sender must hand over a whole message within this time; the bench does the same.
+MESSAGE_SECONDS = 2.0
+
+
+class BenchError(Exception):
+    """The bench could not be reached, or it answered with something unusable."""
+
+
+def runtime_folder(environ=None):
+    """The folder where the bench's sockets live, chosen as the bench chooses it."""
+    environ = os.environ if environ is None else environ
+    if environ.get("OCULANT_RUNTIME_DIR"):
+        return environ["OCULANT_RUNTIME_DIR"]
+    if environ.get("XDG_RUNTIME_DIR"):
+        return os.path.join(environ["XDG_RUNTIME_DIR"], "oculant")
+    return "/tmp/oculant-%d" % os.getuid()
+
+
+def stride_for_width(width):
+    """Bytes per row of a frame: three per pixel, rounded up to a multiple of four."""
+    return (width * 3 + 3) & ~3 if width > 0 else 0
+
+
+class Frame:
+    """One camera frame exactly as the camera sent it.
+
+    `pixels` holds `height` rows of `stride` bytes, the bottom row of the picture first; each
+    row is `width` pixels of blue, green, red, then padding. That is the pixel array of a
+    bottom-up 24-bit BMP file, so `save_bmp` writes it unchanged.
+
+        left = bench.grab("left")
+        r, g, b = left.rgb_at(0, 0)            # top-left pixel
+        image = left.to_array()                # numpy, height x width x 3, BGR, top row first
+        left.save_bmp("left.bmp")
+        print(left.width, left.height, left.stride)
+    """
+
+    def __init__(self, width, stride, height, pixels):
+        self.width = width
+        self.stride = stride
+        self.height = height
+        self.pixels = pixels
+
+    def __repr__(self):
+        return "Frame(%d x %d)" % (self.width, self.height)
+
+    def rgb_at(self, x, y):
+        """(red, green, blue) of column x in row y counted from the top."""
+        if not (0 <= x < self.width and 0 <= y < self.height):
+            raise IndexError(
+                "(%d, %d) lies outside the %d x %d frame" % (x, y, self.width, self.height)
+            )
+        at = (self.height - 1 - y) * self.stride + 3 * x
+        blue, green, red = self.pixels[at : at + 3]
+        return red, green, blue
+
+    def to_array(self):
+        """The picture as a numpy array (height x width x 3, uint8, BGR, top row first), the
+        layout OpenCV works in. Needs numpy."""
+        import numpy
+
+        rows = numpy.frombuffer(self.pixels, dtype=numpy.uint8).reshape(self.height, self.stride)
+        return rows[::-1, : 3 * self.width].reshape(self.height, self.width, 3).copy()
+
+    def bmp_bytes(self):
+        """The frame as the bytes of a 24-bit BMP file (the same bytes the bench writes)."""
+        size = len(self.pixels)
+        file_header = struct.pack("<2sIHHI", b"BM", 54 + size, 0, 0, 54)
+        info_header = struct.pack(
+            "<IiiHHIIiiII", 40, self.width, self.height, 1, 24, 0, size, 0, 0, 0, 0
+        )
+        return file_header + info_header + bytes(self.pixels)
+
+    def save_bmp(self, path):
+        """Writes the frame as a 24-bit BMP file."""
+        with open(path, "wb") as out:
+            out.write(self.bmp_bytes())
+
+
+class Bench:
+    """A connection to the bench: opens this program's mailbox, through which cameras answer.
+
+        from oculant_client import Bench
+        with Bench() as bench:
+            bench.set_position(0.7, 1.2)     # both eyes move; the scene window too with scene=True
+            bench.set_heading(90)
+            left, right = bench.grab_pair()
+
+    Every method raises BenchError when the bench (or the window it needs) is not running.
+    """
+
+    _next_number = 1
+
+    def __init__(self, folder=None, timeout=10.0):
+        """folder: the runtime folder (found as the bench finds it when None). timeout: seconds
+        to wait for any one request to be answered."""
+        self.folder = folder or runtime_folder()
+        self.timeout = timeout
+        self.handle = 0
+        self._mailbox = None
+        self._mailbox_path = None
+        self._check_folder()
+        self._open_mailbox()
+
+    # ----- lifetime
+
+    def close(self):
+        """Closes the mailbox and removes its socket file."""
+        if self._mailbox is not None:
+            self._mailbox.close()
+            self._mailbox = None
+            try:
+                os.unlink(self._mailbox_path)
+            except FileNotFoundError:
+                pass
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def __del__(self):
+        self.close()
+
+    # ----- what a program asks of the bench
+
+    def running(self):
+        """True when the scene window or one of the camera windows is running."""
+        names = (SCENE_CLASS,) + tuple(CAMERA_CLASS.values())
+        return any(self._window_exists(name) for name in names)
+
+    def grab(self, eye):
+        """The current frame of one camera: eye is "left" or "right" (or role 1 or 2)."""
+        role = EYE_ROLE.get(eye)
+        if role is None:
+            raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
+        received = {}
+
+        def on_message(code, payload):
+            if code == MSG_FRAME_HEADER + role:
+                try:
+                    received["header"] = self._parse_header(payload)
+                except BenchError as error:
+                    received["error"] = error
+            elif code == MSG_FRAME_PIXELS + role:
+                received["pixels"] = payload
+
+        if not self._send(CAMERA_CLASS[role], MSG_FRAME_REQUEST, b"", on_message):
+            raise BenchError(
+                "no %s camera is running (looked in %s)" % (self._eye_name(role), self.folder)
+            )
+        if "error" in received:
+            raise received["error"]
+        if "header" not in received or "pixels" not in received:
+            raise BenchError("the %s camera sent no complete frame" % self._eye_name(role))
+        width, stride, height = received["header"]
+        if len(received["pixels"]) != stride * height:
+            raise BenchError(
+                "the %s camera sent %d pixel bytes for a %d x %d frame"
+                % (self._eye_name(role), len(received["pixels"]), width, height)
+            )
+        return Frame(width, stride, height, received["pixels"])
+
+    def grab_pair(self):
+        """(left, right): both frames, the left one fetched first."""
+        return self.grab("left"), self.grab("right")
+
+    def set_heading(self, degrees, scene=False):
+        """Turns the rig to `degrees` in both cameras (and the scene window with scene=True)."""
+        self._send_to_cameras(MSG_HEADING, struct.pack("<d", degrees), scene)
+
+    def set_position(self, x, y, scene=False):
+        """Moves the rig to (x, y) in both cameras (and the scene window with scene=True)."""
+        self._send_to_cameras(MSG_RIG_XY, struct.pack("<dd", x, y), scene)
+
+    def save(self):
+        """Makes both cameras write "image1.bmp" and "image2.bmp" in the bench's folder."""
+        self._send_to_cameras(MSG_SAVE_FRAME, b"", False)
+
+    def quit(self, cameras_only=False):
+        """Closes the scene window, which ends the whole bench; with cameras_only, just the
+        two camera windows."""
+        if not cameras_only and self._send(SCENE_CLASS, MSG_QUIT, b""):
+            return
+        self._send_to_cameras(MSG_QUIT, b"", False)
+
+    # ----- the mailbox
+
+    def _check_folder(self):
+        # Our socket goes into this folder: it must be ours and closed to everyone else.
+        try:
+            info = os.lstat(self.folder)
+        except FileNotFoundError:
+            raise BenchError(
+                "no bench is running (the runtime folder %s does not exist)" % self.folder
+            ) from None
+        if not stat.S_ISDIR(info.st_mode) or info.st_uid != os.getuid() or info.st_mode & 0o077:
+            raise BenchError(
+                "refusing the runtime folder %s: it must be a folder of yours with mode 0700"
+                % self.folder
+            )
+
+    def _open_mailbox(self):
+        # Handles are (pid << 10) | n; the pid keeps them apart from other processes', n from
+        # this process's other mailboxes.
+        pid_part = (os.getpid() << 10) & 0xFFFFFFFF
+        for _ in range(1023):
+            number = Bench._next_number
+            Bench._next_number = number % 1023 + 1
+            handle = pid_part | number
+            path = os.path.join(self.folder, "window.%d" % handle)
+            mailbox = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            try:
+                mailbox.bind(path)
+            except OSError as error:
+                mailbox.close()
+                if error.errno != errno.EADDRINUSE or not self._remove_if_stale(path):
+                    continue
+                mailbox = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+                try:
+                    mailbox.bind(path)
+                except OSError:
+                    mailbox.close()
+                    continue
+            os.chmod(path, 0o600)
+            mailbox.listen(16)
+            self.handle, self._mailbox, self._mailbox_path = handle, mailbox, path
+            return
+        raise BenchError("cannot open a socket in the runtime folder %s" % self.folder)
+
+    @staticmethod
+    def _remove_if_stale(path):
+        # A socket file nobody listens on is left over from a process that died.
+        probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            probe.connect(path)
+            return False
+        except ConnectionRefusedError:
+            os.unlink(path)
+            return True
+        except OSError:
+            return False
+        finally:
+            probe.close()
+
+    def _serve_one(self, on_message):
+        """Takes one message from the mailbox, hands it to on_message and answers it."""
+        conn, _ = self._mailbox.accept()
+        try:
+            conn.settimeout(MESSAGE_SECONDS)
+            uid = struct.unpack("3i", conn.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))[1]
+            if uid != os.getuid():
+                return  # only our own user's windows may talk to us
+            magic, code, _sender, length = ENVELOPE.unpack(_read_exactly(conn, ENVELOPE.size))
+            if magic != MAGIC or length > MAX_PAYLOAD:
+                return  # hanging up without a reply tells the sender it was not handled
+            payload = _read_exactly(conn, length)
+            if on_message is not None:
+                on_message(code, payload)
+            conn.sendall(REPLY)
+        except (OSError, EOFError):
+            pass  # a sender that stalls or hangs up loses its message, nothing more
+        finally:
+            conn.close()
+
+    # ----- sending
+
+    def _send(self, class_name, code, payload, on_message=None):
+        """Sends one message to the window holding class_name and waits for its reply, serving
+        the mailbox meanwhile. False when that window does not exist."""
+        if self._mailbox is None:
+            raise BenchError("this Bench has been closed")
+        link = os.path.join(self.folder, "class." + class_name)
+        request = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            try:
+                request.connect(link)
+            except (FileNotFoundError, ConnectionRefusedError):
+                return False
+            request.sendall(ENVELOPE.pack(MAGIC, code, self.handle, len(payload)) + payload)
+            deadline = time.monotonic() + self.timeout
+            while True:
+                remaining = deadline - time.monotonic()
+                if remaining <= 0:
+                    raise BenchError("%s did not answer within %g s" % (class_name, self.timeout))
+                ready, _, _ = select.select([request, self._mailbox], [], [], remaining)
+                # The camera's own messages come before its reply, so serve them first.
+                if self._mailbox in ready:
+                    self._serve_one(on_message)
+                elif request in ready:
+                    request.settimeout(MESSAGE_SECONDS)
+                    try:
+                        _read_exactly(request, len(REPLY))
+                    except EOFError:
+                        raise BenchError(
+                            "%s hung up without handling the message" % class_name
+                        ) from None
+                    return True
+        finally:
+            request.close()
+
+    def _send_to_cameras(self, code, payload, scene):
+        # The scene window turns the rig in this order: left camera, then right.
+        sent = [
+            self._send(CAMERA_CLASS[1], code, payload),
+            self._send(CAMERA_CLASS[2], code, payload),
+        ]
+        if scene:
+            sent.append(self._send(SCENE_CLASS, code, payload))
+        if not any(sent):
+            raise BenchError("no camera is running (looked in %s)" % self.folder)
+
+    def _window_exists(self, class_name):
+        probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            probe.connect(os.path.join(self.folder, "class." + class_name))
+            return True
+        except OSError:
+            return False
+        finally:
+            probe.close()
+
+    @staticmethod
+    def _parse_header(payload):
+        if len(payload) != FRAME_HEADER.size:
+            raise BenchError(
+                "a frame header of %d bytes instead of %d" % (len(payload), FRAME_HEADER.size)
+            )
+        _zero, width, stride, height, _reserved = FRAME_HEADER.unpack(payload)
+        if width < 0 or height < 0 or stride != stride_for_width(width):
+            raise BenchError(
+                "a frame header with width %d, stride %d, height %d" % (width, stride, height)
+            )
+        return width, stride, height
+
+    @staticmethod
+    def _eye_name(role):
+        return "left" if role == 1 else "right"
+
+
+def _read_exactly(conn, count):
+    data = bytearray()
+    while len(data) < count:
+        chunk = conn.recv(min(count - len(data), 1 << 20))
+        if not chunk:
+            raise EOFError("connection closed after %d of %d bytes" % (len(data), count))
+        data += chunk
+    return bytes(data)
