@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""A stereo algorithm under test: disparity from the bench's stereo pair with OpenCV's
+semi-global block matcher, checked against the disparity the scene's geometry predicts.
+
+It places the rig (looking along +y, heading 90), fetches the left and right frames from the
+running bench, computes the disparity map, writes it as a colour-mapped PNG and prints the
+median disparity inside a region next to the prediction f x baseline / depth, where depth is
+the distance from the rig to a wall facing it at y = WALL_Y.
+
+    python3 stereo_disparity.py --rig 2 2.3 --wall-y 3.8 --out disparity.png
+
+Needs python3-opencv and python3-numpy, and a bench running in this user's runtime folder.
+"""
+
+import argparse
+import math
+import os
+import sys
+
+import cv2
+import numpy
+
+# The Python client lives in clients/python of the bench's source tree.
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "clients", "python"))
+from oculant_client import Bench, BenchError  # noqa: E402
+
+# The bench's eye views: 45 degree vertical field of view, eyes 0.05 to each side of the rig.
+FIELD_OF_VIEW_Y_DEGREES = 45.0
+BASELINE = 0.1
+
+
+def focal_length_px(height):
+    """The focal length in pixels of a camera whose frame is `height` rows high."""
+    return (height / 2.0) / math.tan(math.radians(FIELD_OF_VIEW_Y_DEGREES / 2.0))
+
+
+def disparity_map(left_bgr, right_bgr, max_disparity=64, block=5):
+    """Disparity in pixels of every left-image pixel; NaN where the matcher found none."""
+    left = cv2.cvtColor(left_bgr, cv2.COLOR_BGR2GRAY)
+    right = cv2.cvtColor(right_bgr, cv2.COLOR_BGR2GRAY)
+    matcher = cv2.StereoSGBM_create(
+        minDisparity=0,
+        numDisparities=max_disparity,
+        blockSize=block,
+        P1=8 * block * block,
+        P2=32 * block * block,
+        uniquenessRatio=10,
+        speckleWindowSize=100,
+        speckleRange=2,
+    )
+    fixed = matcher.compute(left, right)  # 16ths of a pixel; negative where nothing matched
+    disparity = fixed.astype(numpy.float32) / 16.0
+    disparity[fixed < 0] = numpy.nan
+    return disparity
+
+
+def colour_mapped(disparity, max_disparity):
+    """The map as a BGR picture: far is blue, near is red, unmatched black."""
+    scaled = numpy.nan_to_num(disparity, nan=0.0) * (255.0 / max_disparity)
+    picture = cv2.applyColorMap(numpy.clip(scaled, 0, 255).astype(numpy.uint8), cv2.COLORMAP_JET)
+    picture[numpy.isnan(disparity)] = 0
+    return picture
+
+
+def parse_arguments(argv):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--rig", nargs=2, type=float, metavar=("X", "Y"), default=(0.7, 0.7),
+                        help="where to place the rig (default: its start, 0.7 0.7)")
+    parser.add_argument("--wall-y", type=float, required=True,
+                        help="y of the wall's face that the rig looks at")
+    parser.add_argument("--region", nargs=4, type=int, metavar=("X0", "Y0", "X1", "Y1"),
+                        help="pixels (top-left inclusive, bottom-right exclusive) whose median is "
+                             "measured (default: the middle half of the frame)")
+    parser.add_argument("--max-disparity", type=int, default=64,
+                        help="search range of the matcher, a multiple of 16 (default 64)")
+    parser.add_argument("--out", default="disparity.png", help="the colour-mapped disparity map")
+    parser.add_argument("--save-pair", metavar="PREFIX",
+                        help="also write the pair as PREFIX-left.png and PREFIX-right.png")
+    return parser.parse_args(argv)
+
+
+def main(argv=None):
+    args = parse_arguments(argv)
+    rig_x, rig_y = args.rig
+    depth = args.wall_y - rig_y
+    if depth <= 0:
+        sys.exit("stereo_disparity: the wall must lie ahead of the rig (wall y > rig y)")
+
+    try:
+        with Bench() as bench:
+            bench.set_position(rig_x, rig_y, scene=True)
+            bench.set_heading(90.0, scene=True)
+            left_frame, right_frame = bench.grab_pair()
+    except BenchError as error:
+        sys.exit("stereo_disparity: %s" % error)
+    if left_frame.width == 0 or left_frame.height == 0:
+        sys.exit("stereo_disparity: the cameras sent empty frames (minimised windows?)")
+
+    left, right = left_frame.to_array(), right_frame.to_array()
+    if args.save_pair:
+        cv2.imwrite(args.save_pair + "-left.png", left)
+        cv2.imwrite(args.save_pair + "-right.png", right)
+    disparity = disparity_map(left, right, args.max_disparity)
+    cv2.imwrite(args.out, colour_mapped(disparity, args.max_disparity))
+
+    height, width = disparity.shape
+    x0, y0, x1, y1 = args.region or (width // 4, height // 4, width * 3 // 4, height * 3 // 4)
+    inside = disparity[y0:y1, x0:x1]
+    valid = inside[~numpy.isnan(inside)]
+    if valid.size == 0:
+        sys.exit("stereo_disparity: no pixel of the region was matched")
+    focal = focal_length_px(height)
+    print("frames: %d x %d, focal length %.3f px" % (width, height, focal))
+    print("region (%d, %d)-(%d, %d): %d of %d pixels matched"
+          % (x0, y0, x1, y1, valid.size, inside.size))
+    print("measured disparity: %.3f px (median), %.3f px (mean)"
+          % (float(numpy.median(valid)), float(numpy.mean(valid))))
+    print("predicted disparity: %.3f px (%.3f px x %.2f / depth %.3f)"
+          % (focal * BASELINE / depth, focal, BASELINE, depth))
+    print("disparity map: %s" % args.out)
+
+
+if __name__ == "__main__":
+    main()
