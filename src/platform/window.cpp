@@ -38,6 +38,10 @@ std::vector<WindowClass> classes;
 std::vector<WindowRecord> windows;
 bool quitPosted = false;
 int quitExitCode = 0;
+// Shift and Ctrl as of the event being translated. SDL_GetModState already knows every key
+// event SDL has queued, so a Ctrl released just after a drag would be missing from the drag's
+// mouse messages; key events carry the state as of themselves.
+Uint16 modifiersInQueueOrder = 0;
 
 const WindowClass* findClass(const char* name) {
   for (const WindowClass& windowClass : classes) {
@@ -179,7 +183,7 @@ bool translateForOwnWindow(const SDL_Event& event, MSG* message) {
   getClientRect(record->handle, &context.clientWidth, &context.clientHeight);
   SDL_GetWindowPosition(record->sdlWindow, &context.clientScreenX, &context.clientScreenY);
   context.mouseButtons = SDL_GetMouseState(nullptr, nullptr);
-  context.keyModifiers = static_cast<Uint16>(SDL_GetModState());
+  context.keyModifiers = modifiersInQueueOrder;
   context.focusLossQueued = event.type == SDL_KEYUP && keyUpFromFocusLoss(windowId);
   return translateSdlEvent(event, context, message);
 }
@@ -297,6 +301,9 @@ bool peekMessage(MSG* msg) {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
   SDL_Event event;
   if (!SDL_PollEvent(&event)) return false;
+  if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
+    modifiersInQueueOrder = event.key.keysym.mod;
+  }
   // Mouse input over the info panel belongs to the panel, as with a child window.
   if (panelHostTakesEvent(event)) return false;
   return translateForOwnWindow(event, msg);
