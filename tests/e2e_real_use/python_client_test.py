@@ -1,0 +1,231 @@
+"""The Python client against the real bench, with the C++ command-line client as the reference,
+and against a fake camera that answers with broken frames."""
+
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import tempfile
+import threading
+import unittest
+
+from running_bench import SOURCE_DIR, RunningBench, remove_folder, required_env, scratch_folder
+
+from oculant_client import Bench, BenchError, Frame
+
+
+def tool(*args):
+    """Runs oculant-client; its output on failure makes the test's message."""
+    result = subprocess.run([required_env("OCULANT_CLIENT_TOOL")] + list(args),
+                            capture_output=True, text=True, env=AgainstTheBench.bench.env)
+    if result.returncode != 0:
+        raise AssertionError("oculant-client %s: %s" % (" ".join(args), result.stderr))
+
+
+class AgainstTheBench(unittest.TestCase):
+    bench = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = scratch_folder("python-client")
+        for name in ("config.txt", "dots.bmp", "checker.bmp", "stripes.bmp"):
+            shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", name), cls.folder)
+        cls.bench = RunningBench(cls.folder)
+
+    @classmethod
+    def tearDownClass(cls):
+        status = cls.bench.stop()
+        with Bench(cls.bench.runtime) as client:
+            still_running = client.running()
+        remove_folder(cls.folder)
+        if status != 0 or still_running:
+            raise AssertionError("the bench did not close cleanly on quit (status %d)" % status)
+
+    def setUp(self):
+        self.client = self.bench.client()
+
+    def tearDown(self):
+        # Every test leaves the rig where the bench starts it.
+        self.client.set_position(0.7, 0.7)
+        self.client.set_heading(90)
+        self.client.close()
+
+    def cpp_grab(self, eye):
+        path = os.path.join(self.folder, "reference-%s.bmp" % eye)
+        tool("grab", eye, "-o", path)
+        with open(path, "rb") as bmp:
+            return bmp.read()
+
+    def test_frames_are_the_cpp_clients_byte_for_byte(self):
+        left, right = self.client.grab_pair()
+        for frame in (left, right):
+            self.assertEqual((frame.width, frame.stride, frame.height), (320, 960, 240))
+            self.assertEqual(len(frame.pixels), 960 * 240)
+        self.assertNotEqual(left.pixels, right.pixels, "both eyes see the same picture")
+        self.assertEqual(left.bmp_bytes(), self.cpp_grab("left"))
+        self.assertEqual(right.bmp_bytes(), self.cpp_grab("right"))
+
+        # The array view and rgb_at both count rows from the top of the picture.
+        array = left.to_array()
+        self.assertEqual(array.shape, (240, 320, 3))
+        for x, y in ((0, 0), (319, 0), (0, 239), (200, 37)):
+            blue, green, red = array[y, x]
+            self.assertEqual(left.rgb_at(x, y), (red, green, blue))
+        self.assertEqual(bytes(array[239].tobytes()), left.pixels[: 3 * 320])
+        with self.assertRaises(IndexError):
+            left.rgb_at(320, 0)
+        with self.assertRaises(ValueError):
+            self.client.grab("middle")
+
+    def test_steering_moves_both_eyes_as_the_cpp_client_does(self):
+        start = self.client.grab_pair()
+        self.client.set_heading(60)
+        turned = self.client.grab_pair()
+        self.assertNotEqual(turned[0].pixels, start[0].pixels)
+        self.assertNotEqual(turned[1].pixels, start[1].pixels)
+        tool("heading", "90")
+        self.assertEqual(self.cpp_grab("left"), start[0].bmp_bytes())
+        tool("heading", "60")
+        self.assertEqual(self.client.grab("left").pixels, turned[0].pixels)
+        self.assertEqual(self.client.grab("right").pixels, turned[1].pixels)
+
+        self.client.set_heading(90)
+        self.client.set_position(1.0, 1.5, scene=True)
+        moved = self.client.grab_pair()
+        self.assertNotEqual(moved[0].pixels, start[0].pixels)
+        tool("rig", "0.7", "0.7")
+        self.assertEqual(self.client.grab("left").pixels, start[0].pixels)
+        tool("rig", "1.0", "1.5")
+        self.assertEqual(self.cpp_grab("right"), moved[1].bmp_bytes())
+
+    def test_save_writes_the_frames_the_cameras_send(self):
+        for name in ("image1.bmp", "image2.bmp"):
+            if os.path.exists(os.path.join(self.folder, name)):
+                os.unlink(os.path.join(self.folder, name))
+        self.client.set_heading(75)
+        self.client.save()
+        left, right = self.client.grab_pair()
+        with open(os.path.join(self.folder, "image1.bmp"), "rb") as saved:
+            self.assertEqual(saved.read(), left.bmp_bytes())
+        with open(os.path.join(self.folder, "image2.bmp"), "rb") as saved:
+            self.assertEqual(saved.read(), right.bmp_bytes())
+
+    def test_mailboxes_are_separate_and_removed(self):
+        with self.bench.client() as other:
+            self.assertNotEqual(other.handle, self.client.handle)
+            self.assertEqual(other.grab("right").pixels, self.client.grab("right").pixels)
+            mailbox = os.path.join(self.bench.runtime, "window.%d" % other.handle)
+            self.assertTrue(os.path.exists(mailbox))
+        self.assertFalse(os.path.exists(mailbox))
+
+
+class WithoutABench(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="oculant-no-bench-")
+        os.chmod(self.folder, 0o700)
+
+    def tearDown(self):
+        remove_folder(self.folder)
+
+    def test_every_request_reports_the_missing_bench(self):
+        with self.assertRaisesRegex(BenchError, "does not exist"):
+            Bench(os.path.join(self.folder, "nothing"))
+        with Bench(self.folder) as client:
+            self.assertFalse(client.running())
+            with self.assertRaisesRegex(BenchError, "no left camera is running"):
+                client.grab("left")
+            for request in (lambda: client.set_heading(10), lambda: client.set_position(1, 2),
+                            client.save, client.quit):
+                with self.assertRaisesRegex(BenchError, "no camera is running"):
+                    request()
+
+    def test_a_folder_others_can_enter_is_refused(self):
+        os.chmod(self.folder, 0o755)
+        with self.assertRaisesRegex(BenchError, "mode 0700"):
+            Bench(self.folder)
+
+
+class FakeCamera(threading.Thread):
+    """Holds the left camera's class name and answers one frame request with the given header
+    and pixel payloads, after first sending the requester an envelope with a wrong magic."""
+
+    HANDLE = 77
+
+    def __init__(self, folder, header, pixels):
+        super().__init__(daemon=True)
+        self.folder, self.header, self.pixels = folder, header, pixels
+        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.listener.bind(self.path("window.%d" % self.HANDLE))
+        self.listener.listen(4)
+        os.symlink("window.%d" % self.HANDLE, self.path("class.oculant1"))
+        self.bad_magic_reply = None
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def send(self, window, envelope, payload):
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as conn:
+            conn.connect(self.path("window.%d" % window))
+            conn.sendall(envelope + payload)
+            return conn.recv(8)
+
+    def run(self):
+        conn, _ = self.listener.accept()
+        with conn:
+            _, code, sender, length = struct.unpack("<4sIII", conn.recv(16))
+            assert code == 2001 and length == 0
+            self.bad_magic_reply = self.send(sender, struct.pack("<4sIII", b"OCUX", 2101, 77, 0), b"")
+            self.send(sender, struct.pack("<4sIII", b"OCUM", 2101, 77, len(self.header)), self.header)
+            self.send(sender, struct.pack("<4sIII", b"OCUM", 2201, 77, len(self.pixels)), self.pixels)
+            conn.sendall(bytes(8))
+        self.listener.close()
+
+
+class AgainstAFakeCamera(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="oculant-fake-camera-")
+        os.chmod(self.folder, 0o700)
+
+    def tearDown(self):
+        remove_folder(self.folder)
+
+    def grab_from(self, header, pixels):
+        camera = FakeCamera(self.folder, header, pixels)
+        camera.start()
+        try:
+            with Bench(self.folder, timeout=20) as client:
+                return client.grab("left")
+        finally:
+            camera.join(20)
+            self.assertEqual(camera.bad_magic_reply, b"", "an envelope with a wrong magic was answered")
+            for name in ("class.oculant1", "window.%d" % FakeCamera.HANDLE):
+                os.unlink(os.path.join(self.folder, name))
+
+    def test_a_small_frame_is_read_bottom_row_first(self):
+        # 2 x 2: bottom row blue, white; top row red, green; each row padded to 8 bytes.
+        pixels = bytes([255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0])
+        frame = self.grab_from(struct.pack("<Iiiii", 0, 2, 8, 2, 0), pixels)
+        self.assertEqual((frame.width, frame.stride, frame.height), (2, 8, 2))
+        self.assertEqual(frame.rgb_at(0, 0), (255, 0, 0))
+        self.assertEqual(frame.rgb_at(1, 0), (0, 255, 0))
+        self.assertEqual(frame.rgb_at(0, 1), (0, 0, 255))
+        self.assertEqual(frame.to_array().tolist(),
+                         [[[0, 0, 255], [0, 255, 0]], [[255, 0, 0], [255, 255, 255]]])
+        self.assertEqual(Frame(2, 8, 2, pixels).bmp_bytes()[54:], pixels)
+
+    def test_broken_frames_are_refused(self):
+        cases = {
+            "stride": (struct.pack("<Iiiii", 0, 320, 961, 240, 0), bytes(961 * 240)),
+            "pixel bytes": (struct.pack("<Iiiii", 0, 2, 8, 2, 0), bytes(15)),
+            "header of 12 bytes": (struct.pack("<Iii", 0, 2, 8), bytes(16)),
+            "width -4": (struct.pack("<Iiiii", 0, -4, 0, 2, 0), b""),
+        }
+        for name, (header, pixels) in cases.items():
+            with self.subTest(name):
+                with self.assertRaises(BenchError):
+                    self.grab_from(header, pixels)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,88 @@
+"""Starts the real bench for a test: in a scratch folder, with a runtime folder of its own, under
+the X server the test runs with (tests/with_xvfb), and ends it again."""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "clients", "python"))
+
+from oculant_client import Bench, BenchError  # noqa: E402
+
+# Only a guard against a hang: nothing checked depends on how fast the bench is.
+PATIENCE_SECONDS = 60
+
+
+def required_env(name):
+    value = os.environ.get(name)
+    if not value:
+        sys.exit("%s is not set (the test is meant to run from CTest)" % name)
+    return value
+
+
+class RunningBench:
+    """The bench running `scene_folder` (a folder name inside `folder`), until stop()."""
+
+    def __init__(self, folder, scene_folder="."):
+        self.folder = folder
+        self.cwd = os.path.join(folder, scene_folder)
+        self.runtime = os.path.join(folder, "run")
+        self.env = dict(os.environ, OCULANT_RUNTIME_DIR=self.runtime, OCULANT_HEADLESS="1")
+        self.log = open(os.path.join(folder, "bench.log"), "wb")
+        # A session of its own: the camera processes it starts are ended with it on a failure.
+        self.process = subprocess.Popen(
+            [required_env("OCULANT_EXECUTABLE")], cwd=self.cwd, env=self.env,
+            stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
+        self._wait_for_frames()
+
+    def client(self):
+        return Bench(self.runtime)
+
+    def _wait_for_frames(self):
+        # Ready once both cameras answer with a frame and show the same frame twice in a row.
+        deadline = time.monotonic() + PATIENCE_SECONDS
+        previous = None
+        while time.monotonic() < deadline:
+            if self.process.poll() is not None:
+                raise RuntimeError("the bench ended at start (status %d)" % self.process.returncode)
+            try:
+                with self.client() as bench:
+                    pair = tuple(frame.pixels for frame in bench.grab_pair())
+                if pair == previous and all(pair):
+                    return
+                previous = pair
+            except BenchError:
+                pass
+            time.sleep(0.2)
+        raise RuntimeError("the bench showed no steady frames within %d s" % PATIENCE_SECONDS)
+
+    def stop(self):
+        """Closes the bench through its scene window; the exit status of its first process."""
+        try:
+            with self.client() as bench:
+                bench.quit()
+                # The cameras close on the scene window's word; give them the time to do so.
+                deadline = time.monotonic() + PATIENCE_SECONDS
+                while bench.running() and time.monotonic() < deadline:
+                    time.sleep(0.1)
+            return self.process.wait(PATIENCE_SECONDS)
+        finally:
+            try:
+                os.killpg(self.process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            self.process.wait()
+            self.log.close()
+
+
+def scratch_folder(name):
+    return tempfile.mkdtemp(prefix="oculant-%s-" % name)
+
+
+def remove_folder(folder):
+    shutil.rmtree(folder, ignore_errors=True)
