@@ -39,16 +39,17 @@ std::string checkerBmp() {
   return file;
 }
 
-// The rig starts at (0.7, 0.7) looking along +y: a textured floor lies ahead of it, and a
-// small textured slab (object 3, which F1 shows in the overview) floats above that floor.
-// Object 2 is untextured and so never drawn.
-const char kConfig[] =
+}  // namespace
+
+const char BenchProcess::kTexturedScene[] =
     "ALL=3\n"
     "OBJECT1=1\nOBJECT1_X=-2\nOBJECT1_Y=1.5\nOBJECT1_Z=0\nOBJECT1_WIDTH=6\nOBJECT1_HEIGHT=3\n"
     "OBJECT1_TEXTURE=ON\nOBJECT1_FILE=wall.bmp\n"
     "OBJECT2=1\nOBJECT2_X=-4\nOBJECT2_Y=-4\nOBJECT2_WIDTH=1\nOBJECT2_HEIGHT=1\n"
     "OBJECT3=1\nOBJECT3_X=0.2\nOBJECT3_Y=2\nOBJECT3_Z=0.5\nOBJECT3_WIDTH=1\nOBJECT3_HEIGHT=1\n"
     "OBJECT3_TEXTURE=ON\nOBJECT3_FILE=wall.bmp\n";
+
+namespace {
 
 void endProcess(pid_t pid) {
   if (pid <= 0) return;
@@ -58,14 +59,14 @@ void endProcess(pid_t pid) {
 
 }  // namespace
 
-BenchProcess::BenchProcess() {
+BenchProcess::BenchProcess(const char* config) {
   // Cameras whose starter ends become children of this process, so they can be reaped.
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   char pattern[] = "/tmp/oculant-input-e2e-XXXXXX";
   if (mkdtemp(pattern)) folder_ = pattern;
   setenv("OCULANT_RUNTIME_DIR", folder_.c_str(), 1);
   std::ofstream(folder_ + "/wall.bmp", std::ios::binary) << checkerBmp();
-  std::ofstream(folder_ + "/config.txt") << kConfig;
+  std::ofstream(folder_ + "/config.txt") << config;
 }
 
 BenchProcess::~BenchProcess() {

@@ -10,10 +10,15 @@
 
 class BenchProcess {
  public:
-  // Makes the folder with config.txt and its texture. The folder is also the runtime folder:
-  // OCULANT_RUNTIME_DIR is set for this process, so the bench, the client library and the
-  // transport used by the test all meet there.
-  BenchProcess();
+  // The scene most tests use: the rig starts at (0.7, 0.7) looking along +y, a textured floor
+  // lies ahead of it, and object 3, a small textured slab that F1 shows in the overview,
+  // floats above that floor. Object 2 is untextured and so never drawn.
+  static const char kTexturedScene[];
+
+  // Makes the folder with the config.txt given and the texture "wall.bmp". The folder is also
+  // the runtime folder: OCULANT_RUNTIME_DIR is set for this process, so the bench, the client
+  // library and the transport used by the test all meet there.
+  explicit BenchProcess(const char* config = kTexturedScene);
   ~BenchProcess();
   BenchProcess(const BenchProcess&) = delete;
   BenchProcess& operator=(const BenchProcess&) = delete;

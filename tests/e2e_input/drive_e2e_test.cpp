@@ -1,0 +1,181 @@
+// Driving the rig with real X input on the real bench. The test listens under both camera
+// classes before the bench starts (the bench's own cameras then find their places taken and
+// end), so it receives what the scene sends the cameras and when it arrives.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <time.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "bench_process.h"
+#include "messaging/instance_messages.h"
+#include "platform/transport.h"
+#include "x_input.h"
+
+namespace {
+
+struct Arrival {
+  HWND camera;
+  uintptr_t code;
+  double values[2];
+  double atSeconds;  // CLOCK_MONOTONIC when the message arrived
+};
+
+// Object 3 is a textured lattice of 1200 boards, far off: while F1 shows it in the overview,
+// every pass of the scene draws it and takes several times as long.
+const char kSceneWithHeavyObject3[] =
+    "ALL=3\n"
+    "OBJECT1=1\nOBJECT1_X=-2\nOBJECT1_Y=1.5\nOBJECT1_WIDTH=6\nOBJECT1_HEIGHT=3\n"
+    "OBJECT1_TEXTURE=ON\nOBJECT1_FILE=wall.bmp\n"
+    "OBJECT3=2\nOBJECT3_X=-150\nOBJECT3_Y=-150\nOBJECT3_WIDTH=300\nOBJECT3_HEIGHT=300\n"
+    "OBJECT3_TEXTURE=ON\nOBJECT3_FILE=wall.bmp\n";
+
+std::vector<Arrival> arrivals;
+
+double nowSeconds() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec + now.tv_nsec / 1e9;
+}
+
+LRESULT record(HWND target, HWND, const COPYDATASTRUCT& data) {
+  Arrival arrival = {target, data.dwData, {0, 0}, nowSeconds()};
+  if (data.lpData && data.cbData <= sizeof arrival.values) {
+    std::memcpy(arrival.values, data.lpData, data.cbData);
+  }
+  arrivals.push_back(arrival);
+  return 0;
+}
+
+// Answers the scene at once, so that its sends cost it as little time as the real cameras'.
+void serve() {
+  pollfd wake = {transportWakeFd(), POLLIN, 0};
+  poll(&wake, 1, 1);
+  transportServeWaiting(record);
+}
+
+// The arrivals from index first on that went to the camera with the code.
+std::vector<Arrival> received(HWND camera, uintptr_t code, size_t first = 0) {
+  std::vector<Arrival> found;
+  for (size_t i = first; i < arrivals.size(); ++i) {
+    if (arrivals[i].camera == camera && arrivals[i].code == code) found.push_back(arrivals[i]);
+  }
+  return found;
+}
+
+size_t indexOfFirst(uintptr_t code, size_t from) {
+  for (size_t i = from; i < arrivals.size(); ++i) {
+    if (arrivals[i].code == code) return i;
+  }
+  return arrivals.size();
+}
+
+// Units per second: the least-squares slope of the distance travelled over arrival time.
+double driveSpeed(const std::vector<Arrival>& positions) {
+  double meanT = 0, meanD = 0;
+  std::vector<double> distance;
+  for (const Arrival& p : positions) {
+    distance.push_back(
+        std::hypot(p.values[0] - positions[0].values[0], p.values[1] - positions[0].values[1]));
+    meanT += p.atSeconds / positions.size();
+    meanD += distance.back() / positions.size();
+  }
+  double covariance = 0, variance = 0;
+  for (size_t i = 0; i < positions.size(); ++i) {
+    covariance += (positions[i].atSeconds - meanT) * (distance[i] - meanD);
+    variance += (positions[i].atSeconds - meanT) * (positions[i].atSeconds - meanT);
+  }
+  return covariance / variance;
+}
+
+// Holds Shift and the left button at (x, y) until the camera has received count more drive
+// steps; returns those steps. The button stays down, Shift too.
+std::vector<Arrival> driveFor(HWND camera, const char* x, const char* y, size_t count) {
+  const size_t before = arrivals.size();
+  EXPECT_TRUE(xdotool({"mousemove", x, y, "keydown", "shift", "mousedown", "1"}, serve));
+  EXPECT_TRUE(
+      waitUntil([&] { return received(camera, MSG_RIG_XY, before).size() >= count; }, serve));
+  return received(camera, MSG_RIG_XY, before);
+}
+
+// Time the scene spends inside its drive steps, waiting for the cameras to take the positions,
+// is not counted as elapsed: a slow answer from this process (on a busy machine) makes the rig
+// a little slower, never faster.
+void expectFiveUnitsPerSecond(const std::vector<Arrival>& steps, const char* passes) {
+  ASSERT_GE(steps.size(), 2u);
+  size_t sharingAPass = 0;
+  for (size_t i = 1; i < steps.size(); ++i) {
+    sharingAPass += steps[i].atSeconds - steps[i - 1].atSeconds < 0.002;
+  }
+  const double speed = driveSpeed(steps);
+  EXPECT_GT(speed, 4.25) << passes << ", " << sharingAPass << " of " << steps.size()
+                         << " steps sharing a pass";
+  EXPECT_LT(speed, 5.25) << passes << ", " << sharingAPass << " of " << steps.size()
+                         << " steps sharing a pass";
+}
+
+TEST(DriveTest, ShiftAndLeftButtonDriveFiveUnitsPerSecondUntilReleasedOverTheWindow) {
+  BenchProcess bench(kSceneWithHeavyObject3);
+  const HWND camera = allocateWindowHandle();
+  ASSERT_TRUE(transportListen(camera, "oculant1"));
+  ASSERT_TRUE(bench.start(serve));
+  ASSERT_TRUE(focusWindowOfClass("oculant", serve));
+
+  // Fast passes, with the heavy object hidden.
+  const std::vector<Arrival> fast = driveFor(camera, "400", "300", 120);
+  ASSERT_TRUE(xdotool({"keyup", "shift", "mouseup", "1"}, serve));
+  // Slow passes, with the heavy object shown: steps often share a pass.
+  ASSERT_TRUE(xdotool({"key", "F1"}, serve));
+  const std::vector<Arrival> slow = driveFor(camera, "400", "300", 120);
+  expectFiveUnitsPerSecond(fast, "fast passes");
+  expectFiveUnitsPerSecond(slow, "slow passes");
+
+  // The button goes up outside the window, then the pointer comes back: with Shift held that
+  // move turns the rig by 0 degrees, and its MSG_HEADING marks the point from which the
+  // release is known to have been handled. The rig must go on driving after it.
+  const size_t beforeRelease = arrivals.size();
+  ASSERT_TRUE(
+      xdotool({"mousemove", "1000", "800", "mouseup", "1", "mousemove", "400", "300"}, serve));
+  size_t afterRelease = arrivals.size();
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        afterRelease = indexOfFirst(MSG_HEADING, beforeRelease);
+        return received(camera, MSG_RIG_XY, afterRelease).size() >= 30;
+      },
+      serve))
+      << "the rig stopped when the button was released outside the window";
+  EXPECT_EQ(arrivals[afterRelease].values[0], 90.0);
+
+  // A click over the window ends the drive. The turns after it are markers: each separate
+  // xdotool run lets the scene take many passes, and no drive step may come after the first.
+  const size_t beforeClick = arrivals.size();
+  ASSERT_TRUE(xdotool({"click", "1"}, serve));
+  const char* markers[] = {"402", "400", "402", "400", "402", "400"};
+  for (const char* x : markers) ASSERT_TRUE(xdotool({"mousemove", x, "300"}, serve));
+  ASSERT_TRUE(waitUntil(
+      [&] { return received(camera, MSG_HEADING, beforeClick).size() >= std::size(markers); },
+      serve));
+  const size_t afterClick = indexOfFirst(MSG_HEADING, beforeClick);
+  EXPECT_EQ(received(camera, MSG_RIG_XY, afterClick).size(), 0u)
+      << "driving went on after the click";
+
+  // Every step: 0.05 along +y from (0.7, 0.7).
+  const std::vector<Arrival> steps = received(camera, MSG_RIG_XY);
+  for (size_t i = 0; i < steps.size(); ++i) {
+    EXPECT_NEAR(steps[i].values[0], 0.7, 1e-9) << "step " << i;
+    EXPECT_NEAR(steps[i].values[1], 0.7 + 0.05 * (i + 1), 1e-9) << "step " << i;
+  }
+
+  // F2 held: every auto-repeated key-down asks the cameras to save.
+  const size_t beforeF2 = arrivals.size();
+  ASSERT_TRUE(xdotool({"keydown", "F2"}, serve));
+  EXPECT_TRUE(
+      waitUntil([&] { return received(camera, MSG_SAVE_FRAME, beforeF2).size() >= 3; }, serve));
+  ASSERT_TRUE(xdotool({"keyup", "F2", "keyup", "shift"}, serve));
+  transportClose(camera);
+}
+
+}  // namespace
