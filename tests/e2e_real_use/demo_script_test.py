@@ -1,0 +1,55 @@
+"""scripts/demo without a display: it must leave a stereo pair of the demo scene and a screenshot
+in which the camera windows show that same pair, and close the bench cleanly."""
+
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from running_bench import SOURCE_DIR, remove_folder, required_env
+
+# The camera windows' places on the screen, which the screenshot starts at the overview's corner.
+LEFT_CAMERA_AT = (820, 0)
+RIGHT_CAMERA_AT = (820, 260)
+
+
+class DemoScript(unittest.TestCase):
+    def setUp(self):
+        self.out = tempfile.mkdtemp(prefix="oculant-demo-test-")
+
+    def tearDown(self):
+        remove_folder(self.out)
+
+    def test_without_a_display_it_saves_a_pair_and_a_screenshot(self):
+        import cv2
+
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        result = subprocess.run(
+            [os.path.join(SOURCE_DIR, "scripts", "demo"), "--build-dir",
+             required_env("OCULANT_BUILD_DIR"), "--out", self.out],
+            capture_output=True, text=True, env=env, timeout=600)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertIn("Saved in %s" % self.out, result.stdout)
+
+        left = cv2.imread(os.path.join(self.out, "pair-left.png"))
+        right = cv2.imread(os.path.join(self.out, "pair-right.png"))
+        screenshot = cv2.imread(os.path.join(self.out, "screenshot.png"))
+        for picture in (left, right, screenshot):
+            self.assertIsNotNone(picture)
+        self.assertEqual(left.shape, (240, 320, 3))
+        self.assertEqual(right.shape, (240, 320, 3))
+        self.assertFalse((left == right).all(), "both eyes show the same picture")
+        # The demo's textures fill the view: hardly any pixel stays black.
+        self.assertLess((left.max(axis=2) == 0).mean(), 0.2)
+
+        # The screenshot spans the three windows, and the camera windows show the saved pair.
+        self.assertEqual(screenshot.shape[:2], (600, 1140))
+        for (x, y), eye in ((LEFT_CAMERA_AT, left), (RIGHT_CAMERA_AT, right)):
+            self.assertTrue((screenshot[y : y + 240, x : x + 320] == eye).all())
+        overview = screenshot[:600, :800]
+        self.assertGreater((overview.max(axis=2) > 0).mean(), 0.1, "the overview is empty")
+
+
+if __name__ == "__main__":
+    sys.exit(unittest.main(verbosity=2))
