@@ -165,7 +165,10 @@ class Bench:
         self.close()
 
     def __del__(self):
-        self.close()
+        try:
+            self.close()
+        except Exception:
+            pass  # at interpreter shutdown the modules close needs may be gone already
 
     # ----- what a program asks of the bench
 
@@ -322,7 +325,12 @@ class Bench:
                 request.connect(link)
             except (FileNotFoundError, ConnectionRefusedError):
                 return False
-            request.sendall(ENVELOPE.pack(MAGIC, code, self.handle, len(payload)) + payload)
+            except OSError as error:
+                raise BenchError("cannot reach %s: %s" % (class_name, error)) from None
+            try:
+                request.sendall(ENVELOPE.pack(MAGIC, code, self.handle, len(payload)) + payload)
+            except OSError as error:
+                raise BenchError("%s hung up: %s" % (class_name, error)) from None
             deadline = time.monotonic() + self.timeout
             while True:
                 remaining = deadline - time.monotonic()
@@ -336,7 +344,7 @@ class Bench:
                     request.settimeout(MESSAGE_SECONDS)
                     try:
                         _read_exactly(request, len(REPLY))
-                    except EOFError:
+                    except (EOFError, OSError):
                         raise BenchError(
                             "%s hung up without handling the message" % class_name
                         ) from None
