@@ -68,6 +68,7 @@ void openInfoPanel(HWND parent) {
     font = io.Fonts->AddFontFromFileTTF(fontFile.c_str(), pixels, nullptr,
                                         io.Fonts->GetGlyphRangesCyrillic());
   if (font == nullptr) font = io.Fonts->AddFontDefault();
+  io.Fonts->Build();  // the glyphs' widths are known only once the atlas is built
   layOutFromDialogUnits(font);
   ImGui::StyleColorsLight();
   ImGui::GetStyle().WindowRounding = 0.0f;
@@ -94,10 +95,12 @@ void drawInfoPanel() {
                ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
                    ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus);
   ImGui::SetCursorPos(boxPosition);
+  ImGui::PushStyleColor(ImGuiCol_ChildBg, IM_COL32(255, 255, 255, 255));  // an edit box is white
   ImGui::BeginChild("log", boxSize, true, ImGuiWindowFlags_HorizontalScrollbar);
   std::string text = cp1251ToUtf8(infoLog);
   ImGui::TextUnformatted(text.c_str(), text.c_str() + text.size());
   ImGui::EndChild();
+  ImGui::PopStyleColor();
   ImGui::End();
   ImGui::PopStyleVar();
 
