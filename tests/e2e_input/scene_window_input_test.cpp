@@ -1,7 +1,10 @@
 // A scene window made in the test process with the main window procedure, driven by real X
 // input (xdotool) and pumped as the main loop does: here the info log, the input flags and the
 // overview parameters the input changed can be read directly.
+#include <SDL.h>
 #include <gtest/gtest.h>
+// After gtest: Xlib's macros (None, Bool, Status) would break its headers.
+#include <X11/Xlib.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -15,6 +18,7 @@
 #include "app/lifecycle.h"
 #include "app/window_proc.h"
 #include "panel/info_log.h"
+#include "platform/sdl_windows.h"
 #include "platform/window.h"
 #include "scene/scene_state.h"
 #include "x_input.h"
@@ -180,6 +184,30 @@ TEST_F(SceneWindowInputTest, OnlyADragWithTheLeftButtonAloneAndNoCtrlPans) {
       << "a plain drag did not pan";
   EXPECT_EQ(overviewView.tilt, start.tilt);
   EXPECT_EQ(overviewView.spin, start.spin);
+}
+
+TEST_F(SceneWindowInputTest, LosingTheFocusWithShiftHeldLeavesShiftSet) {
+  ASSERT_TRUE(input({"mousemove", "400", "300", "keydown", "shift"},
+                    [](const MSG& m) { return m.message == WM_KEYDOWN && m.wParam == VK_SHIFT; }));
+  ASSERT_TRUE(inputState.shiftHeld);
+  // The focus goes to nowhere: SDL releases the keys it thought held.
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  XSetInputFocus(display, None, RevertToNone, CurrentTime);
+  XSync(display, False);
+  XCloseDisplay(display);
+  SDL_Window* window = sdlWindowOf(mainWindow);
+  EXPECT_TRUE(waitUntil([&] { return SDL_GetKeyboardFocus() != window; }, pump));
+  // Whatever the loss left in the queue is handled too.
+  for (int i = 0; i < 100; ++i) pump();
+  EXPECT_TRUE(inputState.shiftHeld) << "the key-up of the focus loss cleared Shift";
+  for (const MSG& m : seen) EXPECT_NE(m.message, WM_KEYUP);
+
+  // Back in focus (SDL then takes the keys held at that moment as pressed), Shift goes up.
+  ASSERT_TRUE(focusWindowOfClass("oculant", pump));
+  ASSERT_TRUE(waitUntil([&] { return SDL_GetKeyboardFocus() == window; }, pump));
+  ASSERT_TRUE(input({"keyup", "shift"}, [](const MSG& m) { return m.message == WM_KEYUP; }));
+  EXPECT_FALSE(inputState.shiftHeld);
 }
 
 }  // namespace
