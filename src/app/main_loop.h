@@ -1,5 +1,6 @@
-// The body of every instance once its window is shown: never blocks, draws a frame on every
-// pass and drives the rig in 10 ms steps of elapsed time.
+// The body of every instance once its window is shown: draws a frame on every pass and drives
+// the rig in 10 ms steps of elapsed time. Paced (app/loop_pacing.h), a pass that found nothing
+// to do waits for input or an instance message, at most until the next frame or step is due.
 #pragma once
 
 #include <cstdint>

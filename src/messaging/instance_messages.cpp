@@ -4,8 +4,8 @@
 
 #include "app/lifecycle.h"
 #include "image/frame_capture.h"
+#include "messaging/latest_frame.h"
 #include "platform/window.h"
-#include "render/frame_renderer.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -17,27 +17,23 @@ void sendFrame(HWND window, WPARAM requester) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
-  // After a swap the back buffer is undefined: draw the frame on screen again before reading.
-  drawFrame();
-  CaptureImage image = {};
-  captureFrame(&image, width, height);
-  if (image.pixels == nullptr) return;
-  const FrameHeader header = {0, image.width, image.stride, image.height, 0};
+  const CaptureImage* image = latestFrame(width, height);
+  if (image == nullptr) return;
+  const FrameHeader header = {0, image->width, image->stride, image->height, 0};
   const COPYDATASTRUCT headerMessage = {MSG_FRAME_HEADER + role, sizeof header, &header};
   sendCopyData(client, window, headerMessage);
   const COPYDATASTRUCT pixelMessage = {
       MSG_FRAME_PIXELS + role,
-      static_cast<uint32_t>(image.stride) * static_cast<uint32_t>(image.height), image.pixels};
+      static_cast<uint32_t>(image->stride) * static_cast<uint32_t>(image->height), image->pixels};
   sendCopyData(client, window, pixelMessage);
-  freeCaptureImage(&image);
 }
 
 void saveOwnFrame(HWND window) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
-  drawFrame();
-  saveFrame(role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp", width, height);
+  const CaptureImage* image = latestFrame(width, height);
+  if (image != nullptr) writeBmp(role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp", *image);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "platform/window.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <poll.h>
 
 #include <cstdlib>
 #include <string>
@@ -307,6 +309,41 @@ bool peekMessage(MSG* msg) {
   // Mouse input over the info panel belongs to the panel, as with a child window.
   if (panelHostTakesEvent(event)) return false;
   return translateForOwnWindow(event, msg);
+}
+
+// The descriptor of SDL's X connection, -1 when the video driver is not X11.
+static int displayFd() {
+  for (const WindowRecord& record : windows) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(record.sdlWindow, &info)) continue;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (info.subsystem == SDL_SYSWM_X11) return ConnectionNumber(info.info.x11.display);
+#endif
+    return -1;
+  }
+  return -1;
+}
+
+void waitForMessage(int timeoutMs) {
+  if (quitPosted || timeoutMs <= 0) return;
+  pollfd fds[2];
+  nfds_t count = 0;
+  const int wakeFd = transportWakeFd();
+  if (wakeFd >= 0) fds[count++] = pollfd{wakeFd, POLLIN, 0};
+  if (SDL_WasInit(SDL_INIT_VIDEO)) {
+    // Pumping drains Xlib's own queue into SDL's, so the X socket tells of every event that
+    // comes later; anything already pumped is handled by the next pass at once.
+    SDL_PumpEvents();
+    if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
+    const int xFd = displayFd();
+    if (xFd >= 0) {
+      fds[count++] = pollfd{xFd, POLLIN, 0};
+    } else if (timeoutMs > 1) {
+      timeoutMs = 1;
+    }
+  }
+  poll(fds, count, timeoutMs);
 }
 
 LRESULT dispatchMessage(const MSG& msg) {

@@ -45,6 +45,11 @@ HWND findWindow(const char* className);
 // returned once postQuitMessage has been called. Never blocks.
 bool peekMessage(MSG* msg);
 LRESULT dispatchMessage(const MSG& msg);
+
+// Sleeps until input or an instance message may be waiting for this process, or at most
+// timeoutMs. Returns at once when something is already queued or a quit has been posted.
+// Without an X connection to watch it waits no more than a millisecond, so input is never late.
+void waitForMessage(int timeoutMs);
 void postQuitMessage(int exitCode);
 
 // SendMessageA(target, WM_COPYDATA, sender, &data): synchronous. Returns the target procedure's

@@ -4,12 +4,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "app/lifecycle.h"
 #include "image/frame_capture.h"
+#include "messaging/latest_frame.h"
 #include "platform/window.h"
 #include "render/frame_renderer.h"
 #include "scene/scene_state.h"
@@ -73,6 +75,11 @@ void saveFrame(const char* fileName, int width, int height) {
   calls.push_back(std::string("save ") + fileName + " " + std::to_string(width) + "x" +
                   std::to_string(height));
 }
+int writeBmp(const char* fileName, CaptureImage image) {
+  calls.push_back(std::string("write ") + fileName + " " + std::to_string(image.width) + "x" +
+                  std::to_string(image.height));
+  return 0;
+}
 void freeCaptureImage(CaptureImage* image) {
   calls.push_back(image->pixels == capturedPixels ? "free" : "free of a stranger");
   std::free(image->pixels);
@@ -84,6 +91,7 @@ namespace {
 class InstanceMessagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    forgetLatestFrame();
     resetSceneState();
     calls.clear();
     sent.clear();
@@ -138,11 +146,13 @@ TEST_F(InstanceMessagesTest, SaveFrameWritesTheCamerasOwnFileOfTheFrameOnScreen)
   clientHeight = 240;
   role = ROLE_LEFT_CAMERA;
   EXPECT_EQ(handle(MSG_SAVE_FRAME), 0);
-  EXPECT_EQ(calls, (std::vector<std::string>{"draw", "save image1.bmp 320x240"}));
+  EXPECT_EQ(calls,
+            (std::vector<std::string>{"draw", "capture 320x240", "write image1.bmp 320x240"}));
   calls.clear();
   role = ROLE_RIGHT_CAMERA;
   handle(MSG_SAVE_FRAME);
-  EXPECT_EQ(calls, (std::vector<std::string>{"draw", "save image2.bmp 320x240"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"free", "draw", "capture 320x240",
+                                             "write image2.bmp 320x240"}));
   calls.clear();
   role = ROLE_SCENE;
   handle(MSG_SAVE_FRAME);
@@ -189,8 +199,11 @@ TEST_F(InstanceMessagesTest, FrameRequestSendsHeaderThenPixelsToTheRequester) {
     EXPECT_EQ(handle(MSG_FRAME_REQUEST, "ignored", 7, 900), 0);
     const std::string header = std::to_string(2100 + r);
     const std::string pixels = std::to_string(2200 + r);
-    EXPECT_EQ(calls, (std::vector<std::string>{"draw", "capture 301x7", "send 900 " + header,
-                                               "send 900 " + pixels, "free"}));
+    // The frame kept for the other role is given up first.
+    std::vector<std::string> expectedCalls = {"draw", "capture 301x7", "send 900 " + header,
+                                              "send 900 " + pixels};
+    if (r == ROLE_RIGHT_CAMERA) expectedCalls.insert(expectedCalls.begin(), "free");
+    EXPECT_EQ(calls, expectedCalls);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].sender, kWindow);
     EXPECT_EQ(sent[1].sender, kWindow);
@@ -201,6 +214,37 @@ TEST_F(InstanceMessagesTest, FrameRequestSendsHeaderThenPixelsToTheRequester) {
     EXPECT_EQ(sent[1].address, capturedPixels);  // the capture itself, not a copy
     EXPECT_EQ(static_cast<unsigned char>(sent[1].payload[904 * 6 + 5]),
               static_cast<unsigned char>((904 * 6 + 5) * 31));
+  }
+}
+
+TEST_F(InstanceMessagesTest, FrameRequestsReuseTheFrameUntilWhatItShowsChanges) {
+  role = ROLE_LEFT_CAMERA;
+  clientWidth = 8;
+  clientHeight = 2;
+  handle(MSG_FRAME_REQUEST);
+  calls.clear();
+  handle(MSG_FRAME_REQUEST);
+  handle(MSG_SAVE_FRAME);
+  EXPECT_EQ(calls,
+            (std::vector<std::string>{"send 900 2101", "send 900 2201", "write image1.bmp 8x2"}));
+  const double heading = 45;
+  const double xy[2] = {1, 2};
+  struct Change {
+    const char* what;
+    std::function<void()> apply;
+  };
+  const Change changes[] = {
+      {"heading", [&] { handle(MSG_HEADING, &heading, 8); }},
+      {"position", [&] { handle(MSG_RIG_XY, xy, 16); }},
+      {"size", [] { clientWidth = 9; }},
+      {"overview", [] { overviewView.spin += 5; }},
+  };
+  for (const Change& change : changes) {
+    change.apply();
+    calls.clear();
+    handle(MSG_FRAME_REQUEST);
+    ASSERT_GE(calls.size(), 3u) << change.what;
+    EXPECT_EQ(calls[1], "draw") << change.what;
   }
 }
 
@@ -225,7 +269,7 @@ TEST_F(InstanceMessagesTest, FrameRequestEdgeCases) {
   captureFails = true;
   calls.clear();
   handle(MSG_FRAME_REQUEST);
-  EXPECT_EQ(calls, (std::vector<std::string>{"draw", "capture 4x4"}));
+  EXPECT_EQ(calls, (std::vector<std::string>{"free", "draw", "capture 4x4"}));
 
   // A requester that can be no window gets no reply.
   captureFails = false;
