@@ -1,6 +1,6 @@
-// Driving the rig with real X input on the real bench. The test listens under both camera
-// classes before the bench starts (the bench's own cameras then find their places taken and
-// end), so it receives what the scene sends the cameras and when it arrives.
+// Driving the rig with real X input on the real bench. The test listens as the left camera
+// before the bench starts (the bench's own camera instances then both take the left role, find
+// it taken and end), so it receives what the scene sends the cameras and when it arrives.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <time.h>
@@ -24,8 +24,8 @@ struct Arrival {
   double atSeconds;  // CLOCK_MONOTONIC when the message arrived
 };
 
-// Object 3 is a textured lattice of 1200 boards, far off: while F1 shows it in the overview,
-// every pass of the scene draws it and takes several times as long.
+// Object 3 is a textured lattice of 1200 boards around the scene: while F1 shows it in the
+// overview, every pass of the scene draws it and takes several times as long.
 const char kSceneWithHeavyObject3[] =
     "ALL=3\n"
     "OBJECT1=1\nOBJECT1_X=-2\nOBJECT1_Y=1.5\nOBJECT1_WIDTH=6\nOBJECT1_HEIGHT=3\n"
@@ -50,7 +50,8 @@ LRESULT record(HWND target, HWND, const COPYDATASTRUCT& data) {
   return 0;
 }
 
-// Answers the scene at once, so that its sends cost it as little time as the real cameras'.
+// Answers the scene at once: the time it waits for an answer inside a drive step is not
+// counted as elapsed, so a late answer would slow the rig down.
 void serve() {
   pollfd wake = {transportWakeFd(), POLLIN, 0};
   poll(&wake, 1, 1);
