@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
