@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "../transport/test_bench.h"
+#include "test_bench.h"
 
 namespace {
 

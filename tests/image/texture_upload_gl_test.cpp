@@ -1,4 +1,5 @@
 #include <GL/gl.h>
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -45,7 +46,7 @@ class TextureUpload : public ::testing::Test {
  protected:
   GlTestWindow window{64, 64};
   void SetUp() override {
-    ASSERT_TRUE(window.ready()) << SDL_GetError();
+    ASSERT_TRUE(window.ok()) << SDL_GetError();
     setenv("OCULANT_HEADLESS", "1", 1);
     resetSceneState();
   }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../transport/test_bench.h"
+#include "test_bench.h"
 #include "messaging/instance_messages.h"
 #include "oculant/client.h"
 

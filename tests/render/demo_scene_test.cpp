@@ -62,14 +62,14 @@ TEST(DemoScene, EyeViewsFormAStereoPairAndTheOverviewShowsRigAndMarker) {
 
   const auto overview = demoFrame(ROLE_SCENE, 800, 600);
   // The rig sphere at (0.7, 0.7, 0.2), 724 pixels a unit at depth 1, 19.8 below the eye.
-  const Rgb sphere = pixelAt(overview, 800, 426, 326);
+  const Pixel sphere = pixelAt(overview, 800, 426, 326);
   EXPECT_GT(sphere.r, sphere.b);  // the sphere's reddish colour
   // The marker's green x axis runs right from its origin at 86% of the width and 20% from
   // the top; the white heading label starts at its end.
   int green = 0, white = 0;
   for (int y = 470; y < 500; ++y) {
     for (int x = 690; x < 800; ++x) {
-      const Rgb p = pixelAt(overview, 800, x, y);
+      const Pixel p = pixelAt(overview, 800, x, y);
       if (p.g > 200 && p.r < 50 && p.b < 50 && x < 760) ++green;
       if (p.r > 200 && p.g > 200 && p.b > 200 && x > 760) ++white;
     }

@@ -142,7 +142,7 @@ TEST_F(FrameTest, TexturesAreModulatedByTheColourOfTheLastUntexturedObject) {
   const auto image = frame();
   int greenWhite = 0;
   for (int x = 0; x < 320; ++x) {
-    const Rgb p = pixelAt(image, 320, x, 120);
+    const Pixel p = pixelAt(image, 320, x, 120);
     EXPECT_EQ(p.r, 0);
     if (p.g > 60) ++greenWhite;
   }
@@ -169,7 +169,7 @@ void overviewPixel(double x, double y, double z, int* column, int* row) {
   *row = static_cast<int>(std::lround(300 + f * y / (20 - z)));
 }
 
-bool isBlack(const Rgb& p) {
+bool isBlack(const Pixel& p) {
   return p.r == 0 && p.g == 0 && p.b == 0;
 }
 

@@ -1,13 +1,22 @@
 // The fixed state of a fresh context, the projection's aspect through resizes, and the set-up
-// and teardown on a real bench window.
+// and teardown on a real bench window of the platform layer.
 #include "render/gl_setup.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
+#include "bmp_builder.h"
 #include "gl_test_window.h"
+#include "magick.h"
+#include "platform/window.h"
+#include "render/frame_renderer.h"
+#include "render/text_overlay.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -51,10 +60,6 @@ TEST(GlSetUp, InitialStateLightsFromTheEyeAndStartsTheOverviewPerRole) {
     EXPECT_EQ(light[0], 1.0f);
 
     EXPECT_EQ(overviewView.distance, instanceRole == ROLE_SCENE ? 20.0 : 0.0);
-    EXPECT_EQ(overviewView.zoomStep, 0.5);
-    EXPECT_EQ(overviewView.panStep, 0.5);
-    EXPECT_EQ(overviewView.tiltStep, 6.0f);
-    EXPECT_EQ(overviewView.spinStep, 2.5f);
   }
 }
 
@@ -75,13 +80,83 @@ TEST(GlSetUp, ZeroHeightKeepsAValidProjectionUntilTheNextRealSize) {
   EXPECT_EQ(viewport[3], 150);
 
   resizeGl(300, 0);  // minimised: the last aspect stays
-  EXPECT_EQ(glResources.aspect, 2.0f);
-  expectPerspective(2.0f);
   resizeGl(0, 0);
+  EXPECT_EQ(glResources.aspect, 2.0f);
   expectPerspective(2.0f);
   resizeGl(100, 200);
   EXPECT_EQ(glResources.aspect, 0.5f);
   expectPerspective(0.5f);
+}
+
+// A private bench folder and no blocking message boxes for this test process.
+class BenchWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char folder[] = "/tmp/oculant-render-test-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    folder_ = folder;
+    setenv("OCULANT_RUNTIME_DIR", (folder_ + "/run").c_str(), 1);
+    setenv("OCULANT_HEADLESS", "1", 1);
+    ASSERT_TRUE(registerWindowClass("oculant-render-test", defWindowProc));
+  }
+  static void TearDownTestSuite() { std::filesystem::remove_all(folder_); }
+  void SetUp() override { resetSceneState(); }
+
+  static std::string folder_;
+};
+std::string BenchWindow::folder_;
+
+TEST_F(BenchWindow, SetsUpContextFontAndTexturesThenTearsDownTwice) {
+  role = ROLE_SCENE;
+  sceneModel.objectCount = 2;
+  sceneModel.objects[1].kind = OBJECT_SLAB;
+  sceneModel.objects[1].textured = 1;
+  const std::string texture = folder_ + "/small.bmp";
+  BmpSpec small = makeSpec(40, true, 2, 2, 24);
+  small.pixels = Bytes(16, 200);
+  writeFile(texture, buildBmp(small));
+  std::snprintf(sceneModel.objects[1].fileName, kFileNameSize, "%s", texture.c_str());
+
+  const HWND window = createWindow("oculant-render-test", "render test", 0, 0, 320, 240);
+  ASSERT_NE(window, 0u);
+  ASSERT_EQ(setUpGl(window), 0);
+  EXPECT_NE(glResources.deviceContext, 0u);
+  EXPECT_NE(glResources.renderContext, 0u);
+  int width = 0, height = 0;
+  ASSERT_TRUE(getClientRect(window, &width, &height));
+  EXPECT_FLOAT_EQ(glResources.aspect, static_cast<float>(width) / height);
+  EXPECT_EQ(overviewView.distance, 20.0);
+  const GLuint fontBase = glResources.fontListBase;
+  EXPECT_TRUE(glIsList(fontBase + kFontGlyphCount - 1));
+  // The object's image went into the texture name of its own index.
+  EXPECT_EQ(sceneModel.objects[1].textureSlot, 1);
+  glBindTexture(GL_TEXTURE_2D, TextureSlots[1]);
+  GLint textureWidth = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
+  EXPECT_EQ(textureWidth, 2);
+
+  renderFrame();
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+  EXPECT_EQ(tearDownGl(window), 0);
+  EXPECT_EQ(glResources.deviceContext, 0u);
+  EXPECT_EQ(glResources.renderContext, 0u);
+  EXPECT_EQ(glResources.fontListBase, 0u);
+  EXPECT_EQ(tearDownGl(window), 0);  // a quit reaching a closing window releases nothing twice
+  destroyWindow(window);
+}
+
+TEST_F(BenchWindow, WithoutAPixelFormatShowsError1002AndSetsNothingUp) {
+  role = ROLE_SCENE;
+  const HWND noSuchWindow = 0x7fff0000;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(setUpGl(noSuchWindow), -1);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: Error1002\n");
+  EXPECT_EQ(glResources.renderContext, 0u);
+  EXPECT_EQ(glResources.fontListBase, 0u);
+  EXPECT_EQ(overviewView.distance, 0.0);  // the overview's start values are not written
+  EXPECT_EQ(overviewView.zoomStep, 0.0);
+  EXPECT_EQ(tearDownGl(noSuchWindow), 0);
 }
 
 }  // namespace

@@ -17,33 +17,23 @@ class OverviewNavigation : public ::testing::Test {
   }
 };
 
-// One pan step at distance 20, with the scale rounded to single precision first.
+// One pan step at a distance, with the scale rounded to single precision first: the exact
+// comparisons below tell it from a scale taken in double precision.
 double panStepAt(double distance) {
   return 0.5 * static_cast<float>(distance / 30.0);
 }
 
 TEST_F(OverviewNavigation, PanMovesOneScaledStepPerAxisOutsideTheDeadZone) {
-  panOverview(2, -2);
-  EXPECT_EQ(overviewView.panX, 0.0);
-  EXPECT_EQ(overviewView.panY, 0.0);
+  // Each move: dx, dy, then the pan expected after it, in steps at distance 20.
+  const int moves[][4] = {{2, -2, 0, 0}, {3, 0, 1, 0},  {100, 0, 2, 0},
+                          {-3, 0, 1, 0}, {0, 3, 1, -1}, {-5, -5, 0, 0}};
+  for (const auto& m : moves) {
+    panOverview(m[0], m[1]);
+    EXPECT_EQ(overviewView.panX, m[2] * panStepAt(20)) << m[0] << "," << m[1];
+    EXPECT_EQ(overviewView.panY, m[3] * panStepAt(20)) << m[0] << "," << m[1];
+  }
 
-  panOverview(3, 0);
-  EXPECT_EQ(overviewView.panX, panStepAt(20));
-  EXPECT_NE(overviewView.panX, 1.0 / 3.0);  // the scale is not taken in double precision
-  panOverview(100, 0);
-  EXPECT_EQ(overviewView.panX, 2 * panStepAt(20));
-  panOverview(-3, 0);
-  EXPECT_EQ(overviewView.panX, panStepAt(20));
-
-  // Dragging up (dy > 0) lowers panY; diagonal motion moves both axes in one event.
-  panOverview(0, 3);
-  EXPECT_EQ(overviewView.panY, -panStepAt(20));
-  panOverview(-5, -5);
-  EXPECT_EQ(overviewView.panX, 0.0);
-  EXPECT_EQ(overviewView.panY, 0.0);
-}
-
-TEST_F(OverviewNavigation, PanStopsAtDistanceZeroAndReversesBeyondIt) {
+  // No pan at distance zero; beyond it the pan reverses.
   overviewView.distance = 0;
   panOverview(10, 10);
   EXPECT_EQ(overviewView.panX, 0.0);

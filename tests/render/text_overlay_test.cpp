@@ -135,7 +135,7 @@ TEST(AxisMarker, HeadingLabelShowsTheRigHeading) {
   int changed = 0;
   for (int y = 0; y < 600; ++y) {
     for (int x = 0; x < 1000; ++x) {
-      const Rgb a = pixelAt(zero, 1000, x, y), b = pixelAt(turned, 1000, x, y);
+      const Pixel a = pixelAt(zero, 1000, x, y), b = pixelAt(turned, 1000, x, y);
       if (a.r == b.r && a.g == b.g && a.b == b.b) continue;
       ++changed;
       EXPECT_GT(x, labelX) << "only the label changes";

@@ -1,5 +1,5 @@
 // A hidden SDL window with a current double-buffered GL context, standing in for the bench's
-// window so that render code can be driven and its pixels read back.
+// window so that render and image code can be driven and its pixels read back.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,6 @@ class GlTestWindow {
   GlTestWindow& operator=(const GlTestWindow&) = delete;
 
   bool ok() const { return context_ != nullptr; }
-  int width() const { return width_; }
-  int height() const { return height_; }
 
   // The back buffer as RGB rows, bottom row first, tightly packed.
   std::vector<uint8_t> readBackBuffer() const;
@@ -28,7 +26,7 @@ class GlTestWindow {
 };
 
 // One pixel of an image from readBackBuffer.
-struct Rgb {
+struct Pixel {
   int r, g, b;
 };
-Rgb pixelAt(const std::vector<uint8_t>& image, int width, int x, int y);
+Pixel pixelAt(const std::vector<uint8_t>& image, int width, int x, int y);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "../transport/test_bench.h"
 #include "messaging/instance_messages.h"
+#include "test_bench.h"
 
 struct FakeShape {
   int32_t width;
@@ -38,6 +38,21 @@ inline std::vector<uint8_t> fakePixels(int role) {
   }
   return pixels;
 }
+
+// What the fake bench reports for: heading 90.5; rig 1 -2 with the scene; save; quit the
+// cameras; quit. 90.5 = 0x4056A00000000000, 1.0 = 0x3FF0..., -2.0 = 0xC000...
+inline const std::vector<std::string> kSteeringReports = {
+    "1 1002 0000000000a05640",
+    "2 1002 0000000000a05640",
+    "1 1003 000000000000f03f00000000000000c0",
+    "2 1003 000000000000f03f00000000000000c0",
+    "0 1003 000000000000f03f00000000000000c0",
+    "1 1001 ",
+    "2 1001 ",
+    "1 1000 ",
+    "2 1000 ",
+    "0 1000 ",
+};
 
 // How a fake camera misbehaves when asked for a frame.
 enum class FakeFault { NONE, WRONG_STRIDE, SHORT_PIXELS, NO_PIXELS, WRONG_ROLE };
