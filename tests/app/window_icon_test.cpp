@@ -4,8 +4,6 @@
 
 #include <set>
 
-#include "app/role_table.h"
-
 TEST(WindowIconTest, TheIconIs32By32WithAtMost16Colours) {
   const IconImage& icon = windowIconImage();
   ASSERT_EQ(icon.width, 32);
@@ -34,22 +32,4 @@ TEST(WindowIconTest, DecodesColoursAndRejectsBrokenImages) {
   EXPECT_FALSE(decodeXpm(badColour, 5, &image));
   EXPECT_FALSE(decodeXpm(twoChars, 3, &image));
   EXPECT_FALSE(decodeXpm(good, 4, &image)) << "a missing row";
-}
-
-TEST(RoleTableTest, EachRoleHasItsOwnClassTitleAndPlace) {
-  const RoleWindow& scene = roleWindowOf(ROLE_SCENE);
-  const RoleWindow& left = roleWindowOf(ROLE_LEFT_CAMERA);
-  const RoleWindow& right = roleWindowOf(ROLE_RIGHT_CAMERA);
-  EXPECT_STREQ(scene.className, "oculant");
-  EXPECT_STREQ(left.className, "oculant1");
-  EXPECT_STREQ(right.className, "oculant2");
-  EXPECT_STREQ(scene.title, "Oculant");
-  EXPECT_STREQ(left.title, "Camera 1 Left");
-  EXPECT_STREQ(right.title, "Camera 2 Right");
-  EXPECT_EQ(std::vector<int>({scene.x, scene.y, scene.width, scene.height}),
-            std::vector<int>({0, 0, 800, 600}));
-  EXPECT_EQ(std::vector<int>({left.x, left.y, left.width, left.height}),
-            std::vector<int>({820, 0, 320, 240}));
-  EXPECT_EQ(std::vector<int>({right.x, right.y, right.width, right.height}),
-            std::vector<int>({820, 260, 320, 240}));
 }

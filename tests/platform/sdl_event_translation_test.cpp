@@ -54,127 +54,108 @@ SDL_Event windowEvent(Uint8 what, int data1 = 0, int data2 = 0) {
   return event;
 }
 
-MSG translated(const SDL_Event& event, const EventContext& c) {
-  MSG message = {};
-  EXPECT_TRUE(translateSdlEvent(event, c, &message));
-  EXPECT_EQ(message.hwnd, kWindow);
-  return message;
+SDL_Event wheel(int y, int x = 0, bool flipped = false) {
+  SDL_Event event = {};
+  event.type = SDL_MOUSEWHEEL;
+  event.wheel.x = x;
+  event.wheel.y = y;
+  event.wheel.mouseX = 3;
+  event.wheel.mouseY = 4;
+  event.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
+  return event;
 }
 
-bool nothingFrom(const SDL_Event& event, const EventContext& c) {
-  MSG message = {};
-  return !translateSdlEvent(event, c, &message);
+struct Case {
+  const char* what;
+  SDL_Event event;
+  EventContext context;
+  UINT message;  // 0: no message at all
+  WPARAM wParam;
+  LPARAM lParam;
+};
+
+LPARAM xy(int x, int y) {
+  return LPARAM(uint32_t(uint16_t(x) | uint32_t(uint16_t(y)) << 16));
 }
 
-TEST(SdlEventTranslationTest, KeysBecomeVirtualKeyMessages) {
-  EXPECT_EQ(translated(key(SDL_KEYDOWN, SDLK_LSHIFT), context()).wParam, VK_SHIFT);
-  EXPECT_EQ(translated(key(SDL_KEYDOWN, SDLK_RSHIFT), context()).wParam, VK_SHIFT);
-  EXPECT_EQ(translated(key(SDL_KEYDOWN, SDLK_RCTRL), context()).wParam, VK_CONTROL);
-  EXPECT_EQ(translated(key(SDL_KEYDOWN, SDLK_F1), context()).wParam, VK_F1);
-  EXPECT_EQ(translated(key(SDL_KEYDOWN, SDLK_F2), context()).wParam, VK_F2);
-  EXPECT_EQ(translated(key(SDL_KEYDOWN, SDLK_q), context()).wParam, WPARAM('Q'));
-
-  // Auto-repeat is another key-down, marked as such; key-ups carry the key too.
-  MSG repeat = translated(key(SDL_KEYDOWN, SDLK_F1, true), context());
-  EXPECT_EQ(repeat.message, WM_KEYDOWN);
-  EXPECT_TRUE(repeat.lParam & (1 << 30));
-  MSG up = translated(key(SDL_KEYUP, SDLK_RSHIFT), context());
-  EXPECT_EQ(up.message, WM_KEYUP);
-  EXPECT_EQ(up.wParam, VK_SHIFT);
-  // Any key-up counts, even one without a code of its own.
-  EXPECT_EQ(translated(key(SDL_KEYUP, SDLK_KP_5), context()).message, WM_KEYUP);
-}
-
-TEST(SdlEventTranslationTest, KeyUpsCausedByFocusLossAreDropped) {
+TEST(SdlEventTranslationTest, EventsBecomeTheWindowsMessagesOfTheirWindow) {
   EventContext losing = context();
   losing.focusLossQueued = true;
-  EXPECT_TRUE(nothingFrom(key(SDL_KEYUP, SDLK_LSHIFT), losing));
-  EXPECT_EQ(translated(key(SDL_KEYDOWN, SDLK_LSHIFT), losing).message, WM_KEYDOWN);
-  EXPECT_TRUE(nothingFrom(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), context()));
-}
-
-TEST(SdlEventTranslationTest, MouseMovesCarryExactFlagsAndSignedCoordinates) {
-  MSG left = translated(motion(30, 40, SDL_BUTTON_LMASK), context());
-  EXPECT_EQ(left.message, WM_MOUSEMOVE);
-  EXPECT_EQ(left.wParam, MK_LBUTTON);
-  EXPECT_EQ(GET_X_LPARAM(left.lParam), 30);
-  EXPECT_EQ(GET_Y_LPARAM(left.lParam), 40);
-
-  EXPECT_EQ(translated(motion(1, 1, SDL_BUTTON_LMASK), context(0, KMOD_LCTRL)).wParam,
-            MK_LBUTTON | MK_CONTROL);
-  EXPECT_EQ(translated(motion(1, 1, SDL_BUTTON_LMASK | SDL_BUTTON_RMASK), context()).wParam,
-            MK_LBUTTON | MK_RBUTTON);
-  EXPECT_EQ(translated(motion(1, 1, SDL_BUTTON_RMASK), context(0, KMOD_RSHIFT)).wParam,
-            MK_RBUTTON | MK_SHIFT);
-  EXPECT_EQ(translated(motion(1, 1, SDL_BUTTON_MMASK), context()).wParam, MK_MBUTTON);
-  EXPECT_EQ(translated(motion(799, 599, 0), context()).wParam, WPARAM(0));
-
-  // Without capture the window sees no moves outside its client area.
-  EXPECT_TRUE(nothingFrom(motion(-1, 10, SDL_BUTTON_LMASK), context()));
-  EXPECT_TRUE(nothingFrom(motion(800, 10, 0), context()));
-  EXPECT_TRUE(nothingFrom(motion(10, 600, 0), context()));
-}
-
-TEST(SdlEventTranslationTest, ButtonsCountOnlyOverTheWindow) {
-  MSG down = translated(button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 5, 6), context(0));
-  EXPECT_EQ(down.message, WM_LBUTTONDOWN);
-  EXPECT_EQ(down.wParam, MK_LBUTTON);
-  EXPECT_EQ(GET_X_LPARAM(down.lParam), 5);
-  EXPECT_EQ(GET_Y_LPARAM(down.lParam), 6);
-
-  MSG up = translated(button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 5, 6),
-                      context(SDL_BUTTON_LMASK | SDL_BUTTON_RMASK, KMOD_LSHIFT));
-  EXPECT_EQ(up.message, WM_LBUTTONUP);
-  EXPECT_EQ(up.wParam, MK_RBUTTON | MK_SHIFT);
-
-  EXPECT_EQ(translated(button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 0, 0), context()).message,
-            WM_RBUTTONDOWN);
-  EXPECT_EQ(translated(button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 0, 0), context()).message,
-            WM_RBUTTONUP);
-
-  // A release outside the window never reaches it: the button stays held for the window.
-  EXPECT_TRUE(nothingFrom(button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 900, 10), context()));
-  EXPECT_TRUE(nothingFrom(button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 10, -3), context()));
-  EXPECT_TRUE(nothingFrom(button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 10, 10), context()));
-}
-
-TEST(SdlEventTranslationTest, WheelNotchesAre120InTheHighWord) {
-  SDL_Event wheel = {};
-  wheel.type = SDL_MOUSEWHEEL;
-  wheel.wheel.y = 1;
-  wheel.wheel.mouseX = 3;
-  wheel.wheel.mouseY = 4;
-  MSG away = translated(wheel, context(SDL_BUTTON_LMASK));
-  EXPECT_EQ(away.message, WM_MOUSEWHEEL);
-  EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(away.wParam), 120);
-  EXPECT_EQ(away.wParam & 0xFFFF, MK_LBUTTON);
-  EXPECT_EQ(GET_X_LPARAM(away.lParam), 13);  // screen coordinates
-  EXPECT_EQ(GET_Y_LPARAM(away.lParam), 24);
-
-  wheel.wheel.y = -2;
-  EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(translated(wheel, context()).wParam), -240);
-  wheel.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
-  EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(translated(wheel, context()).wParam), 240);
-  wheel.wheel.y = 0;
-  wheel.wheel.x = 1;
-  EXPECT_TRUE(nothingFrom(wheel, context()));
-}
-
-TEST(SdlEventTranslationTest, WindowEventsAndEventsForNoWindow) {
-  EXPECT_EQ(translated(windowEvent(SDL_WINDOWEVENT_CLOSE), context()).message, WM_CLOSE);
-  MSG size = translated(windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 640, 480), context());
-  EXPECT_EQ(size.message, WM_SIZE);
-  EXPECT_EQ(GET_X_LPARAM(size.lParam), 640);
-  EXPECT_EQ(GET_Y_LPARAM(size.lParam), 480);
-  EXPECT_EQ(translated(windowEvent(SDL_WINDOWEVENT_MINIMIZED), context()).message, WM_SIZE);
-
   EventContext none = context();
   none.window = 0;
-  EXPECT_TRUE(nothingFrom(windowEvent(SDL_WINDOWEVENT_CLOSE), none));
-  EXPECT_TRUE(nothingFrom(key(SDL_KEYDOWN, SDLK_F1), none));
   SDL_Event quit = {};
   quit.type = SDL_QUIT;
-  EXPECT_TRUE(nothingFrom(quit, context()));
+  const Case cases[] = {
+      {"left shift", key(SDL_KEYDOWN, SDLK_LSHIFT), context(), WM_KEYDOWN, VK_SHIFT, 0},
+      {"right shift", key(SDL_KEYDOWN, SDLK_RSHIFT), context(), WM_KEYDOWN, VK_SHIFT, 0},
+      {"right ctrl", key(SDL_KEYDOWN, SDLK_RCTRL), context(), WM_KEYDOWN, VK_CONTROL, 0},
+      {"F1", key(SDL_KEYDOWN, SDLK_F1), context(), WM_KEYDOWN, VK_F1, 0},
+      {"F2", key(SDL_KEYDOWN, SDLK_F2), context(), WM_KEYDOWN, VK_F2, 0},
+      {"q", key(SDL_KEYDOWN, SDLK_q), context(), WM_KEYDOWN, 'Q', 0},
+      // Auto-repeat is another key-down, marked as such; key-ups carry the key too.
+      {"repeat", key(SDL_KEYDOWN, SDLK_F1, true), context(), WM_KEYDOWN, VK_F1, 1 << 30},
+      {"shift up", key(SDL_KEYUP, SDLK_RSHIFT), context(), WM_KEYUP, VK_SHIFT, LPARAM(0xC0000000u)},
+      // A key-up that the focus loss behind it caused is no key-up for the window.
+      {"up on focus loss", key(SDL_KEYUP, SDLK_LSHIFT), losing, 0, 0, 0},
+      {"down on focus loss", key(SDL_KEYDOWN, SDLK_LSHIFT), losing, WM_KEYDOWN, VK_SHIFT, 0},
+      {"focus lost", windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), context(), 0, 0, 0},
+      // Mouse moves: exact flags, and nothing outside the client area without capture.
+      {"drag", motion(30, 40, SDL_BUTTON_LMASK), context(), WM_MOUSEMOVE, MK_LBUTTON, xy(30, 40)},
+      {"ctrl drag", motion(1, 1, SDL_BUTTON_LMASK), context(0, KMOD_LCTRL), WM_MOUSEMOVE,
+       MK_LBUTTON | MK_CONTROL, xy(1, 1)},
+      {"two buttons", motion(1, 1, SDL_BUTTON_LMASK | SDL_BUTTON_RMASK), context(), WM_MOUSEMOVE,
+       MK_LBUTTON | MK_RBUTTON, xy(1, 1)},
+      {"shift right drag", motion(1, 1, SDL_BUTTON_RMASK), context(0, KMOD_RSHIFT), WM_MOUSEMOVE,
+       MK_RBUTTON | MK_SHIFT, xy(1, 1)},
+      {"middle", motion(1, 1, SDL_BUTTON_MMASK), context(), WM_MOUSEMOVE, MK_MBUTTON, xy(1, 1)},
+      {"corner", motion(799, 599, 0), context(), WM_MOUSEMOVE, 0, xy(799, 599)},
+      {"left of", motion(-1, 10, SDL_BUTTON_LMASK), context(), 0, 0, 0},
+      {"right of", motion(800, 10, 0), context(), 0, 0, 0},
+      {"below", motion(10, 600, 0), context(), 0, 0, 0},
+      // Buttons count only over the window; a release elsewhere leaves the button held.
+      {"left down", button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 5, 6), context(), WM_LBUTTONDOWN,
+       MK_LBUTTON, xy(5, 6)},
+      {"left up", button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 5, 6),
+       context(SDL_BUTTON_LMASK | SDL_BUTTON_RMASK, KMOD_LSHIFT), WM_LBUTTONUP,
+       MK_RBUTTON | MK_SHIFT, xy(5, 6)},
+      {"right down", button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 0, 0), context(), WM_RBUTTONDOWN,
+       MK_RBUTTON, 0},
+      {"right up", button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 0, 0), context(), WM_RBUTTONUP, 0,
+       0},
+      {"up outside", button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 900, 10), context(), 0, 0, 0},
+      {"down outside", button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 10, -3), context(), 0, 0, 0},
+      {"middle button", button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 10, 10), context(), 0, 0, 0},
+      // Wheel notches are 120 in the high word, at screen coordinates.
+      {"wheel", wheel(1), context(SDL_BUTTON_LMASK), WM_MOUSEWHEEL, 120 << 16 | MK_LBUTTON,
+       xy(13, 24)},
+      {"wheel down", wheel(-2), context(), WM_MOUSEWHEEL, WPARAM(uint16_t(-240)) << 16, xy(13, 24)},
+      {"flipped", wheel(-2, 0, true), context(), WM_MOUSEWHEEL, 240 << 16, xy(13, 24)},
+      {"sideways", wheel(0, 1), context(), 0, 0, 0},
+      {"close", windowEvent(SDL_WINDOWEVENT_CLOSE), context(), WM_CLOSE, 0, 0},
+      {"size", windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 640, 480), context(), WM_SIZE, 0,
+       xy(640, 480)},
+      {"no window", windowEvent(SDL_WINDOWEVENT_CLOSE), none, 0, 0, 0},
+      {"key for no window", key(SDL_KEYDOWN, SDLK_F1), none, 0, 0, 0},
+      {"quit", quit, context(), 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    MSG message = {};
+    const bool made = translateSdlEvent(c.event, c.context, &message);
+    EXPECT_EQ(made, c.message != 0) << c.what;
+    if (!made || c.message == 0) continue;
+    EXPECT_EQ(message.hwnd, kWindow) << c.what;
+    EXPECT_EQ(message.message, c.message) << c.what;
+    EXPECT_EQ(message.wParam, c.wParam) << c.what;
+    // Of a key message's lParam only the previous-state and release bits matter here.
+    const bool isKey = c.message == WM_KEYDOWN || c.message == WM_KEYUP;
+    EXPECT_EQ(message.lParam & (isKey ? LPARAM(0xC0000000u) : ~LPARAM(0)), c.lParam) << c.what;
+  }
+  // Any key-up counts, even one without a code of its own; minimising is a size change too.
+  MSG message = {};
+  EXPECT_TRUE(translateSdlEvent(key(SDL_KEYUP, SDLK_KP_5), context(), &message));
+  EXPECT_EQ(message.message, WM_KEYUP);
+  EXPECT_TRUE(translateSdlEvent(windowEvent(SDL_WINDOWEVENT_MINIMIZED), context(), &message));
+  EXPECT_EQ(message.message, WM_SIZE);
 }
 
 }  // namespace
