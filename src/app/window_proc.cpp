@@ -2,6 +2,8 @@
 
 #include "app/input_handling.h"
 #include "app/lifecycle.h"
+#include "messaging/extension_messages.h"
+#include "messaging/extensions.h"
 #include "messaging/instance_messages.h"
 #include "platform/window.h"
 #include "render/frame_renderer.h"
@@ -25,9 +27,15 @@ LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CLOSE:
       onClose(window);
       break;
-    case WM_COPYDATA:
-      handleInstanceMessage(window, wParam, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case WM_COPYDATA: {
+      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (data != nullptr && isExtensionMessage(data->dwData)) {
+        handleExtensionMessage(window, wParam, data);
+      } else {
+        handleInstanceMessage(window, wParam, data);
+      }
       break;
+    }
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_MOUSEMOVE:

@@ -8,6 +8,7 @@
 #include "app/input_state.h"
 #include "panel/info_panel.h"
 #include "platform/gl_context.h"
+#include "render/camera_model.h"
 #include "render/geometry.h"
 #include "render/overview_navigation.h"
 #include "render/text_overlay.h"
@@ -16,8 +17,6 @@
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr float kHalfBaseline = 0.05f;
-constexpr double kEyeHeight = 0.2;
 constexpr double kRigSphereRadius = 0.5;
 constexpr int kRigSphereSlices = 10;
 constexpr int kRigSphereStacks = 10;

@@ -8,14 +8,11 @@
 #include "image/texture_loader.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
+#include "render/camera_model.h"
 #include "render/text_overlay.h"
 #include "scene/scene_state.h"
 
 namespace {
-
-constexpr double kFieldOfViewY = 45.0;
-constexpr double kNearPlane = 0.1;
-constexpr double kFarPlane = 2000.0;
 
 void showSetUpError() {
   showMessageBox("Error1002", "Error", MESSAGE_BOX_PLAIN);

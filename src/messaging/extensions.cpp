@@ -1,0 +1,95 @@
+#include "messaging/extensions.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "image/depth_capture.h"
+#include "image/frame_capture.h"
+#include "messaging/extension_messages.h"
+#include "platform/envelope.h"
+#include "platform/window.h"
+#include "render/camera_model.h"
+#include "render/frame_renderer.h"
+#include "scene/scene_state.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+CameraInfo describeCamera(int width, int height, int depthBits) {
+  CameraInfo info = {};
+  info.version = kCameraInfoVersion;
+  info.width = width;
+  info.stride = strideForWidth(width);
+  info.height = height;
+  info.depthBits = depthBits;
+  info.pose = {rigPose.rigX, rigPose.rigY, rigPose.heading};
+  // The projection spans the vertical field of view over the client height, with square pixels.
+  info.focalLength = (height / 2.0) / std::tan(kFieldOfViewY / 2.0 * kPi / 180.0);
+  info.centreX = (width - 1) / 2.0;
+  info.centreY = (height - 1) / 2.0;
+  info.eyeOffset = role == ROLE_RIGHT_CAMERA ? kBaseline / 2 : -kBaseline / 2;
+  info.nearPlane = kNearPlane;
+  info.farPlane = kFarPlane;
+  return info;
+}
+
+void send(HWND client, HWND window, uintptr_t code, size_t length, const void* payload) {
+  const COPYDATASTRUCT message = {code + role, static_cast<uint32_t>(length), payload};
+  sendCopyData(client, window, message);
+}
+
+// Draws once and reads colour and depth from the same back buffer, so both show one frame.
+void sendCapture(HWND window, HWND client) {
+  int width = 0;
+  int height = 0;
+  getClientRect(window, &width, &height);
+  drawFrame();
+  CaptureImage colour = {};
+  captureFrame(&colour, width, height);
+  std::vector<float> depth;
+  const bool haveDepth = captureDepth(&depth, width, height, kNearPlane, kFarPlane);
+  const uint64_t colourBytes = static_cast<uint64_t>(colour.stride) * colour.height;
+  const uint64_t depthBytes = depth.size() * sizeof(float);
+  // A frame that can't be had or sent whole goes out as an empty one, never as a part.
+  if (colour.pixels == nullptr || !haveDepth || colourBytes > kMaxPayload ||
+      depthBytes > kMaxPayload) {
+    width = height = 0;
+  }
+  const CameraInfo info = describeCamera(width, height, depthBufferBits());
+  send(client, window, MSG_EXT_CAMERA_INFO, sizeof info, &info);
+  const bool empty = width == 0 || height == 0;
+  send(client, window, MSG_EXT_COLOUR, empty ? 0 : colourBytes, empty ? nullptr : colour.pixels);
+  send(client, window, MSG_EXT_DEPTH, empty ? 0 : depthBytes, empty ? nullptr : depth.data());
+  if (colour.pixels != nullptr) freeCaptureImage(&colour);
+}
+
+void takePose(const COPYDATASTRUCT* data) {
+  if (data->lpData == nullptr || data->cbData < sizeof(RigPoseRecord)) return;
+  RigPoseRecord pose;
+  std::memcpy(&pose, data->lpData, sizeof pose);
+  rigPose.rigX = pose.rigX;
+  rigPose.rigY = pose.rigY;
+  rigPose.heading = pose.heading;
+}
+
+}  // namespace
+
+LRESULT handleExtensionMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* data) {
+  const bool camera = role == ROLE_LEFT_CAMERA || role == ROLE_RIGHT_CAMERA;
+  // Replies go to the window the request named; a value that is no handle gets none.
+  if (data == nullptr || !camera || sender == 0 || sender > UINT32_MAX) return 0;
+  const HWND client = static_cast<HWND>(sender);
+  if (data->dwData == MSG_EXT_CAPTURE) {
+    takePose(data);
+    sendCapture(window, client);
+  } else if (data->dwData == MSG_EXT_DESCRIBE) {
+    int width = 0;
+    int height = 0;
+    getClientRect(window, &width, &height);
+    const CameraInfo info = describeCamera(width, height, depthBufferBits());
+    send(client, window, MSG_EXT_CAMERA_INFO, sizeof info, &info);
+  }
+  return 0;
+}
