@@ -6,12 +6,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
@@ -20,6 +15,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "real_bench.h"
 
 namespace {
 
@@ -49,7 +46,7 @@ class ShellE2eTest : public ::testing::Test {
   void SetUp() override {
     // Camera processes are reparented here when their starter ends, so their exit codes can
     // be collected.
-    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    ASSERT_TRUE(adoptOrphans());
     char pattern[] = "/tmp/oculant-shell-e2e-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder = pattern;
@@ -79,67 +76,33 @@ class ShellE2eTest : public ::testing::Test {
 
   static void sleepMs(int ms) { usleep(ms * 1000); }
 
-  // Starts the executable in the test folder with its own runtime folder. With stderrOut, the
-  // process's standard error is collected there once it has ended.
   pid_t launch(int* stderrPipe = nullptr) {
-    int errorPipe[2] = {-1, -1};
-    if (stderrPipe) {
-      EXPECT_EQ(pipe(errorPipe), 0);
-    }
-    pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(folder.c_str()) != 0) _exit(127);
-      setenv("OCULANT_RUNTIME_DIR", (folder + "/run").c_str(), 1);
-      setenv("OCULANT_HEADLESS", "1", 1);
-      if (stderrPipe) {
-        dup2(errorPipe[1], 2);
-        close(errorPipe[0]);
-        close(errorPipe[1]);
-      }
-      execl(OCULANT_EXECUTABLE, OCULANT_EXECUTABLE, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    if (stderrPipe) {
-      close(errorPipe[1]);
-      *stderrPipe = errorPipe[0];
-    }
+    const pid_t pid = launchBench(folder, folder + "/run", stderrPipe);
     started.push_back(pid);
     return pid;
   }
 
-  std::string textProperty(Window window, const char* name) {
-    Atom property = XInternAtom(display, name, False);
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    std::string text;
-    if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type,
-                           &format, &count, &after, &data) == Success &&
-        data) {
-      if (format == 8) text.assign(reinterpret_cast<char*>(data), count);
-      if (format == 32 && count > 0) text = std::to_string(*reinterpret_cast<long*>(data));
-    }
-    if (data) XFree(data);
-    return text;
+  std::string text(Window window, const char* name) {
+    std::vector<long> bytes = property(window, name, 1024, 8);
+    return std::string(bytes.begin(), bytes.end());
   }
-
-  // Width and height of the window's icon (_NET_WM_ICON starts with them); 0 x 0 without one.
-  std::pair<long, long> iconSize(Window window) {
-    Atom property = XInternAtom(display, "_NET_WM_ICON", False);
+  // Up to `count` items of a window property of the wanted format (8 or 32 bits).
+  std::vector<long> property(Window window, const char* name, long count, int wantedFormat = 32) {
     Atom type;
-    int format;
-    unsigned long count, after;
+    int format = 0;
+    unsigned long items = 0, after;
     unsigned char* data = nullptr;
-    std::pair<long, long> size(0, 0);
-    if (XGetWindowProperty(display, window, property, 0, 2, False, XA_CARDINAL, &type, &format,
-                           &count, &after, &data) == Success &&
-        data && format == 32 && count == 2) {
-      const long* values = reinterpret_cast<const long*>(data);
-      size = std::make_pair(values[0], values[1]);
+    std::vector<long> values;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, count, False,
+                           AnyPropertyType, &type, &format, &items, &after, &data) == Success &&
+        data && format == wantedFormat) {
+      for (unsigned long i = 0; i < items; ++i) {
+        values.push_back(format == 8 ? static_cast<char>(data[i])
+                                     : reinterpret_cast<long*>(data)[i]);
+      }
     }
     if (data) XFree(data);
-    return size;
+    return values;
   }
 
   // The mapped windows of the bench, by class: top-level ones, or the clients inside a window
@@ -173,7 +136,7 @@ class ShellE2eTest : public ::testing::Test {
       if (className.rfind("oculant", 0) != 0) continue;
       EXPECT_EQ(instanceName, className);
       BenchWindow window{children[i],
-                         textProperty(children[i], "WM_NAME"),
+                         text(children[i], "WM_NAME"),
                          className,
                          0,
                          0,
@@ -182,29 +145,11 @@ class ShellE2eTest : public ::testing::Test {
                          0};
       Window child;
       XTranslateCoordinates(display, children[i], root, 0, 0, &window.x, &window.y, &child);
-      std::string pid = textProperty(children[i], "_NET_WM_PID");
-      window.pid = pid.empty() ? 0 : std::stoi(pid);
+      const std::vector<long> pid = property(children[i], "_NET_WM_PID", 1);
+      window.pid = pid.empty() ? 0 : static_cast<pid_t>(pid[0]);
       (*found)[className] = window;
     }
     if (children) XFree(children);
-  }
-
-  // The frame a window manager put around the window: left, right, top, bottom.
-  std::vector<long> frameExtents(Window window) {
-    Atom property = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    std::vector<long> extents;
-    if (XGetWindowProperty(display, window, property, 0, 4, False, XA_CARDINAL, &type, &format,
-                           &count, &after, &data) == Success &&
-        data && format == 32 && count == 4) {
-      const long* values = reinterpret_cast<const long*>(data);
-      extents.assign(values, values + 4);
-    }
-    if (data) XFree(data);
-    return extents;
   }
 
   std::set<std::string> classesShown() {
@@ -220,19 +165,6 @@ class ShellE2eTest : public ::testing::Test {
       sleepMs(50);
     }
     return false;
-  }
-
-  // The exit status of a process of ours (a child or a reparented camera); -1 on a hang.
-  int exitStatus(pid_t pid) {
-    int64_t deadline = nowMs() + kPatienceMs;
-    while (nowMs() < deadline) {
-      int status = 0;
-      pid_t ended = waitpid(pid, &status, WNOHANG);
-      if (ended == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      if (ended < 0) return -2;
-      sleepMs(20);
-    }
-    return -1;
   }
 
   // What the window manager's close button does: WM_DELETE_WINDOW.
@@ -274,12 +206,14 @@ TEST_F(ShellE2eTest, ThreeWindowsAFourthRefusedAndClosingTheSceneEndsAll) {
   expectPlace(shown["oculant2"], "Camera 2 Right", 820, 260, 320, 240);
   EXPECT_EQ(shown["oculant"].pid, scene);
   for (const auto& entry : shown) {
-    EXPECT_EQ(iconSize(entry.second.id), std::make_pair(32L, 32L)) << entry.first;
+    // _NET_WM_ICON starts with the icon's width and height.
+    EXPECT_EQ(property(entry.second.id, "_NET_WM_ICON", 2), (std::vector<long>{32, 32}))
+        << entry.first;
   }
 
   int errors = -1;
   pid_t fourth = launch(&errors);
-  EXPECT_EQ(exitStatus(fourth), 0);
+  EXPECT_EQ(waitExit(fourth), 0);
   std::string text;
   char buffer[256];
   ssize_t length;
@@ -296,9 +230,9 @@ TEST_F(ShellE2eTest, ThreeWindowsAFourthRefusedAndClosingTheSceneEndsAll) {
   }
 
   closeWindow(after["oculant"].id);
-  EXPECT_EQ(exitStatus(after["oculant"].pid), 0);
-  EXPECT_EQ(exitStatus(after["oculant1"].pid), 0);
-  EXPECT_EQ(exitStatus(after["oculant2"].pid), 0);
+  EXPECT_EQ(waitExit(after["oculant"].pid), 0);
+  EXPECT_EQ(waitExit(after["oculant1"].pid), 0);
+  EXPECT_EQ(waitExit(after["oculant2"].pid), 0);
 }
 
 TEST_F(ShellE2eTest, StartsByHandWhileTheSceneRunsAloneGiveTheCamerasInOrder) {
@@ -307,8 +241,8 @@ TEST_F(ShellE2eTest, StartsByHandWhileTheSceneRunsAloneGiveTheCamerasInOrder) {
   auto shown = windows();
   kill(shown["oculant1"].pid, SIGKILL);
   kill(shown["oculant2"].pid, SIGKILL);
-  EXPECT_EQ(exitStatus(shown["oculant1"].pid), 128 + SIGKILL);
-  EXPECT_EQ(exitStatus(shown["oculant2"].pid), 128 + SIGKILL);
+  EXPECT_EQ(waitExit(shown["oculant1"].pid), 128 + SIGKILL);
+  EXPECT_EQ(waitExit(shown["oculant2"].pid), 128 + SIGKILL);
   ASSERT_TRUE(waitForClasses({"oculant"}));
 
   pid_t left = launch();
@@ -323,16 +257,16 @@ TEST_F(ShellE2eTest, StartsByHandWhileTheSceneRunsAloneGiveTheCamerasInOrder) {
   // Closing a camera ends both cameras; the scene stays, and a start by hand is a left camera
   // again.
   closeWindow(windows()["oculant2"].id);
-  EXPECT_EQ(exitStatus(right), 0);
-  EXPECT_EQ(exitStatus(left), 0);
+  EXPECT_EQ(waitExit(right), 0);
+  EXPECT_EQ(waitExit(left), 0);
   ASSERT_TRUE(waitForClasses({"oculant"}));
   pid_t again = launch();
   ASSERT_TRUE(waitForClasses({"oculant", "oculant1"}));
   EXPECT_EQ(windows()["oculant1"].pid, again);
 
   closeWindow(windows()["oculant"].id);
-  EXPECT_EQ(exitStatus(started[0]), 0);
-  EXPECT_EQ(exitStatus(again), 0);
+  EXPECT_EQ(waitExit(started[0]), 0);
+  EXPECT_EQ(waitExit(again), 0);
 }
 
 TEST_F(ShellE2eTest, AfterKillNineOfEveryInstanceTheNextStartIsAWholeBench) {
@@ -351,10 +285,10 @@ TEST_F(ShellE2eTest, AfterKillNineOfEveryInstanceTheNextStartIsAWholeBench) {
 
   // A camera's close button ends both cameras with 0.
   closeWindow(shown["oculant1"].id);
-  EXPECT_EQ(exitStatus(shown["oculant1"].pid), 0);
-  EXPECT_EQ(exitStatus(shown["oculant2"].pid), 0);
+  EXPECT_EQ(waitExit(shown["oculant1"].pid), 0);
+  EXPECT_EQ(waitExit(shown["oculant2"].pid), 0);
   closeWindow(shown["oculant"].id);
-  EXPECT_EQ(exitStatus(scene), 0);
+  EXPECT_EQ(waitExit(scene), 0);
 }
 
 TEST_F(ShellE2eTest, UnderAWindowManagerTheFrameCountsInTheOuterSize) {
@@ -364,18 +298,10 @@ TEST_F(ShellE2eTest, UnderAWindowManagerTheFrameCountsInTheOuterSize) {
     _exit(127);
   }
   // The manager announces itself on the root window once it runs.
-  Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
   int64_t deadline = nowMs() + kPatienceMs;
   bool managed = false;
   while (!managed && nowMs() < deadline) {
-    Atom type;
-    int format;
-    unsigned long count = 0, after;
-    unsigned char* data = nullptr;
-    managed = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW,
-                                 &type, &format, &count, &after, &data) == Success &&
-              count == 1;
-    if (data) XFree(data);
+    managed = property(DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", 1).size() == 1;
     if (!managed) sleepMs(50);
   }
   ASSERT_TRUE(managed) << "openbox did not start";
@@ -394,7 +320,7 @@ TEST_F(ShellE2eTest, UnderAWindowManagerTheFrameCountsInTheOuterSize) {
     deadline = nowMs() + kPatienceMs;
     do {
       BenchWindow window = windows()[expected.className];
-      std::vector<long> frame = frameExtents(window.id);
+      std::vector<long> frame = property(window.id, "_NET_FRAME_EXTENTS", 4);
       if (frame.size() == 4 && frame[0] + frame[1] + frame[2] + frame[3] > 0) {
         client = {window.x, window.y, window.width, window.height};
         wanted = {expected.x + int(frame[0]), expected.y + int(frame[2]),
@@ -408,7 +334,7 @@ TEST_F(ShellE2eTest, UnderAWindowManagerTheFrameCountsInTheOuterSize) {
   }
 
   closeWindow(windows()["oculant"].id);
-  EXPECT_EQ(exitStatus(scene), 0);
+  EXPECT_EQ(waitExit(scene), 0);
 }
 
 }  // namespace
