@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "oculant/ground_truth.h"
+
 namespace oculant {
 
 enum class Eye { LEFT = 1, RIGHT = 2 };
@@ -29,6 +31,19 @@ struct Frame {
   // The pixel at column x of row y counted from the top, as {red, green, blue}. False (and
   // rgb untouched) for a position outside the frame.
   bool rgbAt(int x, int y, uint8_t rgb[3]) const;
+};
+
+// One camera's frame with its ground truth, all from one drawing.
+struct Capture {
+  Frame colour;
+  DepthMap depth;
+  CameraModel camera;
+};
+
+// Both eyes at one rig pose.
+struct StereoCapture {
+  Capture left;
+  Capture right;
 };
 
 class Client {
@@ -59,6 +74,16 @@ class Client {
   // alsoScene, the scene window's own rig is changed too. False when no camera took it.
   bool sendHeading(double degrees, bool alsoScene = false);
   bool sendRigPosition(double x, double y, bool alsoScene = false);
+
+  // Ground truth (oculant/ground_truth.h). With a pose, the camera takes that pose before it
+  // draws; without, it draws at its current pose. False when the camera is not running or its
+  // answer was incomplete.
+  bool capture(Eye eye, Capture* capture, const Pose* pose = nullptr);
+  // Both eyes at one pose: the given one, or else the pose the left camera holds, which the
+  // right camera is then given too. So the pair never straddles a move of the rig.
+  bool captureStereo(StereoCapture* pair, const Pose* pose = nullptr);
+  // The camera model and rig pose of one camera, without a frame.
+  bool describe(Eye eye, CameraModel* camera);
 
   // Makes both cameras write their frames ("image1.bmp", "image2.bmp" in the bench's folder).
   bool saveFrames();

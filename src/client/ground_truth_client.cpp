@@ -1,0 +1,178 @@
+// The client's side of the ground-truth messages (docs/protocol.md, "Extensions").
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "messaging/extension_messages.h"
+#include "oculant/client.h"
+#include "platform/envelope.h"
+#include "platform/transport.h"
+
+namespace oculant {
+namespace {
+
+const char* const kCameraClass[3] = {nullptr, "oculant1", "oculant2"};
+const char* const kEyeName[3] = {nullptr, "left", "right"};
+
+// The request under way; the transport hands the replies to a plain function.
+struct PendingCapture {
+  int role = 0;
+  Capture* capture = nullptr;  // null while only a camera model is asked for
+  CameraModel* camera = nullptr;
+  bool haveInfo = false;
+  bool haveColour = false;
+  bool haveDepth = false;
+};
+PendingCapture pending;
+
+bool saneInfo(const CameraInfo& info) {
+  const uint64_t width = static_cast<uint32_t>(info.width);
+  const uint64_t height = static_cast<uint32_t>(info.height);
+  return info.version == kCameraInfoVersion && info.width >= 0 && info.height >= 0 &&
+         info.width <= 65536 && info.height <= 65536 &&
+         info.stride == (info.width * 3 + 3) / 4 * 4 &&
+         static_cast<uint64_t>(info.stride) * height <= kMaxPayload &&
+         width * height * sizeof(float) <= kMaxPayload;
+}
+
+CameraModel modelOf(const CameraInfo& info) {
+  CameraModel model;
+  model.width = info.width;
+  model.height = info.height;
+  model.focalLength = info.focalLength;
+  model.centreX = info.centreX;
+  model.centreY = info.centreY;
+  model.eyeOffset = info.eyeOffset;
+  model.nearPlane = info.nearPlane;
+  model.farPlane = info.farPlane;
+  model.depthBits = info.depthBits;
+  model.pose = {info.pose.rigX, info.pose.rigY, info.pose.heading};
+  return model;
+}
+
+void takeInfo(const COPYDATASTRUCT& data) {
+  if (data.cbData != sizeof(CameraInfo)) return;
+  CameraInfo info;
+  std::memcpy(&info, data.lpData, sizeof info);
+  if (!saneInfo(info)) return;
+  *pending.camera = modelOf(info);
+  if (pending.capture != nullptr) {
+    Frame& colour = pending.capture->colour;
+    colour.width = info.width;
+    colour.stride = info.stride;
+    colour.height = info.height;
+    pending.capture->depth.width = info.width;
+    pending.capture->depth.height = info.height;
+  }
+  pending.haveInfo = true;
+}
+
+LRESULT receiveReply(HWND, HWND, const COPYDATASTRUCT& data) {
+  if (pending.camera == nullptr) return 0;
+  if (data.dwData == MSG_EXT_CAMERA_INFO + pending.role) {
+    takeInfo(data);
+  }
+  Capture* capture = pending.capture;
+  if (capture == nullptr || !pending.haveInfo) return 0;
+  if (data.dwData == MSG_EXT_COLOUR + pending.role &&
+      data.cbData == static_cast<uint64_t>(capture->colour.stride) * capture->colour.height) {
+    capture->colour.pixels.resize(data.cbData);
+    if (data.cbData > 0) std::memcpy(capture->colour.pixels.data(), data.lpData, data.cbData);
+    pending.haveColour = true;
+  } else if (data.dwData == MSG_EXT_DEPTH + pending.role &&
+             data.cbData == static_cast<uint64_t>(capture->depth.width) * capture->depth.height *
+                                sizeof(float)) {
+    capture->depth.values.resize(data.cbData / sizeof(float));
+    if (data.cbData > 0) std::memcpy(capture->depth.values.data(), data.lpData, data.cbData);
+    pending.haveDepth = true;
+  }
+  return 0;
+}
+
+bool samePose(const Pose& a, const Pose& b) {
+  return a.x == b.x && a.y == b.y && a.heading == b.heading;
+}
+
+}  // namespace
+
+float DepthMap::at(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height ||
+      values.size() < static_cast<size_t>(width) * height) {
+    return std::numeric_limits<float>::quiet_NaN();
+  }
+  return values[static_cast<size_t>(height - 1 - y) * width + x];
+}
+
+std::vector<float> disparityFromDepth(const DepthMap& depth, double focalLength, double baseline) {
+  std::vector<float> disparity(depth.values.size());
+  for (size_t i = 0; i < disparity.size(); ++i) {
+    // f * b / +inf is 0 already; only a depth that is not positive has no disparity at all.
+    const double z = depth.values[i];
+    disparity[i] = z > 0 ? static_cast<float>(focalLength * baseline / z)
+                         : std::numeric_limits<float>::infinity();
+  }
+  return disparity;
+}
+
+bool Client::capture(Eye eye, Capture* capture, const Pose* pose) {
+  const int role = static_cast<int>(eye);
+  if (!ready() || capture == nullptr || (role != 1 && role != 2)) {
+    if (ready()) error_ = "no capture to fill";
+    return false;
+  }
+  RigPoseRecord record = {};
+  if (pose != nullptr) record = {pose->x, pose->y, pose->heading};
+  const COPYDATASTRUCT data = {MSG_EXT_CAPTURE, pose != nullptr ? uint32_t{sizeof record} : 0u,
+                               pose != nullptr ? &record : nullptr};
+  pending = PendingCapture{role, capture, &capture->camera};
+  bool delivered = false;
+  transportSendToClass(kCameraClass[role], window_, data, receiveReply, &delivered);
+  const bool complete = pending.haveInfo && pending.haveColour && pending.haveDepth;
+  pending = PendingCapture();
+  if (!complete) {
+    error_ = delivered ? std::string("the ") + kEyeName[role] + " camera sent no complete capture"
+                       : std::string("no ") + kEyeName[role] + " camera is running";
+    return false;
+  }
+  if (pose != nullptr && !samePose(capture->camera.pose, *pose)) {
+    error_ = std::string("the ") + kEyeName[role] + " camera drew at another pose than asked";
+    return false;
+  }
+  return true;
+}
+
+bool Client::captureStereo(StereoCapture* pair, const Pose* pose) {
+  if (pair == nullptr) {
+    error_ = "no capture to fill";
+    return false;
+  }
+  if (!capture(Eye::LEFT, &pair->left, pose)) return false;
+  const Pose held = pair->left.camera.pose;
+  if (!capture(Eye::RIGHT, &pair->right, &held)) return false;
+  if (pair->left.colour.width != pair->right.colour.width ||
+      pair->left.colour.height != pair->right.colour.height) {
+    error_ = "the left and right cameras differ in size";
+    return false;
+  }
+  return true;
+}
+
+bool Client::describe(Eye eye, CameraModel* camera) {
+  const int role = static_cast<int>(eye);
+  if (!ready() || camera == nullptr || (role != 1 && role != 2)) {
+    if (ready()) error_ = "no camera model to fill";
+    return false;
+  }
+  const COPYDATASTRUCT data = {MSG_EXT_DESCRIBE, 0, nullptr};
+  pending = PendingCapture{role, nullptr, camera};
+  bool delivered = false;
+  transportSendToClass(kCameraClass[role], window_, data, receiveReply, &delivered);
+  const bool complete = pending.haveInfo;
+  pending = PendingCapture();
+  if (complete) return true;
+  error_ = delivered ? std::string("the ") + kEyeName[role] + " camera sent no camera model"
+                     : std::string("no ") + kEyeName[role] + " camera is running";
+  return false;
+}
+
+}  // namespace oculant

@@ -1,0 +1,30 @@
+// The files a stereo dataset is made of: disparity as PFM, and the camera pair's calibration
+// as an OpenCV-style YAML file (cv::FileStorage reads it) and as a Middlebury-style calib.txt.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "oculant/ground_truth.h"
+
+namespace oculant {
+
+// Writes a greyscale PFM ("Pf", scale -1.0: little-endian floats) of width x height values,
+// rows from the bottom of the picture up, as the format stores them. False (with error set
+// and no partial file left) when the file can't be written or values is too short.
+bool writePfm(const std::string& fileName, int width, int height, const std::vector<float>& values,
+              std::string* error);
+
+// A bound on the disparities of a view, as calib.txt's ndisp: more than the largest finite
+// value, rounded up to a multiple of 16 (at least 16).
+int disparityLevels(const std::vector<float>& disparity);
+
+// The calibration of a rectified pair: identical intrinsics, no distortion, the right camera
+// baseline units along the left camera's x axis, and the rig pose.
+std::string openCvCalibration(const CameraModel& left, const CameraModel& right);
+std::string middleburyCalibration(const CameraModel& left, const CameraModel& right, int ndisp);
+
+// Writes text to a file; false (with error set, no partial file left) on failure.
+bool writeTextFile(const std::string& fileName, const std::string& text, std::string* error);
+
+}  // namespace oculant

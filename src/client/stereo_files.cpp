@@ -1,0 +1,111 @@
+#include "oculant/stereo_files.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace oculant {
+namespace {
+
+// Shortest text that reads back as the same double.
+std::string number(double value) {
+  char text[32];
+  for (int digits = 6; digits <= 17; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    if (std::strtod(text, nullptr) == value) break;
+  }
+  return text;
+}
+
+std::string cameraMatrix(const CameraModel& camera, const char* rowSeparator) {
+  return number(camera.focalLength) + " 0 " + number(camera.centreX) + rowSeparator + "0 " +
+         number(camera.focalLength) + " " + number(camera.centreY) + rowSeparator + "0 0 1";
+}
+
+std::string openCvMatrix(int rows, int cols, const std::string& values) {
+  return std::string("!!opencv-matrix\n   rows: ") + std::to_string(rows) +
+         "\n   cols: " + std::to_string(cols) + "\n   dt: d\n   data: [ " + values + " ]\n";
+}
+
+std::string openCvCameraMatrix(const CameraModel& camera) {
+  const std::string f = number(camera.focalLength);
+  return openCvMatrix(3, 3,
+                      f + ", 0., " + number(camera.centreX) + ", 0., " + f + ", " +
+                          number(camera.centreY) + ", 0., 0., 1.");
+}
+
+bool failWith(const std::string& fileName, std::FILE* file, std::string* error) {
+  const int code = errno;
+  if (file != nullptr) std::fclose(file);
+  std::remove(fileName.c_str());
+  if (error != nullptr) *error = "cannot write " + fileName + ": " + std::strerror(code);
+  return false;
+}
+
+}  // namespace
+
+bool writePfm(const std::string& fileName, int width, int height, const std::vector<float>& values,
+              std::string* error) {
+  if (width <= 0 || height <= 0 || values.size() < static_cast<size_t>(width) * height) {
+    if (error != nullptr) *error = "no disparity to write to " + fileName;
+    return false;
+  }
+  std::FILE* file = std::fopen(fileName.c_str(), "wb");
+  if (file == nullptr) return failWith(fileName, nullptr, error);
+  // The values lie in memory little-endian, which scale -1.0 declares.
+  const size_t count = static_cast<size_t>(width) * height;
+  const bool written = std::fprintf(file, "Pf\n%d %d\n-1.0\n", width, height) > 0 &&
+                       std::fwrite(values.data(), sizeof(float), count, file) == count;
+  if (!written) return failWith(fileName, file, error);
+  if (std::fclose(file) != 0) return failWith(fileName, nullptr, error);
+  return true;
+}
+
+int disparityLevels(const std::vector<float>& disparity) {
+  float largest = 0;
+  for (const float value : disparity) {
+    if (std::isfinite(value) && value > largest) largest = value;
+  }
+  const int levels = static_cast<int>(std::floor(largest)) + 1;
+  return (levels + 15) / 16 * 16;
+}
+
+std::string openCvCalibration(const CameraModel& left, const CameraModel& right) {
+  const double baseline = baselineOf(left, right);
+  return "%YAML:1.0\n---\n"
+         "image_width: " +
+         std::to_string(left.width) + "\n" + "image_height: " + std::to_string(left.height) + "\n" +
+         "camera_matrix_left: " + openCvCameraMatrix(left) +
+         "distortion_left: " + openCvMatrix(1, 5, "0., 0., 0., 0., 0.") +
+         "camera_matrix_right: " + openCvCameraMatrix(right) +
+         "distortion_right: " + openCvMatrix(1, 5, "0., 0., 0., 0., 0.") +
+         // As stereo calibration states it: a point x in the left camera's frame lies at
+         // R x + T in the right camera's.
+         "R: " + openCvMatrix(3, 3, "1., 0., 0., 0., 1., 0., 0., 0., 1.") +
+         "T: " + openCvMatrix(3, 1, number(-baseline) + ", 0., 0.") +
+         "baseline: " + number(baseline) + "\n" + "rig_x: " + number(left.pose.x) + "\n" +
+         "rig_y: " + number(left.pose.y) + "\n" +
+         "rig_heading_degrees: " + number(left.pose.heading) + "\n";
+}
+
+std::string middleburyCalibration(const CameraModel& left, const CameraModel& right, int ndisp) {
+  return "cam0=[" + cameraMatrix(left, "; ") + "]\n" + "cam1=[" + cameraMatrix(right, "; ") +
+         "]\n" + "doffs=" + number(right.centreX - left.centreX) + "\n" +
+         "baseline=" + number(baselineOf(left, right)) + "\n" +
+         "width=" + std::to_string(left.width) + "\n" + "height=" + std::to_string(left.height) +
+         "\n" + "ndisp=" + std::to_string(ndisp) + "\n";
+}
+
+bool writeTextFile(const std::string& fileName, const std::string& text, std::string* error) {
+  std::FILE* file = std::fopen(fileName.c_str(), "wb");
+  if (file == nullptr) return failWith(fileName, nullptr, error);
+  if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) {
+    return failWith(fileName, file, error);
+  }
+  if (std::fclose(file) != 0) return failWith(fileName, nullptr, error);
+  return true;
+}
+
+}  // namespace oculant
