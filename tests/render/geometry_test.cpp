@@ -138,6 +138,24 @@ TEST_F(Geometry, BoxSendsTheTwelveTrianglesInOrderWithPositionLikeNormals) {
   expectNear(current, {1, 6, -1.7f}, "current normal");
 }
 
+struct Board {
+  Vec3 low, high;
+};
+
+// The box around the twelve triangles from `first` on.
+Board boundsOf(const std::vector<FedTriangle>& triangles, size_t first = 0) {
+  Board board{{1e9f, 1e9f, 1e9f}, {-1e9f, -1e9f, -1e9f}};
+  for (size_t t = first; t < first + 12; ++t) {
+    for (const auto& vertex : triangles[t]) {
+      for (int i = 0; i < 3; ++i) {
+        board.low[i] = std::min(board.low[i], vertex.position[i]);
+        board.high[i] = std::max(board.high[i], vertex.position[i]);
+      }
+    }
+  }
+  return board;
+}
+
 TEST_F(Geometry, SlabHangsBelowItsZAndKeepsNormalsOfItsUntranslatedBox) {
   SceneObject slab{};
   slab.kind = OBJECT_SLAB;
@@ -152,17 +170,9 @@ TEST_F(Geometry, SlabHangsBelowItsZAndKeepsNormalsOfItsUntranslatedBox) {
   });
   expectSameMatrix(after, before);
   ASSERT_EQ(triangles.size(), 12u);
-  Vec3 low = {1e9f, 1e9f, 1e9f}, high = {-1e9f, -1e9f, -1e9f};
-  for (const auto& triangle : triangles) {
-    for (const auto& vertex : triangle) {
-      for (int i = 0; i < 3; ++i) {
-        low[i] = std::min(low[i], vertex.position[i]);
-        high[i] = std::max(high[i], vertex.position[i]);
-      }
-    }
-  }
-  expectNear(low, {3.25f, 1, 0.3f}, "lowest corner");
-  expectNear(high, {5.25f, 5, 0.5f}, "highest corner");
+  const Board box = boundsOf(triangles);
+  expectNear(box.low, {3.25f, 1, 0.3f}, "lowest corner");
+  expectNear(box.high, {5.25f, 5, 0.5f}, "highest corner");
   // Top face (z = Z) normals are (x, y, 1) and bottom ones (x, y, -1.2), whatever Z is.
   for (int t : {0, 1, 10, 11}) {
     for (const auto& vertex : triangles[t]) {
@@ -184,23 +194,6 @@ TEST_F(Geometry, SlabWithNegativeWidthSpansBackwardWithInwardXNormals) {
     EXPECT_NEAR(vertex.normal[0], 1, 1e-3);
   }
   for (const auto& vertex : triangles[8]) EXPECT_NEAR(vertex.position[0], -1, 1e-3);
-}
-
-struct Board {
-  Vec3 low, high;
-};
-
-Board boundsOf(const std::vector<FedTriangle>& triangles, size_t first) {
-  Board board{{1e9f, 1e9f, 1e9f}, {-1e9f, -1e9f, -1e9f}};
-  for (size_t t = first; t < first + 12; ++t) {
-    for (const auto& vertex : triangles[t]) {
-      for (int i = 0; i < 3; ++i) {
-        board.low[i] = std::min(board.low[i], vertex.position[i]);
-        board.high[i] = std::max(board.high[i], vertex.position[i]);
-      }
-    }
-  }
-  return board;
 }
 
 TEST_F(Geometry, LatticeStandsFourWallsOfBoardsWhereverItsFieldsPlaceThem) {
