@@ -18,8 +18,8 @@ bool loopPacingEnabled() {
   return !(setting && (std::strcmp(setting, "off") == 0 || std::strcmp(setting, "0") == 0));
 }
 
-int pacedWaitMs(uint32_t passStart, uint32_t now, bool driving, uint32_t reference) {
-  int wait = remainingMs(passStart, now, kFrameIntervalMs);
+int pacedWaitMs(uint32_t lastFrame, uint32_t now, bool driving, uint32_t reference) {
+  int wait = remainingMs(lastFrame, now, kFrameIntervalMs);
   if (driving) {
     const int untilStep = remainingMs(reference, now, kStepDueMs);
     if (untilStep < wait) wait = untilStep;

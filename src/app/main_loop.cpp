@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "app/input_state.h"
 #include "app/lifecycle.h"
@@ -26,18 +27,56 @@ void advanceRig() {
   logRigPose();
 }
 
+namespace {
+
+// What a frame is drawn from, apart from input (which counts as a change by itself).
+struct ViewInputs {
+  RigPose pose;
+  OverviewView overview;
+  bool showThirdObject;
+  int width;
+  int height;
+};
+
+ViewInputs currentView() {
+  ViewInputs view = {rigPose, overviewView, inputState.showThirdObject, 0, 0};
+  getClientRect(mainWindow, &view.width, &view.height);
+  return view;
+}
+
+bool sameView(const ViewInputs& a, const ViewInputs& b) {
+  return std::memcmp(&a.pose, &b.pose, sizeof a.pose) == 0 &&
+         std::memcmp(&a.overview, &b.overview, sizeof a.overview) == 0 &&
+         a.showThirdObject == b.showThirdObject && a.width == b.width && a.height == b.height;
+}
+
+}  // namespace
+
 int runMainLoop() {
   const bool paced = loopPacingEnabled();
   uint32_t reference = tickCount();
+  uint32_t lastFrame = reference - kIdleRefreshMs;
+  ViewInputs drawnView = currentView();
+  bool inputSinceFrame = true;
   for (;;) {
-    const uint32_t passStart = tickCount();
     MSG message;
     const bool tookMessage = peekMessage(&message);
     if (tookMessage) {
       if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
       dispatchMessage(message);
+      inputSinceFrame = true;
     }
-    renderFrame();
+    // Paced, a frame is drawn when one is due and the view may have changed; frame requests
+    // and saves are answered from a frame of their own, so serving them draws nothing here.
+    const ViewInputs view = currentView();
+    const uint32_t sinceFrame = tickCount() - lastFrame;
+    if (!paced || sinceFrame >= kIdleRefreshMs ||
+        (sinceFrame >= kFrameIntervalMs && (inputSinceFrame || !sameView(view, drawnView)))) {
+      renderFrame();
+      lastFrame = tickCount();
+      drawnView = view;
+      inputSinceFrame = false;
+    }
     const bool driving = inputState.leftButtonHeld && inputState.shiftHeld && role == ROLE_SCENE;
     uint32_t remainder = 0;
     const int steps = countDriveSteps(reference, tickCount(), &remainder);
@@ -50,7 +89,7 @@ int runMainLoop() {
     }
     // More input may be queued behind a message taken, so only an idle pass waits.
     if (paced && !tookMessage) {
-      waitForMessage(pacedWaitMs(passStart, tickCount(), driving, reference));
+      waitForMessage(pacedWaitMs(lastFrame, tickCount(), driving, reference));
     }
   }
 }

@@ -1,6 +1,8 @@
-// The body of every instance once its window is shown: draws a frame on every pass and drives
-// the rig in 10 ms steps of elapsed time. Paced (app/loop_pacing.h), a pass that found nothing
-// to do waits for input or an instance message, at most until the next frame or step is due.
+// The body of every instance once its window is shown: draws frames and drives the rig in 10 ms
+// steps of elapsed time. As a busy loop it draws a frame on every pass; paced (the default, see
+// app/loop_pacing.h) it draws one when one is due and the view may have changed (input, a new
+// pose or overview, a new size), and between passes waits for input or an instance message, at
+// most until the next frame or drive step could be due.
 #pragma once
 
 #include <cstdint>

@@ -31,6 +31,9 @@ namespace {
 constexpr int kReceiveLimitMs = 2000;
 // A flood of connections must not keep one pass of the window's loop busy for ever.
 constexpr int kMaxServedPerPass = 64;
+// Messages above this size get a send buffer of their own size, up to the second limit.
+constexpr size_t kLargeMessageBytes = 64u << 10;
+constexpr size_t kMaxSendBuffer = 16u << 20;
 // Receive buffers bigger than this are given back after use rather than kept.
 constexpr size_t kKeptBufferBytes = 16u << 20;
 
@@ -444,6 +447,13 @@ LRESULT sendOver(int fd, HWND sender, const COPYDATASTRUCT& data, DeliverFn deli
   if (data.cbData > kMaxPayload || (data.cbData > 0 && data.lpData == nullptr)) {
     close(fd);
     return 0;
+  }
+  // A send buffer that holds the whole message (as far as the system allows) lets a frame go
+  // out in one write instead of many rounds of waking the receiver and waiting for room.
+  if (data.cbData > kLargeMessageBytes) {
+    const int wanted =
+        static_cast<int>(std::min<size_t>(data.cbData + kEnvelopeSize, kMaxSendBuffer));
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &wanted, sizeof wanted);
   }
   unsigned char header[kEnvelopeSize];
   writeEnvelope(Envelope{static_cast<uint32_t>(data.dwData), sender, data.cbData}, header);

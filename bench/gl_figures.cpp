@@ -1,0 +1,99 @@
+#include "gl_figures.h"
+
+#include <GL/gl.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench_clock.h"
+#include "image/frame_capture.h"
+#include "platform/gl_context.h"
+#include "platform/window.h"
+#include "render/frame_renderer.h"
+#include "render/gl_setup.h"
+#include "scene/config_file.h"
+#include "vertex_count.h"
+
+namespace {
+
+LRESULT quietProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return defWindowProc(window, message, wParam, lParam);
+}
+
+// A shown window of the role with the scene loaded, its GL context current.
+class RoleWindow {
+ public:
+  RoleWindow(InstanceRole asRole, int width, int height) {
+    static int serial = 0;
+    const std::string className = "bench_gl_" + std::to_string(++serial);
+    resetSceneState();
+    role = asRole;
+    readConfigFile();
+    rigPose = RigPose{0.7, 0.7, 90};
+    if (!registerWindowClass(className.c_str(), quietProc)) return;
+    window_ = createWindow(className.c_str(), "bench", 0, 0, width, height);
+    if (window_ == 0) return;
+    if (setUpGl(window_) != 0) return;
+    showWindow(window_);
+    MSG message;
+    while (peekMessage(&message)) dispatchMessage(message);
+    ok_ = true;
+  }
+  ~RoleWindow() {
+    if (window_ == 0) return;
+    tearDownGl(window_);
+    destroyWindow(window_);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  HWND window_ = 0;
+  bool ok_ = false;
+};
+
+}  // namespace
+
+bool measureGl(InstanceRole asRole, int width, int height, double seconds, GlFigures* out) {
+  RoleWindow window(asRole, width, height);
+  if (!window.ok()) return false;
+  const HDC dc = glResources.deviceContext;
+  renderFrame();  // the first frame pays for texture residency and the like
+  const long long before = verticesSent();
+  drawFrame();
+  out->verticesPerFrame = static_cast<double>(verticesSent() - before);
+  out->framesPerSecond = ratePerSecond(seconds, [] {
+    renderFrame();
+    glFinish();
+    return true;
+  });
+  out->emptyPerSecond = ratePerSecond(seconds, [dc] {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    swapBuffers(dc);
+    glFinish();
+    return true;
+  });
+  // The floor of a fetch: the drawn frame read as the cameras read it, then copied once.
+  drawFrame();
+  const int stride = strideForWidth(width);
+  std::vector<uint8_t> read(static_cast<size_t>(stride) * height);
+  std::vector<uint8_t> copy(read.size());
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  out->readsPerSecond = ratePerSecond(seconds, [&] {
+    glReadPixels(0, 0, width, height, 0x80E0 /* GL_BGR */, GL_UNSIGNED_BYTE, read.data());
+    std::memcpy(copy.data(), read.data(), read.size());
+    return true;
+  });
+  return true;
+}
+
+bool openDrawReadOnce(int width, int height) {
+  RoleWindow window(ROLE_LEFT_CAMERA, width, height);
+  if (!window.ok()) return false;
+  renderFrame();
+  CaptureImage image = {};
+  captureFrame(&image, width, height);
+  const bool read = image.pixels != nullptr;
+  freeCaptureImage(&image);
+  return read;
+}

@@ -1,0 +1,192 @@
+// Prints every speed figure of the bench beside its floor measured in the same run, and their
+// ratio. Run it under an X server of its own (scripts/bench does):
+//   oculant_bench EXECUTABLE DEMO_FOLDER [SECONDS_PER_FIGURE]
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench_clock.h"
+#include "fetch_figures.h"
+#include "gl_figures.h"
+#include "live_bench.h"
+
+namespace {
+
+double secondsPerFigure = 2;
+std::string self;
+
+void row(const std::string& figure, double value, double floor, double ratio, const char* unit) {
+  std::printf("%-44s %10.1f %10.1f %8.2f  %s\n", figure.c_str(), value, floor, ratio, unit);
+  std::fflush(stdout);
+}
+
+std::string makeFolder(const char* kind) {
+  char name[64];
+  std::snprintf(name, sizeof name, "/tmp/oculant-bench-%s-XXXXXX", kind);
+  return mkdtemp(name);
+}
+
+bool run(const std::string& command) {
+  return std::system(command.c_str()) == 0;
+}
+
+// 30 lattices of 20 x 20 in front of the rig, wearing the demo's textures.
+std::string stressFolder(const std::string& demo) {
+  const std::string folder = makeFolder("stress");
+  run("cp " + demo + "/*.bmp " + folder);
+  FILE* config = std::fopen((folder + "/config.txt").c_str(), "w");
+  std::fprintf(config, "ALL=30\n");
+  for (int i = 1; i <= 30; ++i) {
+    std::fprintf(config,
+                 "OBJECT%d=2\nOBJECT%d_X=%d\nOBJECT%d_Y=%d\nOBJECT%d_Z=0\nOBJECT%d_WIDTH=20\n"
+                 "OBJECT%d_HEIGHT=20\nOBJECT%d_TEXTURE=ON\nOBJECT%d_FILE=dots.bmp\n",
+                 i, i, -10 + (i % 5) * 4, i, 2 + i / 5 * 3, i, i, i, i, i);
+  }
+  std::fclose(config);
+  return folder;
+}
+
+void renderFigures(const char* scene, const std::string& folder) {
+  if (chdir(folder.c_str()) != 0) return;
+  struct Role {
+    InstanceRole role;
+    const char* name;
+    int width, height;
+  };
+  const Role roles[] = {{ROLE_SCENE, "scene 800x600", 800, 600},
+                        {ROLE_LEFT_CAMERA, "left camera 320x240", 320, 240},
+                        {ROLE_RIGHT_CAMERA, "right camera 320x240", 320, 240}};
+  for (const Role& r : roles) {
+    GlFigures gl = {};
+    if (!measureGl(r.role, r.width, r.height, secondsPerFigure, &gl)) {
+      std::printf("render %s %s: no GL window\n", scene, r.name);
+      continue;
+    }
+    const std::string name = std::string("render ") + scene + ", " + r.name;
+    row(name + " (frames/s)", gl.framesPerSecond, gl.emptyPerSecond,
+        gl.emptyPerSecond / gl.framesPerSecond, "x the cost of an empty frame");
+    const double frameUs = 1e6 / gl.framesPerSecond;
+    const double emptyUs = 1e6 / gl.emptyPerSecond;
+    row("  vertices per frame / us per frame", gl.verticesPerFrame, frameUs,
+        gl.verticesPerFrame > 0 ? (frameUs - emptyUs) * 1000 / gl.verticesPerFrame : 0,
+        "ns per vertex beyond the empty frame");
+  }
+}
+
+double readFloor(int width, int height, const std::string& demo) {
+  if (chdir(demo.c_str()) != 0) return 0;
+  GlFigures gl = {};
+  measureGl(ROLE_LEFT_CAMERA, width, height, secondsPerFigure, &gl);
+  return gl.readsPerSecond;
+}
+
+// Milliseconds a fresh process takes to open one GL window, draw and read one frame: the
+// floor of a start-up. The best of three.
+double startupFloorMs(const std::string& demo) {
+  double best = 1e9;
+  for (int i = 0; i < 3; ++i) {
+    const double start = nowSeconds();
+    const pid_t child = fork();
+    if (child == 0) {
+      if (chdir(demo.c_str()) != 0) _exit(5);
+      execl(self.c_str(), "oculant_bench", "--open-once", static_cast<char*>(nullptr));
+      _exit(6);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+      best = std::min(best, (nowSeconds() - start) * 1000);
+    }
+  }
+  return best;
+}
+
+void fetchRows(const char* size, const FetchFigures& f, double floor, const char* mode) {
+  const std::string prefix = std::string("fetch ") + size + " " + mode + ", ";
+  row(prefix + "one camera (frames/s)", f.framesPerSecond, floor, floor / f.framesPerSecond,
+      "x the cost of read + copy");
+  row(prefix + "both cameras (pairs/s)", f.pairsPerSecond, floor / 2, floor / 2 / f.pairsPerSecond,
+      "x the cost of read + copy");
+  if (f.turnedPerSecond > 0) {
+    row(prefix + "turn + fetch (frames/s)", f.turnedPerSecond, floor, floor / f.turnedPerSecond,
+        "x (each fetch draws the frame anew)");
+  }
+  if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
+}
+
+// Start-up, idle CPU and fetches of a live bench in one pacing mode; the idle CPU is returned.
+double liveFigures(const std::string& executable, const std::string& demo, const char* pacing,
+                   double startupFloor, double floorSmall, double floorLarge) {
+  const std::string mode = std::string("pacing ") + pacing;
+  LiveBench bench(executable, demo, pacing);
+  if (!bench.ready()) {
+    std::printf("the bench (%s) did not start\n", mode.c_str());
+    return 0;
+  }
+  row("start-up until 3 windows answer, " + mode + " (ms)", bench.startupMs(), startupFloor,
+      bench.startupMs() / startupFloor, "x one window's open + draw + read");
+  sleep(1);  // let start-up work settle
+  const double cpuBefore = bench.cpuSeconds();
+  const double start = nowSeconds();
+  sleep(static_cast<unsigned>(std::max(2.0, secondsPerFigure)));
+  const double idle = (bench.cpuSeconds() - cpuBefore) / (nowSeconds() - start);
+  const bool paced = std::string(pacing) == "on";
+  fetchRows("320x240", measureFetch(320, 240, secondsPerFigure, paced), floorSmall, mode.c_str());
+  if (paced) {
+    if (bench.resizeCameras(1280, 960)) {
+      fetchRows("1280x960", measureFetch(1280, 960, secondsPerFigure, true), floorLarge,
+                mode.c_str());
+    } else {
+      std::printf("the camera windows could not be resized to 1280x960\n");
+    }
+  }
+  return idle;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  self = "/proc/" + std::to_string(getpid()) + "/exe";
+  if (argc == 2 && std::string(argv[1]) == "--open-once") return openDrawReadOnce(320, 240) ? 0 : 1;
+  // Fetches from a bench already running (for profiling): --fetch-only SECONDS WIDTH HEIGHT
+  if (argc == 5 && std::string(argv[1]) == "--fetch-only") {
+    const FetchFigures f =
+        measureFetch(std::atoi(argv[3]), std::atoi(argv[4]), std::atof(argv[2]), false);
+    std::printf("left frames/s %.1f  right frames/s %.1f  pairs/s %.1f  wrong answers %ld\n",
+                f.framesPerSecond, f.rightPerSecond, f.pairsPerSecond, f.wrongAnswers);
+    return f.wrongAnswers == 0 ? 0 : 1;
+  }
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: oculant_bench EXECUTABLE DEMO_FOLDER [SECONDS_PER_FIGURE]\n");
+    return 2;
+  }
+  self = argv[0][0] == '/' ? argv[0] : std::string(get_current_dir_name()) + "/" + argv[0];
+  const std::string executable = argv[1];
+  const std::string demoSource = argv[2];
+  if (argc > 3) secondsPerFigure = std::atof(argv[3]);
+  // A runtime folder and a copy of the demo of this run's own, so no other bench is met and
+  // the saved frames land in scratch space.
+  setenv("OCULANT_RUNTIME_DIR", makeFolder("run").c_str(), 1);
+  const std::string demo = makeFolder("demo");
+  run("cp " + demoSource + "/config.txt " + demoSource + "/*.bmp " + demo);
+  const std::string stress = stressFolder(demo);
+
+  std::printf("%-44s %10s %10s %8s\n", "figure", "value", "floor", "ratio");
+  renderFigures("demo", demo);
+  renderFigures("stress", stress);
+  const double floorSmall = readFloor(320, 240, demo);
+  const double floorLarge = readFloor(1280, 960, demo);
+  const double startupFloor = startupFloorMs(demo);
+  const double idlePaced =
+      liveFigures(executable, demo, "on", startupFloor, floorSmall, floorLarge);
+  const double idleBusy = liveFigures(executable, demo, "off", startupFloor, floorSmall, 0);
+  row("idle CPU of the 3 instances, paced (cores)", idlePaced, idleBusy,
+      idleBusy > 0 ? idlePaced / idleBusy : 0, "x the busy loop's");
+  run("rm -rf " + demo + " " + stress + " " + std::string(std::getenv("OCULANT_RUNTIME_DIR")));
+  return 0;
+}
