@@ -9,6 +9,13 @@ the distance from the rig to a wall facing it at y = WALL_Y.
 
     python3 stereo_disparity.py --rig 2 2.3 --wall-y 3.8 --out disparity.png
 
+With --evaluate it scores the matcher against the true disparity of a dataset that
+`oculant-client record` wrote instead: for every sample, the share of pixels whose disparity is
+off by more than 1 and by more than 2 pixels ("bad 1.0" and "bad 2.0"; a pixel the matcher left
+unmatched counts as bad). No bench is needed for that.
+
+    python3 stereo_disparity.py --evaluate dataset --region 64 20 320 240
+
 Needs python3-opencv and python3-numpy, and a bench running in this user's runtime folder.
 """
 
@@ -55,6 +62,67 @@ def disparity_map(left_bgr, right_bgr, max_disparity=64, block=5):
     return disparity
 
 
+def read_pfm(path):
+    """A greyscale PFM as a float32 array, top row first."""
+    with open(path, "rb") as stream:
+        if stream.readline().strip() != b"Pf":
+            raise ValueError("%s is no greyscale PFM" % path)
+        width, height = map(int, stream.readline().split())
+        scale = float(stream.readline())
+        values = numpy.fromfile(stream, dtype="<f4" if scale < 0 else ">f4", count=width * height)
+    if values.size != width * height:
+        raise ValueError("%s ends early" % path)
+    return numpy.flipud(values.reshape(height, width)).astype(numpy.float32)
+
+
+def bad_pixel_rates(disparity, truth, region=None):
+    """The shares of pixels with a true disparity whose estimate is off by more than 1 and more
+    than 2 pixels, an unmatched pixel counting as off; and how many pixels were scored."""
+    if region:
+        x0, y0, x1, y1 = region
+        disparity, truth = disparity[y0:y1, x0:x1], truth[y0:y1, x0:x1]
+    scored = numpy.isfinite(truth)
+    error = numpy.abs(numpy.nan_to_num(disparity, nan=numpy.inf) - truth)[scored]
+    count = int(error.size)
+    if count == 0:
+        return float("nan"), float("nan"), 0
+    return float(numpy.mean(error > 1.0)), float(numpy.mean(error > 2.0)), count
+
+
+def sample_folders(dataset):
+    """The sample folders of a recorded dataset, or the dataset itself when it is one sample."""
+    if os.path.exists(os.path.join(dataset, "disp0.pfm")):
+        return [dataset]
+    return sorted(os.path.join(dataset, name) for name in os.listdir(dataset)
+                  if os.path.exists(os.path.join(dataset, name, "disp0.pfm")))
+
+
+def evaluate(args):
+    folders = sample_folders(args.evaluate)
+    if not folders:
+        sys.exit("stereo_disparity: no samples (NNNN/im0.png, im1.png, disp0.pfm) in %s"
+                 % args.evaluate)
+    total_bad1 = total_bad2 = total_count = 0.0
+    for folder in folders:
+        left = cv2.imread(os.path.join(folder, "im0.png"))
+        right = cv2.imread(os.path.join(folder, "im1.png"))
+        if left is None or right is None:
+            sys.exit("stereo_disparity: %s lacks im0.png or im1.png" % folder)
+        truth = read_pfm(os.path.join(folder, "disp0.pfm"))
+        bad1, bad2, count = bad_pixel_rates(disparity_map(left, right, args.max_disparity),
+                                            truth, args.region)
+        print("%s: bad 1.0 %.2f %%, bad 2.0 %.2f %% of %d pixels"
+              % (os.path.basename(os.path.normpath(folder)), 100 * bad1, 100 * bad2, count))
+        if count:
+            total_bad1 += bad1 * count
+            total_bad2 += bad2 * count
+            total_count += count
+    if total_count == 0:
+        sys.exit("stereo_disparity: no pixel with a true disparity was scored")
+    print("all %d samples: bad 1.0 %.2f %%, bad 2.0 %.2f %%"
+          % (len(folders), 100 * total_bad1 / total_count, 100 * total_bad2 / total_count))
+
+
 def colour_mapped(disparity, max_disparity):
     """The map as a BGR picture: far is blue, near is red, unmatched black."""
     scaled = numpy.nan_to_num(disparity, nan=0.0) * (255.0 / max_disparity)
@@ -67,11 +135,15 @@ def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--rig", nargs=2, type=float, metavar=("X", "Y"), default=(0.7, 0.7),
                         help="where to place the rig (default: its start, 0.7 0.7)")
-    parser.add_argument("--wall-y", type=float, required=True,
-                        help="y of the wall's face that the rig looks at")
+    parser.add_argument("--wall-y", type=float,
+                        help="y of the wall's face that the rig looks at (needed without "
+                             "--evaluate)")
+    parser.add_argument("--evaluate", metavar="DATASET",
+                        help="score the matcher against a recorded dataset's true disparity")
     parser.add_argument("--region", nargs=4, type=int, metavar=("X0", "Y0", "X1", "Y1"),
                         help="pixels (top-left inclusive, bottom-right exclusive) whose median is "
-                             "measured (default: the middle half of the frame)")
+                             "measured (default: the middle half of the frame); with --evaluate, "
+                             "the pixels scored (default: all)")
     parser.add_argument("--max-disparity", type=int, default=64,
                         help="search range of the matcher, a multiple of 16 (default 64)")
     parser.add_argument("--out", default="disparity.png", help="the colour-mapped disparity map")
@@ -82,6 +154,11 @@ def parse_arguments(argv):
 
 def main(argv=None):
     args = parse_arguments(argv)
+    if args.evaluate:
+        evaluate(args)
+        return
+    if args.wall_y is None:
+        sys.exit("stereo_disparity: --wall-y is needed unless --evaluate is given")
     rig_x, rig_y = args.rig
     depth = args.wall_y - rig_y
     if depth <= 0:

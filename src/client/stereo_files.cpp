@@ -7,16 +7,20 @@
 #include <cstring>
 
 namespace oculant {
-namespace {
 
-// Shortest text that reads back as the same double.
-std::string number(double value) {
+std::string exactNumber(double value) {
   char text[32];
-  for (int digits = 6; digits <= 17; ++digits) {
+  for (int digits = 15; digits <= 17; ++digits) {
     std::snprintf(text, sizeof text, "%.*g", digits, value);
     if (std::strtod(text, nullptr) == value) break;
   }
   return text;
+}
+
+namespace {
+
+std::string number(double value) {
+  return exactNumber(value);
 }
 
 std::string cameraMatrix(const CameraModel& camera, const char* rowSeparator) {

@@ -8,6 +8,7 @@
 #include "image/frame_capture.h"
 #include "oculant/client.h"
 #include "png_writer.h"
+#include "record.h"
 
 namespace {
 
@@ -24,6 +25,8 @@ const char* const kUsage =
     "  heading DEG [--scene]         turn the rig to DEG degrees\n"
     "  rig X Y [--scene]             move the rig to (X, Y)\n"
     "  quit [--cameras]              end the bench (or only its two camera windows)\n"
+    "  record POSES.csv OUTDIR       record stereo samples with true disparity at each pose\n"
+    "  calibration OUTDIR            write the camera pair's calibration (YAML, calib.txt)\n"
     "\n"
     "Each command takes --help. Exit status: 0 done, 1 failed (e.g. no bench running),\n"
     "2 wrong arguments.\n";
@@ -217,8 +220,13 @@ int quit(const std::vector<std::string>& original) {
 }
 
 const Command kCommands[] = {
-    {"grab", kGrabHelp, grab}, {"save", kSaveHelp, save}, {"heading", kHeadingHelp, heading},
-    {"rig", kRigHelp, rig},    {"quit", kQuitHelp, quit},
+    {"grab", kGrabHelp, grab},
+    {"save", kSaveHelp, save},
+    {"heading", kHeadingHelp, heading},
+    {"rig", kRigHelp, rig},
+    {"quit", kQuitHelp, quit},
+    {"record", kRecordHelp, record},
+    {"calibration", kCalibrationHelp, calibration},
 };
 
 }  // namespace

@@ -24,6 +24,10 @@ int disparityLevels(const std::vector<float>& disparity);
 std::string openCvCalibration(const CameraModel& left, const CameraModel& right);
 std::string middleburyCalibration(const CameraModel& left, const CameraModel& right, int ndisp);
 
+// Decimal text that reads back as the same double, no longer than needed ("2.3", not
+// "2.2999999999999998").
+std::string exactNumber(double value);
+
 // Writes text to a file; false (with error set, no partial file left) on failure.
 bool writeTextFile(const std::string& fileName, const std::string& text, std::string* error);
 

@@ -1,0 +1,73 @@
+#include "pose_list.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+// Splits at commas and blanks; empty fields between two commas count, so "1,,2" is an error.
+std::vector<std::string> fieldsOf(const std::string& line) {
+  std::vector<std::string> fields;
+  std::string field;
+  bool pending = false;  // a field has started (text or a comma before it)
+  for (const char c : line) {
+    if (c == ',') {
+      fields.push_back(field);
+      field.clear();
+      pending = true;
+    } else if (c == ' ' || c == '\t' || c == '\r') {
+      if (!field.empty()) {
+        fields.push_back(field);
+        field.clear();
+        pending = false;
+      }
+    } else {
+      field += c;
+      pending = true;
+    }
+  }
+  if (pending || !field.empty()) fields.push_back(field);
+  return fields;
+}
+
+bool parseFinite(const std::string& text, double* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  *value = std::strtod(text.c_str(), &end);
+  return *end == '\0' && std::isfinite(*value);
+}
+
+}  // namespace
+
+bool parsePoseList(const std::string& text, std::vector<oculant::Pose>* poses, std::string* error) {
+  poses->clear();
+  std::istringstream lines(text);
+  std::string line;
+  int number = 0;
+  bool first = true;
+  while (std::getline(lines, line)) {
+    ++number;
+    const size_t start = line.find_first_not_of(" \t\r");
+    if (start == std::string::npos || line[start] == '#') continue;
+    std::vector<std::string> fields = fieldsOf(line);
+    // A trailing comma leaves an empty last field; "1, 2, 3," is still three numbers.
+    if (fields.size() == 4 && fields[3].empty()) fields.pop_back();
+    double values[3];
+    const bool numbers = fields.size() == 3 && parseFinite(fields[0], &values[0]) &&
+                         parseFinite(fields[1], &values[1]) && parseFinite(fields[2], &values[2]);
+    const bool header = first && !fields.empty() && !parseFinite(fields[0], &values[0]);
+    first = false;
+    if (header) continue;
+    if (!numbers) {
+      *error = "line " + std::to_string(number) + ": expected x, y, heading (three numbers)";
+      return false;
+    }
+    poses->push_back({values[0], values[1], values[2]});
+  }
+  if (poses->empty()) {
+    *error = "no poses in the file";
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,13 @@
+// The poses a scripted capture visits: a text file with one "x, y, heading" per line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "oculant/ground_truth.h"
+
+// Reads the lines of text: three numbers each, separated by commas and/or blanks. Blank lines
+// and lines starting with '#' are skipped, and so is a first line that is not numbers (a
+// column header). False, with error naming the line, for anything else, so that a mistake
+// is found before the first pose is visited.
+bool parsePoseList(const std::string& text, std::vector<oculant::Pose>* poses, std::string* error);

@@ -1,0 +1,243 @@
+#include "record.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "oculant/client.h"
+#include "oculant/stereo_files.h"
+#include "png_writer.h"
+#include "pose_list.h"
+
+namespace fs = std::filesystem;
+
+const char* const kRecordHelp =
+    "usage: oculant-client record POSES.csv OUTDIR [--overwrite]\n"
+    "Visits every pose of POSES.csv (one 'x, y, heading' per line; '#' starts a comment)\n"
+    "with the rig in all three windows and records one sample per pose in OUTDIR:\n"
+    "  NNNN/im0.png, im1.png     the left and right frames\n"
+    "  NNNN/disp0.pfm, disp1.pfm the true disparity of the left and right view (PFM, pixels;\n"
+    "                            0 where a view sees nothing)\n"
+    "  NNNN/calib.txt, calib.yml the calibration (Middlebury style; OpenCV FileStorage)\n"
+    "  poses.csv                 each sample's pose as the cameras drew it\n"
+    "Both frames of a sample come from one pose. An OUTDIR that already holds files is\n"
+    "refused unless --overwrite is given.\n";
+
+const char* const kCalibrationHelp =
+    "usage: oculant-client calibration OUTDIR\n"
+    "Writes the camera pair's calibration at the rig's current pose as OUTDIR/calib.yml\n"
+    "(OpenCV FileStorage) and OUTDIR/calib.txt (Middlebury style), and prints it.\n";
+
+namespace {
+
+constexpr int EXIT_USAGE = 2;
+// The names a sample folder holds; an overwrite removes only these from folders left over.
+const char* const kSampleFiles[] = {"im0.png",   "im1.png",   "disp0.pfm",
+                                    "disp1.pfm", "calib.txt", "calib.yml"};
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "oculant-client: %s\n", message.c_str());
+  return EXIT_FAILURE;
+}
+
+int usageError(const std::string& message, const char* help) {
+  std::fprintf(stderr, "oculant-client: %s\n%s", message.c_str(), help);
+  return EXIT_USAGE;
+}
+
+int connect(oculant::Client& client) {
+  if (!client.ready()) return fail(client.error());
+  if (!client.benchRunning()) {
+    return fail("no bench is running (looked in " + client.runtimeFolder() + ")");
+  }
+  return 0;
+}
+
+std::string sampleName(size_t index) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%04zu", index + 1);
+  return name;
+}
+
+bool writeCalibration(const fs::path& folder, const oculant::StereoCapture& pair,
+                      const std::vector<float>& leftDisparity,
+                      const std::vector<float>& rightDisparity, std::string* error) {
+  const int levels =
+      std::max(oculant::disparityLevels(leftDisparity), oculant::disparityLevels(rightDisparity));
+  return oculant::writeTextFile(
+             (folder / "calib.txt").string(),
+             oculant::middleburyCalibration(pair.left.camera, pair.right.camera, levels), error) &&
+         oculant::writeTextFile((folder / "calib.yml").string(),
+                                oculant::openCvCalibration(pair.left.camera, pair.right.camera),
+                                error);
+}
+
+bool writePngFrame(const fs::path& fileName, const oculant::Frame& frame, std::string* error) {
+  if (writePng(fileName.c_str(), frame.pixels.data(), frame.width, frame.stride, frame.height)) {
+    return true;
+  }
+  *error = "cannot write " + fileName.string();
+  return false;
+}
+
+// Writes one sample's folder. The disparity ranges widen low and high.
+bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, float* low,
+                 float* high, std::string* error) {
+  std::error_code failure;
+  fs::create_directories(folder, failure);
+  if (failure) {
+    *error = "cannot make " + folder.string() + ": " + failure.message();
+    return false;
+  }
+  const double focal = pair.left.camera.focalLength;
+  const double baseline = oculant::baselineOf(pair.left.camera, pair.right.camera);
+  const std::vector<float> left = oculant::disparityFromDepth(pair.left.depth, focal, baseline);
+  const std::vector<float> right = oculant::disparityFromDepth(pair.right.depth, focal, baseline);
+  for (const float value : left) {
+    if (value > 0 && value < *low) *low = value;
+    if (value > *high && value < 1e30f) *high = value;
+  }
+  const int width = pair.left.colour.width;
+  const int height = pair.left.colour.height;
+  return writePngFrame(folder / "im0.png", pair.left.colour, error) &&
+         writePngFrame(folder / "im1.png", pair.right.colour, error) &&
+         oculant::writePfm((folder / "disp0.pfm").string(), width, height, left, error) &&
+         oculant::writePfm((folder / "disp1.pfm").string(), width, height, right, error) &&
+         writeCalibration(folder, pair, left, right, error);
+}
+
+void showProgress(size_t done, size_t total) {
+  constexpr size_t kBarWidth = 30;
+  const size_t filled = total == 0 ? kBarWidth : done * kBarWidth / total;
+  std::fprintf(stderr, "\rrecording [%s%s] %zu/%zu", std::string(filled, '#').c_str(),
+               std::string(kBarWidth - filled, '-').c_str(), done, total);
+  if (done == total) std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+// Sample folders beyond the new count, left by an earlier and longer recording.
+void removeLeftOverSamples(const fs::path& outdir, size_t count) {
+  for (size_t index = count; fs::is_directory(outdir / sampleName(index)); ++index) {
+    const fs::path folder = outdir / sampleName(index);
+    std::error_code ignored;
+    for (const char* name : kSampleFiles) fs::remove(folder / name, ignored);
+    fs::remove(folder, ignored);  // only when nothing else is in it
+  }
+}
+
+bool readFile(const std::string& fileName, std::string* text) {
+  std::ifstream file(fileName, std::ios::binary);
+  if (!file) return false;
+  std::ostringstream content;
+  content << file.rdbuf();
+  *text = content.str();
+  return !file.bad();
+}
+
+}  // namespace
+
+int record(const std::vector<std::string>& args) {
+  std::vector<std::string> positional;
+  bool overwrite = false;
+  for (const std::string& arg : args) {
+    if (arg == "--overwrite") {
+      overwrite = true;
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 2) return usageError("record needs POSES.csv and OUTDIR", kRecordHelp);
+#ifndef OCULANT_HAVE_ZLIB
+  (void)overwrite;
+  return fail("this build has no PNG support, which record needs");
+#else
+  std::string text;
+  if (!readFile(positional[0], &text)) return fail("cannot read " + positional[0]);
+  std::vector<oculant::Pose> poses;
+  std::string error;
+  if (!parsePoseList(text, &poses, &error)) return fail(positional[0] + ": " + error);
+
+  const fs::path outdir = positional[1];
+  std::error_code failure;
+  if (fs::exists(outdir) && !fs::is_directory(outdir)) {
+    return fail(outdir.string() + " is not a folder");
+  }
+  if (fs::is_directory(outdir) && !fs::is_empty(outdir, failure) && !overwrite) {
+    return fail(outdir.string() + " already holds files; --overwrite records over them");
+  }
+  fs::create_directories(outdir, failure);
+  if (failure) return fail("cannot make " + outdir.string() + ": " + failure.message());
+
+  oculant::Client client;
+  if (const int status = connect(client)) return status;
+  std::string poseTable = "sample,x,y,heading\n";
+  oculant::StereoCapture pair;
+  float low = 1e30f;
+  float high = 0;
+  showProgress(0, poses.size());
+  for (size_t index = 0; index < poses.size(); ++index) {
+    const oculant::Pose& pose = poses[index];
+    // The overview follows through the original messages; the capture itself carries the
+    // pose to the cameras, so both frames are drawn at it whatever else moves the rig.
+    if (!client.sendRigPosition(pose.x, pose.y, true) || !client.sendHeading(pose.heading, true) ||
+        !client.captureStereo(&pair, &pose)) {
+      std::fputc('\n', stderr);
+      return fail("sample " + sampleName(index) + ": " + client.error());
+    }
+    if (pair.left.colour.width == 0 || pair.left.colour.height == 0) {
+      std::fputc('\n', stderr);
+      return fail("the cameras sent empty frames (are their windows minimised?)");
+    }
+    if (!writeSample(outdir / sampleName(index), pair, &low, &high, &error)) {
+      std::fputc('\n', stderr);
+      return fail(error);
+    }
+    const oculant::Pose& drawn = pair.left.camera.pose;
+    poseTable += sampleName(index) + "," + oculant::exactNumber(drawn.x) + "," +
+                 oculant::exactNumber(drawn.y) + "," + oculant::exactNumber(drawn.heading) + "\n";
+    // Rewritten after every sample, so an interrupted recording still lists what it holds.
+    if (!oculant::writeTextFile((outdir / "poses.csv").string(), poseTable, &error)) {
+      std::fputc('\n', stderr);
+      return fail(error);
+    }
+    showProgress(index + 1, poses.size());
+  }
+  if (overwrite) removeLeftOverSamples(outdir, poses.size());
+  const oculant::CameraModel& camera = pair.left.camera;
+  std::printf("recorded %zu samples of %d x %d in %s\n", poses.size(), camera.width, camera.height,
+              outdir.c_str());
+  std::printf("focal length %.3f px, baseline %g, depth buffer %d bits\n", camera.focalLength,
+              oculant::baselineOf(pair.left.camera, pair.right.camera), camera.depthBits);
+  if (high > 0) std::printf("left-view disparity from %.3f to %.3f px\n", low, high);
+  return EXIT_SUCCESS;
+#endif
+}
+
+int calibration(const std::vector<std::string>& args) {
+  if (args.size() != 1) return usageError("calibration needs OUTDIR", kCalibrationHelp);
+  const fs::path outdir = args[0];
+  oculant::Client client;
+  if (const int status = connect(client)) return status;
+  oculant::StereoCapture pair;
+  if (!client.captureStereo(&pair)) return fail(client.error());
+  std::error_code failure;
+  fs::create_directories(outdir, failure);
+  if (failure) return fail("cannot make " + outdir.string() + ": " + failure.message());
+  const double baseline = oculant::baselineOf(pair.left.camera, pair.right.camera);
+  const double focal = pair.left.camera.focalLength;
+  std::string error;
+  if (!writeCalibration(outdir, pair, oculant::disparityFromDepth(pair.left.depth, focal, baseline),
+                        oculant::disparityFromDepth(pair.right.depth, focal, baseline), &error)) {
+    return fail(error);
+  }
+  const oculant::CameraModel& camera = pair.left.camera;
+  std::printf("%d x %d, focal length %.6f px, principal point (%g, %g), baseline %g\n",
+              camera.width, camera.height, focal, camera.centreX, camera.centreY, baseline);
+  std::printf("rig at (%g, %g), heading %g degrees\n", camera.pose.x, camera.pose.y,
+              camera.pose.heading);
+  return EXIT_SUCCESS;
+}
