@@ -1,0 +1,193 @@
+// The real bench against faults: instances killed with SIGKILL, saves onto a full disk or to a
+// name that cannot be created, a hundred clients at once and clients that connect and say
+// nothing. The bench must go on answering, and clients must get clear errors, never hang.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "messaging/instance_messages.h"
+#include "oculant/client.h"
+#include "real_bench.h"
+#include "test_bench.h"
+
+namespace {
+
+const char* const kClasses[3] = {"oculant", "oculant1", "oculant2"};
+
+pid_t pidOf(const char* className) {
+  return static_cast<pid_t>(transportFindClass(className) >> 10);
+}
+
+bool isSymlinkTo(const std::string& path, const std::string& target) {
+  char text[256];
+  const ssize_t n = readlink(path.c_str(), text, sizeof text - 1);
+  return n > 0 && std::string(text, static_cast<size_t>(n)) == target;
+}
+
+class FaultTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    adoptOrphans();
+    folder_ = runtime_.path() + "/bench";
+    ASSERT_EQ(mkdir(folder_.c_str(), 0700), 0);
+  }
+  void TearDown() override {
+    for (const char* className : kClasses) {
+      const pid_t pid = pidOf(className);
+      if (pid > 0) kill(pid, SIGKILL);
+    }
+    for (pid_t pid : launched_) kill(pid, SIGKILL);
+    while (waitpid(-1, nullptr, WNOHANG) > 0 || errno == EINTR) {
+    }
+    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+  }
+
+  void copyDemo() {
+    ASSERT_EQ(
+        system(
+            ("cp " OCULANT_DEMO_DIR "/config.txt " OCULANT_DEMO_DIR "/*.bmp " + folder_).c_str()),
+        0);
+  }
+  // Starts the executable by hand in the folder and waits for the windows named.
+  void start(std::vector<const char*> classes = {"oculant", "oculant1", "oculant2"}) {
+    launched_.push_back(launchBench(folder_));
+    for (const char* className : classes) ASSERT_TRUE(waitForClass(className)) << className;
+  }
+  void expectPair(oculant::Client& client) {
+    oculant::Frame left, right;
+    ASSERT_TRUE(client.grabPair(&left, &right)) << client.error();
+    EXPECT_EQ(left.width, 320);
+    EXPECT_EQ(right.height, 240);
+  }
+  bool sceneAnswers() {
+    oculant::Client client;
+    return client.sendHeading(90, true);
+  }
+
+  PrivateRuntimeDir runtime_;
+  std::string folder_;
+  std::vector<pid_t> launched_;
+  bool mounted_ = false;
+};
+
+TEST_F(FaultTest, KillNineOfACameraMidFetchGivesAClearErrorAndAStartByHandBringsItBack) {
+  copyDemo();
+  start();
+  const pid_t right = pidOf("oculant2");
+  std::thread killer([right] {
+    usleep(300000);
+    kill(right, SIGKILL);
+  });
+  oculant::Client client;
+  oculant::Frame frame;
+  int fetched = 0;
+  const time_t giveUp = time(nullptr) + 20;
+  while (client.grab(oculant::Eye::RIGHT, &frame) && time(nullptr) < giveUp) ++fetched;
+  killer.join();
+  EXPECT_GT(fetched, 0);
+  EXPECT_NE(client.error().find("right camera"), std::string::npos) << client.error();
+  EXPECT_EQ(waitExit(right), 128 + SIGKILL);
+
+  // The scene and the other camera go on; a start by hand takes the free camera role.
+  EXPECT_TRUE(sceneAnswers());
+  EXPECT_TRUE(client.grab(oculant::Eye::LEFT, &frame)) << client.error();
+  start({"oculant2"});
+  expectPair(client);
+  EXPECT_EQ(pidOf("oculant2"), launched_.back());
+}
+
+TEST_F(FaultTest, KillNineOfTheSceneLeavesTheCamerasServingAndAFreshStartWorks) {
+  copyDemo();
+  start();
+  const pid_t scene = launched_.back();
+  const pid_t cameras[2] = {pidOf("oculant1"), pidOf("oculant2")};
+  kill(scene, SIGKILL);
+  EXPECT_EQ(waitExit(scene), 128 + SIGKILL);
+  oculant::Client client;
+  oculant::Frame before, after;
+  ASSERT_TRUE(client.grab(oculant::Eye::LEFT, &before)) << client.error();
+  ASSERT_TRUE(client.sendHeading(45));
+  ASSERT_TRUE(client.grab(oculant::Eye::LEFT, &after)) << client.error();
+  EXPECT_NE(before.pixels, after.pixels);
+  expectPair(client);
+
+  ASSERT_TRUE(client.quit(true));
+  EXPECT_EQ(waitExit(cameras[0]), 0);
+  EXPECT_EQ(waitExit(cameras[1]), 0);
+  start();
+  expectPair(client);
+  EXPECT_TRUE(sceneAnswers());
+}
+
+TEST_F(FaultTest, SavesThatCannotBeWrittenLeaveNoFileAndTheBenchGoesOn) {
+  // A disk with room for the scene but not for a frame, where the system allows a mount.
+  mounted_ = mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=128k") == 0;
+  copyDemo();
+  const std::string image1 = folder_ + "/image1.bmp";
+  const std::string image2 = folder_ + "/image2.bmp";
+  if (!mounted_) {
+    // Without one: a name that cannot be opened as a file, and a device that is always full.
+    ASSERT_EQ(mkdir(image1.c_str(), 0700), 0);
+    ASSERT_EQ(symlink("/dev/full", image2.c_str()), 0);
+  }
+  start();
+  oculant::Client client;
+  ASSERT_TRUE(client.saveFrames());
+  expectPair(client);  // answered after both saves were handled
+  struct stat info;
+  if (mounted_) {
+    EXPECT_NE(stat(image1.c_str(), &info), 0);
+    EXPECT_NE(stat(image2.c_str(), &info), 0);
+  } else {
+    EXPECT_TRUE(stat(image1.c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+    EXPECT_TRUE(isSymlinkTo(image2, "/dev/full"));
+  }
+  for (const char* className : kClasses) EXPECT_GT(pidOf(className), 0) << className;
+  EXPECT_TRUE(sceneAnswers());
+}
+
+TEST_F(FaultTest, AHundredClientsAtOnceAndSilentClientsAreAllServed) {
+  copyDemo();
+  start();
+  // Connections that never send a byte, a few to every window.
+  std::vector<int> silent;
+  for (const char* className : kClasses) {
+    for (int i = 0; i < 3; ++i) {
+      const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      sockaddr_un address = {};
+      address.sun_family = AF_UNIX;
+      const std::string path = runtime_.path() + "/class." + className;
+      std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+      ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+      silent.push_back(fd);
+    }
+  }
+  std::vector<pid_t> clients;
+  for (int i = 0; i < 100; ++i) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      oculant::Client client;
+      oculant::Frame frame;
+      const bool ok = client.grab(i % 2 ? oculant::Eye::RIGHT : oculant::Eye::LEFT, &frame) &&
+                      frame.width == 320 && frame.height == 240;
+      _exit(ok ? 0 : 1);
+    }
+    clients.push_back(pid);
+  }
+  int served = 0;
+  for (pid_t pid : clients) served += waitExit(pid) == 0;
+  EXPECT_EQ(served, 100);
+  oculant::Client client;
+  expectPair(client);
+  EXPECT_TRUE(sceneAnswers());
+  for (int fd : silent) close(fd);
+}
+
+}  // namespace
