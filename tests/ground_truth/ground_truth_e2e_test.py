@@ -1,0 +1,165 @@
+"""Ground truth against the real bench: the rig faces the textured far wall of a lattice, whose
+true disparity is known, and `oculant-client record` writes a dataset that OpenCV reads back."""
+
+import math
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import unittest
+
+import cv2
+import numpy
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
+from running_bench import SOURCE_DIR, RunningBench, remove_folder, scratch_folder  # noqa: E402
+
+EXAMPLE = os.path.join(SOURCE_DIR, "examples", "stereo_disparity")
+WALL_Y = 3.8  # the inner face of the lattice's far wall in the example's scene
+FOCAL = 120 / math.tan(math.radians(22.5))  # a 240-row frame under a 45 degree field of view
+# Rows below the top see the wall at these poses; columns left of the matcher's search range
+# can't be matched by any matcher.
+WALL_ROWS = slice(40, 240)
+MATCHED_COLUMNS = slice(64, 320)
+POSES = [(x, y, 90.0) for x in (1.6, 1.9, 2.2, 2.5) for y in (1.6, 1.9, 2.2, 2.5, 2.8)]
+
+
+def read_pfm(path):
+    """Checks the layout byte by byte and returns the values top row first."""
+    with open(path, "rb") as stream:
+        data = stream.read()
+    header = b"Pf\n320 240\n-1.0\n"
+    assert data.startswith(header), data[:20]
+    assert len(data) == len(header) + 320 * 240 * 4, len(data)
+    values = numpy.array(struct.unpack("<%df" % (320 * 240), data[len(header):]), numpy.float32)
+    return numpy.flipud(values.reshape(240, 320))
+
+
+class GroundTruth(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        # The scene names its texture as ../demo/dots.bmp: keep that layout.
+        cls.folder = scratch_folder("ground-truth")
+        os.makedirs(os.path.join(cls.folder, "stereo_disparity"))
+        os.makedirs(os.path.join(cls.folder, "demo"))
+        shutil.copy(os.path.join(EXAMPLE, "config.txt"), os.path.join(cls.folder, "stereo_disparity"))
+        shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", "dots.bmp"),
+                    os.path.join(cls.folder, "demo"))
+        cls.bench = RunningBench(cls.folder, "stereo_disparity")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.bench.stop()
+        remove_folder(cls.folder)
+
+    def client(self, *args):
+        return subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], *args], capture_output=True,
+                              text=True, env=self.bench.env)
+
+    def write_poses(self, name, poses):
+        path = os.path.join(self.folder, name)
+        with open(path, "w") as stream:
+            stream.write("x, y, heading\n")
+            stream.writelines("%r, %r, %r\n" % pose for pose in poses)
+        return path
+
+    def test_recorded_dataset(self):
+        poses = self.write_poses("poses.csv", POSES)
+        dataset = os.path.join(self.folder, "dataset")
+        result = self.client("record", poses, dataset)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("recorded 20 samples of 320 x 240", result.stdout)
+        self.assertIn("20/20", result.stderr)
+
+        with open(os.path.join(dataset, "poses.csv")) as stream:
+            rows = stream.read().split()
+        self.assertEqual(rows[0], "sample,x,y,heading")
+        recorded = [tuple(map(float, row.split(",")[1:])) for row in rows[1:]]
+        self.assertEqual(recorded, POSES)
+
+        for index, (x, y, heading) in enumerate(POSES):
+            sample = os.path.join(dataset, "%04d" % (index + 1))
+            with self.subTest(sample=sample):
+                for name in ("im0.png", "im1.png"):
+                    picture = cv2.imread(os.path.join(sample, name))
+                    self.assertEqual(picture.shape, (240, 320, 3), name)
+                truth = f"{FOCAL * 0.1 / (WALL_Y - y):.6f}"
+                for name in ("disp0.pfm", "disp1.pfm"):
+                    mine = read_pfm(os.path.join(sample, name))
+                    theirs = cv2.imread(os.path.join(sample, name), cv2.IMREAD_UNCHANGED)
+                    numpy.testing.assert_array_equal(mine, theirs)
+                    wall = mine[WALL_ROWS]
+                    self.assertLess(float(numpy.max(numpy.abs(wall - float(truth)))), 0.01, name)
+
+                calibration = cv2.FileStorage(os.path.join(sample, "calib.yml"),
+                                              cv2.FILE_STORAGE_READ)
+                matrix = calibration.getNode("camera_matrix_right").mat()
+                numpy.testing.assert_allclose(
+                    matrix, [[FOCAL, 0, 159.5], [0, FOCAL, 119.5], [0, 0, 1]], rtol=1e-12)
+                numpy.testing.assert_allclose(calibration.getNode("T").mat().ravel(), [-0.1, 0, 0])
+                self.assertEqual(calibration.getNode("rig_y").real(), y)
+                with open(os.path.join(sample, "calib.txt")) as stream:
+                    fields = dict(line.split("=", 1) for line in stream.read().split("\n") if line)
+                self.assertEqual((fields["baseline"], fields["width"], fields["height"]),
+                                 ("0.1", "320", "240"))
+                # The bound lies above the wall's disparity, in steps of 16.
+                self.assertEqual(int(fields["ndisp"]), (int(float(truth)) + 16) // 16 * 16)
+
+        # The capture draws the very frame a plain grab gets: the rig stays at the last pose.
+        grabbed = os.path.join(self.folder, "grab.png")
+        result = self.client("grab", "both", "-o", grabbed)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        last = os.path.join(dataset, "%04d" % len(POSES))
+        for side, name in (("left", "im0.png"), ("right", "im1.png")):
+            numpy.testing.assert_array_equal(
+                cv2.imread(os.path.join(self.folder, "grab-%s.png" % side)),
+                cv2.imread(os.path.join(last, name)))
+
+        # OpenCV's matcher against the truth, on the wall where it can search.
+        result = subprocess.run(
+            [sys.executable, os.path.join(EXAMPLE, "stereo_disparity.py"), "--evaluate", dataset,
+             "--region", "64", "40", "320", "240"], capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        bad = re.search(r"all 20 samples: bad 1\.0 ([\d.]+) %, bad 2\.0 ([\d.]+) %", result.stdout)
+        self.assertIsNotNone(bad, result.stdout)
+        self.assertLess(float(bad.group(2)), 5.0, result.stdout)
+        self.assertLessEqual(float(bad.group(2)), float(bad.group(1)))
+
+        # A used folder is refused, and left alone, unless the recording may overwrite it.
+        few = self.write_poses("few.csv", POSES[:3])
+        result = self.client("record", few, dataset)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("--overwrite", result.stderr)
+        self.assertTrue(os.path.exists(os.path.join(dataset, "0020", "disp0.pfm")))
+        result = self.client("record", few, dataset, "--overwrite")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(sorted(os.listdir(dataset)), ["0001", "0002", "0003", "poses.csv"])
+
+    def test_calibration_and_bad_input(self):
+        self.assertEqual(self.client("rig", "2", "2.3", "--scene").returncode, 0)
+        self.assertEqual(self.client("heading", "90", "--scene").returncode, 0)
+        folder = os.path.join(self.folder, "calibration")
+        result = self.client("calibration", folder)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("320 x 240, focal length %.6f px, principal point (159.5, 119.5), "
+                      "baseline 0.1" % FOCAL, result.stdout)
+        self.assertIn("rig at (2, 2.3), heading 90 degrees", result.stdout)
+        calibration = cv2.FileStorage(os.path.join(folder, "calib.yml"), cv2.FILE_STORAGE_READ)
+        self.assertEqual(calibration.getNode("baseline").real(), 0.1)
+
+        bad = self.write_poses("bad.csv", [(1.0, 2.0, 90.0)])
+        with open(bad, "a") as stream:
+            stream.write("1, two, 3\n")
+        result = self.client("record", bad, os.path.join(self.folder, "never"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("line 3", result.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "never")))
+        result = self.client("record", "--help")
+        self.assertEqual(result.returncode, 0)
+        self.assertIn("usage: oculant-client record POSES.csv OUTDIR [--overwrite]", result.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
