@@ -22,7 +22,7 @@ import stat
 import struct
 import time
 
-__all__ = ["Bench", "BenchError", "Frame", "runtime_folder"]
+__all__ = ["Bench", "BenchError", "CameraModel", "Capture", "Frame", "runtime_folder"]
 
 MSG_QUIT = 1000
 MSG_SAVE_FRAME = 1001
@@ -31,6 +31,15 @@ MSG_RIG_XY = 1003
 MSG_FRAME_REQUEST = 2001
 MSG_FRAME_HEADER = 2100  # + role
 MSG_FRAME_PIXELS = 2200  # + role
+
+# Ground truth (docs/protocol.md, "Extensions").
+MSG_EXT_CAPTURE = 3001
+MSG_EXT_DESCRIBE = 3002
+MSG_EXT_CAMERA_INFO = 3100  # + role
+MSG_EXT_COLOUR = 3200  # + role
+MSG_EXT_DEPTH = 3300  # + role
+CAMERA_INFO = struct.Struct("<Iiiiii9d")  # 96 bytes
+POSE = struct.Struct("<ddd")
 
 MAGIC = b"OCUM"
 ENVELOPE = struct.Struct("<4sIII")  # magic, code, sender, length
@@ -119,6 +128,50 @@ class Frame:
         """Writes the frame as a 24-bit BMP file."""
         with open(path, "wb") as out:
             out.write(self.bmp_bytes())
+
+
+class CameraModel:
+    """The pinhole model of an eye (no distortion; pixel centres at whole numbers, y down) and
+    the rig pose (x, y, heading in degrees) its frame was drawn at."""
+
+    def __init__(self, payload):
+        fields = CAMERA_INFO.unpack(payload)
+        version, self.width, self.stride, self.height, self.depth_bits, _reserved = fields[:6]
+        if version != 1 or self.width < 0 or self.height < 0 or (
+                self.stride != stride_for_width(self.width)):
+            raise BenchError("a camera info of version %d, %d x %d" % (version, self.width,
+                                                                      self.height))
+        x, y, heading, self.focal_length, self.centre_x, self.centre_y = fields[6:12]
+        self.pose = (x, y, heading)
+        self.eye_offset, self.near_plane, self.far_plane = fields[12:]
+
+    def matrix(self):
+        """The 3 x 3 camera matrix as nested lists."""
+        f = self.focal_length
+        return [[f, 0.0, self.centre_x], [0.0, f, self.centre_y], [0.0, 0.0, 1.0]]
+
+
+class Capture:
+    """One eye's frame with its ground truth, all from one drawing: `frame` (a Frame), `depth`
+    (float32 bytes, `height` rows of `width`, the bottom row first; +inf where the eye sees
+    nothing) and `camera` (a CameraModel)."""
+
+    def __init__(self, frame, depth, camera):
+        self.frame = frame
+        self.depth = depth
+        self.camera = camera
+
+    def depth_array(self):
+        """Depth along the optical axis as numpy (height x width, float32, top row first)."""
+        import numpy
+
+        rows = numpy.frombuffer(self.depth, dtype="<f4").reshape(self.frame.height,
+                                                                 self.frame.width)
+        return rows[::-1].copy()
+
+    def disparity_array(self, baseline=0.1):
+        """The true disparity in pixels, f x baseline / depth (0 where nothing is seen)."""
+        return (self.camera.focal_length * baseline / self.depth_array()).astype("float32")
 
 
 class Bench:
@@ -212,6 +265,39 @@ class Bench:
     def grab_pair(self):
         """(left, right): both frames, the left one fetched first."""
         return self.grab("left"), self.grab("right")
+
+    def capture(self, eye, pose=None):
+        """A Capture of one eye; with pose = (x, y, heading) the camera takes that pose first."""
+        role = EYE_ROLE.get(eye)
+        if role is None:
+            raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
+        received = {}
+
+        def on_message(code, payload):
+            received[code - role] = payload
+
+        payload = POSE.pack(*pose) if pose is not None else b""
+        if not self._send(CAMERA_CLASS[role], MSG_EXT_CAPTURE, payload, on_message):
+            raise BenchError("no %s camera is running (looked in %s)"
+                             % (self._eye_name(role), self.folder))
+        info = received.get(MSG_EXT_CAMERA_INFO)
+        colour = received.get(MSG_EXT_COLOUR)
+        depth = received.get(MSG_EXT_DEPTH)
+        if info is None or len(info) != CAMERA_INFO.size or colour is None or depth is None:
+            raise BenchError("the %s camera sent no complete capture" % self._eye_name(role))
+        camera = CameraModel(info)
+        if len(colour) != camera.stride * camera.height or (
+                len(depth) != 4 * camera.width * camera.height):
+            raise BenchError("the %s camera sent a capture of the wrong size" % self._eye_name(role))
+        if pose is not None and camera.pose != tuple(float(value) for value in pose):
+            raise BenchError("the %s camera drew at another pose than asked" % self._eye_name(role))
+        return Capture(Frame(camera.width, camera.stride, camera.height, colour), depth, camera)
+
+    def capture_stereo(self, pose=None):
+        """(left, right) Captures at one rig pose: the given one, or else the pose the left
+        camera holds, which the right camera is then given too."""
+        left = self.capture("left", pose)
+        return left, self.capture("right", left.camera.pose)
 
     def set_heading(self, degrees, scene=False):
         """Turns the rig to `degrees` in both cameras (and the scene window with scene=True)."""

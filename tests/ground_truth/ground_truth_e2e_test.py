@@ -160,6 +160,22 @@ class GroundTruth(unittest.TestCase):
         self.assertEqual(result.returncode, 0)
         self.assertIn("usage: oculant-client record POSES.csv OUTDIR [--overwrite]", result.stdout)
 
+    def test_python_client_captures_both_eyes_at_one_pose(self):
+        with self.bench.client() as bench:
+            bench.set_position(0.0, 0.0)  # anywhere else: the capture brings the pose along
+            left, right = bench.capture_stereo((2.2, 2.5, 90.0))
+            again_left, again_right = bench.capture_stereo()
+        for capture in (left, right, again_left, again_right):
+            self.assertEqual(capture.camera.pose, (2.2, 2.5, 90.0))
+            self.assertEqual((capture.frame.width, capture.frame.height), (320, 240))
+            self.assertAlmostEqual(capture.camera.focal_length, FOCAL, places=9)
+            wall = capture.disparity_array()[WALL_ROWS]
+            self.assertLess(float(numpy.max(numpy.abs(wall - FOCAL * 0.1 / 1.3))), 0.01)
+        self.assertEqual((left.camera.eye_offset, right.camera.eye_offset), (-0.05, 0.05))
+        self.assertGreaterEqual(left.camera.depth_bits, 16)
+        self.assertEqual(left.frame.pixels, again_left.frame.pixels)
+        self.assertNotEqual(left.frame.pixels, right.frame.pixels)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
