@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -96,4 +97,12 @@ bool openDrawReadOnce(int width, int height) {
   const bool read = image.pixels != nullptr;
   freeCaptureImage(&image);
   return read;
+}
+
+bool printRenderer() {
+  RoleWindow window(ROLE_LEFT_CAMERA, 32, 32);
+  if (!window.ok()) return false;
+  std::printf("%s, %s, OpenGL %s\n", glGetString(GL_VENDOR), glGetString(GL_RENDERER),
+              glGetString(GL_VERSION));
+  return true;
 }

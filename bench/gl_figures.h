@@ -16,3 +16,6 @@ bool measureGl(InstanceRole asRole, int width, int height, double seconds, GlFig
 
 // Opens a window, draws and reads one frame, closes it: the floor of a start-up.
 bool openDrawReadOnce(int width, int height);
+
+// Prints the GL vendor, renderer and version a window of this process gets.
+bool printRenderer();

@@ -19,6 +19,9 @@ class LiveBench {
   // From the start of the executable until all three windows answered; -1 when they never did.
   double startupMs() const { return startupMs_; }
 
+  // The processes: 0 the scene, 1 the left camera, 2 the right camera.
+  pid_t pid(int index) const { return pids_[index]; }
+
   // CPU time the three processes used so far, in seconds.
   double cpuSeconds() const;
 

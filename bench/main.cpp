@@ -153,6 +153,7 @@ double liveFigures(const std::string& executable, const std::string& demo, const
 int main(int argc, char** argv) {
   self = "/proc/" + std::to_string(getpid()) + "/exe";
   if (argc == 2 && std::string(argv[1]) == "--open-once") return openDrawReadOnce(320, 240) ? 0 : 1;
+  if (argc == 2 && std::string(argv[1]) == "--renderer") return printRenderer() ? 0 : 1;
   // Fetches from a bench already running (for profiling): --fetch-only SECONDS WIDTH HEIGHT
   if (argc == 5 && std::string(argv[1]) == "--fetch-only") {
     const FetchFigures f =
