@@ -1,5 +1,6 @@
 #include "app/loop_pacing.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +21,12 @@ bool loopPacingEnabled() {
 
 int pacedWaitMs(uint32_t lastFrame, uint32_t now, bool driving, uint32_t reference) {
   int wait = remainingMs(lastFrame, now, kFrameIntervalMs);
+  // A frame is due but nothing called for one: wait for something, up to a frame interval,
+  // and no longer than until the refresh that is drawn whatever happens.
+  if (wait == 0) {
+    wait =
+        std::min(static_cast<int>(kFrameIntervalMs), remainingMs(lastFrame, now, kIdleRefreshMs));
+  }
   if (driving) {
     const int untilStep = remainingMs(reference, now, kStepDueMs);
     if (untilStep < wait) wait = untilStep;

@@ -15,6 +15,8 @@ constexpr uint32_t kIdleRefreshMs = 250;
 bool loopPacingEnabled();
 
 // How long an idle pass may wait at time now when the last frame was drawn at lastFrame: until
-// the next frame is due and, while the rig is driven, no longer than until the next 10 ms step
-// is due (elapsed time since reference above 10 ms). All times are wrapping milliseconds.
+// the next frame could be due, or when it is due already (nothing called for it), up to one
+// more frame interval but not past the refresh after kIdleRefreshMs. While the rig is driven,
+// no longer than until the next 10 ms step is due (elapsed time since reference above 10 ms).
+// All times are wrapping milliseconds.
 int pacedWaitMs(uint32_t lastFrame, uint32_t now, bool driving, uint32_t reference);
