@@ -78,11 +78,20 @@ void renderFigures(const char* scene, const std::string& folder) {
   }
 }
 
-double readFloor(int width, int height, const std::string& demo) {
-  if (chdir(demo.c_str()) != 0) return 0;
+// The floors of a fetch at one size: reading the drawn frame plus one copy, and, for a fetch
+// whose frame must be drawn anew, drawing it as well.
+struct FetchFloor {
+  double read;
+  double drawAndRead;
+};
+
+FetchFloor fetchFloor(int width, int height, const std::string& demo) {
   GlFigures gl = {};
-  measureGl(ROLE_LEFT_CAMERA, width, height, secondsPerFigure, &gl);
-  return gl.readsPerSecond;
+  if (chdir(demo.c_str()) != 0 ||
+      !measureGl(ROLE_LEFT_CAMERA, width, height, secondsPerFigure, &gl)) {
+    return FetchFloor{0, 0};
+  }
+  return FetchFloor{gl.readsPerSecond, 1 / (1 / gl.framesPerSecond + 1 / gl.readsPerSecond)};
 }
 
 // Milliseconds a fresh process takes to open one GL window, draw and read one frame: the
@@ -106,22 +115,25 @@ double startupFloorMs(const std::string& demo) {
   return best;
 }
 
-void fetchRows(const char* size, const FetchFigures& f, double floor, const char* mode) {
+void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchFloor,
+               const char* mode) {
+  const double floor = fetchFloor.read;
   const std::string prefix = std::string("fetch ") + size + " " + mode + ", ";
   row(prefix + "one camera (frames/s)", f.framesPerSecond, floor, floor / f.framesPerSecond,
       "x the cost of read + copy");
   row(prefix + "both cameras (pairs/s)", f.pairsPerSecond, floor / 2, floor / 2 / f.pairsPerSecond,
       "x the cost of read + copy");
   if (f.turnedPerSecond > 0) {
-    row(prefix + "turn + fetch (frames/s)", f.turnedPerSecond, floor, floor / f.turnedPerSecond,
-        "x (each fetch draws the frame anew)");
+    row(prefix + "turn + fetch (frames/s)", f.turnedPerSecond, fetchFloor.drawAndRead,
+        fetchFloor.drawAndRead / f.turnedPerSecond, "x the cost of draw + read + copy");
   }
   if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
 }
 
 // Start-up, idle CPU and fetches of a live bench in one pacing mode; the idle CPU is returned.
 double liveFigures(const std::string& executable, const std::string& demo, const char* pacing,
-                   double startupFloor, double floorSmall, double floorLarge) {
+                   double startupFloor, const FetchFloor& floorSmall,
+                   const FetchFloor& floorLarge) {
   const std::string mode = std::string("pacing ") + pacing;
   LiveBench bench(executable, demo, pacing);
   if (!bench.ready()) {
@@ -180,13 +192,14 @@ int main(int argc, char** argv) {
   std::printf("%-44s %10s %10s %8s\n", "figure", "value", "floor", "ratio");
   renderFigures("demo", demo);
   renderFigures("stress", stress);
-  const double floorSmall = readFloor(320, 240, demo);
-  const double floorLarge = readFloor(1280, 960, demo);
+  const FetchFloor floorSmall = fetchFloor(320, 240, demo);
+  const FetchFloor floorLarge = fetchFloor(1280, 960, demo);
   const double startupFloor = startupFloorMs(demo);
   const double idlePaced =
       liveFigures(executable, demo, "on", startupFloor, floorSmall, floorLarge);
-  const double idleBusy = liveFigures(executable, demo, "off", startupFloor, floorSmall, 0);
-  row("idle CPU of the 3 instances, paced (cores)", idlePaced, idleBusy,
+  const double idleBusy =
+      liveFigures(executable, demo, "off", startupFloor, floorSmall, FetchFloor{0, 0});
+  row("idle CPU of the 3 instances, paced (% of a core)", idlePaced * 100, idleBusy * 100,
       idleBusy > 0 ? idlePaced / idleBusy : 0, "x the busy loop's");
   run("rm -rf " + demo + " " + stress + " " + std::string(std::getenv("OCULANT_RUNTIME_DIR")));
   return 0;
