@@ -184,17 +184,17 @@ TEST(BmpDecoder, DirectColourLayoutsMatchTheirDefinitionAndImageMagick) {
       {"rgbx32", 32, {0xFF000000, 0x00FF0000, 0x0000FF00}, 0xFFFFFF, 8, rgb888},
   };
   for (const Layout& l : layouts) {
-    BmpSpec spec = makeSpec(40, true, w, h, l.bits, l.masks.empty() ? 0 : 3);
-    spec.masks = l.masks;
-    spec.pixels =
+    BmpLayout layout = makeLayout(40, true, w, h, l.bits, l.masks.empty() ? 0 : 3);
+    layout.masks = l.masks;
+    layout.pixels =
         packRows(w, h, l.bits, [&](int x, int y) { return (value(x, y) & l.stored) << l.shift; });
     expectReadAlike(
-        buildBmp(spec),
+        buildBmp(layout),
         expectedFrom(w, h, [&](int x, int y) { return l.colour(value(x, y) & l.stored); }), l.name);
   }
 
   // Rows stored top-down: the result is still bottom-up with a positive height.
-  BmpSpec topDown = makeSpec(40, true, w, -h, 24);
+  BmpLayout topDown = makeLayout(40, true, w, -h, 24);
   topDown.pixels = packRows(w, h, 24, [&](int x, int y) { return value(x, h - 1 - y) & 0xFFFFFF; });
   expectReadAlike(buildBmp(topDown),
                   expectedFrom(w, h, [&](int x, int y) { return rgb888(value(x, y)); }),
@@ -229,20 +229,20 @@ TEST(BmpDecoder, Rle4EncodedByHandMatchesImageMagick) {
     if (y + 1 < h) rle.insert(rle.end(), {0, 0});
   }
   rle.insert(rle.end(), {0, 1});
-  BmpSpec spec = makeSpec(40, true, w, h, 4, 2);
-  spec.palette = palette;
-  spec.pixels = rle;
-  expectReadAlike(buildBmp(spec),
+  BmpLayout layout = makeLayout(40, true, w, h, 4, 2);
+  layout.palette = palette;
+  layout.pixels = rle;
+  expectReadAlike(buildBmp(layout),
                   expectedFrom(w, h, [&](int x, int y) { return palette[indices[y][x]]; }), "rle4");
 
   // Absolute runs of odd byte counts carry a padding byte; a delta skips pixels, which stay
   // black (entry 0 is black too, so ImageMagick agrees).
   Bytes skipping = {0, 5, 0x12, 0x34, 0x50, 0, 0, 2, 0, 1, 2, 0x66, 0, 1};
-  spec.width = 7;
-  spec.height = 2;
-  spec.pixels = skipping;
+  layout.width = 7;
+  layout.height = 2;
+  layout.pixels = skipping;
   const int rows[2][7] = {{1, 2, 3, 4, 5, 0, 0}, {0, 0, 0, 0, 0, 6, 6}};
-  expectReadAlike(buildBmp(spec),
+  expectReadAlike(buildBmp(layout),
                   expectedFrom(7, 2, [&](int x, int y) { return palette[rows[y][x]]; }),
                   "rle4delta");
 }
@@ -256,14 +256,14 @@ TEST(BmpDecoder, ColourTableCountAndPlacement) {
       expectedFrom(6, 3, [&](int x, int y) { return palette256[index(x, y)]; });
 
   // biClrUsed 0 means a full table for 8 bits.
-  BmpSpec full = makeSpec(40, true, 6, 3, 8);
+  BmpLayout full = makeLayout(40, true, 6, 3, 8);
   full.palette = palette256;
   full.pixels = packRows(6, 3, 8, index);
   expectReadAlike(buildBmp(full), expected8, "table256");
 
   // A bare DIB: the pixels follow the table, whose length biClrUsed gives; indices past the
   // table come out black.
-  BmpSpec bare = makeSpec(40, false, 6, 3, 8, 0, 16);
+  BmpLayout bare = makeLayout(40, false, 6, 3, 8, 0, 16);
   bare.palette.assign(palette256.begin(), palette256.begin() + 16);
   bare.pixels = full.pixels;
   const Decoded short_table = decode(buildBmp(bare));
@@ -276,10 +276,10 @@ TEST(BmpDecoder, ColourTableCountAndPlacement) {
                   "bare DIB with 16 entries");
 
   // A bare DIB with the short header (3-byte table entries) reads like its file.
-  BmpSpec file = makeSpec(12, true, 13, 4, 4);
+  BmpLayout file = makeLayout(12, true, 13, 4, 4);
   file.palette = sixteenColours();
   file.pixels = packRows(13, 4, 4, [](int x, int y) { return uint32_t(x + y) % 16; });
-  BmpSpec dib = file;
+  BmpLayout dib = file;
   dib.fileHeader = false;
   const Decoded fromDib = decode(buildBmp(dib));
   ASSERT_EQ(fromDib.status, BMP_OK);
@@ -290,36 +290,36 @@ TEST(BmpDecoder, ColourTableCountAndPlacement) {
 
 TEST(BmpDecoder, OnlyCoreAndInfoHeadersAreKnown) {
   for (uint32_t size : {16u, 52u, 56u, 64u, 108u, 124u}) {
-    BmpSpec spec = makeSpec(size, true, 4, 4, 24);
-    spec.pixels = packRows(4, 4, 24, [](int, int) { return 0x123456u; });
-    EXPECT_EQ(decode(buildBmp(spec)).status, BMP_UNKNOWN_FORMAT) << size;
+    BmpLayout layout = makeLayout(size, true, 4, 4, 24);
+    layout.pixels = packRows(4, 4, 24, [](int, int) { return 0x123456u; });
+    EXPECT_EQ(decode(buildBmp(layout)).status, BMP_UNKNOWN_FORMAT) << size;
   }
 }
 
 // Samples of every decoding path, for the truncation and corruption checks.
 std::vector<std::pair<std::string, Bytes>> validSamples() {
   std::vector<std::pair<std::string, Bytes>> samples;
-  BmpSpec s24 = makeSpec(40, true, 5, 3, 24);
+  BmpLayout s24 = makeLayout(40, true, 5, 3, 24);
   s24.pixels = packRows(5, 3, 24, [](int x, int y) { return uint32_t(x * 0x10203 + y); });
   samples.push_back({"24", buildBmp(s24)});
-  BmpSpec s8 = makeSpec(40, true, 6, 3, 8, 0, 20);
+  BmpLayout s8 = makeLayout(40, true, 6, 3, 8, 0, 20);
   s8.palette = sixteenColours();
   s8.palette.resize(20, Rgb{1, 2, 3});
   s8.pixels = packRows(6, 3, 8, [](int x, int y) { return uint32_t(x + y); });
   samples.push_back({"8", buildBmp(s8)});
-  BmpSpec core = makeSpec(12, false, 9, 2, 1);
+  BmpLayout core = makeLayout(12, false, 9, 2, 1);
   core.palette = {Rgb{1, 2, 3}, Rgb{4, 5, 6}};
   core.pixels = packRows(9, 2, 1, [](int x, int) { return uint32_t(x & 1); });
   samples.push_back({"core1", buildBmp(core)});
-  BmpSpec fields = makeSpec(40, true, 3, 3, 16, 3);
+  BmpLayout fields = makeLayout(40, true, 3, 3, 16, 3);
   fields.masks = {0xF800, 0x07E0, 0x001F};
   fields.pixels = packRows(3, 3, 16, [](int x, int y) { return uint32_t(x * 4321 + y); });
   samples.push_back({"bitfields", buildBmp(fields)});
-  BmpSpec rle8 = makeSpec(40, true, 6, 3, 8, 1, 16);
+  BmpLayout rle8 = makeLayout(40, true, 6, 3, 8, 1, 16);
   rle8.palette = sixteenColours();
   rle8.pixels = {3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 6, 7, 0, 0, 0, 2, 2, 0, 1, 5, 0, 1};
   samples.push_back({"rle8", buildBmp(rle8)});
-  BmpSpec rle4 = makeSpec(40, true, 6, 2, 4, 2);
+  BmpLayout rle4 = makeLayout(40, true, 6, 2, 4, 2);
   rle4.palette = sixteenColours();
   rle4.pixels = {6, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1};
   samples.push_back({"rle4", buildBmp(rle4)});
@@ -342,41 +342,41 @@ TEST(BmpDecoder, TruncatedFilesAreRefused) {
   }
 }
 
-void expectRefused(const BmpSpec& spec, const std::string& what) {
-  EXPECT_EQ(decode(buildBmp(spec)).status, BMP_CONVERSION_ERROR) << what;
+void expectRefused(const BmpLayout& layout, const std::string& what) {
+  EXPECT_EQ(decode(buildBmp(layout)).status, BMP_CONVERSION_ERROR) << what;
 }
 
 TEST(BmpDecoder, LyingAndOversizedHeadersAreRefused) {
-  BmpSpec base = makeSpec(40, true, 5, 3, 24);
+  BmpLayout base = makeLayout(40, true, 5, 3, 24);
   base.pixels = packRows(5, 3, 24, [](int, int) { return 0x808080u; });
   ASSERT_EQ(decode(buildBmp(base)).status, BMP_OK);
 
-  BmpSpec spec = base;
-  spec.offBitsDelta = 1;
-  expectRefused(spec, "pixel offset one byte late");
-  spec.offBitsDelta = 1 << 20;
-  expectRefused(spec, "pixel offset past the end");
-  spec.offBitsDelta = 0xFFFFFFFFu - 54;
-  expectRefused(spec, "pixel offset near 4 GiB");
+  BmpLayout layout = base;
+  layout.offBitsDelta = 1;
+  expectRefused(layout, "pixel offset one byte late");
+  layout.offBitsDelta = 1 << 20;
+  expectRefused(layout, "pixel offset past the end");
+  layout.offBitsDelta = 0xFFFFFFFFu - 54;
+  expectRefused(layout, "pixel offset near 4 GiB");
 
-  spec = base;
-  spec.colorsUsed = 0xFFFFFFFFu;
-  expectRefused(spec, "huge colour table");
-  spec.fileHeader = false;
-  spec.colorsUsed = 1u << 30;
-  expectRefused(spec, "huge colour table in a bare DIB");
+  layout = base;
+  layout.colorsUsed = 0xFFFFFFFFu;
+  expectRefused(layout, "huge colour table");
+  layout.fileHeader = false;
+  layout.colorsUsed = 1u << 30;
+  expectRefused(layout, "huge colour table in a bare DIB");
 
   const std::pair<int32_t, int32_t> sizes[] = {
       {0, 3}, {5, 0}, {-5, 3}, {16385, 1}, {1, -16385}, {1 << 30, 1 << 30}, {5, INT32_MIN}};
   for (const auto& [w, h] : sizes) {
-    spec = base;
-    spec.width = w;
-    spec.height = h;
-    expectRefused(spec, std::to_string(w) + " x " + std::to_string(h));
+    layout = base;
+    layout.width = w;
+    layout.height = h;
+    expectRefused(layout, std::to_string(w) + " x " + std::to_string(h));
   }
 
   // A few bytes of RLE may claim a huge image: refused before any allocation.
-  BmpSpec rle = makeSpec(40, true, 16384, 16384, 8, 1, 16);
+  BmpLayout rle = makeLayout(40, true, 16384, 16384, 8, 1, 16);
   rle.palette = sixteenColours();
   rle.pixels = {0, 1};
   expectRefused(rle, "huge RLE image");
@@ -387,14 +387,15 @@ TEST(BmpDecoder, LyingAndOversizedHeadersAreRefused) {
   const std::pair<uint16_t, uint32_t> combinations[] = {{4, 1}, {8, 2}, {24, 3}, {8, 3},
                                                         {2, 0}, {0, 0}, {24, 4}, {32, 6}};
   for (const auto& [bits, compression] : combinations) {
-    spec = base;
-    spec.bitCount = bits;
-    spec.compression = compression;
-    spec.masks =
+    layout = base;
+    layout.bitCount = bits;
+    layout.compression = compression;
+    layout.masks =
         compression == 3 ? std::vector<uint32_t>{0xF800, 0x07E0, 0x1F} : std::vector<uint32_t>{};
-    expectRefused(spec, std::to_string(bits) + " bits, compression " + std::to_string(compression));
+    expectRefused(layout,
+                  std::to_string(bits) + " bits, compression " + std::to_string(compression));
   }
-  BmpSpec fieldsWithoutMasks = makeSpec(40, false, 1, 1, 16, 3);
+  BmpLayout fieldsWithoutMasks = makeLayout(40, false, 1, 1, 16, 3);
   fieldsWithoutMasks.pixels = {1, 2};
   expectRefused(fieldsWithoutMasks, "bit fields without room for their masks");
 }
@@ -412,12 +413,12 @@ TEST(BmpDecoder, RleStreamsLeavingTheImageAreRefused) {
       {2, 1, 0},                             // a stream cut before its last row
   };
   for (const Bytes& stream : streams) {
-    BmpSpec spec = makeSpec(40, true, 6, 2, 8, 1, 16);
-    spec.palette = sixteenColours();
-    spec.pixels = stream;
-    expectRefused(spec, "RLE8 stream of " + std::to_string(stream.size()) + " bytes");
+    BmpLayout layout = makeLayout(40, true, 6, 2, 8, 1, 16);
+    layout.palette = sixteenColours();
+    layout.pixels = stream;
+    expectRefused(layout, "RLE8 stream of " + std::to_string(stream.size()) + " bytes");
   }
-  BmpSpec rle4 = makeSpec(40, true, 3, 1, 4, 2);
+  BmpLayout rle4 = makeLayout(40, true, 3, 1, 4, 2);
   rle4.palette = sixteenColours();
   rle4.pixels = {9, 0x12, 0, 1};
   expectRefused(rle4, "RLE4 run past the row's padding");
@@ -431,7 +432,7 @@ TEST(BmpDecoder, RleStreamsLeavingTheImageAreRefused) {
   const Rgb one = sixteenColours()[1], two = sixteenColours()[2];
   expectSameImage(padded.image, expectedFrom(3, 1, [&](int x, int) { return x == 1 ? two : one; }),
                   "RLE4 run into the padding");
-  BmpSpec topDown = makeSpec(40, true, 3, -1, 4, 2);
+  BmpLayout topDown = makeLayout(40, true, 3, -1, 4, 2);
   topDown.palette = sixteenColours();
   topDown.pixels = {3, 0x12, 0, 1};
   expectRefused(topDown, "top-down RLE");
@@ -440,23 +441,23 @@ TEST(BmpDecoder, RleStreamsLeavingTheImageAreRefused) {
 // The file front end: the pixels as decoded, and a text of its own for each failure.
 TEST(TextureFile, ReadsAFileAndNamesEachFailure) {
   const std::string dir = scratchDir();
-  BmpSpec spec = makeSpec(40, true, 5, 3, 24);
-  spec.pixels = packRows(5, 3, 24, [](int x, int y) { return uint32_t(x * 0x10203 + y); });
-  writeFile(dir + "/tex.bmp", buildBmp(spec));
+  BmpLayout layout = makeLayout(40, true, 5, 3, 24);
+  layout.pixels = packRows(5, 3, 24, [](int x, int y) { return uint32_t(x * 0x10203 + y); });
+  writeFile(dir + "/tex.bmp", buildBmp(layout));
   std::string failure;
   TextureImage* image = readTextureImage((dir + "/tex.bmp").c_str(), &failure);
   ASSERT_NE(image, nullptr) << failure;
-  const Decoded expected = decode(buildBmp(spec));
+  const Decoded expected = decode(buildBmp(layout));
   EXPECT_EQ(image->width, 5);
   EXPECT_EQ(image->height, 3);
   EXPECT_EQ(Bytes(image->pixels, image->pixels + 45), expected.image.rgb);
   freeTextureImage(image);
   freeTextureImage(nullptr);
 
-  BmpSpec v5 = spec;
+  BmpLayout v5 = layout;
   v5.headerSize = 124;
   writeFile(dir + "/v5.bmp", buildBmp(v5));
-  BmpSpec cut = spec;
+  BmpLayout cut = layout;
   cut.pixels.resize(cut.pixels.size() - 16);  // one row short
   writeFile(dir + "/cut.bmp", buildBmp(cut));
   writeFile(dir + "/empty.bmp", {});

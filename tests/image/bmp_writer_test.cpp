@@ -33,9 +33,9 @@ CaptureImage makeFrame(int width, int height, Bytes* storage) {
 
 // The file a writer of the format's definition makes from the same rows.
 Bytes expectedFile(const CaptureImage& image) {
-  BmpSpec spec = makeSpec(40, true, image.width, image.height, 24);
-  spec.pixels.assign(image.pixels, image.pixels + size_t(image.stride) * image.height);
-  return buildBmp(spec);
+  BmpLayout layout = makeLayout(40, true, image.width, image.height, 24);
+  layout.pixels.assign(image.pixels, image.pixels + size_t(image.stride) * image.height);
+  return buildBmp(layout);
 }
 
 TEST(BmpWriter, PaddedRowsAreWrittenAsCapturedAndReadBackUnsheared) {

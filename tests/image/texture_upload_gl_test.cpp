@@ -61,11 +61,11 @@ TEST_F(TextureUpload, EveryTexturedObjectGetsItsImageInTheNameOfItsIndex) {
   for (size_t i = 0; i < picture.rgb.size(); ++i) picture.rgb[i] = uint8_t(i * 37);
   writePpm(dir + "/wall.ppm", picture);
   ASSERT_TRUE(runCommand("convert '" + dir + "/wall.ppm' 'BMP3:" + dir + "/wall.bmp'"));
-  BmpSpec odd = makeSpec(40, true, 3, 5, 8, 0, 4);
+  BmpLayout odd = makeLayout(40, true, 3, 5, 8, 0, 4);
   odd.palette = {Rgb{255, 0, 0}, Rgb{0, 255, 0}, Rgb{0, 0, 255}, Rgb{9, 99, 199}};
   odd.pixels = packRows(3, 5, 8, [](int x, int y) { return uint32_t(x + y) % 4; });
   writeFile(dir + "/odd.bmp", buildBmp(odd));
-  BmpSpec v5 = makeSpec(124, true, 2, 2, 24);
+  BmpLayout v5 = makeLayout(124, true, 2, 2, 24);
   v5.pixels = packRows(2, 2, 24, [](int, int) { return 0u; });
   writeFile(dir + "/v5.bmp", buildBmp(v5));
 

@@ -30,10 +30,10 @@ std::string pixelText(const oculant::Frame& frame) {
 
 // An 8 x 8 checkerboard of red and yellow, for a wall the eyes can see.
 Bytes checkerBmp() {
-  BmpSpec spec = makeSpec(40, true, 8, 8, 24);
-  spec.pixels =
+  BmpLayout layout = makeLayout(40, true, 8, 8, 24);
+  layout.pixels =
       packRows(8, 8, 24, [](int x, int y) { return (x + y) % 2 ? 0xFF0000u : 0xFFFF00u; });
-  return buildBmp(spec);
+  return buildBmp(layout);
 }
 
 class BenchTest : public ::testing::Test {

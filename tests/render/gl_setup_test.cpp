@@ -96,7 +96,7 @@ TEST_F(BenchWindow, SetsUpContextFontAndTexturesThenTearsDownTwice) {
   sceneModel.objects[1].kind = OBJECT_SLAB;
   sceneModel.objects[1].textured = 1;
   const std::string texture = folder_ + "/small.bmp";
-  BmpSpec small = makeSpec(40, true, 2, 2, 24);
+  BmpLayout small = makeLayout(40, true, 2, 2, 24);
   small.pixels = Bytes(16, 200);
   writeFile(texture, buildBmp(small));
   std::snprintf(sceneModel.objects[1].fileName, kFileNameSize, "%s", texture.c_str());

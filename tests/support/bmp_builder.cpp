@@ -10,58 +10,58 @@ void putU32(Bytes& bytes, uint32_t value) {
   putU16(bytes, value >> 16);
 }
 
-BmpSpec makeSpec(uint32_t headerSize, bool fileHeader, int32_t width, int32_t height,
-                 uint16_t bitCount, uint32_t compression, uint32_t colorsUsed) {
-  BmpSpec spec;
-  spec.headerSize = headerSize;
-  spec.fileHeader = fileHeader;
-  spec.width = width;
-  spec.height = height;
-  spec.bitCount = bitCount;
-  spec.compression = compression;
-  spec.colorsUsed = colorsUsed;
-  return spec;
+BmpLayout makeLayout(uint32_t headerSize, bool fileHeader, int32_t width, int32_t height,
+                     uint16_t bitCount, uint32_t compression, uint32_t colorsUsed) {
+  BmpLayout layout;
+  layout.headerSize = headerSize;
+  layout.fileHeader = fileHeader;
+  layout.width = width;
+  layout.height = height;
+  layout.bitCount = bitCount;
+  layout.compression = compression;
+  layout.colorsUsed = colorsUsed;
+  return layout;
 }
 
-Bytes buildBmp(const BmpSpec& spec) {
+Bytes buildBmp(const BmpLayout& layout) {
   Bytes info;
-  putU32(info, spec.headerSize);
-  if (spec.headerSize == 12) {
-    putU16(info, static_cast<uint32_t>(spec.width));
-    putU16(info, static_cast<uint32_t>(spec.height));
+  putU32(info, layout.headerSize);
+  if (layout.headerSize == 12) {
+    putU16(info, static_cast<uint32_t>(layout.width));
+    putU16(info, static_cast<uint32_t>(layout.height));
     putU16(info, 1);
-    putU16(info, spec.bitCount);
+    putU16(info, layout.bitCount);
   } else {
-    putU32(info, static_cast<uint32_t>(spec.width));
-    putU32(info, static_cast<uint32_t>(spec.height));
+    putU32(info, static_cast<uint32_t>(layout.width));
+    putU32(info, static_cast<uint32_t>(layout.height));
     putU16(info, 1);
-    putU16(info, spec.bitCount);
-    putU32(info, spec.compression);
-    putU32(info, static_cast<uint32_t>(spec.pixels.size()));
+    putU16(info, layout.bitCount);
+    putU32(info, layout.compression);
+    putU32(info, static_cast<uint32_t>(layout.pixels.size()));
     putU32(info, 0);
     putU32(info, 0);
-    putU32(info, spec.colorsUsed);
+    putU32(info, layout.colorsUsed);
     putU32(info, 0);
-    info.resize(spec.headerSize, 0);
+    info.resize(layout.headerSize, 0);
   }
-  for (uint32_t mask : spec.masks) putU32(info, mask);
-  for (const Rgb& entry : spec.palette) {
+  for (uint32_t mask : layout.masks) putU32(info, mask);
+  for (const Rgb& entry : layout.palette) {
     info.push_back(entry[2]);
     info.push_back(entry[1]);
     info.push_back(entry[0]);
-    if (spec.headerSize != 12) info.push_back(0);
+    if (layout.headerSize != 12) info.push_back(0);
   }
 
   Bytes out;
-  if (spec.fileHeader) {
-    const uint32_t offBits = static_cast<uint32_t>(14 + info.size() + spec.offBitsDelta);
+  if (layout.fileHeader) {
+    const uint32_t offBits = static_cast<uint32_t>(14 + info.size() + layout.offBitsDelta);
     out = {'B', 'M'};
-    putU32(out, static_cast<uint32_t>(14 + info.size() + spec.pixels.size()));
+    putU32(out, static_cast<uint32_t>(14 + info.size() + layout.pixels.size()));
     putU32(out, 0);
     putU32(out, offBits);
   }
   out.insert(out.end(), info.begin(), info.end());
-  out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
+  out.insert(out.end(), layout.pixels.begin(), layout.pixels.end());
   return out;
 }
 

@@ -10,7 +10,7 @@
 using Bytes = std::vector<uint8_t>;
 using Rgb = std::array<uint8_t, 3>;
 
-struct BmpSpec {
+struct BmpLayout {
   uint32_t headerSize = 40;  // 12, 40, or another size for an unknown header
   bool fileHeader = true;    // false: a bare DIB
   int32_t width = 0;
@@ -24,10 +24,10 @@ struct BmpSpec {
   int64_t offBitsDelta = 0;     // added to the true bfOffBits, to make a lying file
 };
 
-BmpSpec makeSpec(uint32_t headerSize, bool fileHeader, int32_t width, int32_t height,
-                 uint16_t bitCount, uint32_t compression = 0, uint32_t colorsUsed = 0);
+BmpLayout makeLayout(uint32_t headerSize, bool fileHeader, int32_t width, int32_t height,
+                     uint16_t bitCount, uint32_t compression = 0, uint32_t colorsUsed = 0);
 
-Bytes buildBmp(const BmpSpec& spec);
+Bytes buildBmp(const BmpLayout& layout);
 
 // Rows of `bitCount`-bit pixels, bottom row first, each padded to 4 bytes. value(x, y) is a
 // palette index for up to 8 bits, else the pixel's little-endian value (0xRRGGBB for 24).
