@@ -86,28 +86,6 @@ TEST_F(TextOverlay, PrintTextAdvancesPerGlyphSkipsBytesWithoutGlyphsAndIsBounded
   glDeleteLists(others, 256);
 }
 
-TEST_F(TextOverlay, GlyphsLightPixelsAtTheRasterPosition) {
-  glClear(GL_COLOR_BUFFER_BIT);
-  glRasterPos2f(100, 40);
-  printText("X- %5.3f", 359.5);
-  const auto image = window_.readBackBuffer();
-  int left = 400, right = 0, lit = 0;
-  for (int y = 0; y < 100; ++y) {
-    for (int x = 0; x < 400; ++x) {
-      if (pixelAt(image, 400, x, y).r == 0) continue;
-      ++lit;
-      left = std::min(left, x);
-      right = std::max(right, x);
-      EXPECT_GE(y, 30) << "glyphs reach no further below the baseline than their descent";
-      EXPECT_LE(y, 70);
-    }
-  }
-  EXPECT_GT(lit, 100);
-  EXPECT_GE(left, 100);
-  EXPECT_LT(left, 110);
-  EXPECT_GT(right, 100 + 8 * advanceOf("W"));  // "X- 359.500" is ten glyphs wide
-}
-
 TEST(AxisMarker, HeadingLabelShowsTheRigHeading) {
   resetSceneState();
   resetInputState();
