@@ -82,71 +82,61 @@ class RoleDecisionTest : public ::testing::Test {
   FakeBench fake;
 };
 
-TEST_F(RoleDecisionTest, FirstProcessCreatesTheSemaphoreAndTakesTheScene) {
+TEST_F(RoleDecisionTest, FirstProcessCreatesTheSemaphoreAndACameraKeepsAUnit) {
   EXPECT_TRUE(decideRole(kFakeServices));
   EXPECT_EQ(role, ROLE_SCENE);
   EXPECT_EQ(fake.count, 1);
   EXPECT_EQ(fake.calls,
             (std::vector<std::string>{"begin", "open", "find oculant", "create 1 10", "end"}));
-}
-
-TEST_F(RoleDecisionTest, NoSemaphoreButASceneWindowEndsSilently) {
-  fake.windows = {"oculant"};
-  EXPECT_FALSE(decideRole(kFakeServices));
-  EXPECT_FALSE(fake.semaphoreExists);
-  EXPECT_TRUE(fake.errors.empty());
-}
-
-TEST_F(RoleDecisionTest, CountsOneAndTwoGiveTheCamerasAndEachKeepsAUnit) {
-  fake.semaphoreExists = true;
-  fake.count = 1;
-  EXPECT_TRUE(decideRole(kFakeServices));
-  EXPECT_EQ(role, ROLE_LEFT_CAMERA);
-  EXPECT_EQ(fake.count, 2);
-  EXPECT_EQ(fake.calls, (std::vector<std::string>{"begin", "open", "release", "wait",
-                                                  "find oculant1", "release", "end"}));
   fake.calls.clear();
   EXPECT_TRUE(decideRole(kFakeServices));
-  EXPECT_EQ(role, ROLE_RIGHT_CAMERA);
-  EXPECT_EQ(fake.count, 3);
-  EXPECT_TRUE(fake.errors.empty());
-}
-
-TEST_F(RoleDecisionTest, ThreeOrMoreAreRefusedWithTheBoxAndTheCountStays) {
-  for (int32_t count : {3, 4, 9}) {
-    fake = FakeBench();
-    fake.semaphoreExists = true;
-    fake.count = count;
-    EXPECT_FALSE(decideRole(kFakeServices)) << count;
-    EXPECT_EQ(fake.count, count);
-    ASSERT_EQ(fake.errors.size(), 1u);
-    EXPECT_EQ(fake.errors[0], "Too many program!");
-  }
-}
-
-TEST_F(RoleDecisionTest, ADuplicateCameraEndsSilentlyWithoutTakingAUnit) {
-  fake.semaphoreExists = true;
-  fake.count = 2;
-  fake.windows = {"oculant", "oculant2"};
-  EXPECT_FALSE(decideRole(kFakeServices));
-  EXPECT_EQ(fake.count, 2);
-  EXPECT_TRUE(fake.errors.empty());
-
-  // The left camera's class is only checked for role 1.
-  fake.count = 1;
-  fake.windows = {"oculant2"};
-  EXPECT_TRUE(decideRole(kFakeServices));
   EXPECT_EQ(role, ROLE_LEFT_CAMERA);
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"begin", "open", "release", "wait",
+                                                  "find oculant1", "release", "end"}));
 }
 
-TEST_F(RoleDecisionTest, CountZeroOnAnExistingSemaphoreTakesTheSceneWithoutLookingForIt) {
-  fake.semaphoreExists = true;
-  fake.count = 0;
-  fake.windows = {"oculant"};
-  EXPECT_TRUE(decideRole(kFakeServices));
-  EXPECT_EQ(role, ROLE_SCENE);
-  EXPECT_EQ(fake.count, 1);
-  for (const std::string& call : fake.calls) EXPECT_EQ(call.rfind("find", 0), std::string::npos);
+// What a new process finds, and what it decides.
+struct Finding {
+  const char* what;
+  bool semaphoreExists;
+  int32_t count;
+  std::vector<std::string> windows;
+  bool decided;
+  InstanceRole role;  // when decided
+  int32_t countAfter;
+  bool refused;  // "Too many program!"
+};
+
+TEST_F(RoleDecisionTest, EachCountGivesItsRoleRefusalOrSilentEnd) {
+  const Finding findings[] = {
+      {"no semaphore, a scene window", false, 0, {"oculant"}, false, ROLE_SCENE, 0, false},
+      {"count 1", true, 1, {}, true, ROLE_LEFT_CAMERA, 2, false},
+      {"count 2", true, 2, {}, true, ROLE_RIGHT_CAMERA, 3, false},
+      {"count 3", true, 3, {}, false, ROLE_SCENE, 3, true},
+      {"count 9", true, 9, {}, false, ROLE_SCENE, 9, true},
+      {"a right camera already", true, 2, {"oculant", "oculant2"}, false, ROLE_SCENE, 2, false},
+      // The left camera's class is only checked for role 1.
+      {"count 1, a right camera", true, 1, {"oculant2"}, true, ROLE_LEFT_CAMERA, 2, false},
+      // Count 0 on an existing semaphore takes the scene without looking for its window.
+      {"count 0", true, 0, {"oculant"}, true, ROLE_SCENE, 1, false},
+  };
+  for (const Finding& f : findings) {
+    fake = FakeBench();
+    fake.semaphoreExists = f.semaphoreExists;
+    fake.count = f.count;
+    fake.windows = f.windows;
+    role = ROLE_RIGHT_CAMERA;
+    EXPECT_EQ(decideRole(kFakeServices), f.decided) << f.what;
+    if (f.decided) {
+      EXPECT_EQ(role, f.role) << f.what;
+    }
+    EXPECT_EQ(fake.count, f.countAfter) << f.what;
+    EXPECT_EQ(fake.errors, f.refused ? std::vector<std::string>{"Too many program!"}
+                                     : std::vector<std::string>{})
+        << f.what;
+    EXPECT_EQ(fake.semaphoreExists, f.semaphoreExists || f.decided) << f.what;
+    EXPECT_EQ(fake.lockDepth, 0) << f.what;
+  }
 }
 
 TEST_F(RoleDecisionTest, AFailedFirstReleaseReadsZeroAndSkipsTheWait) {
