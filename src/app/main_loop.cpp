@@ -29,7 +29,8 @@ void advanceRig() {
 
 namespace {
 
-// What a frame is drawn from, apart from input (which counts as a change by itself).
+// What a frame is drawn from, apart from input (any input event counts as a change, the info
+// panel's included).
 struct ViewInputs {
   RigPose pose;
   OverviewView overview;
@@ -57,25 +58,25 @@ int runMainLoop() {
   uint32_t reference = tickCount();
   uint32_t lastFrame = reference - kIdleRefreshMs;
   ViewInputs drawnView = currentView();
-  bool inputSinceFrame = true;
+  unsigned long eventsAtFrame = inputEventsTaken() - 1;
   for (;;) {
     MSG message;
     const bool tookMessage = peekMessage(&message);
     if (tookMessage) {
       if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
       dispatchMessage(message);
-      inputSinceFrame = true;
     }
     // Paced, a frame is drawn when one is due and the view may have changed; frame requests
     // and saves are answered from a frame of their own, so serving them draws nothing here.
     const ViewInputs view = currentView();
     const uint32_t sinceFrame = tickCount() - lastFrame;
     if (!paced || sinceFrame >= kIdleRefreshMs ||
-        (sinceFrame >= kFrameIntervalMs && (inputSinceFrame || !sameView(view, drawnView)))) {
+        (sinceFrame >= kFrameIntervalMs &&
+         (inputEventsTaken() != eventsAtFrame || !sameView(view, drawnView)))) {
       renderFrame();
       lastFrame = tickCount();
       drawnView = view;
-      inputSinceFrame = false;
+      eventsAtFrame = inputEventsTaken();
     }
     const bool driving = inputState.leftButtonHeld && inputState.shiftHeld && role == ROLE_SCENE;
     uint32_t remainder = 0;

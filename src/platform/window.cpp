@@ -40,6 +40,7 @@ std::vector<WindowClass> classes;
 std::vector<WindowRecord> windows;
 bool quitPosted = false;
 int quitExitCode = 0;
+unsigned long eventsTaken = 0;
 // Shift and Ctrl as of the event being translated. SDL_GetModState already knows every key
 // event SDL has queued, so a Ctrl released just after a drag would be missing from the drag's
 // mouse messages; key events carry the state as of themselves.
@@ -303,12 +304,17 @@ bool peekMessage(MSG* msg) {
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
   SDL_Event event;
   if (!SDL_PollEvent(&event)) return false;
+  ++eventsTaken;
   if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
     modifiersInQueueOrder = event.key.keysym.mod;
   }
   // Mouse input over the info panel belongs to the panel, as with a child window.
   if (panelHostTakesEvent(event)) return false;
   return translateForOwnWindow(event, msg);
+}
+
+unsigned long inputEventsTaken() {
+  return eventsTaken;
 }
 
 // The descriptor of SDL's X connection, -1 when the video driver is not X11.

@@ -46,6 +46,10 @@ HWND findWindow(const char* className);
 bool peekMessage(MSG* msg);
 LRESULT dispatchMessage(const MSG& msg);
 
+// How many input events the pump has taken so far, those the info panel took included: a
+// change in the count means that the picture may have changed.
+unsigned long inputEventsTaken();
+
 // Sleeps until input or an instance message may be waiting for this process, or at most
 // timeoutMs. Returns at once when something is already queued or a quit has been posted.
 // Without an X connection to watch it waits no more than a millisecond, so input is never late.
