@@ -1,17 +1,13 @@
-// The glyph font, the bounded text printer and the heading label of the axis marker.
+// The glyph font's lists and the bounded text printer.
 #include "render/text_overlay.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <string>
 
 #include "app/input_state.h"
 #include "gl_test_window.h"
-#include "render/frame_renderer.h"
-#include "render/gl_setup.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -84,42 +80,6 @@ TEST_F(TextOverlay, PrintTextAdvancesPerGlyphSkipsBytesWithoutGlyphsAndIsBounded
   glGetIntegerv(GL_LIST_BASE, &listBase);
   EXPECT_EQ(listBase, 7);
   glDeleteLists(others, 256);
-}
-
-TEST(AxisMarker, HeadingLabelShowsTheRigHeading) {
-  resetSceneState();
-  resetInputState();
-  role = ROLE_SCENE;
-  // Wide enough that the label beside the marker's x axis fits in the window.
-  GlTestWindow window(1000, 600);
-  ASSERT_TRUE(window.ok());
-  initGlState(1000, 600);
-  ASSERT_EQ(createTextFont(glResources.deviceContext), 1);
-  rigPose = {0.7, 0.7, 0.0};
-  drawFrame();
-  const auto zero = window.readBackBuffer();
-  rigPose.heading = 123.456;
-  drawFrame();
-  const auto turned = window.readBackBuffer();
-  drawFrame();
-  EXPECT_EQ(window.readBackBuffer(), turned);
-
-  // The label starts at the x axis' end: 0.5 right and 0.25 up at depth 1, 724 pixels a unit.
-  const double f = 300 / std::tan(22.5 * 3.141592653589793 / 180.0);
-  const int labelX = static_cast<int>(500 + 0.5 * f);
-  const int labelY = static_cast<int>(300 + 0.25 * f);
-  int changed = 0;
-  for (int y = 0; y < 600; ++y) {
-    for (int x = 0; x < 1000; ++x) {
-      const Pixel a = pixelAt(zero, 1000, x, y), b = pixelAt(turned, 1000, x, y);
-      if (a.r == b.r && a.g == b.g && a.b == b.b) continue;
-      ++changed;
-      EXPECT_GT(x, labelX) << "only the label changes";
-      EXPECT_NEAR(y, labelY, 30);
-    }
-  }
-  EXPECT_GT(changed, 50);
-  deleteTextFont();
 }
 
 }  // namespace
