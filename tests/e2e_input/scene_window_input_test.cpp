@@ -1,14 +1,10 @@
 // A scene window made in the test process with the main window procedure, driven by real X
 // input (xdotool) and pumped as the main loop does: here the info log, the input flags and the
 // overview parameters the input changed can be read directly.
-#include <SDL.h>
 #include <gtest/gtest.h>
-// After gtest: Xlib's macros (None, Bool, Status) would break its headers.
-#include <X11/Xlib.h>
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -18,7 +14,6 @@
 #include "app/lifecycle.h"
 #include "app/window_proc.h"
 #include "panel/info_log.h"
-#include "platform/sdl_windows.h"
 #include "platform/window.h"
 #include "scene/scene_state.h"
 #include "x_input.h"
@@ -83,7 +78,6 @@ class SceneWindowInputTest : public ::testing::Test {
     if (msg.message == WM_QUIT) return;
     seen.push_back(msg);
     dispatchMessage(msg);
-    if (afterDispatch) afterDispatch(msg);
   }
 
   // Pumps until a message that satisfies wanted has been handled.
@@ -107,12 +101,10 @@ class SceneWindowInputTest : public ::testing::Test {
 
   static std::string folder;
   static std::vector<MSG> seen;
-  static std::function<void(const MSG&)> afterDispatch;
 };
 
 std::string SceneWindowInputTest::folder;
 std::vector<MSG> SceneWindowInputTest::seen;
-std::function<void(const MSG&)> SceneWindowInputTest::afterDispatch;
 
 TEST_F(SceneWindowInputTest, TheTypicalEventTurnsTheRigAndLogsThreeLinesNewestFirst) {
   rigPose = RigPose{0.7, 0.7, 90.0};
@@ -137,29 +129,7 @@ TEST_F(SceneWindowInputTest, TheTypicalEventTurnsTheRigAndLogsThreeLinesNewestFi
   EXPECT_FALSE(inputState.shiftHeld);
 }
 
-TEST_F(SceneWindowInputTest, HoldingF1TogglesTheThirdObjectOnEveryRepeatedKeyDown) {
-  const bool before = inputState.showThirdObject;
-  int keyDowns = 0;
-  int wrongStates = 0;
-  int unmarkedRepeats = 0;
-  afterDispatch = [&](const MSG& m) {
-    if (m.message != WM_KEYDOWN || m.wParam != VK_F1) return;
-    ++keyDowns;
-    if (inputState.showThirdObject != (before != (keyDowns % 2 == 1))) ++wrongStates;
-    // Bit 30: the key was already down, as auto-repeat reports it.
-    if (keyDowns > 1 && (m.lParam & (1 << 30)) == 0) ++unmarkedRepeats;
-  };
-  ASSERT_TRUE(xdotool({"keydown", "F1"}));
-  EXPECT_TRUE(pumpUntil([&](const MSG&) { return keyDowns >= 3; }));
-  ASSERT_TRUE(input({"keyup", "F1"}, [](const MSG& m) { return m.message == WM_KEYUP; }));
-  afterDispatch = nullptr;
-  EXPECT_GE(keyDowns, 3);
-  EXPECT_EQ(wrongStates, 0);
-  EXPECT_EQ(unmarkedRepeats, 0);
-  EXPECT_EQ(inputState.showThirdObject, before != (keyDowns % 2 == 1));
-}
-
-TEST_F(SceneWindowInputTest, OnlyADragWithTheLeftButtonAloneAndNoCtrlPans) {
+TEST_F(SceneWindowInputTest, ADragPansButACtrlDragDoesNot) {
   ASSERT_TRUE(input({"mousemove", "400", "300"}, [](const MSG& m) { return isMove(m, 400, 300); }));
   const OverviewView start = overviewView;
 
@@ -173,41 +143,9 @@ TEST_F(SceneWindowInputTest, OnlyADragWithTheLeftButtonAloneAndNoCtrlPans) {
   EXPECT_TRUE(ctrlDragSeen) << "the drag did not carry MK_LBUTTON | MK_CONTROL";
   EXPECT_TRUE(sameView(overviewView, start)) << "a Ctrl-drag moved the overview";
 
-  ASSERT_TRUE(input({"mousedown", "1", "mousedown", "3", "mousemove", "400", "300", "mouseup", "3",
-                     "mouseup", "1"},
+  ASSERT_TRUE(input({"mousedown", "1", "mousemove", "400", "300", "mouseup", "1"},
                     [](const MSG& m) { return m.message == WM_LBUTTONUP; }));
-  EXPECT_TRUE(sameView(overviewView, start)) << "a drag with both buttons moved the overview";
-
-  ASSERT_TRUE(input({"mousedown", "1", "mousemove", "450", "350", "mouseup", "1"},
-                    [](const MSG& m) { return m.message == WM_LBUTTONUP; }));
-  EXPECT_TRUE(overviewView.panX != start.panX || overviewView.panY != start.panY)
-      << "a plain drag did not pan";
-  EXPECT_EQ(overviewView.tilt, start.tilt);
-  EXPECT_EQ(overviewView.spin, start.spin);
-}
-
-TEST_F(SceneWindowInputTest, LosingTheFocusWithShiftHeldLeavesShiftSet) {
-  ASSERT_TRUE(input({"mousemove", "400", "300", "keydown", "shift"},
-                    [](const MSG& m) { return m.message == WM_KEYDOWN && m.wParam == VK_SHIFT; }));
-  ASSERT_TRUE(inputState.shiftHeld);
-  // The focus goes to nowhere: SDL releases the keys it thought held.
-  Display* display = XOpenDisplay(nullptr);
-  ASSERT_NE(display, nullptr);
-  XSetInputFocus(display, None, RevertToNone, CurrentTime);
-  XSync(display, False);
-  XCloseDisplay(display);
-  SDL_Window* window = sdlWindowOf(mainWindow);
-  EXPECT_TRUE(waitUntil([&] { return SDL_GetKeyboardFocus() != window; }, pump));
-  // Whatever the loss left in the queue is handled too.
-  for (int i = 0; i < 100; ++i) pump();
-  EXPECT_TRUE(inputState.shiftHeld) << "the key-up of the focus loss cleared Shift";
-  for (const MSG& m : seen) EXPECT_NE(m.message, WM_KEYUP);
-
-  // Back in focus (SDL then takes the keys held at that moment as pressed), Shift goes up.
-  ASSERT_TRUE(focusWindowOfClass("oculant", pump));
-  ASSERT_TRUE(waitUntil([&] { return SDL_GetKeyboardFocus() == window; }, pump));
-  ASSERT_TRUE(input({"keyup", "shift"}, [](const MSG& m) { return m.message == WM_KEYUP; }));
-  EXPECT_FALSE(inputState.shiftHeld);
+  EXPECT_FALSE(sameView(overviewView, start)) << "a plain drag did not pan";
 }
 
 }  // namespace

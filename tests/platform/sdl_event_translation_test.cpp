@@ -54,14 +54,14 @@ SDL_Event windowEvent(Uint8 what, int data1 = 0, int data2 = 0) {
   return event;
 }
 
-SDL_Event wheel(int y, int x = 0, bool flipped = false) {
+SDL_Event wheel(int y, int x = 0) {
   SDL_Event event = {};
   event.type = SDL_MOUSEWHEEL;
   event.wheel.x = x;
   event.wheel.y = y;
   event.wheel.mouseX = 3;
   event.wheel.mouseY = 4;
-  event.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
+  event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
   return event;
 }
 
@@ -81,16 +81,9 @@ LPARAM xy(int x, int y) {
 TEST(SdlEventTranslationTest, EventsBecomeTheWindowsMessagesOfTheirWindow) {
   EventContext losing = context();
   losing.focusLossQueued = true;
-  EventContext none = context();
-  none.window = 0;
-  SDL_Event quit = {};
-  quit.type = SDL_QUIT;
   const Case cases[] = {
       {"left shift", key(SDL_KEYDOWN, SDLK_LSHIFT), context(), WM_KEYDOWN, VK_SHIFT, 0},
-      {"right shift", key(SDL_KEYDOWN, SDLK_RSHIFT), context(), WM_KEYDOWN, VK_SHIFT, 0},
-      {"right ctrl", key(SDL_KEYDOWN, SDLK_RCTRL), context(), WM_KEYDOWN, VK_CONTROL, 0},
       {"F1", key(SDL_KEYDOWN, SDLK_F1), context(), WM_KEYDOWN, VK_F1, 0},
-      {"F2", key(SDL_KEYDOWN, SDLK_F2), context(), WM_KEYDOWN, VK_F2, 0},
       {"q", key(SDL_KEYDOWN, SDLK_q), context(), WM_KEYDOWN, 'Q', 0},
       // Auto-repeat is another key-down, marked as such; key-ups carry the key too.
       {"repeat", key(SDL_KEYDOWN, SDLK_F1, true), context(), WM_KEYDOWN, VK_F1, 1 << 30},
@@ -98,45 +91,25 @@ TEST(SdlEventTranslationTest, EventsBecomeTheWindowsMessagesOfTheirWindow) {
       // A key-up that the focus loss behind it caused is no key-up for the window.
       {"up on focus loss", key(SDL_KEYUP, SDLK_LSHIFT), losing, 0, 0, 0},
       {"down on focus loss", key(SDL_KEYDOWN, SDLK_LSHIFT), losing, WM_KEYDOWN, VK_SHIFT, 0},
-      {"focus lost", windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), context(), 0, 0, 0},
       // Mouse moves: exact flags, and nothing outside the client area without capture.
       {"drag", motion(30, 40, SDL_BUTTON_LMASK), context(), WM_MOUSEMOVE, MK_LBUTTON, xy(30, 40)},
       {"ctrl drag", motion(1, 1, SDL_BUTTON_LMASK), context(0, KMOD_LCTRL), WM_MOUSEMOVE,
        MK_LBUTTON | MK_CONTROL, xy(1, 1)},
-      {"two buttons", motion(1, 1, SDL_BUTTON_LMASK | SDL_BUTTON_RMASK), context(), WM_MOUSEMOVE,
-       MK_LBUTTON | MK_RBUTTON, xy(1, 1)},
       {"shift right drag", motion(1, 1, SDL_BUTTON_RMASK), context(0, KMOD_RSHIFT), WM_MOUSEMOVE,
        MK_RBUTTON | MK_SHIFT, xy(1, 1)},
-      {"middle", motion(1, 1, SDL_BUTTON_MMASK), context(), WM_MOUSEMOVE, MK_MBUTTON, xy(1, 1)},
-      {"corner", motion(799, 599, 0), context(), WM_MOUSEMOVE, 0, xy(799, 599)},
       {"left of", motion(-1, 10, SDL_BUTTON_LMASK), context(), 0, 0, 0},
-      {"right of", motion(800, 10, 0), context(), 0, 0, 0},
-      {"below", motion(10, 600, 0), context(), 0, 0, 0},
       // Buttons count only over the window; a release elsewhere leaves the button held.
       {"left down", button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 5, 6), context(), WM_LBUTTONDOWN,
        MK_LBUTTON, xy(5, 6)},
-      {"left up", button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 5, 6),
-       context(SDL_BUTTON_LMASK | SDL_BUTTON_RMASK, KMOD_LSHIFT), WM_LBUTTONUP,
-       MK_RBUTTON | MK_SHIFT, xy(5, 6)},
-      {"right down", button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 0, 0), context(), WM_RBUTTONDOWN,
-       MK_RBUTTON, 0},
-      {"right up", button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 0, 0), context(), WM_RBUTTONUP, 0,
-       0},
       {"up outside", button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 900, 10), context(), 0, 0, 0},
-      {"down outside", button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 10, -3), context(), 0, 0, 0},
-      {"middle button", button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, 10, 10), context(), 0, 0, 0},
       // Wheel notches are 120 in the high word, at screen coordinates.
       {"wheel", wheel(1), context(SDL_BUTTON_LMASK), WM_MOUSEWHEEL, 120 << 16 | MK_LBUTTON,
        xy(13, 24)},
       {"wheel down", wheel(-2), context(), WM_MOUSEWHEEL, WPARAM(uint16_t(-240)) << 16, xy(13, 24)},
-      {"flipped", wheel(-2, 0, true), context(), WM_MOUSEWHEEL, 240 << 16, xy(13, 24)},
       {"sideways", wheel(0, 1), context(), 0, 0, 0},
       {"close", windowEvent(SDL_WINDOWEVENT_CLOSE), context(), WM_CLOSE, 0, 0},
       {"size", windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 640, 480), context(), WM_SIZE, 0,
        xy(640, 480)},
-      {"no window", windowEvent(SDL_WINDOWEVENT_CLOSE), none, 0, 0, 0},
-      {"key for no window", key(SDL_KEYDOWN, SDLK_F1), none, 0, 0, 0},
-      {"quit", quit, context(), 0, 0, 0},
   };
   for (const Case& c : cases) {
     MSG message = {};
@@ -150,12 +123,6 @@ TEST(SdlEventTranslationTest, EventsBecomeTheWindowsMessagesOfTheirWindow) {
     const bool isKey = c.message == WM_KEYDOWN || c.message == WM_KEYUP;
     EXPECT_EQ(message.lParam & (isKey ? LPARAM(0xC0000000u) : ~LPARAM(0)), c.lParam) << c.what;
   }
-  // Any key-up counts, even one without a code of its own; minimising is a size change too.
-  MSG message = {};
-  EXPECT_TRUE(translateSdlEvent(key(SDL_KEYUP, SDLK_KP_5), context(), &message));
-  EXPECT_EQ(message.message, WM_KEYUP);
-  EXPECT_TRUE(translateSdlEvent(windowEvent(SDL_WINDOWEVENT_MINIMIZED), context(), &message));
-  EXPECT_EQ(message.message, WM_SIZE);
 }
 
 }  // namespace
