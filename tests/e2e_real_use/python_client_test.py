@@ -57,67 +57,32 @@ class AgainstTheBench(unittest.TestCase):
         with open(path, "rb") as bmp:
             return bmp.read()
 
-    def test_frames_are_the_cpp_clients_byte_for_byte(self):
-        left, right = self.client.grab_pair()
-        for frame in (left, right):
-            self.assertEqual((frame.width, frame.stride, frame.height), (320, 960, 240))
-            self.assertEqual(len(frame.pixels), 960 * 240)
-        self.assertNotEqual(left.pixels, right.pixels, "both eyes see the same picture")
-        self.assertEqual(left.bmp_bytes(), self.cpp_grab("left"))
-        self.assertEqual(right.bmp_bytes(), self.cpp_grab("right"))
-
-        # The array view and rgb_at both count rows from the top of the picture.
-        array = left.to_array()
-        self.assertEqual(array.shape, (240, 320, 3))
-        for x, y in ((0, 0), (319, 0), (0, 239), (200, 37)):
-            blue, green, red = array[y, x]
-            self.assertEqual(left.rgb_at(x, y), (red, green, blue))
-        self.assertEqual(bytes(array[239].tobytes()), left.pixels[: 3 * 320])
-        with self.assertRaises(IndexError):
-            left.rgb_at(320, 0)
-        with self.assertRaises(ValueError):
-            self.client.grab("middle")
-
-    def test_steering_moves_both_eyes_as_the_cpp_client_does(self):
+    def test_frames_steering_and_saves_are_the_cpp_clients(self):
         start = self.client.grab_pair()
-        self.client.set_heading(60)
-        turned = self.client.grab_pair()
-        self.assertNotEqual(turned[0].pixels, start[0].pixels)
-        self.assertNotEqual(turned[1].pixels, start[1].pixels)
-        tool("heading", "90")
-        self.assertEqual(self.cpp_grab("left"), start[0].bmp_bytes())
-        tool("heading", "60")
-        self.assertEqual(self.client.grab("left").pixels, turned[0].pixels)
-        self.assertEqual(self.client.grab("right").pixels, turned[1].pixels)
+        self.assertNotEqual(start[0].pixels, start[1].pixels, "both eyes see the same picture")
+        self.assertEqual(start[0].bmp_bytes(), self.cpp_grab("left"))
+        self.assertEqual(start[1].bmp_bytes(), self.cpp_grab("right"))
+        # The array view and rgb_at both count rows from the top of the picture.
+        array = start[0].to_array()
+        self.assertEqual(array.shape, (240, 320, 3))
+        self.assertEqual(tuple(array[37, 200][::-1]), start[0].rgb_at(200, 37))
+        self.assertEqual(bytes(array[239].tobytes()), start[0].pixels[: 3 * 320])
 
-        self.client.set_heading(90)
+        self.client.set_heading(60)
         self.client.set_position(1.0, 1.5, scene=True)
         moved = self.client.grab_pair()
-        self.assertNotEqual(moved[0].pixels, start[0].pixels)
+        self.assertNotEqual(moved[1].pixels, start[1].pixels)
+        tool("heading", "90")
         tool("rig", "0.7", "0.7")
         self.assertEqual(self.client.grab("left").pixels, start[0].pixels)
+        tool("heading", "60")
         tool("rig", "1.0", "1.5")
         self.assertEqual(self.cpp_grab("right"), moved[1].bmp_bytes())
 
-    def test_save_writes_the_frames_the_cameras_send(self):
-        for name in ("image1.bmp", "image2.bmp"):
-            if os.path.exists(os.path.join(self.folder, name)):
-                os.unlink(os.path.join(self.folder, name))
-        self.client.set_heading(75)
         self.client.save()
-        left, right = self.client.grab_pair()
-        with open(os.path.join(self.folder, "image1.bmp"), "rb") as saved:
-            self.assertEqual(saved.read(), left.bmp_bytes())
-        with open(os.path.join(self.folder, "image2.bmp"), "rb") as saved:
-            self.assertEqual(saved.read(), right.bmp_bytes())
-
-    def test_mailboxes_are_separate_and_removed(self):
-        with self.bench.client() as other:
-            self.assertNotEqual(other.handle, self.client.handle)
-            self.assertEqual(other.grab("right").pixels, self.client.grab("right").pixels)
-            mailbox = os.path.join(self.bench.runtime, "window.%d" % other.handle)
-            self.assertTrue(os.path.exists(mailbox))
-        self.assertFalse(os.path.exists(mailbox))
+        for name, frame in (("image1.bmp", moved[0]), ("image2.bmp", moved[1])):
+            with open(os.path.join(self.folder, name), "rb") as saved:
+                self.assertEqual(saved.read(), frame.bmp_bytes())
 
 
 class WithoutABench(unittest.TestCase):
@@ -135,12 +100,8 @@ class WithoutABench(unittest.TestCase):
             self.assertFalse(client.running())
             with self.assertRaisesRegex(BenchError, "no left camera is running"):
                 client.grab("left")
-            for request in (lambda: client.set_heading(10), lambda: client.set_position(1, 2),
-                            client.save, client.quit):
-                with self.assertRaisesRegex(BenchError, "no camera is running"):
-                    request()
-
-    def test_a_folder_others_can_enter_is_refused(self):
+            with self.assertRaisesRegex(BenchError, "no camera is running"):
+                client.save()
         os.chmod(self.folder, 0o755)
         with self.assertRaisesRegex(BenchError, "mode 0700"):
             Bench(self.folder)
@@ -206,10 +167,6 @@ class AgainstAFakeCamera(unittest.TestCase):
         # 2 x 2: bottom row blue, white; top row red, green; each row padded to 8 bytes.
         pixels = bytes([255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0])
         frame = self.grab_from(struct.pack("<Iiiii", 0, 2, 8, 2, 0), pixels)
-        self.assertEqual((frame.width, frame.stride, frame.height), (2, 8, 2))
-        self.assertEqual(frame.rgb_at(0, 0), (255, 0, 0))
-        self.assertEqual(frame.rgb_at(1, 0), (0, 255, 0))
-        self.assertEqual(frame.rgb_at(0, 1), (0, 0, 255))
         self.assertEqual(frame.to_array().tolist(),
                          [[[0, 0, 255], [0, 255, 0]], [[255, 0, 0], [255, 255, 255]]])
         self.assertEqual(Frame(2, 8, 2, pixels).bmp_bytes()[54:], pixels)
@@ -218,7 +175,6 @@ class AgainstAFakeCamera(unittest.TestCase):
         cases = {
             "stride": (struct.pack("<Iiiii", 0, 320, 961, 240, 0), bytes(961 * 240)),
             "pixel bytes": (struct.pack("<Iiiii", 0, 2, 8, 2, 0), bytes(15)),
-            "header of 12 bytes": (struct.pack("<Iii", 0, 2, 8), bytes(16)),
             "width -4": (struct.pack("<Iiiii", 0, -4, 0, 2, 0), b""),
         }
         for name, (header, pixels) in cases.items():
