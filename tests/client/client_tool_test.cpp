@@ -46,27 +46,15 @@ class ClientToolTest : public ::testing::Test {
   std::string file(const char* name) { return dir.path() + "/" + name; }
 };
 
-TEST_F(ClientToolTest, HelpAndArgumentErrors) {
+TEST_F(ClientToolTest, HelpArgumentErrorsAndNoBench) {
   const ToolRun help = runTool("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("grab left|right|both -o FILE"), std::string::npos);
-  for (const char* command : {"grab", "save", "heading", "rig", "quit"}) {
-    const ToolRun run = runTool(std::string(command) + " --help");
-    EXPECT_EQ(run.status, 0) << command;
-    EXPECT_EQ(run.out.rfind(std::string("usage: oculant-client ") + command, 0), 0u) << run.out;
-  }
-  for (const char* wrong : {"", "fly", "grab up -o x.bmp", "grab left", "grab left -o", "heading",
-                            "heading north", "rig 1", "rig 1 y", "save now", "quit all"}) {
+  for (const char* wrong : {"", "fly", "grab up -o x.bmp", "grab left", "heading north", "rig 1"})
     EXPECT_EQ(runTool(wrong).status, 2) << wrong;
-  }
-}
-
-TEST_F(ClientToolTest, FailsClearlyWhenNoBenchRuns) {
-  for (const char* command : {"grab left -o x.bmp", "save", "heading 10", "rig 1 2", "quit"}) {
-    const ToolRun run = runTool(command);
-    EXPECT_EQ(run.status, 1) << command;
-    EXPECT_EQ(run.out, "oculant-client: no bench is running (looked in " + dir.path() + ")\n");
-  }
+  const ToolRun run = runTool("heading 10");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "oculant-client: no bench is running (looked in " + dir.path() + ")\n");
 }
 
 TEST_F(ClientToolTest, GrabsFramesIntoFilesThatOtherReadersOpen) {
@@ -77,15 +65,11 @@ TEST_F(ClientToolTest, GrabsFramesIntoFilesThatOtherReadersOpen) {
   ASSERT_EQ(left.status, 0) << left.out;
   EXPECT_EQ(left.out, file("left.bmp") + ": 301 x 5\n");
   const Bytes bmp = readFile(file("left.bmp"));
-  const std::vector<uint8_t> pixels = fakePixels(1);
-  EXPECT_EQ(Bytes(bmp.begin() + 54, bmp.end()), pixels);
+  EXPECT_EQ(Bytes(bmp.begin() + 54, bmp.end()), fakePixels(1));
   EXPECT_EQ(magickRead(file("left.bmp")).rgb, expectedRgb(1));
 
-  ASSERT_EQ(runTool("grab right -o " + file("right.PNG")).status, 0);
-  EXPECT_EQ(Bytes(readFile(file("right.PNG"))).at(1), 'P');
-  EXPECT_EQ(magickRead(file("right.PNG")).rgb, expectedRgb(2));
-
   ASSERT_EQ(runTool("grab both -o " + file("pair.png")).status, 0);
+  EXPECT_EQ(readFile(file("pair-left.png")).at(1), 'P');
   EXPECT_EQ(magickRead(file("pair-left.png")).rgb, expectedRgb(1));
   EXPECT_EQ(magickRead(file("pair-right.png")).rgb, expectedRgb(2));
 
