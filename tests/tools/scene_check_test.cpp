@@ -60,36 +60,22 @@ TEST_F(SceneCheckTest, PrintsEveryFieldOfTheExample) {
 }
 
 TEST_F(SceneCheckTest, WarnsAboutWhatTheBenchAcceptsSilently) {
+  write("bad.bmp", std::string("BM") + std::string(60, '\x7f'));
   SceneReport report = check(
       "ALL=3\nALL =3\nOBJECT01_X=3\nOBJECT1_TEXTURE=on\nOBJECT1=1\nobject1_Y=2\n"
-      "OBJECT1_WIDHT=4\nOBJECT1_X=1,5\nOBJECT2=1\nOBJECT2_TEXTURE=On\nOBJECT3=2\n"
-      "OBJECT3_TEXTURE=ON\nOBJECT3_FILE=gone.bmp\nOBJECT7_X=1\nOBJECT1=2\nno equals here\n");
-  EXPECT_TRUE(mentions(report, "line 2: key \"ALL \" is not read by the bench: spaces around"));
-  EXPECT_TRUE(mentions(report, "write OBJECT1_X"));
-  EXPECT_TRUE(mentions(report, "object 1: TEXTURE=\"on\" is not exactly \"ON\""));
-  EXPECT_TRUE(mentions(report, "keys are case-sensitive; write OBJECT1_Y"));
-  EXPECT_TRUE(mentions(report, "did you mean OBJECT1_WIDTH?"));
-  EXPECT_TRUE(mentions(report, "OBJECT1_X=\"1,5\" is read as 1"));
-  EXPECT_TRUE(
-      mentions(report, "object 3: a lattice shows object 2's texture, and object 2 is not"));
-  EXPECT_TRUE(mentions(report, "object 7 is beyond ALL=3"));
-  EXPECT_TRUE(mentions(report, "line 15: OBJECT1 repeats line 5"));
-  EXPECT_TRUE(mentions(report, "line 16: no \"=\""));
-  EXPECT_FALSE(mentions(report, "gone.bmp")) << "a lattice's own file is never shown";
-}
-
-TEST_F(SceneCheckTest, CountLimitsAndMissingAll) {
+      "OBJECT1_WIDHT=4\nOBJECT1_X=1,5\nOBJECT2=1\nOBJECT2_TEXTURE=ON\nOBJECT2_FILE=bad.bmp\n"
+      "OBJECT3=2\nOBJECT7_X=1\nOBJECT1=2\nno equals here\n");
+  for (const char* warning :
+       {"line 2: key \"ALL \" is not read by the bench: spaces around", "write OBJECT1_X",
+        "object 1: TEXTURE=\"on\" is not exactly \"ON\"",
+        "keys are case-sensitive; write OBJECT1_Y", "did you mean OBJECT1_WIDTH?",
+        "OBJECT1_X=\"1,5\" is read as 1", "object 7 is beyond ALL=3",
+        "line 14: OBJECT1 repeats line 5", "line 15: no \"=\"",
+        "object 2: texture \"bad.bmp\" will not load: Unknown DIB file format."}) {
+    EXPECT_TRUE(mentions(report, warning)) << warning;
+  }
   EXPECT_TRUE(mentions(check("OBJECT1=1\n"), "ALL is missing"));
-  SceneReport many = check("ALL=45\n");
-  EXPECT_TRUE(mentions(many, "ALL=45: the bench uses at most 30 objects"));
-  EXPECT_EQ(30u, many.objectLines.size());
-  EXPECT_TRUE(mentions(check("ALL=1\nOBJECT1=1\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=gone.bmp\n"),
-                       "object 1: texture \"gone.bmp\" will not load: Failed to open DIB file"));
-  write("bad.bmp", std::string("BM") + std::string(60, '\x7f'));
-  EXPECT_TRUE(mentions(check("ALL=1\nOBJECT1=1\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=bad.bmp\n"),
-                       "object 1: texture \"bad.bmp\" will not load: Unknown DIB file format."));
-  EXPECT_EQ("0.1", shortestReal(0.1));
-  EXPECT_EQ("-12.345", shortestReal(-12.345));
+  EXPECT_EQ(30u, check("ALL=45\n").objectLines.size());
 }
 
 int run(const std::string& command) {
@@ -102,11 +88,9 @@ TEST_F(SceneCheckTest, CommandLineExitStatus) {
   std::string clean = write("clean.txt", "ALL=0\n");
   std::string messy = write("messy.txt", "ALL=0\nOBJECT01=1\n");
   EXPECT_EQ(0, run(tool + " " + clean + " >/dev/null 2>&1"));
-  EXPECT_EQ(0, run(tool + " --strict " + clean + " >/dev/null 2>&1"));
   EXPECT_EQ(0, run(tool + " " + messy + " >/dev/null 2>&1"));
   EXPECT_EQ(1, run(tool + " --strict " + messy + " >/dev/null 2>&1"));
   EXPECT_EQ(2, run(tool + " " + folder_ + "/absent.txt >/dev/null 2>&1"));
-  EXPECT_EQ(0, run(tool + " --help | grep -q 'usage: oculant-scene'"));
   EXPECT_EQ(0, run("cd " + folder_ + " && cp clean.txt config.txt && " + tool +
                    " | grep -qx 'config.txt: 0 objects'"));
 }
