@@ -54,16 +54,14 @@ class FrameTest : public ::testing::Test {
 };
 
 // A lattice whose only visible wall faces the rig: HEIGHT 0 leaves out the side walls, and
-// its nearest face lies at y = -Z - 0.2 = 3, spanning x -5..5 and z -0.8..1.2. It stands at
-// index 2 with its own texture name empty: lattices wear the texture of index 1, which the
-// test puts in TextureSlots[1].
-void placeWallScene(bool textured, double r, double g, double b) {
+// its nearest face lies at y = -Z - 0.2 = 3, spanning x -5..5 and z -0.8..1.2. Lattices wear
+// the texture of index 1, which the test puts in TextureSlots[1]; the untextured slab before
+// it only sets the colour, white.
+void placeWallScene(bool textured) {
   sceneModel.objectCount = 3;
   SceneObject& colour = sceneModel.objects[0];
-  colour.kind = OBJECT_SLAB;  // untextured: only sets the colour
-  colour.R = r, colour.G = g, colour.B = b;
-  sceneModel.objects[1].kind = 7;  // no kind: draws nothing and leaves the colour alone
-  sceneModel.objects[1].R = 0.1;
+  colour.kind = OBJECT_SLAB;
+  colour.R = colour.G = colour.B = 1;
   SceneObject& wall = sceneModel.objects[2];
   wall.kind = OBJECT_LATTICE;
   wall.X = -5, wall.Y = -0.8, wall.Z = -3.2, wall.WIDTH = 10, wall.HEIGHT = 0;
@@ -88,7 +86,7 @@ TEST_F(FrameTest, EyeViewsOfAWallMatchTheProjectionAndDifferByTheStereoShift) {
   std::vector<int> measured[2];
   for (InstanceRole eye : {ROLE_LEFT_CAMERA, ROLE_RIGHT_CAMERA}) {
     start(eye, 320, 240);
-    placeWallScene(true, 1, 1, 1);
+    placeWallScene(true);
     TextureSlots[1] = stripeTexture();
     const auto image = frame();
     measured[eye - 1] = transitions(image, 320, 120);
@@ -103,11 +101,7 @@ TEST_F(FrameTest, EyeViewsOfAWallMatchTheProjectionAndDifferByTheStereoShift) {
   for (int left : measured[0]) {
     for (int right : measured[1]) {
       const int d = std::abs(left) - std::abs(right);
-      if ((left > 0) == (right > 0) && d > 0 && d < 20) {
-        EXPECT_NEAR(d, shift, 1.5);
-        sum += d;
-        ++count;
-      }
+      if ((left > 0) == (right > 0) && d > 0 && d < 20) sum += d, ++count;
     }
   }
   ASSERT_GT(count, 4);
@@ -117,22 +111,19 @@ TEST_F(FrameTest, EyeViewsOfAWallMatchTheProjectionAndDifferByTheStereoShift) {
 TEST_F(FrameTest, EyeViewsWithoutTexturesAreBlack) {
   for (InstanceRole eye : {ROLE_LEFT_CAMERA, ROLE_RIGHT_CAMERA}) {
     start(eye, 320, 240);
-    placeWallScene(false, 1, 1, 1);
+    placeWallScene(false);
     const auto image = frame();
     EXPECT_EQ(std::count(image.begin(), image.end(), 0), static_cast<long>(image.size()))
         << "role " << eye;
   }
 }
 
-// Where a world point on the ground plane lands in the initial overview (eye 20 above the
-// origin, looking down, world x right and y up).
-void overviewPixel(double x, double y, double z, int* column, int* row) {
+// Whether the initial overview (eye 20 above the origin, looking down, world x right and y up)
+// is black where the ground point (x, y) lands.
+bool overviewBlackAt(const std::vector<uint8_t>& image, double x, double y) {
   const double f = 300 / std::tan(22.5 * kPi / 180.0);
-  *column = static_cast<int>(std::lround(400 + f * x / (20 - z)));
-  *row = static_cast<int>(std::lround(300 + f * y / (20 - z)));
-}
-
-bool isBlack(const Pixel& p) {
+  const Pixel p =
+      pixelAt(image, 800, int(std::lround(400 + f * x / 20)), int(std::lround(300 + f * y / 20)));
   return p.r == 0 && p.g == 0 && p.b == 0;
 }
 
@@ -151,16 +142,10 @@ TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
   };
   start(ROLE_SCENE, 800, 600);
   placeSlabs();
-  int column = 0, row = 0;
-  overviewPixel(-1.8, 3.5, 0, &column, &row);
-  int firstColumn = 0, firstRow = 0;
-  overviewPixel(-5.8, 3.5, 0, &firstColumn, &firstRow);
-  EXPECT_TRUE(isBlack(pixelAt(frame(), 800, column, row)));
-  EXPECT_FALSE(isBlack(pixelAt(frame(), 800, firstColumn, firstRow)));
+  EXPECT_TRUE(overviewBlackAt(frame(), -1.8, 3.5));
+  EXPECT_FALSE(overviewBlackAt(frame(), -5.8, 3.5)) << "the first object is shown";
   inputState.showThirdObject = true;
-  EXPECT_FALSE(isBlack(pixelAt(frame(), 800, column, row)));
-  inputState.showThirdObject = false;
-  EXPECT_TRUE(isBlack(pixelAt(frame(), 800, column, row)));
+  EXPECT_FALSE(overviewBlackAt(frame(), -1.8, 3.5));
 
   // The left eye straight in front of the third slab (x -2..-1.55, y 3..4, top at z 0) sees
   // its top face just below the horizon, F1 or not.
@@ -169,7 +154,9 @@ TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
   rigPose = {-1.725, 0.0, 90.0};  // the left eye stands at x = -1.775
   const double f = 120 / std::tan(22.5 * kPi / 180.0);
   const int slabRow = static_cast<int>(std::lround(120 - f * 0.2 / 3.5));
-  EXPECT_FALSE(isBlack(pixelAt(frame(), 320, 160, slabRow)));
+  inputState.showThirdObject = false;
+  const Pixel p = pixelAt(frame(), 320, 160, slabRow);
+  EXPECT_GT(p.r + p.g + p.b, 0);
 }
 
 }  // namespace
