@@ -1,7 +1,7 @@
 // `cmake --install --component client` gives an outside program all it needs: the header, the
 // shared library, its pkg-config file and the tool.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,11 +23,6 @@ std::string output(const std::string& command, int* status) {
   return text;
 }
 
-bool exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
 TEST(ClientInstallTest, AnOutsideProgramBuildsWithPkgConfigAndRuns) {
   PrivateRuntimeDir dir;
   const std::string prefix = dir.path() + "/prefix";
@@ -36,8 +31,7 @@ TEST(ClientInstallTest, AnOutsideProgramBuildsWithPkgConfigAndRuns) {
                                          " --component client --prefix " + prefix,
                                      &status);
   ASSERT_EQ(status, 0) << install;
-  EXPECT_TRUE(exists(prefix + "/include/oculant/client.h"));
-  EXPECT_TRUE(exists(prefix + "/bin/oculant-client"));
+  EXPECT_EQ(access((prefix + "/bin/oculant-client").c_str(), X_OK), 0);
 
   std::ofstream(dir.path() + "/program.cpp") << R"(
 #include <oculant/client.h>

@@ -15,8 +15,7 @@ TEST(Client, GrabsSteersAndNamesWhatIsMissing) {
   EXPECT_FALSE(client.sendHeading(10));
   EXPECT_EQ(client.error(), "no camera is running");
 
-  FakeBench bench;
-  startFakeBench(&bench, true);
+  FakeBench bench(true);
   for (int round = 0; round < 20; ++round) {
     ASSERT_TRUE(client.grabPair(&left, &right)) << client.error();
     EXPECT_EQ(left.pixels, fakePixels(1));
@@ -41,8 +40,7 @@ TEST(Client, IncompleteOrInconsistentAnswersAreRefused) {
   PrivateRuntimeDir dir;
   for (FakeFault fault : {FakeFault::WRONG_STRIDE, FakeFault::SHORT_PIXELS, FakeFault::NO_PIXELS,
                           FakeFault::WRONG_ROLE}) {
-    FakeBench bench;
-    startFakeBench(&bench, false, fault);
+    FakeBench bench(false, fault);
     oculant::Client client;
     oculant::Frame frame;
     EXPECT_FALSE(client.grab(oculant::Eye::LEFT, &frame)) << static_cast<int>(fault);

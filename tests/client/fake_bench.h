@@ -6,19 +6,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "messaging/instance_messages.h"
 #include "test_bench.h"
 
-struct FakeShape {
-  int32_t width;
-  int32_t height;
-};
-
 // What the fake camera of a role answers with; the right camera's frame has another shape.
+struct FakeShape {
+  int32_t width, height;
+};
 inline FakeShape fakeShape(int role) {
   return role == 1 ? FakeShape{301, 5} : FakeShape{64, 3};
 }
@@ -30,11 +27,10 @@ inline int32_t fakeStride(int32_t width) {
 inline std::vector<uint8_t> fakePixels(int role) {
   const FakeShape shape = fakeShape(role);
   const int32_t stride = fakeStride(shape.width);
-  std::vector<uint8_t> pixels(static_cast<size_t>(stride) * shape.height, 0);
+  std::vector<uint8_t> pixels(size_t(stride) * shape.height, 0);
   for (int32_t y = 0; y < shape.height; ++y) {
-    for (int32_t x = 0; x < shape.width * 3; ++x) {
-      pixels[y * stride + x] = static_cast<uint8_t>(x * 7 + y * 29 + role * 13);
-    }
+    for (int32_t x = 0; x < shape.width * 3; ++x)
+      pixels[y * stride + x] = uint8_t(x * 7 + y * 29 + role * 13);
   }
   return pixels;
 }
@@ -57,30 +53,6 @@ inline const std::vector<std::string> kSteeringReports = {
 // How a fake camera misbehaves when asked for a frame.
 enum class FakeFault { NONE, WRONG_STRIDE, SHORT_PIXELS, NO_PIXELS, WRONG_ROLE };
 
-struct FakeBench {
-  pid_t pid = -1;
-  int reportFd = -1;  // read end: one line "<role> <code> <payload bytes as hex>" per message
-
-  ~FakeBench() {
-    if (pid > 0) reapPeer(pid);
-    if (reportFd >= 0) close(reportFd);
-  }
-
-  // Everything reported so far.
-  std::vector<std::string> reports() {
-    std::vector<std::string> lines;
-    std::string text;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(reportFd, buffer, sizeof buffer)) > 0) text.append(buffer, n);
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-      lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
-  }
-};
-
 namespace fake_bench_detail {
 
 inline int reportTo = -1;
@@ -95,52 +67,67 @@ inline LRESULT deliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
     const FakeShape shape = fakeShape(role);
     const std::vector<uint8_t> pixels = fakePixels(role);
     FrameHeader header = {0, shape.width, fakeStride(shape.width), shape.height, 0};
-    int replyRole = role;
-    uint32_t length = static_cast<uint32_t>(pixels.size());
+    const int replyRole = fault == FakeFault::WRONG_ROLE ? 3 - role : role;
     if (fault == FakeFault::WRONG_STRIDE) header.stride += 4;
-    if (fault == FakeFault::SHORT_PIXELS) length -= 1;
-    if (fault == FakeFault::WRONG_ROLE) replyRole = 3 - role;
     const COPYDATASTRUCT headerMessage = {MSG_FRAME_HEADER + replyRole, sizeof header, &header};
     transportSend(sender, target, headerMessage, deliver);
-    if (fault != FakeFault::NO_PIXELS) {
-      const COPYDATASTRUCT pixelMessage = {MSG_FRAME_PIXELS + replyRole, length, pixels.data()};
-      transportSend(sender, target, pixelMessage, deliver);
-    }
+    const uint32_t length = uint32_t(pixels.size()) - (fault == FakeFault::SHORT_PIXELS);
+    const COPYDATASTRUCT pixelMessage = {MSG_FRAME_PIXELS + replyRole, length, pixels.data()};
+    if (fault != FakeFault::NO_PIXELS) transportSend(sender, target, pixelMessage, deliver);
     return 0;
   }
   std::string line = std::to_string(role) + " " + std::to_string(data.dwData) + " ";
-  static const char digits[] = "0123456789abcdef";
   for (uint32_t i = 0; i < data.cbData; ++i) {
     const uint8_t byte = static_cast<const uint8_t*>(data.lpData)[i];
-    line += digits[byte >> 4];
-    line += digits[byte & 15];
+    line += "0123456789abcdef"[byte >> 4];
+    line += "0123456789abcdef"[byte & 15];
   }
   line += '\n';
-  if (write(reportTo, line.data(), line.size()) < 0) return 0;
-  return 0;
+  return write(reportTo, line.data(), line.size()) < 0 ? -1 : 0;
 }
 
 }  // namespace fake_bench_detail
 
-// Starts a fake bench with the scene window when withScene, and both cameras.
-inline void startFakeBench(FakeBench* bench, bool withScene, FakeFault fault = FakeFault::NONE) {
-  int fds[2];
-  if (pipe(fds) != 0) return;
-  bench->pid = spawnPeer([&] {
-    namespace d = fake_bench_detail;
-    close(fds[0]);
-    d::reportTo = fds[1];
-    d::fault = fault;
-    const char* classes[3] = {"oculant", "oculant1", "oculant2"};
-    for (int role = withScene ? 0 : 1; role < 3; ++role) {
-      d::windows[role] = allocateWindowHandle();
-      if (!transportListen(d::windows[role], classes[role])) return 3;
-    }
-    serveUntil(d::stop, d::deliver);
-    return 0;
-  });
-  close(fds[1]);
-  bench->reportFd = fds[0];
-  fcntl(bench->reportFd, F_SETFL, O_NONBLOCK);
-  waitForClass("oculant2");
-}
+struct FakeBench {
+  pid_t pid = -1;
+  int reportFd = -1;  // read end: one line "<role> <code> <payload bytes as hex>" per message
+
+  // Starts the bench with the scene window when withScene, and both cameras.
+  FakeBench(bool withScene, FakeFault fault = FakeFault::NONE) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid = spawnPeer([&] {
+      namespace d = fake_bench_detail;
+      close(fds[0]);
+      d::reportTo = fds[1];
+      d::fault = fault;
+      const char* classes[3] = {"oculant", "oculant1", "oculant2"};
+      for (int role = withScene ? 0 : 1; role < 3; ++role) {
+        d::windows[role] = allocateWindowHandle();
+        if (!transportListen(d::windows[role], classes[role])) return 3;
+      }
+      serveUntil(d::stop, d::deliver);
+      return 0;
+    });
+    close(fds[1]);
+    reportFd = fds[0];
+    fcntl(reportFd, F_SETFL, O_NONBLOCK);
+    waitForClass("oculant2");
+  }
+  ~FakeBench() {
+    if (pid > 0) reapPeer(pid);
+    if (reportFd >= 0) close(reportFd);
+  }
+
+  // Every line reported so far.
+  std::vector<std::string> reports() {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(reportFd, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1)
+      lines.push_back(text.substr(start, end - start));
+    return lines;
+  }
+};
