@@ -32,7 +32,6 @@ TEST(TypicalEvent, ShiftAndTwentyPixelsLeftGiveTheFramesOfHeading100AndF2SavesTh
   // Answered frames mean the cameras run their loops and their windows are shown: the focus
   // given to the scene window now stays there.
   ASSERT_TRUE(client.grabPair(&left, &right)) << client.error();
-  bench.noteCameras();
   ASSERT_TRUE(focusWindowOfClass("oculant"));
   auto eyes = [&] {
     EXPECT_TRUE(client.grabPair(&left, &right)) << client.error();
