@@ -12,10 +12,7 @@ namespace {
 
 class SceneCheckTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/oculant-scene-XXXXXX";
-    folder_ = mkdtemp(pattern);
-  }
+  void SetUp() override { folder_ = mkdtemp(pattern_); }
   void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
 
   std::string write(const std::string& name, const std::string& text) {
@@ -30,6 +27,7 @@ class SceneCheckTest : public ::testing::Test {
     return checkSceneFile(write("config.txt", text), folder_);
   }
 
+  char pattern_[32] = "/tmp/oculant-scene-XXXXXX";
   std::string folder_;
 };
 
