@@ -64,7 +64,7 @@ bool pannedFrom(const OverviewView& start) {
   return overviewView.panX != start.panX || overviewView.panY != start.panY;
 }
 
-TEST(SceneWindowInput, TheTypicalEventLogsThreeLinesAndOnlyAPlainDragPans) {
+TEST(SceneWindowInput, TheTypicalEventLogsThreeLinesOnlyAPlainDragPansAndTheWheelZooms) {
   PrivateRuntimeDir dir;
   setenv("OCULANT_HEADLESS", "1", 1);
   std::ofstream(dir.path() + "/config.txt")
@@ -104,6 +104,11 @@ TEST(SceneWindowInput, TheTypicalEventLogsThreeLinesAndOnlyAPlainDragPans) {
   ASSERT_TRUE(input({"mousedown", "1", "mousemove", "400", "300", "mouseup", "1"},
                     [](const MSG& m) { return m.message == WM_LBUTTONUP; }));
   EXPECT_TRUE(pannedFrom(start)) << "a plain drag did not pan";
+
+  // One notch of the wheel away from the user (button 5) is a delta of -120: two zoom steps in.
+  const double distance = overviewView.distance;
+  ASSERT_TRUE(input({"click", "5"}, [](const MSG& m) { return m.message == WM_MOUSEWHEEL; }));
+  EXPECT_EQ(overviewView.distance, distance - 2 * overviewView.zoomStep);
   destroyWindow(mainWindow);
   ASSERT_EQ(chdir("/"), 0);
 }
