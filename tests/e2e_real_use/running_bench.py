@@ -66,10 +66,6 @@ class RunningBench:
         try:
             with self.client() as bench:
                 bench.quit()
-                # The cameras close on the scene window's word; give them the time to do so.
-                deadline = time.monotonic() + PATIENCE_SECONDS
-                while bench.running() and time.monotonic() < deadline:
-                    time.sleep(0.1)
             return self.process.wait(PATIENCE_SECONDS)
         finally:
             try:

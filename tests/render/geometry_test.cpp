@@ -78,7 +78,7 @@ std::array<Vec3, 2> boundsOf(const std::vector<FedTriangle>& triangles, size_t f
   return box;
 }
 
-TEST(Geometry, BoxAndSlabSendTheTwelveTrianglesWithPositionLikeNormals) {
+TEST(Geometry, BoxSlabAndLatticeAsGlReceivesThem) {
   resetSceneState();
   GlTestWindow window{64, 64};
   ASSERT_TRUE(window.ok());
@@ -116,24 +116,20 @@ TEST(Geometry, BoxAndSlabSendTheTwelveTrianglesWithPositionLikeNormals) {
   SceneObject slab{};
   slab.kind = OBJECT_SLAB;
   slab.X = 3, slab.Y = 1, slab.WIDTH = 2, slab.HEIGHT = 4, slab.Z = 0.5;
-  const auto triangles = capture([&] {
+  const auto slabTriangles = capture([&] {
     glTranslatef(0.25f, 0, 0);
     drawSlab(slab);
   });
-  ASSERT_EQ(triangles.size(), 12u);
-  const auto bounds = boundsOf(triangles);
+  ASSERT_EQ(slabTriangles.size(), 12u);
+  const auto bounds = boundsOf(slabTriangles);
   expectNear(bounds[0], {3.25f, 1, 0.3f}, "lowest corner");
   expectNear(bounds[1], {5.25f, 5, 0.5f}, "highest corner");
-  for (const auto& vertex : triangles[0])
+  for (const auto& vertex : slabTriangles[0])
     expectNear(vertex.normal, {vertex.position[0] - 0.25f, vertex.position[1], 1}, "top");
-  for (const auto& vertex : triangles[11])
+  for (const auto& vertex : slabTriangles[11])
     expectNear(vertex.normal, {vertex.position[0] - 0.25f, vertex.position[1], -1.2f}, "bottom");
-}
 
-TEST(Geometry, LatticeStandsFourWallsOfBoardsAndItsBoardCountIsBounded) {
-  resetSceneState();
-  GlTestWindow window{64, 64};
-  ASSERT_TRUE(window.ok());
+  // A lattice stands four walls of boards; their count is bounded.
   SceneObject lattice{};
   lattice.kind = OBJECT_LATTICE;
   lattice.X = 0.5, lattice.Y = 0.25, lattice.Z = 1, lattice.WIDTH = 2.5, lattice.HEIGHT = 2;
