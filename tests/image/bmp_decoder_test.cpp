@@ -180,61 +180,53 @@ TEST(BmpDecoder, MalformedFilesAreRefused) {
     unknown.headerSize = size;
     EXPECT_EQ(decode(buildBmp(unknown)), BMP_UNKNOWN_FORMAT) << size;
   }
-  BmpLayout rle = makeLayout(40, true, 6, 2, 8, 1, 16);
-  rle.palette = sixteenColours();
   struct Lie {
     const char* what;
     std::function<void(BmpLayout&)> change;
-    const BmpLayout* start;
   };
   const Lie lies[] = {
-      {"pixel offset one byte late", [](BmpLayout& l) { l.offBitsDelta = 1; }, &base},
-      {"pixel offset near 4 GiB", [](BmpLayout& l) { l.offBitsDelta = 0xFFFFFFFFu - 54; }, &base},
-      {"huge colour table", [](BmpLayout& l) { l.colorsUsed = 0xFFFFFFFFu; }, &base},
+      {"pixel offset one byte late", [](BmpLayout& l) { l.offBitsDelta = 1; }},
+      {"pixel offset near 4 GiB", [](BmpLayout& l) { l.offBitsDelta = 0xFFFFFFFFu - 54; }},
+      {"huge colour table", [](BmpLayout& l) { l.colorsUsed = 0xFFFFFFFFu; }},
       {"huge table in a bare DIB",
-       [](BmpLayout& l) { l.fileHeader = false, l.colorsUsed = 1u << 30; }, &base},
-      {"zero width", [](BmpLayout& l) { l.width = 0; }, &base},
-      {"negative width", [](BmpLayout& l) { l.width = -5; }, &base},
-      {"too wide", [](BmpLayout& l) { l.width = 16385; }, &base},
-      {"height INT32_MIN", [](BmpLayout& l) { l.height = INT32_MIN; }, &base},
-      {"huge sides", [](BmpLayout& l) { l.width = l.height = 1 << 30; }, &base},
-      {"RLE with 24 bits", [](BmpLayout& l) { l.compression = 1; }, &base},
-      {"unknown compression", [](BmpLayout& l) { l.compression = 6; }, &base},
-      {"2 bits", [](BmpLayout& l) { l.bitCount = 2; }, &base},
-      {"huge RLE image from four bytes",
-       [](BmpLayout& l) {
-         l.width = l.height = 16384, l.pixels = {0, 1};
-       },
-       &rle},
-      {"top-down RLE",
-       [](BmpLayout& l) {
-         l.height = -2, l.pixels = {0, 1};
-       },
-       &rle},
-      {"RLE run past the padding",
-       [](BmpLayout& l) {
-         l.pixels = {9, 1, 0, 1};
-       },
-       &rle},
-      {"RLE absolute run past the padding",
-       [](BmpLayout& l) { l.pixels = {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0}; }, &rle},
-      {"RLE run after the last row", [](BmpLayout& l) { l.pixels = {0, 0, 0, 0, 2, 1, 0, 1}; },
-       &rle},
-      {"RLE delta past the right edge", [](BmpLayout& l) { l.pixels = {0, 2, 9, 0, 0, 1}; }, &rle},
-      {"RLE delta past the top", [](BmpLayout& l) { l.pixels = {0, 2, 0, 3, 0, 1}; }, &rle},
-      {"RLE absolute run cut by the end",
-       [](BmpLayout& l) {
-         l.pixels = {0, 5, 1, 2};
-       },
-       &rle},
+       [](BmpLayout& l) { l.fileHeader = false, l.colorsUsed = 1u << 30; }},
+      {"zero width", [](BmpLayout& l) { l.width = 0; }},
+      {"negative width", [](BmpLayout& l) { l.width = -5; }},
+      {"too wide", [](BmpLayout& l) { l.width = 16385; }},
+      {"height INT32_MIN", [](BmpLayout& l) { l.height = INT32_MIN; }},
+      {"huge sides", [](BmpLayout& l) { l.width = l.height = 1 << 30; }},
+      {"RLE with 24 bits", [](BmpLayout& l) { l.compression = 1; }},
+      {"unknown compression", [](BmpLayout& l) { l.compression = 6; }},
+      {"2 bits", [](BmpLayout& l) { l.bitCount = 2; }},
   };
   for (const Lie& lie : lies) {
-    BmpLayout layout = *lie.start;
+    BmpLayout layout = base;
     lie.change(layout);
     EXPECT_EQ(decode(buildBmp(layout)), BMP_CONVERSION_ERROR) << lie.what;
   }
-  rle.width = rle.height = 4096;
+
+  // RLE8 streams for a 6 x 2 image that leave it or end early; a few bytes claiming a huge
+  // image are refused before any allocation.
+  BmpLayout rle = makeLayout(40, true, 6, 2, 8, 1, 16);
+  rle.palette = sixteenColours();
+  const Bytes streams[] = {
+      {9, 1, 0, 1},                          // a run past the row's padding
+      {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0},  // an absolute run past the row's padding
+      {0, 0, 0, 0, 2, 1, 0, 1},              // a run after the last row
+      {0, 2, 9, 0, 0, 1},                    // a delta past the right edge
+      {0, 2, 0, 3, 0, 1},                    // a delta past the top
+      {0, 5, 1, 2},                          // an absolute run cut by the end
+  };
+  for (const Bytes& stream : streams) {
+    rle.pixels = stream;
+    EXPECT_EQ(decode(buildBmp(rle)), BMP_CONVERSION_ERROR) << stream.size() << " bytes";
+  }
   rle.pixels = {0, 1};
+  rle.height = -2;
+  EXPECT_EQ(decode(buildBmp(rle)), BMP_CONVERSION_ERROR) << "top-down RLE";
+  rle.width = rle.height = 16384;
+  EXPECT_EQ(decode(buildBmp(rle)), BMP_CONVERSION_ERROR) << "huge RLE image";
+  rle.width = rle.height = 4096;
   EXPECT_EQ(decode(buildBmp(rle)), BMP_OK) << "the largest RLE image allowed";
 }
 
