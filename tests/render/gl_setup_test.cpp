@@ -9,6 +9,7 @@
 #include "platform/window.h"
 #include "render/text_overlay.h"
 #include "scene/scene_state.h"
+#include "test_bench.h"
 
 namespace {
 
@@ -32,9 +33,7 @@ TEST(GlSetUp, ZeroHeightKeepsAValidProjectionUntilTheNextRealSize) {
 }
 
 TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
-  char folder[] = "/tmp/oculant-render-test-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  setenv("OCULANT_RUNTIME_DIR", folder, 1);
+  PrivateRuntimeDir runtime;
   setenv("OCULANT_HEADLESS", "1", 1);
   ASSERT_TRUE(registerWindowClass("oculant-render-test", defWindowProc));
   resetSceneState();
@@ -53,7 +52,6 @@ TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
   EXPECT_EQ(setUpGl(0x7fff0000), -1);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: Error1002\n");
   EXPECT_EQ(glResources.renderContext + glResources.fontListBase, 0u);
-  rmdir(folder);
 }
 
 }  // namespace
