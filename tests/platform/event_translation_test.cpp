@@ -1,0 +1,72 @@
+// The pump's translation of SDL events into window messages, fed with SDL_Event values.
+#include <gtest/gtest.h>
+
+#include "platform/sdl_event_translation.h"
+
+namespace {
+
+EventContext context() {
+  EventContext c{};
+  c.window = 9;
+  c.clientWidth = 320;
+  c.clientHeight = 240;
+  return c;
+}
+
+SDL_Event key(Uint32 type, SDL_Keycode sym, bool repeat = false) {
+  SDL_Event event{};
+  event.type = type;
+  event.key.keysym.sym = sym;
+  event.key.repeat = repeat;
+  return event;
+}
+
+TEST(EventTranslationTest, KeysFollowWindowsRules) {
+  MSG message{};
+  ASSERT_TRUE(translateSdlEvent(key(SDL_KEYDOWN, SDLK_RSHIFT), context(), &message));
+  EXPECT_EQ(WM_KEYDOWN, message.message);
+  EXPECT_EQ(VK_SHIFT, message.wParam);
+  ASSERT_TRUE(translateSdlEvent(key(SDL_KEYDOWN, SDLK_F2, true), context(), &message))
+      << "auto-repeat gives another key-down";
+  EXPECT_EQ(VK_F2, message.wParam);
+  ASSERT_TRUE(translateSdlEvent(key(SDL_KEYUP, SDLK_F1), context(), &message));
+  EXPECT_EQ(WM_KEYUP, message.message);
+
+  // SDL lets go of every held key when the window loses the focus; Windows sends nothing then,
+  // so Shift must stay held.
+  EventContext losingFocus = context();
+  losingFocus.focusLossQueued = true;
+  EXPECT_FALSE(translateSdlEvent(key(SDL_KEYUP, SDLK_LSHIFT), losingFocus, &message));
+}
+
+TEST(EventTranslationTest, MouseMessagesCarryExactFlagsAndStayOverTheWindow) {
+  SDL_Event move{};
+  move.type = SDL_MOUSEMOTION;
+  move.motion.x = 10;
+  move.motion.y = 20;
+  move.motion.state = SDL_BUTTON_LMASK;
+  EventContext withCtrl = context();
+  withCtrl.keyModifiers = KMOD_LCTRL;
+  MSG message{};
+  ASSERT_TRUE(translateSdlEvent(move, withCtrl, &message));
+  EXPECT_EQ(WM_MOUSEMOVE, message.message);
+  EXPECT_EQ(MK_LBUTTON | MK_CONTROL, message.wParam);
+  EXPECT_EQ(MAKELPARAM(10, 20), message.lParam);
+
+  SDL_Event release{};
+  release.type = SDL_MOUSEBUTTONUP;
+  release.button.button = SDL_BUTTON_LEFT;
+  release.button.x = 400;  // outside the 320 x 240 client area
+  release.button.y = 20;
+  EXPECT_FALSE(translateSdlEvent(release, context(), &message))
+      << "a release outside the window is not the window's";
+
+  SDL_Event wheel{};
+  wheel.type = SDL_MOUSEWHEEL;
+  wheel.wheel.y = -1;
+  ASSERT_TRUE(translateSdlEvent(wheel, context(), &message));
+  EXPECT_EQ(WM_MOUSEWHEEL, message.message);
+  EXPECT_EQ(-WHEEL_DELTA, GET_WHEEL_DELTA_WPARAM(message.wParam));
+}
+
+}  // namespace
