@@ -8,24 +8,9 @@
 #include <cstring>
 #include <string>
 
+#include "memory_file.h"
 #include "scene/config_file.h"
 #include "scene/scene_state.h"
-
-namespace {
-
-// An in-memory file holding the input, reachable by name.
-std::string fileHolding(const uint8_t* data, size_t size) {
-  static const int fd = memfd_create("config-fuzz", MFD_CLOEXEC);
-  if (fd < 0 || ftruncate(fd, 0) != 0) std::abort();
-  for (size_t done = 0; done < size;) {
-    const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-    if (n <= 0) std::abort();
-    done += static_cast<size_t>(n);
-  }
-  return "/proc/self/fd/" + std::to_string(fd);
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Each input starts from an empty table, as the bench does when it starts.

@@ -9,10 +9,9 @@
 #include "oculant/client.h"
 #include "png_writer.h"
 #include "record.h"
+#include "tool_status.h"
 
 namespace {
-
-constexpr int EXIT_USAGE = 2;
 
 const char* const kUsage =
     "usage: oculant-client COMMAND [ARGS]\n"
@@ -37,16 +36,6 @@ struct Command {
   int (*run)(const std::vector<std::string>& args);
 };
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "oculant-client: %s\n", message.c_str());
-  return EXIT_FAILURE;
-}
-
-int usageError(const std::string& message, const char* help) {
-  std::fprintf(stderr, "oculant-client: %s\n%s", message.c_str(), help);
-  return EXIT_USAGE;
-}
-
 bool parseNumber(const std::string& text, double* value) {
   if (text.empty()) return false;
   char* end = nullptr;
@@ -61,15 +50,6 @@ bool endsWith(const std::string& text, const std::string& suffix) {
     if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != suffix[i]) return false;
   }
   return true;
-}
-
-// Connects and checks that a bench runs; a non-zero result is the exit status of a failure.
-int connect(oculant::Client& client) {
-  if (!client.ready()) return fail(client.error());
-  if (!client.benchRunning()) {
-    return fail("no bench is running (looked in " + client.runtimeFolder() + ")");
-  }
-  return 0;
 }
 
 bool writeFrame(const std::string& fileName, const oculant::Frame& frame, std::string* error) {

@@ -12,6 +12,7 @@
 #include "oculant/stereo_files.h"
 #include "png_writer.h"
 #include "pose_list.h"
+#include "tool_status.h"
 
 namespace fs = std::filesystem;
 
@@ -34,28 +35,9 @@ const char* const kCalibrationHelp =
 
 namespace {
 
-constexpr int EXIT_USAGE = 2;
 // The names a sample folder holds; an overwrite removes only these from folders left over.
 const char* const kSampleFiles[] = {"im0.png",   "im1.png",   "disp0.pfm",
                                     "disp1.pfm", "calib.txt", "calib.yml"};
-
-int fail(const std::string& message) {
-  std::fprintf(stderr, "oculant-client: %s\n", message.c_str());
-  return EXIT_FAILURE;
-}
-
-int usageError(const std::string& message, const char* help) {
-  std::fprintf(stderr, "oculant-client: %s\n%s", message.c_str(), help);
-  return EXIT_USAGE;
-}
-
-int connect(oculant::Client& client) {
-  if (!client.ready()) return fail(client.error());
-  if (!client.benchRunning()) {
-    return fail("no bench is running (looked in " + client.runtimeFolder() + ")");
-  }
-  return 0;
-}
 
 std::string sampleName(size_t index) {
   char name[32];
