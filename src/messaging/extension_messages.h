@@ -6,9 +6,8 @@
 
 #include <cstdint>
 
-#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
-#error "payload records are sent as they lie in memory, which must be little-endian"
-#endif
+// The original codes, and the rule that payload records travel as they lie in memory.
+#include "messaging/instance_messages.h"
 
 // To a camera. Payload: nothing (the frame at the camera's current pose) or a RigPoseRecord
 // (the camera takes that pose first, as MSG_RIG_XY and MSG_HEADING would set it). The camera
