@@ -352,6 +352,10 @@ void waitForMessage(int timeoutMs) {
   poll(fds, count, timeoutMs);
 }
 
+void serveInstanceMessages() {
+  transportServeWaiting(deliverInstanceMessage);
+}
+
 LRESULT dispatchMessage(const MSG& msg) {
   return callProcedure(msg.hwnd, msg.message, msg.wParam, msg.lParam);
 }

@@ -46,6 +46,10 @@ HWND findWindow(const char* className);
 bool peekMessage(MSG* msg);
 LRESULT dispatchMessage(const MSG& msg);
 
+// Serves the instance messages already waiting for this process's windows, as a pump pass
+// does, without taking input: for modal waits (a message box) that must keep answering peers.
+void serveInstanceMessages();
+
 // How many input events the pump has taken so far, those the info panel took included: a
 // change in the count means that the picture may have changed.
 unsigned long inputEventsTaken();
