@@ -23,9 +23,7 @@ const char* const kClasses[3] = {"oculant", "oculant1", "oculant2"};
 
 bool sceneTakesFrameRequest(HWND own) {
   const COPYDATASTRUCT request = {MSG_FRAME_REQUEST, 0, nullptr};
-  bool delivered = false;
-  transportSendToClass("oculant", own, request, nullptr, &delivered);
-  return delivered;
+  return transportSendToClass("oculant", own, request, nullptr, 10000) == SendStatus::HANDLED;
 }
 
 bool processGone(pid_t pid) {

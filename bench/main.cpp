@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "attack_figures.h"
 #include "bench_clock.h"
 #include "fetch_figures.h"
 #include "gl_figures.h"
@@ -130,6 +131,14 @@ void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchF
   if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
 }
 
+// One camera's fetches with a hostile peer at work, against the same fetches without it.
+void attackRow(const AttackFigures& f, const char* mode) {
+  row(std::string("fetch 320x240 ") + mode + ", hostile peer (frames/s)", f.attackedPerSecond,
+      f.quietPerSecond, f.quietPerSecond / f.attackedPerSecond,
+      "x the cost without the hostile peer");
+  if (f.failedFetches > 0) std::printf("  FAILED FETCHES: %ld\n", f.failedFetches);
+}
+
 // Start-up, idle CPU and fetches of a live bench in one pacing mode; the idle CPU is returned.
 double liveFigures(const std::string& executable, const std::string& demo, const char* pacing,
                    double startupFloor, const FetchFloor& floorSmall,
@@ -150,6 +159,7 @@ double liveFigures(const std::string& executable, const std::string& demo, const
   const bool paced = std::string(pacing) == "on";
   fetchRows("320x240", measureFetch(320, 240, secondsPerFigure, paced), floorSmall, mode.c_str());
   if (paced) {
+    attackRow(measureFetchUnderAttack(320, 240, secondsPerFigure), mode.c_str());
     if (bench.resizeCameras(1280, 960)) {
       fetchRows("1280x960", measureFetch(1280, 960, secondsPerFigure, true), floorLarge,
                 mode.c_str());
@@ -173,6 +183,12 @@ int main(int argc, char** argv) {
     std::printf("left frames/s %.1f  right frames/s %.1f  pairs/s %.1f  wrong answers %ld\n",
                 f.framesPerSecond, f.rightPerSecond, f.pairsPerSecond, f.wrongAnswers);
     return f.wrongAnswers == 0 ? 0 : 1;
+  }
+  // The hostile-peer figure alone, against a bench already running: --attack-only SECONDS
+  if (argc == 3 && std::string(argv[1]) == "--attack-only") {
+    const AttackFigures f = measureFetchUnderAttack(320, 240, std::atof(argv[2]));
+    attackRow(f, "pacing as running");
+    return f.attackedPerSecond > 0 ? 0 : 1;
   }
   if (argc < 3) {
     std::fprintf(stderr, "usage: oculant_bench EXECUTABLE DEMO_FOLDER [SECONDS_PER_FIGURE]\n");

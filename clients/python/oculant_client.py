@@ -12,6 +12,12 @@ Standard library only; numpy, when installed, turns frames into arrays.
 The bench is found in its runtime folder: $OCULANT_RUNTIME_DIR, else $XDG_RUNTIME_DIR/oculant,
 else /tmp/oculant-<uid>. The wire format is described in docs/protocol.md. A Bench is meant to
 be used from one thread.
+
+Failures raise BenchError, or one of its two kinds that tell why a window could not be used:
+
+    BenchNotRunning     the window does not exist: no bench (or not that window) is running
+    BenchNotAnswering   the window exists but did not take or answer the message within the
+                        time-out (it is stopped or busy), or hung up without answering
 """
 
 import errno
@@ -22,7 +28,16 @@ import stat
 import struct
 import time
 
-__all__ = ["Bench", "BenchError", "CameraModel", "Capture", "Frame", "runtime_folder"]
+__all__ = [
+    "Bench",
+    "BenchError",
+    "BenchNotAnswering",
+    "BenchNotRunning",
+    "CameraModel",
+    "Capture",
+    "Frame",
+    "runtime_folder",
+]
 
 MSG_QUIT = 1000
 MSG_SAVE_FRAME = 1001
@@ -50,13 +65,25 @@ MAX_PAYLOAD = 64 * 1024 * 1024
 SCENE_CLASS = "oculant"
 CAMERA_CLASS = {1: "oculant1", 2: "oculant2"}
 EYE_ROLE = {"left": 1, "right": 2, 1: 1, 2: 2}
+WINDOW_NAME = {SCENE_CLASS: "scene window", "oculant1": "left camera", "oculant2": "right camera"}
 
 # A sender must hand over a whole message within this time; the bench does the same.
 MESSAGE_SECONDS = 2.0
+# How often to knock again on a window whose listen queue is full.
+CONNECT_RETRY_SECONDS = 0.02
 
 
 class BenchError(Exception):
     """The bench could not be reached, or it answered with something unusable."""
+
+
+class BenchNotRunning(BenchError):
+    """The window asked for does not exist: no bench, or not that window, is running."""
+
+
+class BenchNotAnswering(BenchError):
+    """The window exists but did not take or answer the message within the time-out (it is
+    stopped or busy), or hung up without answering."""
 
 
 def runtime_folder(environ=None):
@@ -183,14 +210,20 @@ class Bench:
             bench.set_heading(90)
             left, right = bench.grab_pair()
 
-    Every method raises BenchError when the bench (or the window it needs) is not running.
+    Every call waits at most `timeout` seconds in all for each window it talks to: connecting,
+    sending, the answer and the messages the window sends meanwhile. grab and capture talk to
+    one camera; set_heading, set_position, save and quit to each window in turn, so a stopped
+    window costs them `timeout` once and the others are still told.
+
+    Every method raises BenchNotRunning when the window it needs does not exist,
+    BenchNotAnswering when it exists but does not answer in time, and BenchError for the rest.
     """
 
     _next_number = 1
 
     def __init__(self, folder=None, timeout=10.0):
-        """folder: the runtime folder (found as the bench finds it when None). timeout: seconds
-        to wait for any one request to be answered."""
+        """folder: the runtime folder (found as the bench finds it when None). timeout: the most
+        seconds one request to a window may take in all."""
         self.folder = folder or runtime_folder()
         self.timeout = timeout
         self.handle = 0
@@ -246,10 +279,7 @@ class Bench:
             elif code == MSG_FRAME_PIXELS + role:
                 received["pixels"] = payload
 
-        if not self._send(CAMERA_CLASS[role], MSG_FRAME_REQUEST, b"", on_message):
-            raise BenchError(
-                "no %s camera is running (looked in %s)" % (self._eye_name(role), self.folder)
-            )
+        self._send(CAMERA_CLASS[role], MSG_FRAME_REQUEST, b"", on_message)
         if "error" in received:
             raise received["error"]
         if "header" not in received or "pixels" not in received:
@@ -277,9 +307,7 @@ class Bench:
             received[code - role] = payload
 
         payload = POSE.pack(*pose) if pose is not None else b""
-        if not self._send(CAMERA_CLASS[role], MSG_EXT_CAPTURE, payload, on_message):
-            raise BenchError("no %s camera is running (looked in %s)"
-                             % (self._eye_name(role), self.folder))
+        self._send(CAMERA_CLASS[role], MSG_EXT_CAPTURE, payload, on_message)
         info = received.get(MSG_EXT_CAMERA_INFO)
         colour = received.get(MSG_EXT_COLOUR)
         depth = received.get(MSG_EXT_DEPTH)
@@ -301,22 +329,26 @@ class Bench:
 
     def set_heading(self, degrees, scene=False):
         """Turns the rig to `degrees` in both cameras (and the scene window with scene=True)."""
-        self._send_to_cameras(MSG_HEADING, struct.pack("<d", degrees), scene)
+        self._send_to_windows(MSG_HEADING, struct.pack("<d", degrees), scene)
 
     def set_position(self, x, y, scene=False):
         """Moves the rig to (x, y) in both cameras (and the scene window with scene=True)."""
-        self._send_to_cameras(MSG_RIG_XY, struct.pack("<dd", x, y), scene)
+        self._send_to_windows(MSG_RIG_XY, struct.pack("<dd", x, y), scene)
 
     def save(self):
         """Makes both cameras write "image1.bmp" and "image2.bmp" in the bench's folder."""
-        self._send_to_cameras(MSG_SAVE_FRAME, b"", False)
+        self._send_to_windows(MSG_SAVE_FRAME, b"", False)
 
     def quit(self, cameras_only=False):
         """Closes the scene window, which ends the whole bench; with cameras_only, just the
         two camera windows."""
-        if not cameras_only and self._send(SCENE_CLASS, MSG_QUIT, b""):
-            return
-        self._send_to_cameras(MSG_QUIT, b"", False)
+        if not cameras_only:
+            try:
+                self._send(SCENE_CLASS, MSG_QUIT, b"")
+                return
+            except BenchNotRunning:
+                pass
+        self._send_to_windows(MSG_QUIT, b"", False)
 
     # ----- the mailbox
 
@@ -325,9 +357,7 @@ class Bench:
         try:
             info = os.lstat(self.folder)
         except FileNotFoundError:
-            raise BenchError(
-                "no bench is running (the runtime folder %s does not exist)" % self.folder
-            ) from None
+            raise BenchNotRunning("no bench is running (looked in %s)" % self.folder) from None
         if not stat.S_ISDIR(info.st_mode) or info.st_uid != os.getuid() or info.st_mode & 0o077:
             raise BenchError(
                 "refusing the runtime folder %s: it must be a folder of yours with mode 0700"
@@ -358,6 +388,7 @@ class Bench:
                     continue
             os.chmod(path, 0o600)
             mailbox.listen(16)
+            mailbox.setblocking(False)
             self.handle, self._mailbox, self._mailbox_path = handle, mailbox, path
             return
         raise BenchError("cannot open a socket in the runtime folder %s" % self.folder)
@@ -366,6 +397,7 @@ class Bench:
     def _remove_if_stale(path):
         # A socket file nobody listens on is left over from a process that died.
         probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        probe.setblocking(False)  # a live listener with a full queue must not hold us up
         try:
             probe.connect(path)
             return False
@@ -377,21 +409,26 @@ class Bench:
         finally:
             probe.close()
 
-    def _serve_one(self, on_message):
-        """Takes one message from the mailbox, hands it to on_message and answers it."""
-        conn, _ = self._mailbox.accept()
+    def _serve_one(self, on_message, deadline):
+        """Takes one message from the mailbox, hands it to on_message and answers it, all by
+        the deadline and within MESSAGE_SECONDS."""
         try:
-            conn.settimeout(MESSAGE_SECONDS)
+            conn, _ = self._mailbox.accept()
+        except (BlockingIOError, InterruptedError):
+            return  # the sender gave up between select and accept
+        deadline = min(deadline, time.monotonic() + MESSAGE_SECONDS)
+        try:
             uid = struct.unpack("3i", conn.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))[1]
             if uid != os.getuid():
                 return  # only our own user's windows may talk to us
-            magic, code, _sender, length = ENVELOPE.unpack(_read_exactly(conn, ENVELOPE.size))
+            magic, code, _sender, length = ENVELOPE.unpack(
+                _read_exactly(conn, ENVELOPE.size, deadline))
             if magic != MAGIC or length > MAX_PAYLOAD:
                 return  # hanging up without a reply tells the sender it was not handled
-            payload = _read_exactly(conn, length)
+            payload = _read_exactly(conn, length, deadline)
             if on_message is not None:
                 on_message(code, payload)
-            conn.sendall(REPLY)
+            _write_all(conn, REPLY, deadline)
         except (OSError, EOFError):
             pass  # a sender that stalls or hangs up loses its message, nothing more
         finally:
@@ -401,59 +438,102 @@ class Bench:
 
     def _send(self, class_name, code, payload, on_message=None):
         """Sends one message to the window holding class_name and waits for its reply, serving
-        the mailbox meanwhile. False when that window does not exist."""
+        the mailbox meanwhile, all within self.timeout."""
         if self._mailbox is None:
             raise BenchError("this Bench has been closed")
-        link = os.path.join(self.folder, "class." + class_name)
-        request = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        deadline = time.monotonic() + self.timeout
+        request = self._connect(class_name, deadline)
         try:
             try:
-                request.connect(link)
-            except (FileNotFoundError, ConnectionRefusedError):
-                return False
-            except OSError as error:
-                raise BenchError("cannot reach %s: %s" % (class_name, error)) from None
-            try:
-                request.sendall(ENVELOPE.pack(MAGIC, code, self.handle, len(payload)) + payload)
-            except OSError as error:
-                raise BenchError("%s hung up: %s" % (class_name, error)) from None
-            deadline = time.monotonic() + self.timeout
+                _write_all(request, ENVELOPE.pack(MAGIC, code, self.handle, len(payload)) + payload,
+                           deadline)
+            except socket.timeout:
+                raise self._not_answering(class_name) from None
+            except OSError:
+                raise self._hung_up(class_name) from None
             while True:
                 remaining = deadline - time.monotonic()
                 if remaining <= 0:
-                    raise BenchError("%s did not answer within %g s" % (class_name, self.timeout))
+                    raise self._not_answering(class_name)
                 ready, _, _ = select.select([request, self._mailbox], [], [], remaining)
-                # The camera's own messages come before its reply, so serve them first.
+                # The window's own messages come before its reply, so serve them first.
                 if self._mailbox in ready:
-                    self._serve_one(on_message)
+                    self._serve_one(on_message, deadline)
                 elif request in ready:
-                    request.settimeout(MESSAGE_SECONDS)
                     try:
-                        _read_exactly(request, len(REPLY))
+                        _read_exactly(request, len(REPLY), deadline)
+                    except socket.timeout:
+                        raise self._not_answering(class_name) from None
                     except (EOFError, OSError):
-                        raise BenchError(
-                            "%s hung up without handling the message" % class_name
-                        ) from None
-                    return True
+                        raise self._hung_up(class_name) from None
+                    return
         finally:
             request.close()
 
-    def _send_to_cameras(self, code, payload, scene):
-        # The scene window turns the rig in this order: left camera, then right.
-        sent = [
-            self._send(CAMERA_CLASS[1], code, payload),
-            self._send(CAMERA_CLASS[2], code, payload),
-        ]
-        if scene:
-            sent.append(self._send(SCENE_CLASS, code, payload))
-        if not any(sent):
-            raise BenchError("no camera is running (looked in %s)" % self.folder)
+    def _connect(self, class_name, deadline):
+        """A connection to the window holding class_name, made by the deadline."""
+        link = os.path.join(self.folder, "class." + class_name)
+        while True:
+            # A blocking connect waits as long as the window's listen queue stays full; a
+            # non-blocking one fails at once, so it can be tried again until the deadline.
+            request = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            request.setblocking(False)
+            try:
+                request.connect(link)
+                return request
+            except BlockingIOError:
+                request.close()
+            except (FileNotFoundError, ConnectionRefusedError):
+                request.close()
+                raise BenchNotRunning("no %s is running (looked in %s)"
+                                      % (WINDOW_NAME[class_name], self.folder)) from None
+            except OSError as error:
+                request.close()
+                raise BenchError("cannot reach the %s: %s"
+                                 % (WINDOW_NAME[class_name], error)) from None
+            remaining = deadline - time.monotonic()
+            if remaining <= 0:
+                raise self._not_answering(class_name)
+            time.sleep(min(CONNECT_RETRY_SECONDS, remaining))
+
+    def _not_answering(self, class_name):
+        return BenchNotAnswering(
+            "the %s is running but did not answer within %g s (stopped or busy)"
+            % (WINDOW_NAME[class_name], self.timeout))
+
+    @staticmethod
+    def _hung_up(class_name):
+        return BenchNotAnswering("the %s hung up without answering" % WINDOW_NAME[class_name])
+
+    def _send_to_windows(self, code, payload, scene):
+        """Sends to the left camera, the right one, and the scene window with scene=True, as the
+        scene window turns the rig. Windows that do not exist are skipped, but one must exist;
+        every one that exists must answer, and a stopped one does not keep the others from
+        being told."""
+        classes = [CAMERA_CLASS[1], CAMERA_CLASS[2]] + ([SCENE_CLASS] if scene else [])
+        handled = False
+        failure = None
+        for class_name in classes:
+            try:
+                self._send(class_name, code, payload)
+                handled = True
+            except BenchNotRunning:
+                pass
+            except BenchNotAnswering as error:
+                failure = failure or error
+        if failure is not None:
+            raise failure
+        if not handled:
+            raise BenchNotRunning("no camera is running (looked in %s)" % self.folder)
 
     def _window_exists(self, class_name):
         probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        probe.setblocking(False)
         try:
             probe.connect(os.path.join(self.folder, "class." + class_name))
             return True
+        except BlockingIOError:
+            return True  # its listen queue is full, but it is there
         except OSError:
             return False
         finally:
@@ -477,9 +557,25 @@ class Bench:
         return "left" if role == 1 else "right"
 
 
-def _read_exactly(conn, count):
+def _time_left(conn, deadline):
+    """Gives conn's next call the time left until the deadline (socket.timeout once it passed)."""
+    remaining = deadline - time.monotonic()
+    if remaining <= 0:
+        raise socket.timeout("timed out")
+    conn.settimeout(remaining)
+
+
+def _write_all(conn, data, deadline):
+    view = memoryview(data)
+    while view:
+        _time_left(conn, deadline)
+        view = view[conn.send(view):]
+
+
+def _read_exactly(conn, count, deadline):
     data = bytearray()
     while len(data) < count:
+        _time_left(conn, deadline)
         chunk = conn.recv(min(count - len(data), 1 << 20))
         if not chunk:
             raise EOFError("connection closed after %d of %d bytes" % (len(data), count))

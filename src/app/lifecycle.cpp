@@ -1,5 +1,7 @@
 #include "app/lifecycle.h"
 
+#include <initializer_list>
+
 #include "messaging/instance_messages.h"
 #include "panel/info_panel.h"
 #include "platform/instance_semaphore.h"
@@ -35,6 +37,8 @@ void onDestroy(HWND window) {
 }
 
 void startCameraInstances() {
-  startInstanceProcess();
-  startInstanceProcess();
+  // A scene started where its cameras outlived the previous scene takes them over.
+  for (const char* camera : {"oculant1", "oculant2"}) {
+    if (findWindow(camera) == 0) startInstanceProcess();
+  }
 }

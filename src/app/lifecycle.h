@@ -7,7 +7,7 @@
 extern HWND mainWindow;
 
 // Configuration, the initial rig pose and GL set-up in every role; the scene role then starts
-// both camera instances and opens the info panel. Returns 0, so creation goes on.
+// the missing camera instances and opens the info panel. Returns 0, so creation goes on.
 int onCreate(HWND window);
 
 // Tears the window's GL context down and destroys the window.
@@ -16,6 +16,7 @@ void onClose(HWND window);
 // Gives back this instance's unit of the semaphore, tells both cameras to quit, ends the loop.
 void onDestroy(HWND window);
 
-// Starts the executable twice; the order in which they decide their roles makes one the
-// left camera and the other the right one.
+// Starts the executable once for each camera window that is missing: twice for a fresh bench,
+// where the order in which they decide their roles makes one the left camera and the other the
+// right one.
 void startCameraInstances();

@@ -78,6 +78,7 @@ int runMainLoop() {
       drawnView = view;
       eventsAtFrame = inputEventsTaken();
     }
+    syncCameras(mainWindow);
     const bool driving = inputState.leftButtonHeld && inputState.shiftHeld && role == ROLE_SCENE;
     uint32_t remainder = 0;
     const int steps = countDriveSteps(reference, tickCount(), &remainder);

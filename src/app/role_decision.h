@@ -1,5 +1,6 @@
 // Which role a new process takes: counted through the instance semaphore, refused when three
-// instances have joined, ended silently when its camera window already exists.
+// instances have joined. A start whose counted role already has its window takes the first
+// role whose window is missing, so a bench with a killed instance can be made whole again.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@ struct RoleServices {
   bool (*waitSemaphore)(int timeoutMs);
   HWND (*findWindow)(const char* className);
   void (*showError)(const char* text);  // a box captioned "Error" with the error icon
+  void (*explainEnd)(const char* why);  // one line on stderr for an end without a box
 };
 
 constexpr int32_t kSemaphoreInitialCount = 1;

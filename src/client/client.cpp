@@ -1,7 +1,11 @@
 #include "oculant/client.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
+#include "ground_truth_replies.h"
+#include "messaging/extension_messages.h"
 #include "messaging/instance_messages.h"
 #include "platform/runtime_dir.h"
 #include "platform/transport.h"
@@ -11,7 +15,7 @@ namespace {
 
 const char* const kSceneClass = "oculant";
 const char* const kCameraClass[3] = {nullptr, "oculant1", "oculant2"};
-const char* const kEyeName[3] = {nullptr, "left", "right"};
+const char* const kCameraName[3] = {nullptr, "left camera", "right camera"};
 
 // The grab under way. The transport hands replies to a plain function, so it finds the frame
 // being filled here; one grab at a time per process.
@@ -27,7 +31,10 @@ int32_t strideFor(int32_t width) {
   return (width * 3 + 3) / 4 * 4;
 }
 
-LRESULT receiveReply(HWND, HWND, const COPYDATASTRUCT& data) {
+LRESULT receiveReply(HWND target, HWND sender, const COPYDATASTRUCT& data) {
+  if (isExtensionMessage(data.dwData)) {
+    return receiveGroundTruthReply(target, sender, data);
+  }
   if (pending.frame == nullptr) return 0;
   if (data.dwData == MSG_FRAME_HEADER + pending.role && data.cbData == sizeof(FrameHeader)) {
     FrameHeader header;
@@ -70,19 +77,35 @@ Client::Client() {
   std::string reason;
   folder_ = runtimeDirectory(&reason);
   if (folder_.empty()) {
-    error_ = "cannot use the bench's runtime folder: " + reason;
+    fail(Failure::OTHER, "cannot use the bench's runtime folder: " + reason);
     return;
   }
-  const HWND window = allocateWindowHandle();
-  if (window != 0 && transportListen(window, nullptr)) {
-    window_ = window;
-  } else {
-    error_ = "cannot open a socket in the bench's runtime folder";
-  }
+  openMailbox();
 }
 
 Client::~Client() {
   if (window_ != 0) transportClose(window_);
+}
+
+bool Client::openMailbox() {
+  if (window_ != 0) transportClose(window_);
+  window_ = 0;
+  const HWND window = allocateWindowHandle();
+  if (window == 0 || !transportListen(window, nullptr)) {
+    return fail(Failure::OTHER, "cannot open a socket in the bench's runtime folder");
+  }
+  window_ = window;
+  return true;
+}
+
+bool Client::fail(Failure failure, const std::string& error) {
+  failure_ = failure;
+  error_ = error;
+  return false;
+}
+
+void Client::setTimeout(double seconds) {
+  timeoutSeconds_ = seconds > 0 ? seconds : 0;
 }
 
 bool Client::benchRunning() {
@@ -90,28 +113,43 @@ bool Client::benchRunning() {
          transportFindClass(kCameraClass[2]) != 0;
 }
 
-bool Client::sendToClass(const char* className, uintptr_t code, uint32_t length,
-                         const void* payload) {
+Client::Failure Client::sendToClass(const char* className, const char* who, uintptr_t code,
+                                    uint32_t length, const void* payload) {
   const COPYDATASTRUCT data = {code, length, payload};
-  bool delivered = false;
-  transportSendToClass(className, window_, data, receiveReply, &delivered);
-  return delivered;
+  const double milliseconds = std::min(timeoutSeconds_ * 1000.0, 2147483647.0);
+  const SendStatus status =
+      transportSendToClass(className, window_, data, receiveReply, static_cast<int>(milliseconds));
+  if (status == SendStatus::HANDLED) return Failure::NONE;
+  if (status == SendStatus::NO_WINDOW) {
+    fail(Failure::NOT_RUNNING,
+         std::string("no ") + who + " is running (looked in " + folder_ + ")");
+    return failure_;
+  }
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", timeoutSeconds_);
+  fail(Failure::NOT_ANSWERING, std::string("the ") + who +
+                                   " is running but did not answer within " + seconds +
+                                   " s (stopped or busy)");
+  // Its answers may still come: a fresh mailbox keeps them out of the next call.
+  const std::string error = error_;
+  openMailbox();
+  error_ = error;
+  return failure_;
 }
 
 bool Client::grab(Eye eye, Frame* frame) {
   const int role = static_cast<int>(eye);
-  if (!ready() || frame == nullptr || (role != 1 && role != 2)) {
-    if (ready()) error_ = "no frame to fill";
-    return false;
-  }
+  if (!ready()) return false;
+  if (frame == nullptr || (role != 1 && role != 2)) return fail(Failure::OTHER, "no frame to fill");
   pending = PendingGrab{role, frame, false, false};
-  const bool delivered = sendToClass(kCameraClass[role], MSG_FRAME_REQUEST, 0, nullptr);
+  const Failure sent =
+      sendToClass(kCameraClass[role], kCameraName[role], MSG_FRAME_REQUEST, 0, nullptr);
   const bool complete = pending.haveHeader && pending.havePixels;
   pending = PendingGrab();
+  if (sent != Failure::NONE) return false;
   if (complete) return true;
-  error_ = delivered ? std::string("the ") + kEyeName[role] + " camera sent no complete frame"
-                     : std::string("no ") + kEyeName[role] + " camera is running";
-  return false;
+  return fail(Failure::BAD_ANSWER,
+              std::string("the ") + kCameraName[role] + " sent no complete frame");
 }
 
 bool Client::grabPair(Frame* left, Frame* right) {
@@ -120,12 +158,22 @@ bool Client::grabPair(Frame* left, Frame* right) {
 
 bool Client::sendToCameras(uintptr_t code, uint32_t length, const void* payload, bool alsoScene) {
   if (!ready()) return false;
-  const bool left = sendToClass(kCameraClass[1], code, length, payload);
-  const bool right = sendToClass(kCameraClass[2], code, length, payload);
-  const bool scene = alsoScene && sendToClass(kSceneClass, code, length, payload);
-  if (left || right || scene) return true;
-  error_ = "no camera is running";
-  return false;
+  // Every window that runs is tried, left first as the scene does it; the first that did not
+  // answer is the one reported.
+  const Failure left = sendToClass(kCameraClass[1], kCameraName[1], code, length, payload);
+  const std::string leftError = error_;
+  const Failure right = sendToClass(kCameraClass[2], kCameraName[2], code, length, payload);
+  const std::string rightError = error_;
+  const Failure scene = alsoScene ? sendToClass(kSceneClass, "scene window", code, length, payload)
+                                  : Failure::NOT_RUNNING;
+  if (left == Failure::NOT_ANSWERING) return fail(left, leftError);
+  if (right == Failure::NOT_ANSWERING) return fail(right, rightError);
+  if (scene == Failure::NOT_ANSWERING) return false;
+  if (left == Failure::NONE || right == Failure::NONE || scene == Failure::NONE) {
+    failure_ = Failure::NONE;
+    return true;
+  }
+  return fail(Failure::NOT_RUNNING, "no camera is running (looked in " + folder_ + ")");
 }
 
 bool Client::sendHeading(double degrees, bool alsoScene) {
@@ -145,10 +193,14 @@ bool Client::quit(bool camerasOnly) {
   if (!ready()) return false;
   if (!camerasOnly) {
     // The scene window's close ends both cameras as well.
-    if (sendToClass(kSceneClass, MSG_QUIT, 0, nullptr)) return true;
+    const Failure scene = sendToClass(kSceneClass, "scene window", MSG_QUIT, 0, nullptr);
+    if (scene == Failure::NONE) return true;
+    if (scene == Failure::NOT_ANSWERING) return false;
   }
   if (sendToCameras(MSG_QUIT, 0, nullptr, false)) return true;
-  error_ = "no bench is running";
+  if (failure_ == Failure::NOT_RUNNING) {
+    fail(Failure::NOT_RUNNING, "no bench is running (looked in " + folder_ + ")");
+  }
   return false;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "ground_truth_replies.h"
 #include "messaging/extension_messages.h"
 #include "oculant/client.h"
 #include "platform/envelope.h"
@@ -12,7 +13,7 @@ namespace oculant {
 namespace {
 
 const char* const kCameraClass[3] = {nullptr, "oculant1", "oculant2"};
-const char* const kEyeName[3] = {nullptr, "left", "right"};
+const char* const kCameraName[3] = {nullptr, "left camera", "right camera"};
 
 // The request under way; the transport hands the replies to a plain function.
 struct PendingCapture {
@@ -67,7 +68,13 @@ void takeInfo(const COPYDATASTRUCT& data) {
   pending.haveInfo = true;
 }
 
-LRESULT receiveReply(HWND, HWND, const COPYDATASTRUCT& data) {
+bool samePose(const Pose& a, const Pose& b) {
+  return a.x == b.x && a.y == b.y && a.heading == b.heading;
+}
+
+}  // namespace
+
+LRESULT receiveGroundTruthReply(HWND, HWND, const COPYDATASTRUCT& data) {
   if (pending.camera == nullptr) return 0;
   if (data.dwData == MSG_EXT_CAMERA_INFO + pending.role) {
     takeInfo(data);
@@ -88,12 +95,6 @@ LRESULT receiveReply(HWND, HWND, const COPYDATASTRUCT& data) {
   }
   return 0;
 }
-
-bool samePose(const Pose& a, const Pose& b) {
-  return a.x == b.x && a.y == b.y && a.heading == b.heading;
-}
-
-}  // namespace
 
 float DepthMap::at(int x, int y) const {
   if (x < 0 || y < 0 || x >= width || y >= height ||
@@ -116,63 +117,57 @@ std::vector<float> disparityFromDepth(const DepthMap& depth, double focalLength,
 
 bool Client::capture(Eye eye, Capture* capture, const Pose* pose) {
   const int role = static_cast<int>(eye);
-  if (!ready() || capture == nullptr || (role != 1 && role != 2)) {
-    if (ready()) error_ = "no capture to fill";
-    return false;
+  if (!ready()) return false;
+  if (capture == nullptr || (role != 1 && role != 2)) {
+    return fail(Failure::OTHER, "no capture to fill");
   }
   RigPoseRecord record = {};
   if (pose != nullptr) record = {pose->x, pose->y, pose->heading};
-  const COPYDATASTRUCT data = {MSG_EXT_CAPTURE, pose != nullptr ? uint32_t{sizeof record} : 0u,
-                               pose != nullptr ? &record : nullptr};
   pending = PendingCapture{role, capture, &capture->camera};
-  bool delivered = false;
-  transportSendToClass(kCameraClass[role], window_, data, receiveReply, &delivered);
+  const Failure sent = sendToClass(kCameraClass[role], kCameraName[role], MSG_EXT_CAPTURE,
+                                   pose != nullptr ? uint32_t{sizeof record} : 0u,
+                                   pose != nullptr ? &record : nullptr);
   const bool complete = pending.haveInfo && pending.haveColour && pending.haveDepth;
   pending = PendingCapture();
+  if (sent != Failure::NONE) return false;
   if (!complete) {
-    error_ = delivered ? std::string("the ") + kEyeName[role] + " camera sent no complete capture"
-                       : std::string("no ") + kEyeName[role] + " camera is running";
-    return false;
+    return fail(Failure::BAD_ANSWER,
+                std::string("the ") + kCameraName[role] + " sent no complete capture");
   }
   if (pose != nullptr && !samePose(capture->camera.pose, *pose)) {
-    error_ = std::string("the ") + kEyeName[role] + " camera drew at another pose than asked";
-    return false;
+    return fail(Failure::BAD_ANSWER,
+                std::string("the ") + kCameraName[role] + " drew at another pose than asked");
   }
   return true;
 }
 
 bool Client::captureStereo(StereoCapture* pair, const Pose* pose) {
-  if (pair == nullptr) {
-    error_ = "no capture to fill";
-    return false;
-  }
+  if (pair == nullptr) return fail(Failure::OTHER, "no capture to fill");
   if (!capture(Eye::LEFT, &pair->left, pose)) return false;
   const Pose held = pair->left.camera.pose;
   if (!capture(Eye::RIGHT, &pair->right, &held)) return false;
   if (pair->left.colour.width != pair->right.colour.width ||
       pair->left.colour.height != pair->right.colour.height) {
-    error_ = "the left and right cameras differ in size";
-    return false;
+    return fail(Failure::BAD_ANSWER, "the left and right cameras differ in size");
   }
   return true;
 }
 
 bool Client::describe(Eye eye, CameraModel* camera) {
   const int role = static_cast<int>(eye);
-  if (!ready() || camera == nullptr || (role != 1 && role != 2)) {
-    if (ready()) error_ = "no camera model to fill";
-    return false;
+  if (!ready()) return false;
+  if (camera == nullptr || (role != 1 && role != 2)) {
+    return fail(Failure::OTHER, "no camera model to fill");
   }
-  const COPYDATASTRUCT data = {MSG_EXT_DESCRIBE, 0, nullptr};
   pending = PendingCapture{role, nullptr, camera};
-  bool delivered = false;
-  transportSendToClass(kCameraClass[role], window_, data, receiveReply, &delivered);
+  const Failure sent =
+      sendToClass(kCameraClass[role], kCameraName[role], MSG_EXT_DESCRIBE, 0, nullptr);
   const bool complete = pending.haveInfo;
   pending = PendingCapture();
+  if (sent != Failure::NONE) return false;
   if (complete) return true;
-  error_ = delivered ? std::string("the ") + kEyeName[role] + " camera sent no camera model"
-                     : std::string("no ") + kEyeName[role] + " camera is running";
-  return false;
+  return fail(Failure::BAD_ANSWER,
+              std::string("the ") + kCameraName[role] + " sent no camera model");
 }
 
 }  // namespace oculant

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "image/depth_capture.h"
@@ -35,10 +36,20 @@ CameraInfo describeCamera(int width, int height, int depthBits) {
   return info;
 }
 
-void send(HWND client, HWND window, uintptr_t code, size_t length, const void* payload) {
+void post(HWND client, HWND window, uintptr_t code, size_t length, const void* payload,
+          std::shared_ptr<const void> keepAlive = nullptr) {
   const COPYDATASTRUCT message = {code + role, static_cast<uint32_t>(length), payload};
-  sendCopyData(client, window, message);
+  postCopyData(client, window, message, std::move(keepAlive));
 }
+
+// Colour and depth of one drawing, owned by the sends that carry them.
+struct DrawnFrame {
+  CaptureImage colour = {};
+  std::vector<float> depth;
+  ~DrawnFrame() {
+    if (colour.pixels != nullptr) freeCaptureImage(&colour);
+  }
+};
 
 // Draws once and reads colour and depth from the same back buffer, so both show one frame.
 void sendCapture(HWND window, HWND client) {
@@ -46,23 +57,23 @@ void sendCapture(HWND window, HWND client) {
   int height = 0;
   getClientRect(window, &width, &height);
   drawFrame();
-  CaptureImage colour = {};
-  captureFrame(&colour, width, height);
-  std::vector<float> depth;
-  const bool haveDepth = captureDepth(&depth, width, height, kNearPlane, kFarPlane);
-  const uint64_t colourBytes = static_cast<uint64_t>(colour.stride) * colour.height;
-  const uint64_t depthBytes = depth.size() * sizeof(float);
+  const auto frame = std::make_shared<DrawnFrame>();
+  captureFrame(&frame->colour, width, height);
+  const bool haveDepth = captureDepth(&frame->depth, width, height, kNearPlane, kFarPlane);
+  const uint64_t colourBytes = static_cast<uint64_t>(frame->colour.stride) * frame->colour.height;
+  const uint64_t depthBytes = frame->depth.size() * sizeof(float);
   // A frame that can't be had or sent whole goes out as an empty one, never as a part.
-  if (colour.pixels == nullptr || !haveDepth || colourBytes > kMaxPayload ||
+  if (frame->colour.pixels == nullptr || !haveDepth || colourBytes > kMaxPayload ||
       depthBytes > kMaxPayload) {
     width = height = 0;
   }
   const CameraInfo info = describeCamera(width, height, depthBufferBits());
-  send(client, window, MSG_EXT_CAMERA_INFO, sizeof info, &info);
+  post(client, window, MSG_EXT_CAMERA_INFO, sizeof info, &info);
   const bool empty = width == 0 || height == 0;
-  send(client, window, MSG_EXT_COLOUR, empty ? 0 : colourBytes, empty ? nullptr : colour.pixels);
-  send(client, window, MSG_EXT_DEPTH, empty ? 0 : depthBytes, empty ? nullptr : depth.data());
-  if (colour.pixels != nullptr) freeCaptureImage(&colour);
+  post(client, window, MSG_EXT_COLOUR, empty ? 0 : colourBytes,
+       empty ? nullptr : frame->colour.pixels, frame);
+  post(client, window, MSG_EXT_DEPTH, empty ? 0 : depthBytes, empty ? nullptr : frame->depth.data(),
+       frame);
 }
 
 void takePose(const COPYDATASTRUCT* data) {
@@ -89,7 +100,7 @@ LRESULT handleExtensionMessage(HWND window, WPARAM sender, const COPYDATASTRUCT*
     int height = 0;
     getClientRect(window, &width, &height);
     const CameraInfo info = describeCamera(width, height, depthBufferBits());
-    send(client, window, MSG_EXT_CAMERA_INFO, sizeof info, &info);
+    post(client, window, MSG_EXT_CAMERA_INFO, sizeof info, &info);
   }
   return 0;
 }

@@ -17,33 +17,27 @@ void sendFrame(HWND window, WPARAM requester) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
-  const CaptureImage* image = latestFrame(width, height);
+  // The frame belongs to these sends until they end, whatever is drawn meanwhile.
+  const std::shared_ptr<const CaptureImage> image = latestFrame(width, height);
   if (image == nullptr) return;
   const FrameHeader header = {0, image->width, image->stride, image->height, 0};
   const COPYDATASTRUCT headerMessage = {MSG_FRAME_HEADER + role, sizeof header, &header};
-  sendCopyData(client, window, headerMessage);
+  postCopyData(client, window, headerMessage);
   const COPYDATASTRUCT pixelMessage = {
       MSG_FRAME_PIXELS + role,
       static_cast<uint32_t>(image->stride) * static_cast<uint32_t>(image->height), image->pixels};
-  sendCopyData(client, window, pixelMessage);
+  postCopyData(client, window, pixelMessage, image);
 }
 
 void saveOwnFrame(HWND window) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
-  const CaptureImage* image = latestFrame(width, height);
+  const std::shared_ptr<const CaptureImage> image = latestFrame(width, height);
   if (image != nullptr) writeBmp(role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp", *image);
 }
 
 }  // namespace
-
-void sendToCameras(uintptr_t code, uint32_t length, const void* payload, HWND sender) {
-  const COPYDATASTRUCT data = {code, length, payload};
-  // The left camera is always served first.
-  if (const HWND left = findWindow("oculant1")) sendCopyData(left, sender, data);
-  if (const HWND right = findWindow("oculant2")) sendCopyData(right, sender, data);
-}
 
 LRESULT handleInstanceMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* data) {
   if (data == nullptr) return 0;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "messaging/camera_links.h"  // sendToCameras, where the senders find it
 #include "platform/win32.h"
 
 #if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
@@ -37,10 +38,6 @@ struct FrameHeader {
 };
 #pragma pack(pop)
 static_assert(sizeof(FrameHeader) == 20, "FrameHeader is 20 bytes on the wire");
-
-// Sends the message to the left camera's window and then to the right one's, each looked up
-// afresh; a camera that is not there is skipped. Results are not used.
-void sendToCameras(uintptr_t code, uint32_t length, const void* payload, HWND sender);
 
 // Acts on one WM_COPYDATA message received by window, according to this instance's role.
 // sender is the message's wParam: the window that replies go to. Always returns 0.

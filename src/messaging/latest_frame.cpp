@@ -17,7 +17,7 @@ struct FrameInputs {
   OverviewView overview;
 };
 
-CaptureImage kept = {};
+std::shared_ptr<const CaptureImage> kept;
 FrameInputs keptInputs;
 
 // Compared byte by byte, so a pose that is not a number still matches itself.
@@ -27,20 +27,30 @@ bool sameInputs(const FrameInputs& a, const FrameInputs& b) {
          std::memcmp(&a.overview, &b.overview, sizeof a.overview) == 0;
 }
 
+void freeCapture(CaptureImage* image) {
+  freeCaptureImage(image);
+  delete image;
+}
+
 }  // namespace
 
-const CaptureImage* latestFrame(int width, int height) {
+std::shared_ptr<const CaptureImage> latestFrame(int width, int height) {
   const FrameInputs inputs = {role, width, height, rigPose, overviewView};
-  if (kept.pixels != nullptr && sameInputs(inputs, keptInputs)) return &kept;
+  if (kept && sameInputs(inputs, keptInputs)) return kept;
   forgetLatestFrame();
   // After a swap the back buffer is undefined: draw the frame again before reading it.
   drawFrame();
-  captureFrame(&kept, width, height);
-  if (kept.pixels == nullptr) return nullptr;
+  auto* image = new CaptureImage{};
+  captureFrame(image, width, height);
+  if (image->pixels == nullptr) {
+    delete image;
+    return nullptr;
+  }
+  kept.reset(image, freeCapture);
   keptInputs = inputs;
-  return &kept;
+  return kept;
 }
 
 void forgetLatestFrame() {
-  if (kept.pixels != nullptr) freeCaptureImage(&kept);
+  kept.reset();
 }

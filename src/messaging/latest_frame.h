@@ -4,12 +4,15 @@
 // the frame drawn again would be byte for byte the one kept, so it is answered from memory.
 #pragma once
 
+#include <memory>
+
 #include "image/frame_capture.h"
 
 // The frame the window shows for a width x height client area: the kept one when nothing it
 // depends on changed, else a fresh one (drawn into the back buffer and read). Null when the
-// capture failed. The pointer stays valid until the next call or forgetLatestFrame.
-const CaptureImage* latestFrame(int width, int height);
+// capture failed. Shared: a send still under way keeps its frame whole while a newer one
+// replaces it here.
+std::shared_ptr<const CaptureImage> latestFrame(int width, int height);
 
-// Frees the kept frame; the next latestFrame draws and reads again.
+// Lets go of the kept frame; the next latestFrame draws and reads again.
 void forgetLatestFrame();

@@ -1,6 +1,7 @@
 #include "platform/runtime_dir.h"
 
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,12 @@
 #include <cstring>
 
 namespace {
+
+// Sockets in the folder are bound and reached by full path, which must fit sun_path with its
+// terminating zero. The longest name the bench and its clients use is a window's socket,
+// "window." and a 32-bit handle.
+constexpr size_t kLongestSocketName = sizeof "window.4294967295" - 1;
+constexpr size_t kLongestFolder = sizeof(sockaddr_un::sun_path) - 1 - 1 - kLongestSocketName;
 
 std::string chosenPath() {
   const char* own = std::getenv("OCULANT_RUNTIME_DIR");
@@ -36,6 +43,10 @@ std::string fail(std::string* error, const std::string& reason) {
 
 std::string runtimeDirectory(std::string* error) {
   const std::string path = absolute(chosenPath());
+  if (path.size() > kLongestFolder) {
+    return fail(error, path + " is too long for a socket name (at most " +
+                           std::to_string(kLongestFolder) + " characters)");
+  }
   if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
     return fail(error, "cannot create " + path + ": " + std::strerror(errno));
   }

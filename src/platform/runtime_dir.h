@@ -1,7 +1,7 @@
 // The folder that makes one bench: sockets, semaphore and locks live there, so benches with
 // different folders never meet. $OCULANT_RUNTIME_DIR, else $XDG_RUNTIME_DIR/oculant, else
-// /tmp/oculant-<uid>; created with mode 0700 and refused when another user owns it or others
-// can enter it.
+// /tmp/oculant-<uid>; created with mode 0700 and refused when another user owns it, others
+// can enter it or its path leaves no room for a socket name.
 #pragma once
 
 #include <string>

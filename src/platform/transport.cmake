@@ -3,7 +3,8 @@
 add_library(oculant_transport STATIC
   ${CMAKE_CURRENT_LIST_DIR}/envelope.cpp
   ${CMAKE_CURRENT_LIST_DIR}/runtime_dir.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/transport.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/transport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/transport_files.cpp)
 target_include_directories(oculant_transport PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
 set_target_properties(oculant_transport PROPERTIES POSITION_INDEPENDENT_CODE ON)

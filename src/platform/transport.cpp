@@ -1,41 +1,46 @@
-// Every window listens on "window.<handle>" in the runtime folder; its class name is a symbolic
-// link "class.<name>" to that socket, so claiming a class is one atomic symlink() and a client
-// reaches a class with a single connect. A lock file serialises claims and stale-file removal.
 #include "platform/transport.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/epoll.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
-#include <sys/un.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/runtime_dir.h"
+#include "platform/transport_files.h"
 
 namespace {
 
-// A whole message must arrive within this time even when it trickles in byte by byte.
-constexpr int kReceiveLimitMs = 2000;
-// A flood of connections must not keep one pass of the window's loop busy for ever.
-constexpr int kMaxServedPerPass = 64;
+// Connections being read or waiting for their posts; when full, the oldest one still being
+// read makes room, so a flood of idle or trickling peers cannot lock healthy ones out.
+constexpr size_t kMaxIncoming = 256;
+constexpr int kMaxAcceptsPerPass = 64;
+// Payload bytes held by messages still arriving, all connections together.
+constexpr size_t kMaxBufferedBytes = 256u << 20;
+// How long one serving pass may keep moving exchanges along before the window gets its turn.
+constexpr int kPassBudgetMs = 5;
+// Handlers that send, served inside sends of handlers: deeper messages wait for the unwinding.
+constexpr int kMaxNesting = 4;
+// How soon a connect to a listener whose queue is full is tried again.
+constexpr int kConnectRetryMs = 2;
 // Messages above this size get a send buffer of their own size, up to the second limit.
 constexpr size_t kLargeMessageBytes = 64u << 10;
 constexpr size_t kMaxSendBuffer = 16u << 20;
-// Receive buffers bigger than this are given back after use rather than kept.
-constexpr size_t kKeptBufferBytes = 16u << 20;
+constexpr uint64_t kListenerKey = uint64_t{1} << 63;
+
+int64_t nowMs() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
 
 struct Listener {
   HWND window;
@@ -43,9 +48,49 @@ struct Listener {
   std::string className;
 };
 
-struct Buffer {
-  std::unique_ptr<char[]> data;
-  size_t capacity = 0;
+enum class InState { READING, COMPLETE, DELIVERING, WAITING_POSTS, DONE };
+
+// A message arriving at one of this process's windows.
+struct Incoming {
+  uint64_t id;
+  int fd;
+  HWND window;
+  int64_t deadline;  // for the whole message to arrive
+  uint32_t watched = 0;
+  unsigned char header[kEnvelopeSize];
+  size_t headerBytes = 0;
+  Envelope envelope = {};
+  std::vector<char> payload;
+  size_t payloadBytes = 0;
+  InState state = InState::READING;
+  int pendingPosts = 0;  // messages posted while it was handled and not yet finished
+  LRESULT result = 0;
+};
+
+enum class OutState { QUEUED, CONNECTING, SENDING, AWAITING_REPLY, FINISHED };
+
+// A message this process sends: posted, or one that a synchronous send waits on.
+struct Outgoing {
+  uint64_t id;
+  HWND target;
+  std::string className;  // addressed by class when not empty
+  int fd = -1;
+  uint32_t watched = 0;
+  unsigned char header[kEnvelopeSize];
+  const char* payload = nullptr;
+  uint32_t length = 0;
+  std::shared_ptr<const void> keepAlive;
+  std::vector<char> copy;
+  size_t sent = 0;  // of header and payload together
+  unsigned char reply[kReplySize];
+  size_t replyBytes = 0;
+  int64_t deadline = 0;
+  int64_t retryAt = 0;
+  uint64_t parent = 0;  // the incoming message whose answer waits for this one
+  bool waitedOn = false;
+  OutState state = OutState::QUEUED;
+  SendStatus status = SendStatus::NO_ANSWER;
+  LRESULT result = 0;
 };
 
 struct State {
@@ -53,15 +98,14 @@ struct State {
   std::vector<HWND> allocated;  // handles handed out and not yet closed
   uint32_t nextCounter = 1;
   int epollFd = -1;
-  std::string dirOwn;  // the environment that dir was resolved from
-  std::string dirXdg;
-  std::string dir;
-  int lockFd = -1;
-  // One receive buffer per nesting level: a handler that sends may serve further messages
-  // while its own payload must stay valid.
-  std::vector<Buffer> buffers;
-  size_t depth = 0;
-  bool forked = false;  // set in a forked child until its first use of the transport
+  std::vector<std::unique_ptr<Incoming>> incoming;
+  std::vector<std::unique_ptr<Outgoing>> outgoing;
+  uint64_t nextId = 1;
+  size_t bufferedBytes = 0;
+  int depth = 0;                       // handlers running, one inside the other
+  uint64_t handling = 0;               // the incoming message whose handler runs now
+  std::vector<int64_t> sendDeadlines;  // of the synchronous sends under way, innermost last
+  bool forked = false;                 // set in a forked child until its first use
 };
 
 State* theState = nullptr;
@@ -71,10 +115,14 @@ State* theState = nullptr;
 void forgetAfterFork() {
   State& s = *theState;
   for (const Listener& listener : s.listeners) close(listener.fd);
+  for (const auto& in : s.incoming) {
+    if (in->fd >= 0) close(in->fd);
+  }
+  for (const auto& out : s.outgoing) {
+    if (out->fd >= 0) close(out->fd);
+  }
   if (s.epollFd >= 0) close(s.epollFd);
-  if (s.lockFd >= 0) close(s.lockFd);
   s.epollFd = -1;
-  s.lockFd = -1;
   s.forked = true;
 }
 
@@ -85,165 +133,42 @@ State& state() {
     return theState;
   }();
   if (s->forked) {
-    // The child is another process: the parent's windows are not its own.
-    s->listeners.clear();
-    s->allocated.clear();
-    s->dirOwn.clear();
-    s->dirXdg.clear();
-    s->dir.clear();
-    s->depth = 0;
-    s->forked = false;
+    // The child is another process: the parent's windows and exchanges are not its own.
+    forgetTransportFolder(false);
+    *s = State();
   }
   return *s;
 }
 
-int64_t nowMs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-const std::string& folder() {
+int epollFd() {
   State& s = state();
-  const char* own = std::getenv("OCULANT_RUNTIME_DIR");
-  const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-  own = own ? own : "";
-  xdg = xdg ? xdg : "";
-  // Resolved once per environment: checking the folder on every message would cost syscalls.
-  if (s.dir.empty() || s.dirOwn != own || s.dirXdg != xdg) {
-    if (s.lockFd >= 0) close(s.lockFd);
-    s.lockFd = -1;
-    s.dirOwn = own;
-    s.dirXdg = xdg;
-    s.dir = runtimeDirectory();
+  if (s.epollFd < 0) s.epollFd = epoll_create1(EPOLL_CLOEXEC);
+  return s.epollFd;
+}
+
+// Sets what the loop waits for on fd. Registration is dropped explicitly before a close, since
+// a forked child may briefly share the descriptor and keep it registered otherwise.
+void watch(int fd, uint64_t key, uint32_t events, uint32_t* watched) {
+  const int ep = epollFd();
+  if (ep < 0 || fd < 0) return;
+  epoll_event event = {};
+  event.events = events;
+  event.data.u64 = key;
+  if (*watched == 0 && events != 0) {
+    epoll_ctl(ep, EPOLL_CTL_ADD, fd, &event);
+  } else if (*watched != 0 && events == 0) {
+    epoll_ctl(ep, EPOLL_CTL_DEL, fd, nullptr);
+  } else if (*watched != events) {
+    epoll_ctl(ep, EPOLL_CTL_MOD, fd, &event);
   }
-  return s.dir;
+  *watched = events;
 }
 
-bool validClassName(const char* name) {
-  size_t length = 0;
-  for (; name[length] != '\0'; ++length) {
-    const char c = name[length];
-    if (length >= 64 || !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '_' || c == '-')) {
-      return false;
-    }
-  }
-  return length > 0;
-}
-
-std::string windowFile(HWND window) {
-  return "window." + std::to_string(window);
-}
-std::string classFile(const char* className) {
-  return std::string("class.") + className;
-}
-
-// Holds the runtime folder's lock file for one claim or clean-up.
-class FolderLock {
- public:
-  FolderLock() {
-    State& s = state();
-    if (s.lockFd < 0 && !s.dir.empty()) {
-      s.lockFd = open((s.dir + "/transport.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    }
-    fd_ = s.lockFd;
-    if (fd_ >= 0) {
-      while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-      }
-    }
-  }
-  ~FolderLock() {
-    if (fd_ >= 0) flock(fd_, LOCK_UN);
-  }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
-
- private:
-  int fd_;
-};
-
-bool makeAddress(const std::string& name, sockaddr_un* address, socklen_t* length) {
-  const std::string& dir = folder();
-  if (dir.empty()) return false;
-  const std::string path = dir + "/" + name;
-  if (path.size() >= sizeof address->sun_path) return false;
-  std::memset(address, 0, sizeof *address);
-  address->sun_family = AF_UNIX;
-  std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-  *length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1);
-  return true;
-}
-
-std::string pathOf(const std::string& name) {
-  return folder() + "/" + name;
-}
-
-bool sameUser(int fd) {
-  ucred peer;
-  socklen_t size = sizeof peer;
-  if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return false;
-  return peer.uid == geteuid();
-}
-
-// A non-blocking connection to the named socket, or -1 with errno set. EAGAIN means a live
-// listener whose queue is full.
-int connectTo(const std::string& name) {
-  sockaddr_un address;
-  socklen_t length;
-  if (!makeAddress(name, &address, &length)) {
-    errno = ENAMETOOLONG;
-    return -1;
-  }
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return -1;
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
-    const int error = errno;
-    close(fd);
-    errno = error;
-    return -1;
-  }
-  return fd;
-}
-
-enum class Liveness { LIVE, DEAD, UNKNOWN };
-
-Liveness probe(const std::string& name) {
-  const int fd = connectTo(name);
-  if (fd >= 0) {
-    close(fd);
-    return Liveness::LIVE;
-  }
-  if (errno == EAGAIN) return Liveness::LIVE;
-  if (errno == ECONNREFUSED || errno == ENOENT) return Liveness::DEAD;
-  return Liveness::UNKNOWN;
-}
-
-// The handle a class link points to, 0 when there is no link or it is not one of ours.
-HWND readClassLink(const char* className) {
-  char target[64];
-  const ssize_t n = readlink(pathOf(classFile(className)).c_str(), target, sizeof target - 1);
-  if (n <= 0) return 0;
-  target[n] = '\0';
-  if (std::strncmp(target, "window.", 7) != 0) return 0;
-  char* end = nullptr;
-  const unsigned long value = std::strtoul(target + 7, &end, 10);
-  if (end == target + 7 || *end != '\0' || value == 0 || value > UINT32_MAX) return 0;
-  return static_cast<HWND>(value);
-}
-
-// Removes a class link whose window no longer listens, and that window's socket file. Call
-// with the folder lock held. True when the class is free afterwards.
-bool clearStaleClass(const char* className) {
-  const std::string link = pathOf(classFile(className));
-  struct stat info;
-  if (lstat(link.c_str(), &info) != 0) return errno == ENOENT;
-  const HWND holder = readClassLink(className);
-  if (holder != 0 && probe(windowFile(holder)) != Liveness::DEAD) return false;
-  if (holder == 0 && probe(classFile(className)) != Liveness::DEAD) return false;
-  if (holder != 0) unlink(pathOf(windowFile(holder)).c_str());
-  unlink(link.c_str());
-  return true;
+void closeWatched(int* fd, uint32_t* watched) {
+  if (*fd < 0) return;
+  watch(*fd, 0, 0, watched);
+  close(*fd);
+  *fd = -1;
 }
 
 Listener* findListener(HWND window) {
@@ -260,206 +185,439 @@ Listener* findLocalClass(const char* className) {
   return nullptr;
 }
 
-// Waits for fd to become ready for events, at most timeoutMs. False on time-out or error.
-bool waitFor(int fd, short events, int timeoutMs) {
-  pollfd p = {fd, events, 0};
-  for (;;) {
-    const int r = poll(&p, 1, timeoutMs);
-    if (r > 0) return true;
-    if (r == 0 || errno != EINTR) return false;
+Incoming* findIncoming(uint64_t id) {
+  for (const auto& in : state().incoming) {
+    if (in->id == id) return in.get();
+  }
+  return nullptr;
+}
+
+// ----- messages arriving
+
+void releasePayload(Incoming* in) {
+  State& s = state();
+  s.bufferedBytes -= std::min(s.bufferedBytes, in->payload.size());
+  std::vector<char>().swap(in->payload);
+}
+
+void dropIncoming(Incoming* in) {
+  releasePayload(in);
+  closeWatched(&in->fd, &in->watched);
+  in->state = InState::DONE;
+}
+
+void answer(Incoming* in) {
+  unsigned char reply[kReplySize];
+  const uint64_t bits = static_cast<uint64_t>(static_cast<int64_t>(in->result));
+  for (size_t i = 0; i < kReplySize; ++i) reply[i] = static_cast<unsigned char>(bits >> (8 * i));
+  // The connection's buffer is empty at this point, so eight bytes never block.
+  if (in->fd >= 0) send(in->fd, reply, sizeof reply, MSG_NOSIGNAL | MSG_DONTWAIT);
+  dropIncoming(in);
+}
+
+// Reads what has arrived; false when the connection is to be dropped.
+bool readIncoming(Incoming* in) {
+  State& s = state();
+  while (in->headerBytes < kEnvelopeSize) {
+    const ssize_t n =
+        recv(in->fd, in->header + in->headerBytes, kEnvelopeSize - in->headerBytes, 0);
+    if (n > 0) {
+      in->headerBytes += static_cast<size_t>(n);
+      continue;
+    }
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+  }
+  if (in->payloadBytes == 0 && in->payload.empty()) {
+    if (parseEnvelope(in->header, kEnvelopeSize, &in->envelope) != EnvelopeStatus::OK) {
+      return false;
+    }
+  }
+  const size_t length = in->envelope.length;
+  while (in->payloadBytes < length) {
+    if (in->payloadBytes == in->payload.size()) {
+      // Grown as bytes arrive, so a length that is only announced costs nothing.
+      const size_t grown = std::min(length, std::max<size_t>(in->payload.size() * 2, 64u << 10));
+      if (s.bufferedBytes + grown - in->payload.size() > kMaxBufferedBytes) return false;
+      s.bufferedBytes += grown - in->payload.size();
+      in->payload.resize(grown);
+    }
+    const ssize_t n = recv(in->fd, in->payload.data() + in->payloadBytes,
+                           in->payload.size() - in->payloadBytes, 0);
+    if (n > 0) {
+      in->payloadBytes += static_cast<size_t>(n);
+      continue;
+    }
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+  }
+  in->state = InState::COMPLETE;
+  watch(in->fd, in->id, 0, &in->watched);
+  return true;
+}
+
+size_t liveIncoming() {
+  size_t count = 0;
+  for (const auto& in : state().incoming) count += in->state != InState::DONE;
+  return count;
+}
+
+// The oldest connection still being read: the one to give up when the table is full.
+Incoming* oldestReading() {
+  for (const auto& in : state().incoming) {
+    if (in->state == InState::READING) return in.get();
+  }
+  return nullptr;
+}
+
+bool acceptFrom(HWND window, int* budget) {
+  bool progress = false;
+  while (*budget > 0) {
+    const Listener* listener = findListener(window);
+    const bool full = liveIncoming() >= kMaxIncoming;
+    if (listener == nullptr || (full && oldestReading() == nullptr)) break;
+    const int fd = accept4(listener->fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) break;
+    if (full) dropIncoming(oldestReading());
+    --*budget;
+    progress = true;
+    if (!sameUser(fd)) {
+      close(fd);
+      continue;
+    }
+    State& s = state();
+    auto in = std::make_unique<Incoming>();
+    in->id = s.nextId++;
+    in->fd = fd;
+    in->window = window;
+    in->deadline = nowMs() + kReceiveLimitMs;
+    Incoming* added = in.get();
+    s.incoming.push_back(std::move(in));
+    // Most senders write the whole message at once: read it now rather than a pass later.
+    if (!readIncoming(added)) {
+      dropIncoming(added);
+    } else if (added->state == InState::READING) {
+      watch(added->fd, added->id, EPOLLIN, &added->watched);
+    }
+  }
+  return progress;
+}
+
+// A sender that hung up has given the message up: it must not be acted on any more.
+bool senderGone(int fd) {
+  pollfd p = {fd, POLLIN, 0};
+  return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+void deliverIncoming(Incoming* in, DeliverFn deliver) {
+  State& s = state();
+  if (senderGone(in->fd)) {
+    dropIncoming(in);
+    return;
+  }
+  in->state = InState::DELIVERING;
+  const COPYDATASTRUCT data = {in->envelope.code, in->envelope.length,
+                               in->envelope.length > 0 ? in->payload.data() : nullptr};
+  const uint64_t outer = s.handling;
+  s.handling = in->id;
+  ++s.depth;
+  in->result = deliver(in->window, in->envelope.sender, data);
+  --s.depth;
+  s.handling = outer;
+  releasePayload(in);
+  if (in->pendingPosts > 0) {
+    in->state = InState::WAITING_POSTS;
+    // Only a hang-up is of interest now: it cancels the posts nobody will read.
+    watch(in->fd, in->id, EPOLLHUP, &in->watched);
+  } else {
+    answer(in);
   }
 }
 
-// Reads exactly size bytes, giving up when the peer goes quiet or the whole message is late.
-bool receiveAll(int fd, void* out, size_t size, int64_t deadline) {
-  char* p = static_cast<char*>(out);
-  while (size > 0) {
-    const ssize_t n = recv(fd, p, size, 0);
+// ----- messages sent
+
+bool unfinished(const Outgoing& out) {
+  return out.state != OutState::FINISHED;
+}
+
+void finish(Outgoing* out, SendStatus status);
+
+// Posts after a failed one in the same handling to the same window are not sent: a receiver
+// never gets a part without the whole that came before it.
+void failLaterInChain(const Outgoing& failed) {
+  if (failed.parent == 0) return;
+  for (const auto& other : state().outgoing) {
+    if (other->id > failed.id && other->parent == failed.parent && other->target == failed.target &&
+        unfinished(*other)) {
+      finish(other.get(), SendStatus::NO_ANSWER);
+    }
+  }
+}
+
+void finish(Outgoing* out, SendStatus status) {
+  if (!unfinished(*out)) return;
+  closeWatched(&out->fd, &out->watched);
+  out->state = OutState::FINISHED;
+  out->status = status;
+  out->keepAlive.reset();
+  std::vector<char>().swap(out->copy);
+  if (status != SendStatus::HANDLED) failLaterInChain(*out);
+  if (out->parent != 0) {
+    Incoming* parent = findIncoming(out->parent);
+    if (parent != nullptr && --parent->pendingPosts == 0 &&
+        parent->state == InState::WAITING_POSTS) {
+      answer(parent);
+    }
+  }
+}
+
+void removeStaleTarget(const Outgoing& out) {
+  FolderLock lock;
+  if (!out.className.empty()) {
+    clearStaleClass(out.className.c_str());
+  } else if (probe(windowFile(out.target)) == Liveness::DEAD) {
+    unlink(pathInFolder(windowFile(out.target)).c_str());
+  }
+}
+
+void writeOutgoing(Outgoing* out) {
+  while (out->sent < kEnvelopeSize + out->length) {
+    iovec parts[2];
+    int count = 0;
+    if (out->sent < kEnvelopeSize) {
+      parts[count++] = {out->header + out->sent, kEnvelopeSize - out->sent};
+      if (out->length > 0) parts[count++] = {const_cast<char*>(out->payload), out->length};
+    } else {
+      const size_t done = out->sent - kEnvelopeSize;
+      parts[count++] = {const_cast<char*>(out->payload) + done, out->length - done};
+    }
+    msghdr message = {};
+    message.msg_iov = parts;
+    message.msg_iovlen = static_cast<size_t>(count);
+    const ssize_t n = sendmsg(out->fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n > 0) {
-      p += n;
-      size -= static_cast<size_t>(n);
+      out->sent += static_cast<size_t>(n);
       continue;
     }
-    if (n == 0) return false;
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-    const int64_t left = deadline - nowMs();
-    if (left <= 0) return false;
-    if (!waitFor(fd, POLLIN, static_cast<int>(std::min<int64_t>(left, kReceiveStallMs)))) {
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+      watch(out->fd, out->id, EPOLLOUT, &out->watched);
+      return;
+    }
+    finish(out, SendStatus::NO_ANSWER);  // the receiver hung up before taking it all
+    return;
+  }
+  out->state = OutState::AWAITING_REPLY;
+  watch(out->fd, out->id, EPOLLIN, &out->watched);
+}
+
+void readReply(Outgoing* out) {
+  while (out->replyBytes < kReplySize) {
+    const ssize_t n = recv(out->fd, out->reply + out->replyBytes, kReplySize - out->replyBytes, 0);
+    if (n > 0) {
+      out->replyBytes += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    finish(out, SendStatus::NO_ANSWER);  // hung up without answering: not handled
+    return;
+  }
+  uint64_t bits = 0;
+  for (size_t i = 0; i < kReplySize; ++i) bits |= static_cast<uint64_t>(out->reply[i]) << (8 * i);
+  out->result = static_cast<LRESULT>(static_cast<int64_t>(bits));
+  finish(out, SendStatus::HANDLED);
+}
+
+void connectOutgoing(Outgoing* out) {
+  const std::string name =
+      out->className.empty() ? windowFile(out->target) : classFile(out->className.c_str());
+  const int fd = connectTo(name);
+  if (fd < 0) {
+    if (errno == EAGAIN) {
+      // A live listener whose queue is full: it may take us in a moment.
+      out->state = OutState::CONNECTING;
+      out->retryAt = nowMs() + kConnectRetryMs;
+      return;
+    }
+    if (errno == ECONNREFUSED || errno == ENOENT) removeStaleTarget(*out);
+    finish(out, SendStatus::NO_WINDOW);
+    return;
+  }
+  out->fd = fd;
+  if (!sameUser(fd)) {
+    finish(out, SendStatus::NO_WINDOW);
+    return;
+  }
+  // A send buffer that holds the whole message (as far as the system allows) lets a frame go
+  // out in one write instead of many rounds of waking the receiver and waiting for room.
+  if (out->length > kLargeMessageBytes) {
+    const int wanted =
+        static_cast<int>(std::min<size_t>(out->length + kEnvelopeSize, kMaxSendBuffer));
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &wanted, sizeof wanted);
+  }
+  out->state = OutState::SENDING;
+  writeOutgoing(out);
+}
+
+// A post may go once everything posted before it in the same chain has finished.
+bool chainFree(const Outgoing& out) {
+  for (const auto& other : state().outgoing) {
+    if (other->id >= out.id) break;
+    if (other->parent == out.parent && other->target == out.target && unfinished(*other)) {
       return false;
     }
   }
   return true;
 }
 
-char* receiveBuffer(size_t size) {
+// ----- the loop
+
+// Deadlines, retries and queued posts that may start now.
+bool advanceTimers(int64_t now) {
+  bool progress = false;
   State& s = state();
-  if (s.buffers.size() <= s.depth) s.buffers.resize(s.depth + 1);
-  Buffer& buffer = s.buffers[s.depth];
-  if (buffer.capacity < size) {
-    buffer.data.reset(new (std::nothrow) char[size]);
-    buffer.capacity = buffer.data ? size : 0;
+  for (size_t i = 0; i < s.incoming.size(); ++i) {
+    Incoming* in = s.incoming[i].get();
+    if (in->state == InState::READING && now >= in->deadline) {
+      dropIncoming(in);
+      progress = true;
+    }
   }
-  return buffer.data.get();
+  for (size_t i = 0; i < s.outgoing.size(); ++i) {
+    Outgoing* out = s.outgoing[i].get();
+    if (!unfinished(*out)) continue;
+    if (out->state == OutState::QUEUED) {
+      if (!chainFree(*out)) continue;
+      out->deadline = std::min(out->deadline, now + kPostLimitMs);
+      connectOutgoing(out);
+      progress = true;
+    } else if (now >= out->deadline) {
+      finish(out, SendStatus::NO_ANSWER);
+      progress = true;
+    } else if (out->state == OutState::CONNECTING && now >= out->retryAt) {
+      connectOutgoing(out);
+    }
+  }
+  return progress;
 }
 
-void trimBuffer() {
+void handleEvent(const epoll_event& event, int* acceptBudget) {
   State& s = state();
-  if (s.depth < s.buffers.size() && s.buffers[s.depth].capacity > kKeptBufferBytes) {
-    s.buffers[s.depth] = Buffer();
+  const uint64_t key = event.data.u64;
+  if (key & kListenerKey) {
+    acceptFrom(static_cast<HWND>(key & 0xFFFFFFFFu), acceptBudget);
+    return;
+  }
+  for (size_t i = 0; i < s.incoming.size(); ++i) {
+    Incoming* in = s.incoming[i].get();
+    if (in->id != key) continue;
+    if (in->state == InState::READING) {
+      if (!readIncoming(in)) dropIncoming(in);
+    } else if (in->state == InState::WAITING_POSTS) {
+      // The requester gave up: what it asked for goes nowhere.
+      closeWatched(&in->fd, &in->watched);
+      for (size_t j = 0; j < s.outgoing.size(); ++j) {
+        Outgoing* out = s.outgoing[j].get();
+        if (out->parent == in->id) finish(out, SendStatus::NO_ANSWER);
+      }
+    }
+    return;
+  }
+  for (size_t i = 0; i < s.outgoing.size(); ++i) {
+    Outgoing* out = s.outgoing[i].get();
+    if (out->id != key) continue;
+    if (out->state == OutState::SENDING) writeOutgoing(out);
+    if (out->state == OutState::AWAITING_REPLY) readReply(out);
+    return;
   }
 }
 
-// Reads one envelope from an accepted connection, delivers it and sends the result back.
-// Anything wrong drops the connection without a reply.
-void serveConnection(HWND window, int fd, DeliverFn deliver) {
-  if (!sameUser(fd)) return;
-  const int64_t deadline = nowMs() + kReceiveLimitMs;
-  unsigned char header[kEnvelopeSize];
-  if (!receiveAll(fd, header, sizeof header, deadline)) return;
-  Envelope envelope;
-  if (parseEnvelope(header, sizeof header, &envelope) != EnvelopeStatus::OK) return;
-  char* payload = nullptr;
-  if (envelope.length > 0) {
-    payload = receiveBuffer(envelope.length);
-    if (payload == nullptr || !receiveAll(fd, payload, envelope.length, deadline)) return;
-  }
-  const COPYDATASTRUCT data = {envelope.code, envelope.length, payload};
+void sweep() {
   State& s = state();
-  ++s.depth;
-  const LRESULT result = deliver(window, envelope.sender, data);
-  --s.depth;
-  trimBuffer();
-  unsigned char reply[kReplySize];
-  const uint64_t bits = static_cast<uint64_t>(static_cast<int64_t>(result));
-  for (size_t i = 0; i < kReplySize; ++i) reply[i] = static_cast<unsigned char>(bits >> (8 * i));
-  // The socket's buffer is empty at this point, so eight bytes never block.
-  send(fd, reply, sizeof reply, MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (s.depth > 0) return;
+  s.incoming.erase(std::remove_if(s.incoming.begin(), s.incoming.end(),
+                                  [](const auto& in) { return in->state == InState::DONE; }),
+                   s.incoming.end());
+  s.outgoing.erase(
+      std::remove_if(s.outgoing.begin(), s.outgoing.end(),
+                     [](const auto& out) { return !unfinished(*out) && !out->waitedOn; }),
+      s.outgoing.end());
 }
 
-// Serves the connections already queued on one window's listener.
-void serveListener(HWND window, DeliverFn deliver) {
-  for (int served = 0; served < kMaxServedPerPass; ++served) {
-    // Look the listener up again each time: a handler may have closed the window.
-    const Listener* listener = findListener(window);
-    if (listener == nullptr) return;
-    const int fd = accept4(listener->fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) return;
-    serveConnection(window, fd, deliver);
-    close(fd);
+// One turn of the loop: waits at most waitMs for something to happen, then moves every
+// exchange along. True when anything moved.
+bool pumpOnce(DeliverFn deliver, int waitMs) {
+  State& s = state();
+  bool progress = advanceTimers(nowMs());
+  const int ep = epollFd();
+  if (ep >= 0) {
+    epoll_event events[64];
+    const int ready = epoll_wait(ep, events, 64, progress ? 0 : waitMs);
+    int acceptBudget = kMaxAcceptsPerPass;
+    for (int i = 0; i < ready; ++i) handleEvent(events[i], &acceptBudget);
+    progress = progress || ready > 0;
   }
+  progress = advanceTimers(nowMs()) || progress;
+  if (deliver != nullptr && s.depth < kMaxNesting) {
+    for (size_t i = 0; i < s.incoming.size(); ++i) {
+      Incoming* in = s.incoming[i].get();
+      if (in->state != InState::COMPLETE) continue;
+      deliverIncoming(in, deliver);
+      progress = true;
+    }
+  }
+  sweep();
+  return progress;
 }
 
-// Sends header and payload, then waits for the reply, serving this process's windows
-// meanwhile so that two windows sending to each other cannot deadlock.
-LRESULT exchange(int fd, const unsigned char* header, const COPYDATASTRUCT& data, DeliverFn deliver,
-                 bool* replied) {
-  iovec parts[2] = {{const_cast<unsigned char*>(header), kEnvelopeSize},
-                    {const_cast<void*>(data.lpData), data.lpData ? data.cbData : 0}};
-  size_t toSend = kEnvelopeSize + parts[1].iov_len;
-  int partIndex = 0;
-  unsigned char reply[kReplySize];
-  size_t received = 0;
-  int64_t giveUp = nowMs() + kSendStallMs;
-  std::vector<pollfd> polls;
-  std::vector<HWND> owners;
-  while (received < kReplySize) {
-    bool progress = false;
-    if (toSend > 0) {
-      msghdr message = {};
-      message.msg_iov = parts + partIndex;
-      message.msg_iovlen = static_cast<size_t>(2 - partIndex);
-      const ssize_t n = sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return 0;
-      if (n > 0) {
-        progress = true;
-        toSend -= static_cast<size_t>(n);
-        size_t sent = static_cast<size_t>(n);
-        while (partIndex < 2 && sent >= parts[partIndex].iov_len) {
-          sent -= parts[partIndex].iov_len;
-          parts[partIndex].iov_len = 0;
-          ++partIndex;
-        }
-        if (partIndex < 2) {
-          parts[partIndex].iov_base = static_cast<char*>(parts[partIndex].iov_base) + sent;
-          parts[partIndex].iov_len -= sent;
-        }
-      }
-    } else {
-      const ssize_t n = recv(fd, reply + received, kReplySize - received, MSG_DONTWAIT);
-      if (n == 0) return 0;
-      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return 0;
-      if (n > 0) {
-        progress = true;
-        received += static_cast<size_t>(n);
-        continue;
-      }
-    }
-    if (progress) {
-      giveUp = nowMs() + kSendStallMs;
-      continue;
-    }
-    polls.assign(1, pollfd{fd, static_cast<short>(toSend > 0 ? POLLOUT : POLLIN), 0});
-    owners.assign(1, 0);
-    if (deliver != nullptr) {
-      for (const Listener& listener : state().listeners) {
-        polls.push_back(pollfd{listener.fd, POLLIN, 0});
-        owners.push_back(listener.window);
-      }
-    }
-    const int64_t left = giveUp - nowMs();
-    if (left <= 0) return 0;
-    const int ready = poll(polls.data(), polls.size(), static_cast<int>(left));
-    if (ready < 0 && errno != EINTR) return 0;
-    for (size_t i = 1; ready > 0 && i < polls.size(); ++i) {
-      if (polls[i].revents & POLLIN) {
-        serveListener(owners[i], deliver);
-        giveUp = nowMs() + kSendStallMs;
-      }
-    }
+bool exchangeUnderWay() {
+  for (const auto& out : state().outgoing) {
+    if (out->state == OutState::SENDING || out->state == OutState::AWAITING_REPLY) return true;
   }
-  if (replied != nullptr) *replied = true;
-  uint64_t bits = 0;
-  for (size_t i = 0; i < kReplySize; ++i) bits |= static_cast<uint64_t>(reply[i]) << (8 * i);
-  return static_cast<LRESULT>(static_cast<int64_t>(bits));
+  return false;
 }
 
-// Connects to the named socket, retrying while a live listener's queue is full. -1 when there
-// is no live listener (errno ECONNREFUSED or ENOENT then) or it belongs to another user.
-int connectForSend(const std::string& name, DeliverFn deliver) {
-  const int64_t giveUp = nowMs() + kSendStallMs;
-  for (;;) {
-    const int fd = connectTo(name);
-    if (fd >= 0) {
-      if (sameUser(fd)) return fd;
-      close(fd);
-      errno = EPERM;
-      return -1;
-    }
-    if (errno != EAGAIN || nowMs() > giveUp) return -1;
-    if (deliver != nullptr) transportServeWaiting(deliver);
-    usleep(1000);
-  }
+Outgoing* newOutgoing(HWND target, const char* className, HWND sender, const COPYDATASTRUCT& data) {
+  State& s = state();
+  auto out = std::make_unique<Outgoing>();
+  out->id = s.nextId++;
+  out->target = target;
+  if (className != nullptr) out->className = className;
+  out->payload = static_cast<const char*>(data.lpData);
+  out->length = data.lpData != nullptr ? data.cbData : 0;
+  writeEnvelope(Envelope{static_cast<uint32_t>(data.dwData), sender, out->length}, out->header);
+  out->deadline = INT64_MAX;
+  s.outgoing.push_back(std::move(out));
+  return s.outgoing.back().get();
 }
 
-LRESULT sendOver(int fd, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver,
-                 bool* replied = nullptr) {
-  if (data.cbData > kMaxPayload || (data.cbData > 0 && data.lpData == nullptr)) {
-    close(fd);
-    return 0;
+SendStatus sendAndWait(HWND target, const char* className, HWND sender, const COPYDATASTRUCT& data,
+                       DeliverFn deliver, int timeoutMs, LRESULT* result) {
+  State& s = state();
+  if (data.cbData > kMaxPayload || (data.cbData > 0 && data.lpData == nullptr) ||
+      transportFolder().empty()) {
+    return SendStatus::NO_WINDOW;
   }
-  // A send buffer that holds the whole message (as far as the system allows) lets a frame go
-  // out in one write instead of many rounds of waking the receiver and waiting for room.
-  if (data.cbData > kLargeMessageBytes) {
-    const int wanted =
-        static_cast<int>(std::min<size_t>(data.cbData + kEnvelopeSize, kMaxSendBuffer));
-    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &wanted, sizeof wanted);
+  int64_t deadline = nowMs() + std::max(timeoutMs, 0);
+  if (!s.sendDeadlines.empty()) deadline = std::min(deadline, s.sendDeadlines.back());
+  Outgoing* out = newOutgoing(target, className, sender, data);
+  out->waitedOn = true;
+  out->deadline = deadline;
+  s.sendDeadlines.push_back(deadline);
+  connectOutgoing(out);
+  while (unfinished(*out)) {
+    const int64_t now = nowMs();
+    if (now >= deadline) {
+      finish(out, SendStatus::NO_ANSWER);
+      break;
+    }
+    int wait = static_cast<int>(std::min<int64_t>(deadline - now, 1000));
+    if (out->state == OutState::CONNECTING) wait = std::min(wait, kConnectRetryMs);
+    pumpOnce(deliver, wait);
   }
-  unsigned char header[kEnvelopeSize];
-  writeEnvelope(Envelope{static_cast<uint32_t>(data.dwData), sender, data.cbData}, header);
-  const LRESULT result = exchange(fd, header, data, deliver, replied);
-  close(fd);
-  return result;
+  s.sendDeadlines.pop_back();
+  const SendStatus status = out->status;
+  if (result != nullptr) *result = status == SendStatus::HANDLED ? out->result : 0;
+  out->waitedOn = false;
+  sweep();
+  return status;
 }
 
 }  // namespace
@@ -499,7 +657,7 @@ bool transportListen(HWND window, const char* className) {
   }
   chmod(address.sun_path, 0600);
   if (className != nullptr) {
-    const std::string link = pathOf(classFile(className));
+    const std::string link = pathInFolder(classFile(className));
     bool claimed = symlink(windowFile(window).c_str(), link.c_str()) == 0;
     if (!claimed && errno == EEXIST && clearStaleClass(className)) {
       claimed = symlink(windowFile(window).c_str(), link.c_str()) == 0;
@@ -510,13 +668,8 @@ bool transportListen(HWND window, const char* className) {
       return false;
     }
   }
-  if (s.epollFd < 0) s.epollFd = epoll_create1(EPOLL_CLOEXEC);
-  if (s.epollFd >= 0) {
-    epoll_event event = {};
-    event.events = EPOLLIN;
-    event.data.u32 = window;
-    epoll_ctl(s.epollFd, EPOLL_CTL_ADD, fd, &event);
-  }
+  uint32_t watched = 0;
+  watch(fd, kListenerKey | window, EPOLLIN, &watched);
   s.listeners.push_back(Listener{window, fd, className ? className : ""});
   if (std::find(s.allocated.begin(), s.allocated.end(), window) == s.allocated.end()) {
     s.allocated.push_back(window);
@@ -531,26 +684,56 @@ void transportClose(HWND window) {
   const Listener closing = *listener;
   s.listeners.erase(s.listeners.begin() + (listener - s.listeners.data()));
   s.allocated.erase(std::remove(s.allocated.begin(), s.allocated.end(), window), s.allocated.end());
-  if (s.epollFd >= 0) epoll_ctl(s.epollFd, EPOLL_CTL_DEL, closing.fd, nullptr);
-  close(closing.fd);
-  if (folder().empty()) return;
+  uint32_t watched = EPOLLIN;
+  int fd = closing.fd;
+  closeWatched(&fd, &watched);
+  // A message being handled (the one that closes the window, say) is still answered.
+  for (const auto& in : s.incoming) {
+    if (in->window == window && (in->state == InState::READING || in->state == InState::COMPLETE)) {
+      dropIncoming(in.get());
+    }
+  }
+  if (transportFolder().empty()) return;
   FolderLock lock;
   if (!closing.className.empty() && readClassLink(closing.className.c_str()) == window) {
-    unlink(pathOf(classFile(closing.className.c_str())).c_str());
+    unlink(pathInFolder(classFile(closing.className.c_str())).c_str());
   }
-  unlink(pathOf(windowFile(window)).c_str());
+  unlink(pathInFolder(windowFile(window)).c_str());
 }
 
 void transportServeWaiting(DeliverFn deliver) {
   if (deliver == nullptr) return;
-  std::vector<HWND> windows;
-  for (const Listener& listener : state().listeners) windows.push_back(listener.window);
-  for (HWND window : windows) serveListener(window, deliver);
+  const int64_t end = nowMs() + kPassBudgetMs;
+  for (;;) {
+    bool progress = pumpOnce(deliver, 0);
+    // A peer in the middle of an exchange usually answers within microseconds: a short wait
+    // for it finishes a frame in this pass instead of the next.
+    if (!progress && exchangeUnderWay()) progress = pumpOnce(deliver, 1);
+    if (!progress || nowMs() >= end) return;
+  }
 }
 
 int transportWakeFd() {
   const State& s = state();
-  return s.listeners.empty() ? -1 : s.epollFd;
+  return s.listeners.empty() && s.incoming.empty() && s.outgoing.empty() ? -1 : s.epollFd;
+}
+
+int transportTimerMs() {
+  const State& s = state();
+  const int64_t now = nowMs();
+  int64_t next = INT64_MAX;
+  for (const auto& in : s.incoming) {
+    if (in->state == InState::READING) next = std::min(next, in->deadline);
+    if (in->state == InState::COMPLETE) next = now;
+  }
+  for (const auto& out : s.outgoing) {
+    if (!unfinished(*out) || (out->state == OutState::QUEUED && !chainFree(*out))) continue;
+    next = std::min(next, out->state == OutState::QUEUED       ? now
+                          : out->state == OutState::CONNECTING ? out->retryAt
+                                                               : out->deadline);
+  }
+  if (next == INT64_MAX) return -1;
+  return static_cast<int>(std::max<int64_t>(0, std::min<int64_t>(next - now, 1000)));
 }
 
 bool transportIsLocal(HWND window) {
@@ -560,48 +743,60 @@ bool transportIsLocal(HWND window) {
 HWND transportFindClass(const char* className) {
   if (className == nullptr || !validClassName(className)) return 0;
   if (const Listener* local = findLocalClass(className)) return local->window;
-  if (folder().empty()) return 0;
+  if (transportFolder().empty()) return 0;
   const HWND holder = readClassLink(className);
   if (holder != 0 && probe(windowFile(holder)) == Liveness::LIVE) return holder;
   struct stat info;
-  if (holder == 0 && lstat(pathOf(classFile(className)).c_str(), &info) != 0) return 0;
+  if (holder == 0 && lstat(pathInFolder(classFile(className)).c_str(), &info) != 0) return 0;
   FolderLock lock;
   clearStaleClass(className);
   return 0;
 }
 
-LRESULT transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver) {
-  if (target == 0) return 0;
-  if (transportIsLocal(target)) return deliver ? deliver(target, sender, data) : 0;
-  const int fd = connectForSend(windowFile(target), deliver);
-  if (fd < 0) {
-    if (errno == ECONNREFUSED) {
-      FolderLock lock;
-      if (probe(windowFile(target)) == Liveness::DEAD) unlink(pathOf(windowFile(target)).c_str());
-    }
-    return 0;
+SendStatus transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver,
+                         int timeoutMs, LRESULT* result) {
+  if (result != nullptr) *result = 0;
+  if (target == 0) return SendStatus::NO_WINDOW;
+  if (transportIsLocal(target)) {
+    if (deliver == nullptr) return SendStatus::NO_ANSWER;
+    const LRESULT handled = deliver(target, sender, data);
+    if (result != nullptr) *result = handled;
+    return SendStatus::HANDLED;
   }
-  return sendOver(fd, sender, data, deliver);
+  return sendAndWait(target, nullptr, sender, data, deliver, timeoutMs, result);
 }
 
-LRESULT transportSendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
-                             DeliverFn deliver, bool* delivered) {
-  bool replied = false;
-  LRESULT result = 0;
-  if (className != nullptr && validClassName(className)) {
-    if (const Listener* local = findLocalClass(className)) {
-      replied = deliver != nullptr;
-      if (replied) result = deliver(local->window, sender, data);
-    } else {
-      const int fd = connectForSend(classFile(className), deliver);
-      if (fd >= 0) {
-        result = sendOver(fd, sender, data, deliver, &replied);
-      } else if (errno == ECONNREFUSED || errno == ENOENT) {
-        FolderLock lock;
-        clearStaleClass(className);
-      }
-    }
+SendStatus transportSendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
+                                DeliverFn deliver, int timeoutMs, LRESULT* result) {
+  if (result != nullptr) *result = 0;
+  if (className == nullptr || !validClassName(className)) return SendStatus::NO_WINDOW;
+  if (const Listener* local = findLocalClass(className)) {
+    return transportSend(local->window, sender, data, deliver, timeoutMs, result);
   }
-  if (delivered != nullptr) *delivered = replied;
-  return result;
+  return sendAndWait(0, className, sender, data, deliver, timeoutMs, result);
+}
+
+void transportPost(HWND target, HWND sender, const COPYDATASTRUCT& data,
+                   std::shared_ptr<const void> keepAlive, DeliverFn deliver) {
+  if (target == 0 || data.cbData > kMaxPayload || (data.cbData > 0 && data.lpData == nullptr)) {
+    return;
+  }
+  if (transportIsLocal(target)) {
+    if (deliver != nullptr) deliver(target, sender, data);
+    return;
+  }
+  if (transportFolder().empty()) return;
+  State& s = state();
+  Outgoing* out = newOutgoing(target, nullptr, sender, data);
+  if (keepAlive) {
+    out->keepAlive = std::move(keepAlive);
+  } else if (out->length > 0) {
+    out->copy.assign(out->payload, out->payload + out->length);
+    out->payload = out->copy.data();
+  }
+  if (Incoming* parent = s.handling != 0 ? findIncoming(s.handling) : nullptr) {
+    out->parent = parent->id;
+    ++parent->pendingPosts;
+  }
+  // Started by the loop's next turn, once the posts before it in its chain are done.
 }

@@ -1,10 +1,16 @@
 // Instance messages between processes: the stand-in for SendMessageA + WM_COPYDATA between
 // windows addressed by class name or handle. Unix-domain stream sockets in the runtime folder;
 // no SDL, so outside programs (the client library) use it too.
+//
+// One event loop over every connection of the process: nothing waits on a single peer. A
+// message arriving is read as its bytes come, within a deadline for the whole message; a
+// message sent is written and answered as the peer takes it. So a peer that stalls, trickles
+// or floods costs others nothing but its own slot, and every wait is bounded in total.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "platform/envelope.h"
 #include "platform/win32.h"
@@ -13,15 +19,21 @@
 // then an 8-byte reply carrying the handler's result as a little-endian signed 64-bit integer.
 // One message per connection.
 constexpr size_t kReplySize = 8;
-// How long a receiver waits for the next bytes of a message before it drops the connection.
-constexpr int kReceiveStallMs = 200;
-// How long a sender waits without any progress (bytes taken, reply, own message served)
-// before it gives the target up and returns 0.
-constexpr int kSendStallMs = 10000;
+// A message arriving must be whole within this time, however it trickles in.
+constexpr int kReceiveLimitMs = 2000;
+// A message posted in reply (a frame to a client) must be taken and answered within this time.
+constexpr int kPostLimitMs = 2000;
 
 // Handles one delivered message for a window of this process; its result goes back to the
 // sender as the result of its send.
 using DeliverFn = LRESULT (*)(HWND target, HWND sender, const COPYDATASTRUCT& data);
+
+// How a send ended.
+enum class SendStatus {
+  HANDLED,    // the target's handler returned; the result is its result
+  NO_WINDOW,  // no such window listens (none ever did, or it has gone)
+  NO_ANSWER,  // the window exists but did not take or answer the message in time
+};
 
 // A handle no other live window of this machine has.
 HWND allocateWindowHandle();
@@ -31,30 +43,43 @@ HWND allocateWindowHandle();
 // runtime folder cannot be used.
 bool transportListen(HWND window, const char* className);
 
-// Stops listening; messages to the window then fail as for a missing window.
+// Stops listening and drops the messages under way to the window; messages to it then fail as
+// for a missing window.
 void transportClose(HWND window);
 
-// Serves every message already waiting for this process's windows, each handed to deliver and
-// acknowledged with its result. Never blocks on a peer for longer than a short time-out.
+// Moves every exchange of this process along without waiting on any peer: takes new
+// connections, reads what has arrived, hands each whole message to deliver and answers it,
+// writes posted messages. Spends at most a few milliseconds.
 void transportServeWaiting(DeliverFn deliver);
 
-// A descriptor that becomes readable when a message may be waiting (for callers that sleep
-// until something happens); -1 when nothing listens.
+// A descriptor that becomes readable when the transport has something to do (for callers that
+// sleep until something happens); -1 when nothing listens or is under way.
 int transportWakeFd();
+// The longest a caller may sleep before the transport needs a pass (a retry or a deadline);
+// -1 when it needs none.
+int transportTimerMs();
 
 // The live window of the class, looked up afresh; 0 when none. Stale sockets are removed.
 HWND transportFindClass(const char* className);
 
-// Like transportSend to transportFindClass(className), with one connection instead of two:
-// the fast path for programs that fetch frames in a loop. *delivered, when given, tells
-// whether a handler took the message (the result alone cannot, as handlers often return 0).
-LRESULT transportSendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
-                             DeliverFn deliver, bool* delivered = nullptr);
-
 // True when the window listens in this process.
 bool transportIsLocal(HWND window);
 
-// Sends one message and waits until the target's handler has returned. While waiting, messages
-// for this process's own windows are served through deliver. Returns the handler's result, or
-// 0 (silently) when the target does not exist or the connection fails.
-LRESULT transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver);
+// Sends one message and waits until the target's handler has returned, at most timeoutMs in
+// all (less when a send this one is nested in must end sooner). While waiting, this process's
+// own windows are served through deliver. *result (when given) receives the handler's result.
+// A message whose sender gave up is never handled later: the receiver drops it.
+SendStatus transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver,
+                         int timeoutMs, LRESULT* result = nullptr);
+// The same to the window holding the class, with one connection instead of a lookup and a
+// connection: the fast path for programs that fetch frames in a loop.
+SendStatus transportSendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
+                                DeliverFn deliver, int timeoutMs, LRESULT* result = nullptr);
+
+// Sends without waiting. The payload must stay valid while keepAlive lives; without keepAlive
+// it is copied. Called while a message is being handled, the message goes out after the ones
+// posted before it in that handling, and the handled message is answered only once they have
+// been answered or given up (each within kPostLimitMs); when one fails, the later ones are not
+// sent, so a receiver gets all of them or a first part that ends at a message boundary.
+void transportPost(HWND target, HWND sender, const COPYDATASTRUCT& data,
+                   std::shared_ptr<const void> keepAlive, DeliverFn deliver);

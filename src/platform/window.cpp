@@ -337,6 +337,9 @@ void waitForMessage(int timeoutMs) {
   nfds_t count = 0;
   const int wakeFd = transportWakeFd();
   if (wakeFd >= 0) fds[count++] = pollfd{wakeFd, POLLIN, 0};
+  const int timerMs = transportTimerMs();
+  if (timerMs >= 0 && timerMs < timeoutMs) timeoutMs = timerMs;
+  if (timeoutMs <= 0) return;
   if (SDL_WasInit(SDL_INIT_VIDEO)) {
     // Pumping drains Xlib's own queue into SDL's, so the X socket tells of every event that
     // comes later; anything already pumped is handled by the next pass at once.
@@ -365,7 +368,18 @@ void postQuitMessage(int exitCode) {
   quitExitCode = exitCode;
 }
 
-LRESULT sendCopyData(HWND target, HWND sender, const COPYDATASTRUCT& data) {
-  if (findRecord(target)) return deliverInstanceMessage(target, sender, data);
-  return transportSend(target, sender, data, deliverInstanceMessage);
+bool sendCopyDataTimeout(HWND target, HWND sender, const COPYDATASTRUCT& data, int timeoutMs,
+                         LRESULT* result) {
+  if (findRecord(target)) {
+    const LRESULT handled = deliverInstanceMessage(target, sender, data);
+    if (result != nullptr) *result = handled;
+    return true;
+  }
+  return transportSend(target, sender, data, deliverInstanceMessage, timeoutMs, result) ==
+         SendStatus::HANDLED;
+}
+
+void postCopyData(HWND target, HWND sender, const COPYDATASTRUCT& data,
+                  std::shared_ptr<const void> keepAlive) {
+  transportPost(target, sender, data, std::move(keepAlive), deliverInstanceMessage);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/win32.h"
 
@@ -60,7 +61,16 @@ unsigned long inputEventsTaken();
 void waitForMessage(int timeoutMs);
 void postQuitMessage(int exitCode);
 
-// SendMessageA(target, WM_COPYDATA, sender, &data): synchronous. Returns the target procedure's
-// result, or 0 when no such window exists. While waiting, messages sent to this process's own
-// windows are still served; a send to one's own window calls its procedure directly.
-LRESULT sendCopyData(HWND target, HWND sender, const COPYDATASTRUCT& data);
+// SendMessageTimeoutA(target, WM_COPYDATA, sender, &data, ..., timeoutMs, &result): waits at
+// most timeoutMs in all for the target's procedure. True when it handled the message (*result,
+// when given, receives its result); false when no such window exists or it did not answer in
+// time, and then the message is never handled later. While waiting, messages sent to this
+// process's own windows are still served; a send to one's own window calls its procedure.
+bool sendCopyDataTimeout(HWND target, HWND sender, const COPYDATASTRUCT& data, int timeoutMs,
+                         LRESULT* result = nullptr);
+
+// Sends without waiting, for replies made while handling a message: they go out in the order
+// posted, and the message being handled is answered only once they have been taken. The
+// payload must stay valid while keepAlive lives; without keepAlive it is copied.
+void postCopyData(HWND target, HWND sender, const COPYDATASTRUCT& data,
+                  std::shared_ptr<const void> keepAlive = nullptr);

@@ -47,6 +47,10 @@ struct RigPose {
   double heading;  // degrees
 };
 
+// The pose every instance starts from, so that a camera needs no message to agree with the
+// scene until the rig moves.
+constexpr RigPose kStartPose = {0.7, 0.7, 90.0};
+
 struct OverviewView {
   double distance;
   double panX;

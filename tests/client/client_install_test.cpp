@@ -50,7 +50,7 @@ int main() {
       " -name oculant-client.pc)) && c++ -std=c++17 -o program program.cpp $(pkg-config --cflags "
       "--libs oculant-client) -Wl,-rpath,$(pkg-config --variable=libdir oculant-client) && "
       "./program";
-  EXPECT_EQ(output(build, &status), "no left camera is running\n");
+  EXPECT_EQ(output(build, &status), "no left camera is running (looked in " + dir.path() + ")\n");
   EXPECT_EQ(status, 0);
 }
 

@@ -1,6 +1,11 @@
 #include "oculant/client.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <cstdio>
+#include <ctime>
 
 #include "fake_bench.h"
 
@@ -11,9 +16,10 @@ TEST(Client, GrabsSteersAndNamesWhatIsMissing) {
   oculant::Client client;
   oculant::Frame left, right;
   EXPECT_FALSE(client.grab(oculant::Eye::RIGHT, &right));
-  EXPECT_EQ(client.error(), "no right camera is running");
+  EXPECT_EQ(client.error(), "no right camera is running (looked in " + dir.path() + ")");
   EXPECT_FALSE(client.sendHeading(10));
-  EXPECT_EQ(client.error(), "no camera is running");
+  EXPECT_EQ(client.error(), "no camera is running (looked in " + dir.path() + ")");
+  EXPECT_EQ(client.failure(), oculant::Client::Failure::NOT_RUNNING);
 
   FakeBench bench(true);
   for (int round = 0; round < 20; ++round) {
@@ -46,6 +52,43 @@ TEST(Client, IncompleteOrInconsistentAnswersAreRefused) {
     EXPECT_FALSE(client.grab(oculant::Eye::LEFT, &frame)) << static_cast<int>(fault);
     EXPECT_EQ(client.error(), "the left camera sent no complete frame");
   }
+}
+
+// A bench that runs but does not answer (stopped, its queue full) costs a call no more than
+// its time-out, and is told apart from one that is not there.
+TEST(Client, AStoppedBenchFailsWithinTheTimeoutAndServesAgainOnceContinued) {
+  PrivateRuntimeDir dir;
+  FakeBench bench(true);
+  kill(bench.pid, SIGSTOP);
+  std::vector<int> queued;
+  for (int fd = 0; queued.size() < 1000 && fd >= 0;) {
+    fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s/class.oculant1",
+                  dir.path().c_str());
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      close(fd);
+      fd = -1;
+    } else {
+      queued.push_back(fd);
+    }
+  }
+  oculant::Client client;
+  client.setTimeout(0.5);
+  oculant::Frame frame;
+  const time_t start = time(nullptr);
+  EXPECT_FALSE(client.grab(oculant::Eye::LEFT, &frame));
+  EXPECT_EQ(client.failure(), oculant::Client::Failure::NOT_ANSWERING);
+  EXPECT_EQ(client.error(),
+            "the left camera is running but did not answer within 0.5 s (stopped or busy)");
+  EXPECT_FALSE(client.saveFrames());
+  EXPECT_EQ(client.failure(), oculant::Client::Failure::NOT_ANSWERING);
+  EXPECT_LE(time(nullptr) - start, 5);
+  for (int fd : queued) close(fd);
+  kill(bench.pid, SIGCONT);
+  client.setTimeout(10);
+  EXPECT_TRUE(client.grab(oculant::Eye::LEFT, &frame)) << client.error();
 }
 
 }  // namespace

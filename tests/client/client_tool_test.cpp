@@ -85,4 +85,17 @@ TEST_F(ClientToolTest, GrabsIntoFilesOtherReadersOpenAndSteersTheBench) {
   EXPECT_EQ(bench.reports(), kSteeringReports);
 }
 
+TEST_F(ClientToolTest, AWindowThatDoesNotAnswerFailsTheCommandWithinItsTimeout) {
+  FakeBench bench(true);
+  kill(bench.pid, SIGSTOP);
+  for (const char* command : {"save", "heading 10", "heading 10 --scene", "quit"}) {
+    const ToolRun run = runTool(std::string("--timeout 0.2 ") + command);
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_NE(run.out.find("did not answer within 0.2 s (stopped or busy)"), std::string::npos)
+        << command << ": " << run.out;
+  }
+  EXPECT_EQ(runTool("--timeout 0 save").status, 2);
+  kill(bench.pid, SIGCONT);
+}
+
 }  // namespace

@@ -70,10 +70,10 @@ inline LRESULT deliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
     const int replyRole = fault == FakeFault::WRONG_ROLE ? 3 - role : role;
     if (fault == FakeFault::WRONG_STRIDE) header.stride += 4;
     const COPYDATASTRUCT headerMessage = {MSG_FRAME_HEADER + replyRole, sizeof header, &header};
-    transportSend(sender, target, headerMessage, deliver);
+    transportSend(sender, target, headerMessage, deliver, 10000);
     const uint32_t length = uint32_t(pixels.size()) - (fault == FakeFault::SHORT_PIXELS);
     const COPYDATASTRUCT pixelMessage = {MSG_FRAME_PIXELS + replyRole, length, pixels.data()};
-    if (fault != FakeFault::NO_PIXELS) transportSend(sender, target, pixelMessage, deliver);
+    if (fault != FakeFault::NO_PIXELS) transportSend(sender, target, pixelMessage, deliver, 10000);
     return 0;
   }
   std::string line = std::to_string(role) + " " + std::to_string(data.dwData) + " ";

@@ -1,12 +1,15 @@
 """The Python client against the real bench, with the C++ command-line client as the reference."""
 
+import contextlib
 import os
 import shutil
+import signal
+import socket
 import subprocess
 import unittest
 
 from running_bench import SOURCE_DIR, RunningBench, remove_folder, required_env, scratch_folder
-
+from oculant_client import Bench, BenchNotAnswering, BenchNotRunning  # found via running_bench
 
 
 def tool(*args):
@@ -15,6 +18,35 @@ def tool(*args):
                             capture_output=True, text=True, env=AgainstTheBench.bench.env)
     if result.returncode != 0:
         raise AssertionError("oculant-client %s: %s" % (" ".join(args), result.stderr))
+
+
+@contextlib.contextmanager
+def time_limit(seconds):
+    """Turns a call that hangs into a failure."""
+    def give_up(_signal, _frame):
+        raise AssertionError("still waiting after %d s" % seconds)
+
+    previous = signal.signal(signal.SIGALRM, give_up)
+    signal.alarm(seconds)
+    try:
+        yield
+    finally:
+        signal.alarm(0)
+        signal.signal(signal.SIGALRM, previous)
+
+
+def fill_listen_queue(path, connections):
+    """Connects to a window that takes no connections until its listen queue is full."""
+    for _ in range(200):
+        connection = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        connection.setblocking(False)
+        try:
+            connection.connect(path)
+        except BlockingIOError:
+            connection.close()
+            return
+        connections.append(connection)
+    raise AssertionError("the listen queue of %s took 200 connections" % path)
 
 
 class AgainstTheBench(unittest.TestCase):
@@ -72,6 +104,52 @@ class AgainstTheBench(unittest.TestCase):
         for name, frame in (("image1.bmp", moved[0]), ("image2.bmp", moved[1])):
             with open(os.path.join(self.folder, name), "rb") as saved:
                 self.assertEqual(saved.read(), frame.bmp_bytes())
+
+    def test_a_stopped_camera_fails_in_time_and_works_again_once_continued(self):
+        heading = self.client.capture("left").camera.pose[2]
+        link = os.path.join(self.bench.runtime, "class.oculant1")
+        pid = int(os.path.basename(os.readlink(link)).split(".")[1]) >> 10
+        impatient = Bench(self.bench.runtime, timeout=2)
+        flood = []
+        os.kill(pid, signal.SIGSTOP)
+        try:
+            fill_listen_queue(link, flood)
+            with time_limit(10), self.assertRaises(BenchNotAnswering) as grab:
+                impatient.grab("left")
+            with time_limit(10), self.assertRaises(BenchNotAnswering) as turn:
+                impatient.set_heading(heading + 10)
+        finally:
+            for connection in flood:
+                connection.close()
+            os.kill(pid, signal.SIGCONT)
+            impatient.close()
+        stopped = "the left camera is running but did not answer within 2 s (stopped or busy)"
+        self.assertEqual(str(grab.exception), stopped)
+        self.assertEqual(str(turn.exception), stopped)
+        # The right camera was still told; the left one never took the message.
+        self.assertEqual(self.client.capture("right").camera.pose[2], heading + 10)
+        self.assertEqual(self.client.capture("left").camera.pose[2], heading)
+        self.client.set_heading(heading)
+        self.assertEqual(self.client.grab("left").width, 320)
+
+
+class WithoutABench(unittest.TestCase):
+    def test_nothing_running_is_told_apart(self):
+        folder = scratch_folder("python-client-none")
+        try:
+            with Bench(folder, timeout=2) as bench:
+                with self.assertRaises(BenchNotRunning) as grab:
+                    bench.grab("left")
+                with self.assertRaises(BenchNotRunning) as turn:
+                    bench.set_heading(90)
+            with self.assertRaises(BenchNotRunning) as missing:
+                Bench(os.path.join(folder, "missing"))
+        finally:
+            remove_folder(folder)
+        self.assertEqual(str(grab.exception), "no left camera is running (looked in %s)" % folder)
+        self.assertEqual(str(turn.exception), "no camera is running (looked in %s)" % folder)
+        self.assertEqual(str(missing.exception),
+                         "no bench is running (looked in %s/missing)" % folder)
 
 
 if __name__ == "__main__":

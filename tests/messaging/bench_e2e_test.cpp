@@ -68,8 +68,8 @@ TEST(Bench, AnswersSavesSurvivesBadInputAndQuitsWithExitCodeZero) {
       {"oculant1", {2101, 2201}}, {"oculant2", {2102, 2202}}, {"oculant", {}}};
   for (const auto& [className, codes] : answers) {
     receivedCodes.clear();
-    bool delivered = false;
-    transportSendToClass(className, own, request, recordCode, &delivered);
+    const bool delivered =
+        transportSendToClass(className, own, request, recordCode, 10000) == SendStatus::HANDLED;
     EXPECT_TRUE(delivered) << className;
     EXPECT_EQ(receivedCodes, codes) << className;
   }

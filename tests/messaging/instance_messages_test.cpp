@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -11,6 +12,7 @@
 #include "app/lifecycle.h"
 #include "image/frame_capture.h"
 #include "messaging/latest_frame.h"
+#include "platform/tick.h"
 #include "platform/window.h"
 #include "render/frame_renderer.h"
 #include "scene/scene_state.h"
@@ -23,6 +25,7 @@ struct Sent {
   uintptr_t code;
   std::string payload;
   const void* address;
+  std::shared_ptr<const void> keepAlive;
 };
 
 std::vector<std::string> calls;
@@ -31,18 +34,33 @@ int clientWidth = 0;
 int clientHeight = 0;
 bool captureFails = false;
 const void* capturedPixels = nullptr;
+std::vector<const void*> livePixels;  // captured and not yet freed
+HWND cameras[2] = {0, 0};
+HWND unanswering = 0;
+uint32_t ticks = 0;
 
 }  // namespace
 
 // Recording stand-ins for what the handlers call.
-HWND findWindow(const char*) {
-  return 0;
+HWND findWindow(const char* className) {
+  return std::string(className) == "oculant1"   ? cameras[0]
+         : std::string(className) == "oculant2" ? cameras[1]
+                                                : 0;
 }
-LRESULT sendCopyData(HWND target, HWND sender, const COPYDATASTRUCT& data) {
+void postCopyData(HWND target, HWND sender, const COPYDATASTRUCT& data,
+                  std::shared_ptr<const void> keepAlive) {
   calls.push_back("send " + std::to_string(target) + " " + std::to_string(data.dwData));
   sent.push_back({target, sender, data.dwData,
-                  std::string(static_cast<const char*>(data.lpData), data.cbData), data.lpData});
-  return 1;
+                  std::string(static_cast<const char*>(data.lpData), data.cbData), data.lpData,
+                  std::move(keepAlive)});
+}
+bool sendCopyDataTimeout(HWND target, HWND, const COPYDATASTRUCT& data, int timeoutMs, LRESULT*) {
+  calls.push_back("sync " + std::to_string(target) + " " + std::to_string(data.dwData) + " " +
+                  std::to_string(timeoutMs));
+  return target != unanswering;
+}
+uint32_t tickCount() {
+  return ticks;
 }
 bool getClientRect(HWND, int* width, int* height) {
   *width = clientWidth;
@@ -66,6 +84,7 @@ void captureFrame(CaptureImage* image, int width, int height) {
   image->pixels = static_cast<uint8_t*>(std::malloc(size + 1));
   for (size_t i = 0; i < size; ++i) image->pixels[i] = static_cast<uint8_t>(i * 31);
   capturedPixels = image->pixels;
+  livePixels.push_back(image->pixels);
 }
 int writeBmp(const char* fileName, CaptureImage image) {
   calls.push_back(std::string("write ") + fileName + " " + std::to_string(image.width) + "x" +
@@ -73,7 +92,9 @@ int writeBmp(const char* fileName, CaptureImage image) {
   return 0;
 }
 void freeCaptureImage(CaptureImage* image) {
-  calls.push_back(image->pixels == capturedPixels ? "free" : "free of a stranger");
+  const auto live = std::find(livePixels.begin(), livePixels.end(), image->pixels);
+  calls.push_back(live != livePixels.end() ? "free" : "free of a stranger");
+  if (live != livePixels.end()) livePixels.erase(live);
   std::free(image->pixels);
   image->pixels = nullptr;
 }
@@ -92,8 +113,8 @@ void reset(InstanceRole instanceRole) {
   forgetLatestFrame();
   resetSceneState();
   role = instanceRole;
-  calls.clear();
   sent.clear();
+  calls.clear();
   clientWidth = 320;
   clientHeight = 240;
   captureFails = false;
@@ -166,8 +187,12 @@ TEST(InstanceMessages, TheFrameGoesToTheRequesterAsHeaderThenTheCaptureItself) {
   overviewView.spin += 5;
   calls.clear();
   handle(MSG_FRAME_REQUEST);
-  EXPECT_EQ(calls, (std::vector<std::string>{"free", "draw", "capture 301x7", "send 900 2101",
-                                             "send 900 2201"}));
+  EXPECT_EQ(calls,
+            (std::vector<std::string>{"draw", "capture 301x7", "send 900 2101", "send 900 2201"}));
+  // The frame replaced stays whole until the sends that carry it are over.
+  calls.clear();
+  sent.erase(sent.begin(), sent.end() - 2);
+  EXPECT_EQ(calls, std::vector<std::string>{"free"});
 
   // A minimised window answers with an empty frame; no memory for the capture sends nothing.
   reset(ROLE_LEFT_CAMERA);
@@ -179,6 +204,52 @@ TEST(InstanceMessages, TheFrameGoesToTheRequesterAsHeaderThenTheCaptureItself) {
   captureFails = true;
   handle(MSG_FRAME_REQUEST);
   EXPECT_TRUE(sent.empty());
+}
+
+std::string takeCalls() {
+  std::string joined;
+  for (const std::string& call : calls) joined += (joined.empty() ? "" : ", ") + call;
+  calls.clear();
+  return joined;
+}
+
+// The scene keeps both cameras at its pose: a camera that does not answer costs one short wait
+// and is brought to the whole pose when it answers again; new windows get the pose they need.
+TEST(CameraLinks, SlowCamerasAreSkippedThenResynchronisedLeftFirst) {
+  reset(ROLE_SCENE);
+  rigPose = kStartPose;
+  resetCameraLinks();
+  cameras[0] = 11;
+  cameras[1] = 12;
+  unanswering = 0;
+  syncCameras(kWindow);  // windows there before the scene's first look may hold any pose
+  EXPECT_EQ(takeCalls(), "sync 11 1003 50, sync 11 1002 50, sync 12 1003 50, sync 12 1002 50");
+  rigPose.heading = 100;
+  unanswering = 11;
+  sendToCameras(MSG_HEADING, 8, &rigPose.heading, kWindow);
+  EXPECT_EQ(takeCalls(), "sync 11 1002 50, sync 12 1002 50");
+  sendToCameras(MSG_HEADING, 8, &rigPose.heading, kWindow);
+  EXPECT_EQ(takeCalls(), "sync 12 1002 50") << "not tried again before it is due";
+  ticks += kRetryMs;
+  unanswering = 0;
+  syncCameras(kWindow);
+  EXPECT_EQ(takeCalls(), "sync 11 1003 50, sync 11 1002 50");
+  ticks += kSyncCheckMs;
+  syncCameras(kWindow);
+  EXPECT_EQ(takeCalls(), "") << "both in step";
+
+  // A camera started again after the rig moved needs the pose; saves wait longer.
+  cameras[1] = 13;
+  ticks += kSyncCheckMs;
+  syncCameras(kWindow);
+  EXPECT_EQ(takeCalls(), "sync 13 1003 50, sync 13 1002 50");
+  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, kWindow);
+  EXPECT_EQ(takeCalls(), "sync 11 1001 500, sync 13 1001 500");
+
+  // Cameras pass a quit on without any of this.
+  reset(ROLE_LEFT_CAMERA);
+  sendToCameras(MSG_QUIT, 0, nullptr, kWindow);
+  EXPECT_EQ(takeCalls(), "sync 11 1000 500, sync 13 1000 500");
 }
 
 }  // namespace

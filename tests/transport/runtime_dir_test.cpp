@@ -1,7 +1,9 @@
 #include "platform/runtime_dir.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <string>
@@ -42,6 +44,36 @@ TEST(RuntimeDir, ChosenByEnvironmentMadePrivateAndRefusedWhenUnsafe) {
   }
   EXPECT_EQ(modeOf(base + "/open"), 0755u);
   setenv("OCULANT_RUNTIME_DIR", base.c_str(), 1);
+}
+
+bool canBind(const std::string& path) {
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return false;
+  path.copy(address.sun_path, path.size());
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return bound;
+}
+
+// The longest folder taken still holds the longest socket name; one character more is refused
+// with the reason, before anything is created.
+TEST(RuntimeDir, RefusedWhenTooLongForASocketName) {
+  PrivateRuntimeDir scratch;
+  const std::string base = scratch.path() + "/";
+  const std::string longest = base + std::string(89 - base.size(), 'x');
+  setenv("OCULANT_RUNTIME_DIR", longest.c_str(), 1);
+  EXPECT_EQ(runtimeDirectory(), longest);
+  EXPECT_TRUE(canBind(longest + "/window.4294967295"));
+
+  const std::string tooLong = base + std::string(90 - base.size(), 'y');
+  setenv("OCULANT_RUNTIME_DIR", tooLong.c_str(), 1);
+  std::string error;
+  EXPECT_EQ(runtimeDirectory(&error), "");
+  EXPECT_EQ(error, tooLong + " is too long for a socket name (at most 89 characters)");
+  EXPECT_NE(access(tooLong.c_str(), F_OK), 0);
+  setenv("OCULANT_RUNTIME_DIR", scratch.path().c_str(), 1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,26 @@ constexpr uintptr_t CODE_SUM = 10;       // result: byte sum of the payload + 10
 constexpr uintptr_t CODE_CALLBACK = 20;  // the peer sends CODE_PING back; result = its result + 1
 constexpr uintptr_t CODE_PING = 30;
 constexpr uintptr_t CODE_STOP = 99;
+constexpr uintptr_t CODE_POST_KEPT = 40;  // the peer posts its kept buffer back to the sender
+constexpr uintptr_t CODE_REPLACE = 50;    // the peer replaces its kept buffer with other bytes
+constexpr uintptr_t CODE_COUNT = 60;      // result: how many messages the peer has handled
+constexpr size_t kKeptBytes = 4u << 20;
 
 volatile bool peerStop = false;
+std::shared_ptr<std::vector<char>> kept;
+int handled = 0;
+
+LRESULT sendTo(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver) {
+  LRESULT result = 0;
+  transportSend(target, sender, data, deliver, 10000, &result);
+  return result;
+}
+LRESULT sendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
+                    DeliverFn deliver) {
+  LRESULT result = 0;
+  transportSendToClass(className, sender, data, deliver, 10000, &result);
+  return result;
+}
 
 LRESULT sumOf(const COPYDATASTRUCT& data) {
   LRESULT sum = 1000 * static_cast<LRESULT>(data.cbData);
@@ -28,13 +47,25 @@ LRESULT sumOf(const COPYDATASTRUCT& data) {
 }
 
 LRESULT peerDeliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
+  ++handled;
   switch (data.dwData) {
+    case CODE_POST_KEPT: {
+      if (!kept) kept = std::make_shared<std::vector<char>>(kKeptBytes, 'a');
+      const COPYDATASTRUCT reply = {CODE_PING, uint32_t(kept->size()), kept->data()};
+      transportPost(sender, target, reply, kept, peerDeliver);
+      return 0;
+    }
+    case CODE_REPLACE:
+      kept = std::make_shared<std::vector<char>>(kKeptBytes, 'b');
+      return 0;
+    case CODE_COUNT:
+      return handled;
     case CODE_SUM:
       return sumOf(data);
     case CODE_CALLBACK: {
       const char text[] = "ping";
       const COPYDATASTRUCT ping = {CODE_PING, sizeof text, text};
-      return transportSend(sender, target, ping, peerDeliver) + 1;
+      return sendTo(sender, target, ping, peerDeliver) + 1;
     }
     case CODE_STOP:
       peerStop = true;
@@ -64,7 +95,7 @@ LRESULT recordDeliver(HWND, HWND, const COPYDATASTRUCT& data) {
 
 LRESULT sendSum(const char* className, const std::string& payload) {
   const COPYDATASTRUCT data = {CODE_SUM, static_cast<uint32_t>(payload.size()), payload.data()};
-  return transportSendToClass(className, 0, data, recordDeliver);
+  return sendToClass(className, 0, data, recordDeliver);
 }
 
 int rawConnect(const std::string& path) {
@@ -88,6 +119,19 @@ std::string envelope(uint32_t magic, uint32_t code, uint32_t sender, uint32_t le
   return bytes;
 }
 
+// A raw listening socket standing in for a window that takes its messages by hand.
+int rawListen(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 // True when the peer hung up on the connection without sending a reply.
 bool droppedWithoutReply(int fd) {
   char byte;
@@ -106,22 +150,22 @@ TEST_F(TransportTest, DeliversSynchronouslyServesOwnWindowsMeanwhileAndMissesSil
   EXPECT_EQ(sendSum("peer", "abc"), 3000 + 'a' + 'b' + 'c');
   // Addressed by handle, found by class: the same window. Megabytes arrive whole.
   const COPYDATASTRUCT data = {CODE_SUM, 1, "\x05"};
-  EXPECT_EQ(transportSend(transportFindClass("peer"), 0, data, nullptr), 1005);
+  EXPECT_EQ(sendTo(transportFindClass("peer"), 0, data, nullptr), 1005);
   EXPECT_EQ(sendSum("peer", std::string(8u << 20, '\x01')), 1001 * LRESULT(8u << 20));
 
   // The peer sends back to our window before it answers: we serve it while we wait.
   const HWND own = allocateWindowHandle();
   ASSERT_TRUE(transportListen(own, nullptr));
   const COPYDATASTRUCT callback = {CODE_CALLBACK, 0, nullptr};
-  EXPECT_EQ(transportSendToClass("peer", own, callback, recordDeliver), 42);
+  EXPECT_EQ(sendToClass("peer", own, callback, recordDeliver), 42);
   EXPECT_EQ(received, std::vector<std::string>{"30:ping" + std::string(1, '\0')});
   transportClose(own);
 
   const COPYDATASTRUCT stop = {CODE_STOP, 0, nullptr};
-  EXPECT_EQ(transportSendToClass("peer", 0, stop, nullptr), 7);
+  EXPECT_EQ(sendToClass("peer", 0, stop, nullptr), 7);
   EXPECT_EQ(reapPeer(peer, false), 0);
-  EXPECT_EQ(transportSendToClass("peer", 0, data, recordDeliver), 0);
-  EXPECT_EQ(transportSend(12345, 0, data, recordDeliver), 0);
+  EXPECT_EQ(sendToClass("peer", 0, data, recordDeliver), 0);
+  EXPECT_EQ(sendTo(12345, 0, data, recordDeliver), 0);
   EXPECT_FALSE(transportListen(allocateWindowHandle(), "a/b")) << "a name outside the folder";
   EXPECT_EQ(received.size(), 1u);
 }
@@ -133,7 +177,7 @@ TEST_F(TransportTest, StaleSocketsAreRemovedAndTheirClassesFreed) {
   ASSERT_TRUE(waitForClass("victim"));
   reapPeer(peer);
   const COPYDATASTRUCT data = {CODE_SUM, 1, "x"};
-  EXPECT_EQ(transportSendToClass("victim", 0, data, nullptr), 0);
+  EXPECT_EQ(sendToClass("victim", 0, data, nullptr), 0);
   struct stat info;
   EXPECT_NE(lstat((dir.path() + "/class.victim").c_str(), &info), 0);
   const HWND heir = allocateWindowHandle();
@@ -216,6 +260,50 @@ TEST_F(TransportTest, PeersOfAnotherUserAreRefused) {
       0);
   reapPeer(peer);
   chown(dir.path().c_str(), 0, 0);
+}
+
+TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
+  const pid_t peer = startPeer("peer");
+  ASSERT_TRUE(waitForClass("peer"));
+  // A raw mailbox that takes the posted message slowly: its first megabyte, then a pause in
+  // which the peer replaces the buffer it posted from and answers others.
+  const HWND mailbox = allocateWindowHandle();
+  const int listener = rawListen(dir.path() + "/window." + std::to_string(mailbox));
+  const int request = rawConnect(dir.path() + "/class.peer");
+  const std::string ask = envelope(kTransportMagic, CODE_POST_KEPT, mailbox, 0);
+  ASSERT_EQ(send(request, ask.data(), ask.size(), MSG_NOSIGNAL), ssize_t(ask.size()));
+  const int posted = accept(listener, nullptr, nullptr);
+  std::string bytes(16 + kKeptBytes, '\0');
+  ASSERT_EQ(recv(posted, bytes.data(), 16 + (1u << 20), MSG_WAITALL), 16 + (1 << 20));
+  const COPYDATASTRUCT replace = {CODE_REPLACE, 0, nullptr};
+  EXPECT_EQ(transportSendToClass("peer", 0, replace, nullptr, 5000), SendStatus::HANDLED);
+  const HWND own = allocateWindowHandle();
+  ASSERT_TRUE(transportListen(own, nullptr));
+  const COPYDATASTRUCT again = {CODE_POST_KEPT, 0, nullptr};
+  EXPECT_EQ(transportSendToClass("peer", own, again, recordDeliver, 5000), SendStatus::HANDLED);
+  EXPECT_EQ(received.back(), "30:" + std::string(kKeptBytes, 'b'));
+  ASSERT_EQ(recv(posted, bytes.data() + 16 + (1u << 20), kKeptBytes - (1u << 20), MSG_WAITALL),
+            ssize_t(kKeptBytes - (1u << 20)));
+  EXPECT_EQ(bytes.substr(16), std::string(kKeptBytes, 'a'));
+  send(posted, "\0\0\0\0\0\0\0\0", 8, MSG_NOSIGNAL);
+  int64_t result = -1;
+  EXPECT_EQ(recv(request, &result, 8, MSG_WAITALL), 8) << "answered once its post was taken";
+  for (int fd : {posted, request, listener}) close(fd);
+
+  // A stopped window is told apart from a missing one, within the time given; what its
+  // sender gave up on is never handled once it runs again.
+  const COPYDATASTRUCT count = {CODE_COUNT, 0, nullptr};
+  LRESULT before = 0;
+  ASSERT_EQ(transportSendToClass("peer", 0, count, nullptr, 5000, &before), SendStatus::HANDLED);
+  kill(peer, SIGSTOP);
+  EXPECT_EQ(transportSendToClass("peer", 0, replace, nullptr, 300), SendStatus::NO_ANSWER);
+  kill(peer, SIGCONT);
+  LRESULT after = 0;
+  ASSERT_EQ(transportSendToClass("peer", 0, count, nullptr, 5000, &after), SendStatus::HANDLED);
+  EXPECT_EQ(after, before + 1) << "only the count itself was handled";
+  EXPECT_EQ(transportSendToClass("nobody", 0, count, nullptr, 5000), SendStatus::NO_WINDOW);
+  transportClose(own);
+  reapPeer(peer);
 }
 
 }  // namespace

@@ -27,8 +27,12 @@ const char* const kUsage =
     "  record POSES.csv OUTDIR       record stereo samples with true disparity at each pose\n"
     "  calibration OUTDIR            write the camera pair's calibration (YAML, calib.txt)\n"
     "\n"
-    "Each command takes --help. Exit status: 0 done, 1 failed (e.g. no bench running),\n"
-    "2 wrong arguments.\n";
+    "options:\n"
+    "  --timeout SECONDS             wait at most this long for each window to answer\n"
+    "                                (default 10); a window that does not is reported\n"
+    "\n"
+    "Each command takes --help. Exit status: 0 done, 1 failed (no bench running, or a\n"
+    "window that runs did not handle the command), 2 wrong arguments.\n";
 
 struct Command {
   const char* name;
@@ -209,21 +213,41 @@ const Command kCommands[] = {
     {"calibration", kCalibrationHelp, calibration},
 };
 
+// Takes --timeout SECONDS out of the arguments; false when its value is no positive number.
+bool takeTimeout(std::vector<std::string>* args) {
+  for (size_t i = 0; i < args->size(); ++i) {
+    if ((*args)[i] != "--timeout") continue;
+    double seconds = 0;
+    if (i + 1 >= args->size() || !parseNumber((*args)[i + 1], &seconds) || !(seconds > 0)) {
+      return false;
+    }
+    toolTimeoutSeconds = seconds;
+    args->erase(args->begin() + i, args->begin() + i + 2);
+    return true;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
+  std::vector<std::string> all(argv + 1, argv + argc);
+  if (!takeTimeout(&all)) {
+    std::fprintf(stderr, "oculant-client: --timeout needs a number of seconds above 0\n%s", kUsage);
+    return EXIT_USAGE;
+  }
+  if (all.empty()) {
     std::fputs(kUsage, stderr);
     return EXIT_USAGE;
   }
-  const std::string name = argv[1];
+  const std::string name = all[0];
   if (name == "--help" || name == "-h" || name == "help") {
     std::fputs(kUsage, stdout);
     return EXIT_SUCCESS;
   }
   for (const Command& command : kCommands) {
     if (name != command.name) continue;
-    std::vector<std::string> args(argv + 2, argv + argc);
+    std::vector<std::string> args(all.begin() + 1, all.end());
     for (const std::string& arg : args) {
       if (arg == "--help" || arg == "-h") {
         std::fputs(command.help, stdout);

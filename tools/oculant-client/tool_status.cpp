@@ -13,8 +13,11 @@ int usageError(const std::string& message, const char* help) {
   return EXIT_USAGE;
 }
 
+double toolTimeoutSeconds = 10;
+
 int connect(oculant::Client& client) {
   if (!client.ready()) return fail(client.error());
+  client.setTimeout(toolTimeoutSeconds);
   if (!client.benchRunning()) {
     return fail("no bench is running (looked in " + client.runtimeFolder() + ")");
   }

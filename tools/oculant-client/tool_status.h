@@ -13,5 +13,8 @@ int fail(const std::string& message);
 // Prints the message and the command's help and gives the usage status (2).
 int usageError(const std::string& message, const char* help);
 
+// The longest any one message may wait (--timeout), in seconds.
+extern double toolTimeoutSeconds;
+
 // Connects and checks that a bench runs; a non-zero result is the exit status of a failure.
 int connect(oculant::Client& client);

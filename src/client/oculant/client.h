@@ -58,6 +58,20 @@ class Client {
   bool ready() const { return window_ != 0; }
   // Why the last call failed, in words fit for a user.
   const std::string& error() const { return error_; }
+
+  // What kind of failure the last failed call met.
+  enum class Failure {
+    NONE,
+    NOT_RUNNING,    // no bench, or not the window the call needs
+    NOT_ANSWERING,  // the window runs but did not answer in time: stopped or busy
+    BAD_ANSWER,     // it answered with something incomplete or unusable
+    OTHER,          // the call could not be made (no mailbox, nothing to fill)
+  };
+  Failure failure() const { return failure_; }
+
+  // The longest any one call waits in all, connecting included; 10 s unless set.
+  void setTimeout(double seconds);
+  double timeout() const { return timeoutSeconds_; }
   // The runtime folder where the bench is looked for.
   const std::string& runtimeFolder() const { return folder_; }
 
@@ -71,7 +85,8 @@ class Client {
   bool grabPair(Frame* left, Frame* right);
 
   // Turns the rig (degrees) or moves it, in both cameras as the scene window does it; with
-  // alsoScene, the scene window's own rig is changed too. False when no camera took it.
+  // alsoScene, the scene window's own rig is changed too. False when none of those windows
+  // runs, or when one that runs did not handle it.
   bool sendHeading(double degrees, bool alsoScene = false);
   bool sendRigPosition(double x, double y, bool alsoScene = false);
 
@@ -86,19 +101,26 @@ class Client {
   bool describe(Eye eye, CameraModel* camera);
 
   // Makes both cameras write their frames ("image1.bmp", "image2.bmp" in the bench's folder).
+  // False as for sendHeading.
   bool saveFrames();
 
   // Closes the scene window, which ends the whole bench; with camerasOnly, closes just the
-  // two camera windows. False when there was nothing to close.
+  // two camera windows. False when there was nothing to close or it did not answer.
   bool quit(bool camerasOnly = false);
 
  private:
-  bool sendToClass(const char* className, uintptr_t code, uint32_t length, const void* payload);
+  // 0 handled, else the failure, with error() set for the window named by who.
+  Failure sendToClass(const char* className, const char* who, uintptr_t code, uint32_t length,
+                      const void* payload);
   bool sendToCameras(uintptr_t code, uint32_t length, const void* payload, bool alsoScene);
+  bool fail(Failure failure, const std::string& error);
+  bool openMailbox();
 
   uint32_t window_ = 0;
   std::string folder_;
   std::string error_;
+  Failure failure_ = Failure::NONE;
+  double timeoutSeconds_ = 10;
 };
 
 }  // namespace oculant
