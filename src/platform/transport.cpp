@@ -48,6 +48,15 @@ struct Listener {
   std::string className;
 };
 
+// Payload memory. Frames of one size arrive again and again, so buffers are recycled rather
+// than allocated (and paged in) for every message.
+struct Buffer {
+  std::unique_ptr<char[]> data;
+  size_t capacity = 0;
+};
+constexpr size_t kSpareBuffers = 4;
+constexpr size_t kKeptBufferBytes = 16u << 20;
+
 enum class InState { READING, COMPLETE, DELIVERING, WAITING_POSTS, DONE };
 
 // A message arriving at one of this process's windows.
@@ -60,7 +69,8 @@ struct Incoming {
   unsigned char header[kEnvelopeSize];
   size_t headerBytes = 0;
   Envelope envelope = {};
-  std::vector<char> payload;
+  bool parsed = false;
+  Buffer payload;
   size_t payloadBytes = 0;
   InState state = InState::READING;
   int pendingPosts = 0;  // messages posted while it was handled and not yet finished
@@ -100,6 +110,7 @@ struct State {
   int epollFd = -1;
   std::vector<std::unique_ptr<Incoming>> incoming;
   std::vector<std::unique_ptr<Outgoing>> outgoing;
+  std::vector<Buffer> spareBuffers;
   uint64_t nextId = 1;
   size_t bufferedBytes = 0;
   int depth = 0;                       // handlers running, one inside the other
@@ -196,8 +207,40 @@ Incoming* findIncoming(uint64_t id) {
 
 void releasePayload(Incoming* in) {
   State& s = state();
-  s.bufferedBytes -= std::min(s.bufferedBytes, in->payload.size());
-  std::vector<char>().swap(in->payload);
+  Buffer& buffer = in->payload;
+  s.bufferedBytes -= std::min(s.bufferedBytes, buffer.capacity);
+  if (buffer.capacity > 0 && buffer.capacity <= kKeptBufferBytes) {
+    if (s.spareBuffers.size() == kSpareBuffers) s.spareBuffers.erase(s.spareBuffers.begin());
+    s.spareBuffers.push_back(std::move(buffer));
+  }
+  buffer = Buffer();
+}
+
+// Room for the next payload bytes: a spare buffer that holds the whole payload, else one grown
+// as bytes arrive, so a length that is only announced costs nothing. False past the limit.
+bool growPayload(Incoming* in) {
+  State& s = state();
+  const size_t length = in->envelope.length;
+  Buffer& buffer = in->payload;
+  if (buffer.capacity == 0) {
+    for (size_t i = 0; i < s.spareBuffers.size(); ++i) {
+      if (s.spareBuffers[i].capacity >= length) {
+        buffer = std::move(s.spareBuffers[i]);
+        s.spareBuffers.erase(s.spareBuffers.begin() + i);
+        s.bufferedBytes += buffer.capacity;
+        return true;
+      }
+    }
+  }
+  const size_t grown = std::min(length, std::max<size_t>(buffer.capacity * 2, 64u << 10));
+  if (s.bufferedBytes + grown - buffer.capacity > kMaxBufferedBytes) return false;
+  std::unique_ptr<char[]> data(new (std::nothrow) char[grown]);
+  if (!data) return false;
+  if (in->payloadBytes > 0) std::memcpy(data.get(), buffer.data.get(), in->payloadBytes);
+  s.bufferedBytes += grown - buffer.capacity;
+  buffer.data = std::move(data);
+  buffer.capacity = grown;
+  return true;
 }
 
 void dropIncoming(Incoming* in) {
@@ -217,7 +260,6 @@ void answer(Incoming* in) {
 
 // Reads what has arrived; false when the connection is to be dropped.
 bool readIncoming(Incoming* in) {
-  State& s = state();
   while (in->headerBytes < kEnvelopeSize) {
     const ssize_t n =
         recv(in->fd, in->header + in->headerBytes, kEnvelopeSize - in->headerBytes, 0);
@@ -227,22 +269,17 @@ bool readIncoming(Incoming* in) {
     }
     return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
   }
-  if (in->payloadBytes == 0 && in->payload.empty()) {
+  if (!in->parsed) {
     if (parseEnvelope(in->header, kEnvelopeSize, &in->envelope) != EnvelopeStatus::OK) {
       return false;
     }
+    in->parsed = true;
   }
   const size_t length = in->envelope.length;
   while (in->payloadBytes < length) {
-    if (in->payloadBytes == in->payload.size()) {
-      // Grown as bytes arrive, so a length that is only announced costs nothing.
-      const size_t grown = std::min(length, std::max<size_t>(in->payload.size() * 2, 64u << 10));
-      if (s.bufferedBytes + grown - in->payload.size() > kMaxBufferedBytes) return false;
-      s.bufferedBytes += grown - in->payload.size();
-      in->payload.resize(grown);
-    }
-    const ssize_t n = recv(in->fd, in->payload.data() + in->payloadBytes,
-                           in->payload.size() - in->payloadBytes, 0);
+    if (in->payloadBytes == in->payload.capacity && !growPayload(in)) return false;
+    const size_t room = std::min(length, in->payload.capacity) - in->payloadBytes;
+    const ssize_t n = recv(in->fd, in->payload.data.get() + in->payloadBytes, room, 0);
     if (n > 0) {
       in->payloadBytes += static_cast<size_t>(n);
       continue;
@@ -315,7 +352,7 @@ void deliverIncoming(Incoming* in, DeliverFn deliver) {
   }
   in->state = InState::DELIVERING;
   const COPYDATASTRUCT data = {in->envelope.code, in->envelope.length,
-                               in->envelope.length > 0 ? in->payload.data() : nullptr};
+                               in->envelope.length > 0 ? in->payload.data.get() : nullptr};
   const uint64_t outer = s.handling;
   s.handling = in->id;
   ++s.depth;
