@@ -15,11 +15,11 @@ HWND mainWindow = 0;
 
 int onCreate(HWND window) {
   readConfigFile();
-  rigPose.rigX = 0.7;
-  rigPose.rigY = 0.7;
-  rigPose.heading = 90.0;
+  rigPose = kStartPose;
   setUpGl(window);
-  if (role != ROLE_SCENE) return 0;
+  // A quit handled while an error box of the set-up was up has closed the window already:
+  // nothing more is started for it.
+  if (role != ROLE_SCENE || !isWindow(window)) return 0;
   startCameraInstances();
   openInfoPanel(window);
   return 0;

@@ -258,6 +258,11 @@ void showWindow(HWND window) {
   fitFrameInOuterSize(*record);
 }
 
+bool isWindow(HWND window) {
+  const WindowRecord* record = findRecord(window);
+  return record != nullptr && !record->destroying;
+}
+
 void destroyWindow(HWND window) {
   WindowRecord* record = findRecord(window);
   if (!record || record->destroying) return;

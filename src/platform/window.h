@@ -27,6 +27,9 @@ HWND createWindow(const char* className, const char* title, int x, int y, int wi
 
 void showWindow(HWND window);
 
+// True while the window exists and its destruction has not begun.
+bool isWindow(HWND window);
+
 // Sends WM_DESTROY to the window's procedure, stops listening and closes the window. Calling it
 // again for a window whose destruction is under way or done does nothing.
 void destroyWindow(HWND window);
