@@ -63,6 +63,7 @@ enum class InState { READING, COMPLETE, DELIVERING, WAITING_POSTS, DONE };
 struct Incoming {
   uint64_t id;
   int fd;
+  uint64_t forksAtOpen;
   HWND window;
   int64_t deadline;  // for the whole message to arrive
   uint32_t watched = 0;
@@ -85,6 +86,7 @@ struct Outgoing {
   HWND target;
   std::string className;  // addressed by class when not empty
   int fd = -1;
+  uint64_t forksAtOpen = 0;
   uint32_t watched = 0;
   unsigned char header[kEnvelopeSize];
   const char* payload = nullptr;
@@ -120,6 +122,13 @@ struct State {
 };
 
 State* theState = nullptr;
+// Forks of this process so far: a descriptor opened before the latest one may be shared with
+// a child, which keeps it registered in the loop unless it is taken out before the close.
+uint64_t forks = 0;
+
+void countFork() {
+  ++forks;
+}
 
 // Runs in a forked child, where only async-signal-safe calls are sure to work: the parent's
 // descriptors are closed now, the bookkeeping is dropped at the child's next use.
@@ -140,7 +149,7 @@ void forgetAfterFork() {
 State& state() {
   static State* s = [] {
     theState = new State();
-    pthread_atfork(nullptr, nullptr, forgetAfterFork);
+    pthread_atfork(countFork, nullptr, forgetAfterFork);
     return theState;
   }();
   if (s->forked) {
@@ -175,9 +184,12 @@ void watch(int fd, uint64_t key, uint32_t events, uint32_t* watched) {
   *watched = events;
 }
 
-void closeWatched(int* fd, uint32_t* watched) {
+// Closing the only reference to a socket takes it out of the loop by itself, which saves a
+// call per connection; one that a forked child may share is taken out first.
+void closeWatched(int* fd, uint32_t* watched, uint64_t forksAtOpen) {
   if (*fd < 0) return;
-  watch(*fd, 0, 0, watched);
+  if (forksAtOpen != forks) watch(*fd, 0, 0, watched);
+  *watched = 0;
   close(*fd);
   *fd = -1;
 }
@@ -245,7 +257,7 @@ bool growPayload(Incoming* in) {
 
 void dropIncoming(Incoming* in) {
   releasePayload(in);
-  closeWatched(&in->fd, &in->watched);
+  closeWatched(&in->fd, &in->watched, in->forksAtOpen);
   in->state = InState::DONE;
 }
 
@@ -324,6 +336,7 @@ bool acceptFrom(HWND window, int* budget) {
     auto in = std::make_unique<Incoming>();
     in->id = s.nextId++;
     in->fd = fd;
+    in->forksAtOpen = forks;
     in->window = window;
     in->deadline = nowMs() + kReceiveLimitMs;
     Incoming* added = in.get();
@@ -391,7 +404,7 @@ void failLaterInChain(const Outgoing& failed) {
 
 void finish(Outgoing* out, SendStatus status) {
   if (!unfinished(*out)) return;
-  closeWatched(&out->fd, &out->watched);
+  closeWatched(&out->fd, &out->watched, out->forksAtOpen);
   out->state = OutState::FINISHED;
   out->status = status;
   out->keepAlive.reset();
@@ -478,6 +491,7 @@ void connectOutgoing(Outgoing* out) {
     return;
   }
   out->fd = fd;
+  out->forksAtOpen = forks;
   if (!sameUser(fd)) {
     finish(out, SendStatus::NO_WINDOW);
     return;
@@ -549,7 +563,7 @@ void handleEvent(const epoll_event& event, int* acceptBudget) {
       if (!readIncoming(in)) dropIncoming(in);
     } else if (in->state == InState::WAITING_POSTS) {
       // The requester gave up: what it asked for goes nowhere.
-      closeWatched(&in->fd, &in->watched);
+      closeWatched(&in->fd, &in->watched, in->forksAtOpen);
       for (size_t j = 0; j < s.outgoing.size(); ++j) {
         Outgoing* out = s.outgoing[j].get();
         if (out->parent == in->id) finish(out, SendStatus::NO_ANSWER);
@@ -723,7 +737,7 @@ void transportClose(HWND window) {
   s.allocated.erase(std::remove(s.allocated.begin(), s.allocated.end(), window), s.allocated.end());
   uint32_t watched = EPOLLIN;
   int fd = closing.fd;
-  closeWatched(&fd, &watched);
+  closeWatched(&fd, &watched, forks + 1);
   // A message being handled (the one that closes the window, say) is still answered.
   for (const auto& in : s.incoming) {
     if (in->window == window && (in->state == InState::READING || in->state == InState::COMPLETE)) {
@@ -742,10 +756,9 @@ void transportServeWaiting(DeliverFn deliver) {
   if (deliver == nullptr) return;
   const int64_t end = nowMs() + kPassBudgetMs;
   for (;;) {
-    bool progress = pumpOnce(deliver, 0);
     // A peer in the middle of an exchange usually answers within microseconds: a short wait
     // for it finishes a frame in this pass instead of the next.
-    if (!progress && exchangeUnderWay()) progress = pumpOnce(deliver, 1);
+    const bool progress = pumpOnce(deliver, exchangeUnderWay() ? 1 : 0);
     if (!progress || nowMs() >= end) return;
   }
 }
