@@ -20,7 +20,7 @@ void explainEnd(const char* why) {
 
 }  // namespace
 
-bool determineRole() {
+RoleOutcome determineRole() {
   static const RoleServices services = {
       beginRoleDecision,
       endRoleDecision,

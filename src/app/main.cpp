@@ -1,5 +1,6 @@
-// The process entry of every instance: role, window class, window, main loop. Every way out
-// returns 0.
+// The process entry of every instance: role, window class, window, main loop. A start that is
+// refused or cannot make its window ends with 1, so scripts can tell it from a bench that ran;
+// every other way out returns 0.
 #include "app/lifecycle.h"
 #include "app/main_loop.h"
 #include "app/role_decision.h"
@@ -10,21 +11,30 @@
 #include "platform/window.h"
 #include "scene/scene_state.h"
 
+constexpr int kStartFailed = 1;
+
 int main() {
   role = ROLE_SCENE;
-  if (!determineRole()) return 0;
+  switch (determineRole()) {
+    case RoleOutcome::TAKEN:
+      break;
+    case RoleOutcome::ENDS_QUIETLY:
+      return 0;
+    case RoleOutcome::REFUSED:
+      return kStartFailed;
+  }
 
   const RoleWindow& roleWindow = roleWindowOf(role);
   WindowIcon icon = windowIcon();
   if (!registerWindowClass(roleWindow.className, mainWindowProc, &icon)) {
     showMessageBox("Cannot register class", "Error", MESSAGE_BOX_PLAIN);
-    return 0;
+    return kStartFailed;
   }
   mainWindow = createWindow(roleWindow.className, roleWindow.title, roleWindow.x, roleWindow.y,
                             roleWindow.width, roleWindow.height);
   if (mainWindow == 0) {
     showMessageBox("Error1001", "Error", MESSAGE_BOX_ERROR);
-    return 0;
+    return kStartFailed;
   }
   showWindow(mainWindow);
   return runMainLoop();

@@ -22,15 +22,15 @@ bool firstMissingRole(const RoleServices& services, InstanceRole* missing) {
   return false;
 }
 
-bool refuse(const RoleServices& services) {
+RoleOutcome refuse(const RoleServices& services) {
   services.endDecision();
   services.showError("Too many program!");
-  return false;
+  return RoleOutcome::REFUSED;
 }
 
 }  // namespace
 
-bool decideRole(const RoleServices& services) {
+RoleOutcome decideRole(const RoleServices& services) {
   role = ROLE_SCENE;
   services.beginDecision();
   if (services.openSemaphore()) {
@@ -48,10 +48,10 @@ bool decideRole(const RoleServices& services) {
     if (hasWindow(services, ROLE_SCENE)) {
       services.endDecision();
       services.explainEnd("the scene is already running");
-      return false;
+      return RoleOutcome::ENDS_QUIETLY;
     }
     services.createSemaphore(kSemaphoreInitialCount, kSemaphoreMaximumCount);
   }
   services.endDecision();
-  return true;
+  return RoleOutcome::TAKEN;
 }

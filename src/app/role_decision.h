@@ -23,8 +23,14 @@ struct RoleServices {
 constexpr int32_t kSemaphoreInitialCount = 1;
 constexpr int32_t kSemaphoreMaximumCount = 10;
 
-// Sets role; false when the process must end now (with exit code 0).
-bool decideRole(const RoleServices& services);
+enum class RoleOutcome {
+  TAKEN,         // role is set; the process goes on to make its window
+  ENDS_QUIETLY,  // nothing is wrong (the scene already runs): the process ends with 0
+  REFUSED,       // "Too many program!" was shown: the process ends with 1
+};
+
+// Sets role, or tells why the process must end now.
+RoleOutcome decideRole(const RoleServices& services);
 
 // decideRole on the platform's semaphore, windows and message box.
-bool determineRole();
+RoleOutcome determineRole();

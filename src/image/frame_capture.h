@@ -28,9 +28,12 @@ void captureFrame(CaptureImage* image, int width, int height);
 // nothing is written.
 void saveFrame(const char* fileName, int width, int height);
 
-// Writes a 54-byte header and the stride * height pixel bytes. Returns 0 when the whole file
-// was written, 1 when it can't be opened (nothing written then) or the image is unusable, and
-// also 1 when a write fails part-way, after removing the partial file. Never frees pixels.
+// Writes a 54-byte header and the stride * height pixel bytes to a new file in fileName's folder
+// and renames it to fileName. Whatever stood at the name (a file, a link, a FIFO) is replaced,
+// never opened, so a link's target stays as it was. Returns 0 when the whole file was written,
+// 1 with errno telling why when it can't be (the image unusable, the folder not writable, the
+// disk full, a folder at the name); the name then keeps what it had and no temporary file
+// remains. Never frees pixels.
 int writeBmp(const char* fileName, CaptureImage image);
 
 // Frees the pixel buffer and sets pixels to null.

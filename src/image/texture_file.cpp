@@ -1,13 +1,13 @@
 #include "image/texture_file.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "image/bmp_decoder.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -15,14 +15,17 @@ namespace {
 class ReadOnlyMapping {
  public:
   explicit ReadOnlyMapping(const char* fileName) {
-    const int fd = open(fileName, O_RDONLY | O_CLOEXEC);
+    off_t size = 0;
+    const int fd = openRegularFile(fileName, &size);
     if (fd < 0) return;
-    struct stat info;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-      void* view = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (size > kMaxTextureFileBytes) {
+      std::fprintf(stderr, "oculant: %s is %lld bytes, more than any texture needs: ignored\n",
+                   fileName, static_cast<long long>(size));
+    } else if (size > 0) {
+      void* view = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
       if (view != MAP_FAILED) {
         bytes_ = static_cast<const uint8_t*>(view);
-        length_ = static_cast<size_t>(info.st_size);
+        length_ = static_cast<size_t>(size);
       }
     }
     close(fd);
@@ -56,7 +59,8 @@ const char* textForStatus(BmpStatus status) {
 
 TextureImage* readTextureImage(const char* fileName, std::string* failure) {
   const char* name = fileName != nullptr ? fileName : "";
-  // A missing or empty file cannot be mapped, so both get the open message.
+  // A missing or empty file cannot be mapped, so both get the open message, as does a file that
+  // is refused unread (a FIFO, a device, a folder, a file far too large).
   ReadOnlyMapping file(name);
   if (file.bytes() == nullptr) {
     *failure = std::string("Failed to open DIB file ") + name + ".\n";

@@ -1,5 +1,7 @@
 #include "messaging/instance_messages.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "app/lifecycle.h"
@@ -34,7 +36,12 @@ void saveOwnFrame(HWND window) {
   int height = 0;
   getClientRect(window, &width, &height);
   const std::shared_ptr<const CaptureImage> image = latestFrame(width, height);
-  if (image != nullptr) writeBmp(role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp", *image);
+  if (image == nullptr) return;
+  // The save has no reply on the wire, so standard error is the only place to say it failed.
+  const char* fileName = role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp";
+  if (writeBmp(fileName, *image) != 0) {
+    std::fprintf(stderr, "oculant: cannot save %s: %s\n", fileName, std::strerror(errno));
+  }
 }
 
 }  // namespace

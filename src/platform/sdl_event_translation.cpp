@@ -6,12 +6,47 @@ constexpr WPARAM kNoVirtualKey = 0xFF;
 constexpr WPARAM SIZE_RESTORED = 0;
 constexpr WPARAM SIZE_MINIMIZED = 1;
 
-// Key-message lParam: repeat count 1, bit 30 the previous key state, bit 31 set on release.
-LPARAM keyLParam(bool repeated, bool released) {
+// Key-message lParam: repeat count 1, bit 29 Alt held (system keys only), bit 30 the previous
+// key state, bit 31 set on release.
+LPARAM keyLParam(bool repeated, bool released, bool altContext) {
   uint32_t value = 1;
+  if (altContext) value |= 1u << 29;
   if (repeated || released) value |= 1u << 30;
   if (released) value |= 1u << 31;
   return static_cast<LPARAM>(value);
+}
+
+// Alt went down on its own and no other system key has come since. Its release is then a
+// system key-up; after Alt+key it is a plain key-up. Keyboard-wide, like the state it mirrors.
+bool altAlone = false;
+
+bool isAlt(SDL_Keycode key) {
+  return key == SDLK_LALT || key == SDLK_RALT;
+}
+bool isCtrl(SDL_Keycode key) {
+  return key == SDLK_LCTRL || key == SDLK_RCTRL;
+}
+
+// Whether a key event is a system key (WM_SYSKEYDOWN / WM_SYSKEYUP), as Windows decides it:
+// F10 always; Alt itself unless Ctrl is held; any key while Alt is held without Ctrl, since
+// Ctrl+Alt (AltGr) types ordinary keys. SDL's modifiers already include the event's own key.
+bool isSystemKey(const SDL_KeyboardEvent& key) {
+  const bool down = key.type == SDL_KEYDOWN;
+  const bool altHeld = key.keysym.mod & KMOD_ALT;
+  const bool ctrlHeld = key.keysym.mod & KMOD_CTRL;
+  bool system;
+  if (isAlt(key.keysym.sym)) {
+    system = down ? !ctrlHeld : altAlone;
+    altAlone = down && system;
+    return system;
+  }
+  if (isCtrl(key.keysym.sym)) {
+    system = !down && altHeld;
+  } else {
+    system = key.keysym.sym == SDLK_F10 || (altHeld && !ctrlHeld);
+  }
+  if (system) altAlone = false;
+  return system;
 }
 
 bool overClientArea(int x, int y, const EventContext& context) {
@@ -20,6 +55,19 @@ bool overClientArea(int x, int y, const EventContext& context) {
 
 MSG messageFor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return MSG{window, message, wParam, lParam};
+}
+
+bool translateKey(const SDL_KeyboardEvent& key, const EventContext& context, MSG* message) {
+  const bool down = key.type == SDL_KEYDOWN;
+  // SDL releases every held key when the focus goes; Windows sends no key-up then.
+  if (!down && context.focusLossQueued) return false;
+  const bool system = isSystemKey(key);
+  UINT code = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+  // Auto-repeat gives further key-downs, as on Windows.
+  *message =
+      messageFor(context.window, code, virtualKeyOf(key.keysym.sym),
+                 keyLParam(down && key.repeat != 0, !down, system && (key.keysym.mod & KMOD_ALT)));
+  return true;
 }
 
 bool translateWindowEvent(const SDL_WindowEvent& event, const EventContext& context, MSG* message) {
@@ -96,7 +144,7 @@ WPARAM virtualKeyOf(SDL_Keycode key) {
       return VK_CONTROL;
     case SDLK_LALT:
     case SDLK_RALT:
-      return 18;  // VK_MENU
+      return VK_MENU;
     case SDLK_BACKSPACE:
       return 8;
     case SDLK_TAB:
@@ -148,16 +196,8 @@ bool translateSdlEvent(const SDL_Event& event, const EventContext& context, MSG*
     case SDL_WINDOWEVENT:
       return translateWindowEvent(event.window, context, message);
     case SDL_KEYDOWN:
-      // Auto-repeat gives further key-downs, as on Windows.
-      *message = messageFor(context.window, WM_KEYDOWN, virtualKeyOf(event.key.keysym.sym),
-                            keyLParam(event.key.repeat != 0, false));
-      return true;
     case SDL_KEYUP:
-      // SDL releases every held key when the focus goes; Windows sends no key-up then.
-      if (context.focusLossQueued) return false;
-      *message = messageFor(context.window, WM_KEYUP, virtualKeyOf(event.key.keysym.sym),
-                            keyLParam(false, true));
-      return true;
+      return translateKey(event.key, context, message);
     case SDL_MOUSEMOTION:
       if (!overClientArea(event.motion.x, event.motion.y, context)) return false;
       *message = messageFor(context.window, WM_MOUSEMOVE,

@@ -27,5 +27,6 @@ WPARAM mouseKeyFlags(Uint32 mouseButtons, Uint16 keyModifiers);
 
 // Fills message and returns true when the event means a window message; false for events
 // that mean none (other windows, pointer outside the client area, key-ups caused by focus
-// loss, SDL's own bookkeeping).
+// loss, SDL's own bookkeeping). F10, Alt and keys pressed with Alt give WM_SYSKEYDOWN and
+// WM_SYSKEYUP, so the translation remembers whether Alt was tapped on its own.
 bool translateSdlEvent(const SDL_Event& event, const EventContext& context, MSG* message);

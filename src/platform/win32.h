@@ -23,6 +23,8 @@ constexpr UINT WM_QUIT = 18;
 constexpr UINT WM_COPYDATA = 74;
 constexpr UINT WM_KEYDOWN = 256;
 constexpr UINT WM_KEYUP = 257;
+constexpr UINT WM_SYSKEYDOWN = 260;  // F10, Alt itself, and keys pressed while Alt is held
+constexpr UINT WM_SYSKEYUP = 261;
 constexpr UINT WM_MOUSEMOVE = 512;
 constexpr UINT WM_LBUTTONDOWN = 513;
 constexpr UINT WM_LBUTTONUP = 514;
@@ -33,8 +35,10 @@ constexpr UINT WM_MOUSEWHEEL = 522;
 // Virtual-key codes.
 constexpr WPARAM VK_SHIFT = 16;
 constexpr WPARAM VK_CONTROL = 17;
+constexpr WPARAM VK_MENU = 18;  // either Alt
 constexpr WPARAM VK_F1 = 112;
 constexpr WPARAM VK_F2 = 113;
+constexpr WPARAM VK_F10 = 121;
 
 // Key state flags in the wParam of mouse messages.
 constexpr WPARAM MK_LBUTTON = 0x0001;

@@ -1,12 +1,15 @@
 #include "scene/config_file.h"
 
 #include <locale.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/regular_file.h"
 #include "scene/scene_state.h"
 
 ConfigTable configTable;
@@ -25,16 +28,16 @@ locale_t cLocale() {
   return locale;
 }
 
-// Reads one physical line of any length; the line end ("\n", or "\r\n" as text mode reads it)
-// is not kept. Returns false at the end of the file before any character.
-bool readPhysicalLine(FILE* file, char** buffer, size_t* capacity) {
-  ssize_t length = getline(buffer, capacity, file);
-  if (length < 0) return false;
-  if (length > 0 && (*buffer)[length - 1] == '\n') {
-    (*buffer)[--length] = '\0';
-    if (length > 0 && (*buffer)[length - 1] == '\r') (*buffer)[--length] = '\0';
+// Reads up to length bytes, fewer only at the end of the file or on an error.
+size_t readAtMost(int fd, char* buffer, size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t n = read(fd, buffer + done, length - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
   }
-  return true;
+  return done;
 }
 
 void fillObject(SceneObject* object, int number) {
@@ -96,18 +99,42 @@ int readConfigFile() {
 }
 
 int readConfigFileNamed(const char* fileName) {
-  FILE* file = std::fopen(fileName, "r");
-  if (file == nullptr) return 1;
+  const int fd = openRegularFile(fileName);
+  if (fd < 0) return 1;
+  // The byte past the bound tells a file that goes on, and leaves room to end the last line.
+  static char text[kConfigMaxBytes + 1];
+  size_t length = readAtMost(fd, text, kConfigMaxBytes + 1);
+  close(fd);
+  const bool cut = length > kConfigMaxBytes;
+  if (cut) {
+    // The line the bound runs through is part of the rest, not an entry of its own.
+    length = kConfigMaxBytes;
+    while (length > 0 && text[length - 1] != '\n') --length;
+  }
 
   for (auto& key : configTable.keys) key[0] = '\0';
-  char* line = nullptr;
-  size_t capacity = 0;
-  // Lines past the table's end are read and dropped so that one long file cannot overrun it.
-  for (int i = 0; readPhysicalLine(file, &line, &capacity); ++i) {
-    if (i < kConfigEntries) storeConfigLine(i, line);
+  size_t start = 0;
+  int lines = 0;
+  for (; start < length && lines < kConfigEntries; ++lines) {
+    char* line = text + start;
+    char* end = static_cast<char*>(std::memchr(line, '\n', length - start));
+    start = end != nullptr ? static_cast<size_t>(end - text) + 1 : length;
+    // As text mode reads it, "\r\n" ends a line too; a last line without a line end is whole.
+    if (end == nullptr) {
+      end = text + length;
+    } else if (end > line && end[-1] == '\r') {
+      --end;
+    }
+    *end = '\0';
+    storeConfigLine(lines, line);
   }
-  std::free(line);
-  std::fclose(file);
+  if (lines == kConfigEntries && (start < length || cut)) {
+    std::fprintf(stderr, "oculant: %s has more than %d lines: the rest is ignored\n", fileName,
+                 kConfigEntries);
+  } else if (cut) {
+    std::fprintf(stderr, "oculant: %s is longer than %d bytes: the rest is ignored\n", fileName,
+                 kConfigMaxBytes);
+  }
 
   int32_t count = configInteger(configLookup("ALL").text);
   if (count < 0) count = 0;

@@ -7,6 +7,9 @@
 constexpr int kConfigEntries = 1000;
 constexpr int kConfigKeySize = 50;     // 49 characters and the terminator
 constexpr int kConfigValueSize = 100;  // 99 characters and the terminator
+// Reading stops after this many bytes, which a thousand lines of 255 characters fill and no real
+// scene nears, so a huge or endless file costs bounded time and memory.
+constexpr int kConfigMaxBytes = kConfigEntries * 256;
 
 struct ConfigTable {
   char keys[kConfigEntries][kConfigKeySize];
@@ -20,8 +23,10 @@ struct ConfigValue {
   char text[kConfigValueSize];
 };
 
-// Reads "config.txt" from the working directory into the table and the scene model.
-// Returns 0 when the file was read and 1 when it cannot be opened (the scene stays as it was).
+// Reads "config.txt" from the working directory into the table and the scene model, at most
+// kConfigEntries lines and kConfigMaxBytes bytes, saying on stderr when the file goes on.
+// Returns 0 when the file was read and 1 when it is missing or no regular file, such as a FIFO
+// or a device (the scene stays as it was; stderr names any file other than a missing one).
 int readConfigFile();
 int readConfigFileNamed(const char* fileName);
 

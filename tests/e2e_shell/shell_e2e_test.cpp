@@ -135,9 +135,9 @@ TEST_F(ShellE2eTest, WindowsRolesByHandKillNineAndExitCodes) {
   EXPECT_EQ(shown["oculant2"].title, "Camera 2 Right 820,260 320x240");
   EXPECT_EQ(shown["oculant"].pid, scene);
 
-  // A fourth start is refused with exit code 0; the others run on undisturbed.
+  // A fourth start is refused with exit code 1; the others run on undisturbed.
   int errors = -1;
-  EXPECT_EQ(waitExit(launch(&errors)), 0);
+  EXPECT_EQ(waitExit(launch(&errors)), 1);
   std::string text;
   char buffer[256];
   for (ssize_t length; (length = read(errors, buffer, sizeof buffer)) > 0;)

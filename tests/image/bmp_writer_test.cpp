@@ -1,7 +1,15 @@
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "image/bmp_decoder.h"
 #include "image/frame_capture.h"
@@ -19,6 +27,30 @@ CaptureImage makeFrame(int width, int height, Bytes* storage) {
   }
   image.pixels = storage->data();
   return image;
+}
+
+std::string freshFolder(const char* name) {
+  const std::string path = scratchDir() + "/" + name;
+  mkdir(path.c_str(), 0700);
+  return path;
+}
+
+// The names in a folder, sorted; a temporary file left behind shows up here.
+std::vector<std::string> entries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  while (dirent* entry = dir ? readdir(dir) : nullptr) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  if (dir) closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool isRegularFile(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 TEST(BmpWriter, WritesPaddedRowsReadBackUnshearedAndRefusesBadPaths) {
@@ -57,6 +89,81 @@ TEST(BmpWriter, WritesPaddedRowsReadBackUnshearedAndRefusesBadPaths) {
   EXPECT_EQ(writeBmp((dir + "/narrow.bmp").c_str(), narrow), 1);
   struct stat info;
   EXPECT_NE(stat((dir + "/narrow.bmp").c_str(), &info), 0) << "an unusable record writes nothing";
+}
+
+TEST(BmpWriter, ReplacesLinksAndFifosAtTheNameWithoutOpeningThem) {
+  const std::string dir = freshFolder("replace");
+  Bytes storage;
+  const CaptureImage image = makeFrame(8, 4, &storage);
+  ASSERT_EQ(writeBmp((scratchDir() + "/reference.bmp").c_str(), image), 0);
+  const Bytes frame = readFile(scratchDir() + "/reference.bmp");
+  // Files outside the folder that a link at the name leads to.
+  const std::string linked = scratchDir() + "/linked.txt";
+  const std::string hardLinked = scratchDir() + "/hard-linked.txt";
+  const Bytes noteText = {'n', 'o', 't', 'e', 's'};
+  writeFile(linked, noteText);
+  writeFile(hardLinked, noteText);
+  ASSERT_EQ(symlink(linked.c_str(), (dir + "/symlink.bmp").c_str()), 0);
+  ASSERT_EQ(link(hardLinked.c_str(), (dir + "/hardlink.bmp").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir + "/fifo.bmp").c_str(), 0600), 0);
+
+  // Opening a FIFO waits for a reader for ever; the alarm breaks such a wait.
+  struct sigaction wake = {}, previous = {};
+  wake.sa_handler = [](int) {};
+  sigaction(SIGALRM, &wake, &previous);
+  alarm(5);
+  for (const char* name : {"symlink.bmp", "hardlink.bmp", "fifo.bmp"}) {
+    const std::string path = dir + "/" + name;
+    EXPECT_EQ(writeBmp(path.c_str(), image), 0) << name;
+    EXPECT_TRUE(isRegularFile(path) && readFile(path) == frame) << name;
+  }
+  alarm(0);
+  sigaction(SIGALRM, &previous, nullptr);
+  EXPECT_EQ(readFile(linked), noteText);
+  EXPECT_EQ(readFile(hardLinked), noteText);
+
+  // A plain create's mode, not a private one.
+  const mode_t mask = umask(022);
+  ASSERT_EQ(writeBmp((dir + "/fresh.bmp").c_str(), image), 0);
+  umask(mask);
+  struct stat info;
+  ASSERT_EQ(stat((dir + "/fresh.bmp").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+  EXPECT_EQ(entries(dir),
+            (std::vector<std::string>{"fifo.bmp", "fresh.bmp", "hardlink.bmp", "symlink.bmp"}));
+}
+
+TEST(BmpWriter, AFailedSaveKeepsThePreviousFileAndLeavesNoTemporaryFile) {
+  const std::string dir = freshFolder("failing");
+  Bytes storage;
+  const CaptureImage image = makeFrame(64, 64, &storage);
+  const std::string image1 = dir + "/image1.bmp";
+  const Bytes previousFrame(100, 7);
+  writeFile(image1, previousFrame);
+
+  // A file size limit stands in for a full disk.
+  rlimit limit;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlim_t softLimit = limit.rlim_cur;
+  limit.rlim_cur = 4096;
+  const sighandler_t xfsz = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  const int result = writeBmp(image1.c_str(), image);
+  const int error = errno;
+  limit.rlim_cur = softLimit;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  signal(SIGXFSZ, xfsz);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(error, EFBIG);
+  EXPECT_EQ(readFile(image1), previousFrame);
+
+  const std::string folder = dir + "/folder.bmp";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  writeFile(folder + "/inside", {1});
+  EXPECT_EQ(writeBmp(folder.c_str(), image), 1);
+  EXPECT_EQ(errno, EISDIR);
+  EXPECT_EQ(readFile(folder + "/inside"), Bytes{1});
+  EXPECT_EQ(entries(dir), (std::vector<std::string>{"folder.bmp", "image1.bmp"}));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The pump's translation of SDL events into window messages, fed with SDL_Event values.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "platform/sdl_event_translation.h"
 
 namespace {
@@ -13,12 +15,20 @@ EventContext context() {
   return c;
 }
 
-SDL_Event key(Uint32 type, SDL_Keycode sym, bool repeat = false) {
+SDL_Event key(Uint32 type, SDL_Keycode sym, bool repeat = false, Uint16 mod = KMOD_NONE) {
   SDL_Event event{};
   event.type = type;
   event.key.keysym.sym = sym;
+  event.key.keysym.mod = mod;
   event.key.repeat = repeat;
   return event;
+}
+
+// The message code and virtual key of one key event; 0 for none.
+std::pair<UINT, WPARAM> keyMessage(Uint32 type, SDL_Keycode sym, Uint16 mod = KMOD_NONE) {
+  MSG message{};
+  if (!translateSdlEvent(key(type, sym, false, mod), context(), &message)) return {0, 0};
+  return {message.message, message.wParam};
 }
 
 TEST(EventTranslationTest, KeysFollowWindowsRules) {
@@ -37,6 +47,30 @@ TEST(EventTranslationTest, KeysFollowWindowsRules) {
   EventContext losingFocus = context();
   losingFocus.focusLossQueued = true;
   EXPECT_FALSE(translateSdlEvent(key(SDL_KEYUP, SDLK_LSHIFT), losingFocus, &message));
+}
+
+// SDL's modifiers already include the event's own key: Alt's key-down carries KMOD_LALT, its
+// key-up no longer does.
+TEST(EventTranslationTest, AltAndF10AreSystemKeys) {
+  using Key = std::pair<UINT, WPARAM>;
+  // A lone tap of Alt, with Shift held as while driving.
+  EXPECT_EQ(keyMessage(SDL_KEYDOWN, SDLK_LALT, KMOD_LSHIFT | KMOD_LALT),
+            Key(WM_SYSKEYDOWN, VK_MENU));
+  EXPECT_EQ(keyMessage(SDL_KEYUP, SDLK_LALT, KMOD_LSHIFT), Key(WM_SYSKEYUP, VK_MENU));
+  // Alt+F1: the key is a system key; Alt's release after it is a plain key-up.
+  EXPECT_EQ(keyMessage(SDL_KEYDOWN, SDLK_RALT, KMOD_RALT), Key(WM_SYSKEYDOWN, VK_MENU));
+  EXPECT_EQ(keyMessage(SDL_KEYDOWN, SDLK_F1, KMOD_RALT), Key(WM_SYSKEYDOWN, VK_F1));
+  EXPECT_EQ(keyMessage(SDL_KEYUP, SDLK_F1, KMOD_RALT), Key(WM_SYSKEYUP, VK_F1));
+  EXPECT_EQ(keyMessage(SDL_KEYUP, SDLK_RALT), Key(WM_KEYUP, VK_MENU));
+  // F10 on its own.
+  EXPECT_EQ(keyMessage(SDL_KEYDOWN, SDLK_F10), Key(WM_SYSKEYDOWN, VK_F10));
+  EXPECT_EQ(keyMessage(SDL_KEYUP, SDLK_F10), Key(WM_SYSKEYUP, VK_F10));
+  // Ctrl+Alt types ordinary keys.
+  EXPECT_EQ(keyMessage(SDL_KEYDOWN, SDLK_F2, KMOD_LCTRL | KMOD_LALT), Key(WM_KEYDOWN, VK_F2));
+
+  MSG message{};
+  ASSERT_TRUE(translateSdlEvent(key(SDL_KEYDOWN, SDLK_a, true, KMOD_LALT), context(), &message));
+  EXPECT_EQ(0x60000001, message.lParam) << "repeated, with Alt held";
 }
 
 TEST(EventTranslationTest, MouseMessagesCarryExactFlagsAndStayOverTheWindow) {

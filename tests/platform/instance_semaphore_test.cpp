@@ -41,12 +41,13 @@ void recordExplanation(const char*) {
                                  transportFindClass,       recordRefusal,
                                  recordExplanation};
   int32_t result = -1;
-  if (decideRole(services)) {
+  const RoleOutcome outcome = decideRole(services);
+  if (outcome == RoleOutcome::TAKEN) {
     result = role;
     transportListen(allocateWindowHandle(), roleWindowOf(role).className);
-  } else if (refusedHere) {
+  } else if (outcome == RoleOutcome::REFUSED && refusedHere) {
     result = kRefused;
-  } else if (explainedHere) {
+  } else if (outcome == RoleOutcome::ENDS_QUIETLY && explainedHere) {
     result = kExplained;
   }
   if (write(reportFd, &result, sizeof result) != sizeof result) _exit(1);

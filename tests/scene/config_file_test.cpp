@@ -1,6 +1,7 @@
 #include "scene/config_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "bounded_child.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -63,6 +65,61 @@ TEST(ConfigFile, TheExampleAndTheRulesOfTheReader) {
   EXPECT_EQ(std::string(99, 'v'), configTable.values[1]);
   EXPECT_EQ(std::string(99, 'f'), sceneModel.objects[0].fileName);
   EXPECT_EQ(0, sceneModel.objects[0].kind) << "a line past the table is ignored";
+}
+
+TEST(ConfigFile, ReadsOnlyRegularFilesAndOnlyUpToItsBounds) {
+  const std::string dir = testing::TempDir() + "/config-kinds-" + std::to_string(getpid());
+  ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+  auto readBounded = [](const std::string& path) {
+    return runBounded([&] { return readConfigFileNamed(path.c_str()); });
+  };
+  ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
+  ASSERT_EQ(0, symlink("/dev/zero", (dir + "/zero").c_str()));
+  const std::pair<std::string, std::string> refused[] = {
+      {dir + "/fifo", "a FIFO"}, {dir + "/zero", "a device"}, {dir, "a folder"}};
+  for (const auto& [path, kind] : refused) {
+    const ChildOutcome outcome = readBounded(path);
+    EXPECT_EQ(1, outcome.exitCode) << path;
+    EXPECT_EQ("oculant: " + path + " is " + kind + ", not a regular file: ignored\n",
+              outcome.errors);
+  }
+
+  // A scene and then an endless line: a sparse gigabyte without a line end.
+  const std::string huge = dir + "/huge";
+  FILE* file = std::fopen(huge.c_str(), "wb");
+  std::fputs("ALL=1\n", file);
+  std::fclose(file);
+  ASSERT_EQ(0, truncate(huge.c_str(), off_t{1} << 30));
+  ChildOutcome outcome = readBounded(huge);
+  EXPECT_EQ(0, outcome.exitCode);
+  EXPECT_EQ("oculant: " + huge + " is longer than 256000 bytes: the rest is ignored\n",
+            outcome.errors);
+  if (outcome.exitCode == 0) {
+    EXPECT_EQ(0, readConfigFileNamed(huge.c_str()));
+    EXPECT_EQ(1, sceneModel.objectCount);
+  }
+  std::system(("rm -rf '" + dir + "'").c_str());
+
+  // A thousand lines of 255 characters are read whole and quietly; a line after them is not.
+  std::string text;
+  for (int i = 0; i < kConfigEntries; ++i) {
+    const std::string key = "LINE" + std::to_string(i) + "=";
+    text += key + std::string(255 - key.size(), 'v') + "\n";
+  }
+  const std::string path = testing::TempDir() + "/config-full-" + std::to_string(getpid());
+  for (const std::string& extra : {std::string(), std::string("ALL=3\n")}) {
+    readText(text + extra);
+    EXPECT_EQ(std::string(99, 'v'), configLookup("LINE999").text) << extra;
+    EXPECT_EQ(0, sceneModel.objectCount) << extra;
+    file = std::fopen(path.c_str(), "wb");
+    std::fputs((text + extra).c_str(), file);
+    std::fclose(file);
+    EXPECT_EQ(extra.empty()
+                  ? ""
+                  : "oculant: " + path + " has more than 1000 lines: the rest is ignored\n",
+              readBounded(path).errors);
+  }
+  unlink(path.c_str());
 }
 
 TEST(ConfigFile, DecimalPointHoldsWhateverTheLocale) {

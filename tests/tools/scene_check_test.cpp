@@ -76,6 +76,29 @@ TEST_F(SceneCheckTest, WarnsAboutWhatTheBenchAcceptsSilently) {
   EXPECT_EQ(30u, check("ALL=45\n").objectLines.size());
 }
 
+// A bare 24-bit DIB of width x 1 black pixels.
+std::string blackRow(char width) {
+  return std::string("\x28\0\0\0", 4) + width + std::string("\0\0\0\x01\0\0\0\x01\0\x18\0", 11) +
+         std::string(24, '\0') + std::string((width * 3 + 3) / 4 * 4, '\0');
+}
+
+const char kSceneWithOddTexture[] =
+    "ALL=2\nOBJECT1=1\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=one.bmp\n"
+    "OBJECT2=2\nOBJECT2_TEXTURE=ON\nOBJECT2_FILE=three.bmp\n";
+
+// Object 2 is a lattice here, and every lattice shows its file.
+TEST_F(SceneCheckTest, NotesTexturesWhoseSidesAreNotPowersOfTwo) {
+  write("one.bmp", blackRow(1));
+  write("three.bmp", blackRow(3));
+  SceneReport report = check(kSceneWithOddTexture);
+  EXPECT_TRUE(report.warnings.empty());
+  ASSERT_EQ(1u, report.notes.size());
+  EXPECT_EQ(0u, report.notes[0].find(
+                    "object 2: texture \"three.bmp\" is 3 x 1, sides not powers of two: this "
+                    "bench shows it"))
+      << report.notes[0];
+}
+
 int run(const std::string& command) {
   int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -89,6 +112,13 @@ TEST_F(SceneCheckTest, CommandLineExitStatus) {
   EXPECT_EQ(0, run(tool + " " + messy + " >/dev/null 2>&1"));
   EXPECT_EQ(1, run(tool + " --strict " + messy + " >/dev/null 2>&1"));
   EXPECT_EQ(2, run(tool + " " + folder_ + "/absent.txt >/dev/null 2>&1"));
+  // A note is no warning, even with --strict.
+  write("one.bmp", blackRow(1));
+  write("three.bmp", blackRow(3));
+  std::string noted = write("noted.txt", kSceneWithOddTexture);
+  EXPECT_EQ(0,
+            run(tool + " --strict " + noted + " 2>" + folder_ + "/errors >/dev/null && grep -q " +
+                "'^note: object 2: texture \"three.bmp\" is 3 x 1' " + folder_ + "/errors"));
   EXPECT_EQ(0, run("cd " + folder_ + " && cp clean.txt config.txt && " + tool +
                    " | grep -qx 'config.txt: 0 objects'"));
 }

@@ -1,4 +1,5 @@
 // oculant-client: fetch frames from a running bench and steer it from the command line.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,8 @@ bool writeFrame(const std::string& fileName, const oculant::Frame& frame, std::s
     CaptureImage image = {const_cast<uint8_t*>(frame.pixels.data()), frame.width, frame.stride,
                           frame.height, 0};
     if (writeBmp(fileName.c_str(), image) == 0) return true;
+    *error = "cannot write " + fileName + ": " + std::strerror(errno);
+    return false;
   }
   *error = "cannot write " + fileName;
   return false;

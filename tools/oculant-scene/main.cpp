@@ -29,9 +29,11 @@ const char kHelp[] =
     "  ALL missing or above 30, objects that draw nothing, texture files that cannot be opened\n"
     "  or decoded (relative names are looked up next to FILE, where the bench runs), lattices\n"
     "  whose texture (object 2's) does not exist, cut keys and values, lines past the 1000th.\n"
+    "  Then one line \"note: ...\" for each texture whose sides are not powers of two: the\n"
+    "  bench draws it with its image, a renderer limited to OpenGL 1.1 would not.\n"
     "\n"
-    "Exit status: 0; with --strict, 1 when there were warnings; 2 when FILE cannot be read\n"
-    "or the arguments are wrong.\n";
+    "Exit status: 0; with --strict, 1 when there were warnings (notes do not count); 2 when\n"
+    "FILE cannot be read or the arguments are wrong.\n";
 
 std::string folderOf(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -78,5 +80,6 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   for (const std::string& warning : report.warnings)
     std::fprintf(stderr, "warning: %s\n", warning.c_str());
+  for (const std::string& note : report.notes) std::fprintf(stderr, "note: %s\n", note.c_str());
   return strict && !report.warnings.empty() ? 1 : 0;
 }

@@ -9,6 +9,7 @@ struct SceneReport {
   bool opened = false;
   std::vector<std::string> objectLines;  // the scene as the bench holds it, one line per object
   std::vector<std::string> warnings;
+  std::vector<std::string> notes;  // worth knowing, but nothing is wrong
 };
 
 // Reads the file with the bench's own reader (into the global scene model) and describes it.
