@@ -112,6 +112,10 @@ TEST_F(SceneCheckTest, CommandLineExitStatus) {
   EXPECT_EQ(0, run(tool + " " + messy + " >/dev/null 2>&1"));
   EXPECT_EQ(1, run(tool + " --strict " + messy + " >/dev/null 2>&1"));
   EXPECT_EQ(2, run(tool + " " + folder_ + "/absent.txt >/dev/null 2>&1"));
+  // A FIFO named as the scene is refused at once instead of waiting for a writer.
+  EXPECT_EQ(2, run("mkfifo " + folder_ + "/fifo.txt && timeout 10 " + tool + " " + folder_ +
+                   "/fifo.txt 2>" + folder_ + "/fifo-errors >/dev/null"));
+  EXPECT_EQ(0, run("grep -q 'is a FIFO, not a regular file' " + folder_ + "/fifo-errors"));
   // A note is no warning, even with --strict.
   write("one.bmp", blackRow(1));
   write("three.bmp", blackRow(3));

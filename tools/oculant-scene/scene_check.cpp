@@ -35,14 +35,21 @@ std::string objectKey(int number, const char* suffix) {
   return "OBJECT" + std::to_string(number) + suffix;
 }
 
-// The physical lines as the bench splits them.
+// The physical lines as the bench splits them, of no more than the bench itself reads.
 std::vector<std::string> readLines(const std::string& fileName) {
-  std::vector<std::string> lines;
+  std::string text(static_cast<size_t>(kConfigMaxBytes), '\0');
   std::ifstream file(fileName, std::ios::binary);
-  std::string line;
-  while (std::getline(file, line)) {
-    if (!line.empty() && line.back() == '\r' && !file.eof()) line.pop_back();
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(file.gcount()));
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    const bool lastLine = end == std::string::npos;
+    if (lastLine) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r' && !lastLine) line.pop_back();
     lines.push_back(line);
+    start = end + 1;
   }
   return lines;
 }
