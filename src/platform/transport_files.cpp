@@ -23,6 +23,7 @@ struct FolderState {
 };
 
 FolderState folderState;
+constexpr int kLockWaitMs = 500;
 
 }  // namespace
 
@@ -80,9 +81,15 @@ FolderLock::FolderLock() {
     s.lockFd = open((s.dir + "/transport.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   }
   fd_ = s.lockFd;
-  if (fd_ >= 0) {
-    while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  // A holder that was stopped (SIGSTOP, a debugger) must not freeze every window: after a
+  // bounded wait the claim goes ahead unlocked, as each of its steps is atomic on its own.
+  for (int waited = 0; fd_ >= 0; ++waited) {
+    if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+    if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kLockWaitMs) {
+      fd_ = -1;
+      return;
     }
+    usleep(1000);
   }
 }
 

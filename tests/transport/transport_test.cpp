@@ -1,6 +1,8 @@
 #include "platform/transport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -304,6 +306,25 @@ TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
   EXPECT_EQ(transportSendToClass("nobody", 0, count, nullptr, 5000), SendStatus::NO_WINDOW);
   transportClose(own);
   reapPeer(peer);
+}
+
+TEST_F(TransportTest, AStoppedHolderOfTheFolderLockFreezesNobody) {
+  const std::string lockPath = dir.path() + "/transport.lock";
+  const pid_t holder = spawnPeer([&] {
+    const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0600);
+    if (fd < 0 || flock(fd, LOCK_EX) != 0) return 3;
+    raise(SIGSTOP);
+    return 0;
+  });
+  int status = 0;
+  ASSERT_EQ(waitpid(holder, &status, WUNTRACED), holder);
+  alarm(20);  // a wait without a bound fails the test instead of hanging it
+  const HWND window = allocateWindowHandle();
+  EXPECT_TRUE(transportListen(window, "claimed"));
+  EXPECT_EQ(transportFindClass("claimed"), window);
+  transportClose(window);
+  alarm(0);
+  reapPeer(holder);
 }
 
 }  // namespace
