@@ -19,6 +19,7 @@ const char kHandleFileName[] = "Oculant_Semaphore";
 const char kUnitFilePrefix[] = "Oculant_Semaphore.unit.";
 const char kLockFileName[] = "role.lock";
 constexpr int32_t kSlotLimit = 64;
+constexpr int kRoleLockWaitMs = 2000;
 
 int handleFd = -1;
 int32_t maximumCount = 0;
@@ -163,7 +164,16 @@ int32_t instanceSemaphoreCount() {
 void beginRoleDecision() {
   if (roleLockFd >= 0) return;
   roleLockFd = openFile(kLockFileName, O_RDWR | O_CREAT);
-  if (roleLockFd >= 0) lockFile(roleLockFd, LOCK_EX);
+  // A start that was stopped mid-decision (SIGSTOP, a debugger) must not hold every later start
+  // for ever: after a bounded wait this one decides without the lock.
+  for (int waited = 0; roleLockFd >= 0; ++waited) {
+    if (flock(roleLockFd, LOCK_EX | LOCK_NB) == 0) return;
+    if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kRoleLockWaitMs) {
+      std::fprintf(stderr, "oculant: another start holds the role lock; deciding without it\n");
+      return;
+    }
+    usleep(1000);
+  }
 }
 
 void endRoleDecision() {

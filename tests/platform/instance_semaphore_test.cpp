@@ -160,4 +160,20 @@ TEST(InstanceSemaphore, AStartAfterAKilledInstanceTakesTheMissingRole) {
   }
 }
 
+TEST(InstanceSemaphore, AStartStoppedMidDecisionHoldsLaterStartsOnlyForAWhile) {
+  PrivateRuntimeDir dir;
+  const pid_t stopped = spawnPeer([] {
+    beginRoleDecision();
+    raise(SIGSTOP);
+    return 0;
+  });
+  int status = 0;
+  ASSERT_EQ(waitpid(stopped, &status, WUNTRACED), stopped);
+  alarm(30);  // a wait without a bound fails the test instead of hanging it
+  beginRoleDecision();
+  endRoleDecision();
+  alarm(0);
+  reapPeer(stopped);
+}
+
 }  // namespace
