@@ -19,11 +19,10 @@
 namespace {
 
 constexpr double kStartLimitSeconds = 30;
-const char* const kClasses[3] = {"oculant", "oculant1", "oculant2"};
 
 bool sceneTakesFrameRequest(HWND own) {
   const COPYDATASTRUCT request = {MSG_FRAME_REQUEST, 0, nullptr};
-  return transportSendToClass("oculant", own, request, nullptr, 10000) == SendStatus::HANDLED;
+  return transportSendToClass(kSceneClass, own, request, nullptr, 10000) == SendStatus::HANDLED;
 }
 
 bool processGone(pid_t pid) {
@@ -62,7 +61,8 @@ LiveBench::LiveBench(const std::string& executable, const std::string& folder, c
     usleep(1000);
   }
   transportClose(own);
-  for (int i = 1; i < 3; ++i) pids_[i] = static_cast<pid_t>(transportFindClass(kClasses[i]) >> 10);
+  for (int i = 1; i < 3; ++i)
+    pids_[i] = static_cast<pid_t>(transportFindClass(kWindowClass[i]) >> 10);
 }
 
 LiveBench::~LiveBench() {
@@ -99,7 +99,7 @@ double LiveBench::cpuSeconds() const {
 
 bool LiveBench::resizeCameras(int width, int height) {
   for (int i = 1; i < 3; ++i) {
-    const std::string command = std::string("xdotool search --class '^") + kClasses[i] +
+    const std::string command = std::string("xdotool search --class '^") + kWindowClass[i] +
                                 "$' windowsize %@ " + std::to_string(width) + " " +
                                 std::to_string(height) + " >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0) return false;

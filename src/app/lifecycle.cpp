@@ -38,7 +38,7 @@ void onDestroy(HWND window) {
 
 void startCameraInstances() {
   // A scene started where its cameras outlived the previous scene takes them over.
-  for (const char* camera : {"oculant1", "oculant2"}) {
+  for (const char* camera : {kLeftCameraClass, kRightCameraClass}) {
     if (findWindow(camera) == 0) startInstanceProcess();
   }
 }

@@ -1,11 +1,13 @@
 #include "app/role_table.h"
 
+#include "wire/wire_format.h"
+
 namespace {
 
 const RoleWindow kRoleWindows[] = {
-    {"Oculant", "oculant", 0, 0, 800, 600},
-    {"Camera 1 Left", "oculant1", 820, 0, 320, 240},
-    {"Camera 2 Right", "oculant2", 820, 260, 320, 240},
+    {"Oculant", kSceneClass, 0, 0, 800, 600},
+    {"Camera 1 Left", kLeftCameraClass, 820, 0, 320, 240},
+    {"Camera 2 Right", kRightCameraClass, 820, 260, 320, 240},
 };
 
 }  // namespace

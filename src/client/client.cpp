@@ -13,8 +13,6 @@
 namespace oculant {
 namespace {
 
-const char* const kSceneClass = "oculant";
-const char* const kCameraClass[3] = {nullptr, "oculant1", "oculant2"};
 const char* const kCameraName[3] = {nullptr, "left camera", "right camera"};
 
 // The grab under way. The transport hands replies to a plain function, so it finds the frame
@@ -27,10 +25,6 @@ struct PendingGrab {
 };
 PendingGrab pending;
 
-int32_t strideFor(int32_t width) {
-  return (width * 3 + 3) / 4 * 4;
-}
-
 LRESULT receiveReply(HWND target, HWND sender, const COPYDATASTRUCT& data) {
   if (isExtensionMessage(data.dwData)) {
     return receiveGroundTruthReply(target, sender, data);
@@ -41,7 +35,7 @@ LRESULT receiveReply(HWND target, HWND sender, const COPYDATASTRUCT& data) {
     std::memcpy(&header, data.lpData, sizeof header);
     // Only a shape that the pixel message can match is taken.
     const bool sane = header.width >= 0 && header.height >= 0 && header.width <= 65536 &&
-                      header.height <= 65536 && header.stride == strideFor(header.width) &&
+                      header.height <= 65536 && header.stride == strideForWidth(header.width) &&
                       static_cast<uint64_t>(header.stride) * header.height <= kMaxPayload;
     if (sane) {
       pending.frame->width = header.width;
@@ -109,8 +103,8 @@ void Client::setTimeout(double seconds) {
 }
 
 bool Client::benchRunning() {
-  return transportFindClass(kSceneClass) != 0 || transportFindClass(kCameraClass[1]) != 0 ||
-         transportFindClass(kCameraClass[2]) != 0;
+  return transportFindClass(kSceneClass) != 0 || transportFindClass(kWindowClass[1]) != 0 ||
+         transportFindClass(kWindowClass[2]) != 0;
 }
 
 Client::Failure Client::sendToClass(const char* className, const char* who, uintptr_t code,
@@ -143,7 +137,7 @@ bool Client::grab(Eye eye, Frame* frame) {
   if (frame == nullptr || (role != 1 && role != 2)) return fail(Failure::OTHER, "no frame to fill");
   pending = PendingGrab{role, frame, false, false};
   const Failure sent =
-      sendToClass(kCameraClass[role], kCameraName[role], MSG_FRAME_REQUEST, 0, nullptr);
+      sendToClass(kWindowClass[role], kCameraName[role], MSG_FRAME_REQUEST, 0, nullptr);
   const bool complete = pending.haveHeader && pending.havePixels;
   pending = PendingGrab();
   if (sent != Failure::NONE) return false;
@@ -160,9 +154,9 @@ bool Client::sendToCameras(uintptr_t code, uint32_t length, const void* payload,
   if (!ready()) return false;
   // Every window that runs is tried, left first as the scene does it; the first that did not
   // answer is the one reported.
-  const Failure left = sendToClass(kCameraClass[1], kCameraName[1], code, length, payload);
+  const Failure left = sendToClass(kWindowClass[1], kCameraName[1], code, length, payload);
   const std::string leftError = error_;
-  const Failure right = sendToClass(kCameraClass[2], kCameraName[2], code, length, payload);
+  const Failure right = sendToClass(kWindowClass[2], kCameraName[2], code, length, payload);
   const std::string rightError = error_;
   const Failure scene = alsoScene ? sendToClass(kSceneClass, "scene window", code, length, payload)
                                   : Failure::NOT_RUNNING;

@@ -12,7 +12,6 @@
 namespace oculant {
 namespace {
 
-const char* const kCameraClass[3] = {nullptr, "oculant1", "oculant2"};
 const char* const kCameraName[3] = {nullptr, "left camera", "right camera"};
 
 // The request under way; the transport hands the replies to a plain function.
@@ -30,8 +29,7 @@ bool saneInfo(const CameraInfo& info) {
   const uint64_t width = static_cast<uint32_t>(info.width);
   const uint64_t height = static_cast<uint32_t>(info.height);
   return info.version == kCameraInfoVersion && info.width >= 0 && info.height >= 0 &&
-         info.width <= 65536 && info.height <= 65536 &&
-         info.stride == (info.width * 3 + 3) / 4 * 4 &&
+         info.width <= 65536 && info.height <= 65536 && info.stride == strideForWidth(info.width) &&
          static_cast<uint64_t>(info.stride) * height <= kMaxPayload &&
          width * height * sizeof(float) <= kMaxPayload;
 }
@@ -124,7 +122,7 @@ bool Client::capture(Eye eye, Capture* capture, const Pose* pose) {
   RigPoseRecord record = {};
   if (pose != nullptr) record = {pose->x, pose->y, pose->heading};
   pending = PendingCapture{role, capture, &capture->camera};
-  const Failure sent = sendToClass(kCameraClass[role], kCameraName[role], MSG_EXT_CAPTURE,
+  const Failure sent = sendToClass(kWindowClass[role], kCameraName[role], MSG_EXT_CAPTURE,
                                    pose != nullptr ? uint32_t{sizeof record} : 0u,
                                    pose != nullptr ? &record : nullptr);
   const bool complete = pending.haveInfo && pending.haveColour && pending.haveDepth;
@@ -161,7 +159,7 @@ bool Client::describe(Eye eye, CameraModel* camera) {
   }
   pending = PendingCapture{role, nullptr, camera};
   const Failure sent =
-      sendToClass(kCameraClass[role], kCameraName[role], MSG_EXT_DESCRIBE, 0, nullptr);
+      sendToClass(kWindowClass[role], kCameraName[role], MSG_EXT_DESCRIBE, 0, nullptr);
   const bool complete = pending.haveInfo;
   pending = PendingCapture();
   if (sent != Failure::NONE) return false;

@@ -88,12 +88,6 @@ bool writeAll(int fd, const uint8_t* bytes, uint64_t size) {
 
 }  // namespace
 
-int32_t strideForWidth(int32_t width) {
-  if (width <= 0) return 0;
-  const int64_t rowBytes = int64_t{width} * 3;
-  return static_cast<int32_t>((rowBytes + 3) / 4 * 4);
-}
-
 int writeBmp(const char* fileName, CaptureImage image) {
   const uint64_t imageBytes = static_cast<uint64_t>(image.stride) * image.height;
   if (image.width < 0 || image.height < 0 || image.stride < int64_t{image.width} * 3 ||

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "wire/wire_format.h"  // strideForWidth
+
 struct CaptureImage {
   uint8_t* pixels;  // stride * height bytes from malloc; the caller frees (freeCaptureImage)
   int32_t width;
@@ -14,9 +16,6 @@ struct CaptureImage {
 
 // Frames beyond this many pixels per side are not captured.
 constexpr int32_t kMaxCaptureSide = 16384;
-
-// Bytes per row of a 24-bit image: width * 3 rounded up to a multiple of 4. 0 for width <= 0.
-int32_t strideForWidth(int32_t width);
 
 // Reads the lower-left width x height pixels of the current GL context's read buffer.
 // Sets width, stride and height and leaves reserved alone. Row padding bytes are zero. When the

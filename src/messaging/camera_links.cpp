@@ -9,7 +9,7 @@
 
 namespace {
 
-const char* const kCameraClasses[2] = {"oculant1", "oculant2"};
+const char* const kCameraClasses[2] = {kLeftCameraClass, kRightCameraClass};
 
 // What the scene knows of one camera.
 struct CameraLink {
