@@ -19,26 +19,27 @@ inline const char* kindOfFile(mode_t mode) {
 }
 
 // Returns a descriptor open for reading and sets any size given, or returns -1. A file that is
-// absent is passed over in silence; one that is no regular file, or cannot be opened, is named on
-// stderr with the reason. O_NONBLOCK makes opening a FIFO without a writer return at once;
-// it changes nothing for a regular file.
-inline int openRegularFile(const char* path, off_t* size = nullptr) {
+// absent is passed over in silence (errno ENOENT or ENOTDIR); one that is no regular file, or
+// cannot be opened, is named on stderr with the reason, after the program's name. O_NONBLOCK
+// makes opening a FIFO without a writer return at once; it changes nothing for a regular file.
+inline int openRegularFile(const char* path, off_t* size = nullptr,
+                           const char* program = "oculant") {
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     if (errno != ENOENT && errno != ENOTDIR)
-      std::fprintf(stderr, "oculant: %s cannot be opened (%s): ignored\n", path,
+      std::fprintf(stderr, "%s: %s cannot be opened (%s): ignored\n", program, path,
                    std::strerror(errno));
     return -1;
   }
   struct stat info;
   if (fstat(fd, &info) != 0) {
-    std::fprintf(stderr, "oculant: %s cannot be examined (%s): ignored\n", path,
+    std::fprintf(stderr, "%s: %s cannot be examined (%s): ignored\n", program, path,
                  std::strerror(errno));
     close(fd);
     return -1;
   }
   if (!S_ISREG(info.st_mode)) {
-    std::fprintf(stderr, "oculant: %s is %s, not a regular file: ignored\n", path,
+    std::fprintf(stderr, "%s: %s is %s, not a regular file: ignored\n", program, path,
                  kindOfFile(info.st_mode));
     close(fd);
     return -1;

@@ -375,11 +375,7 @@ void postQuitMessage(int exitCode) {
 
 bool sendCopyDataTimeout(HWND target, HWND sender, const COPYDATASTRUCT& data, int timeoutMs,
                          LRESULT* result) {
-  if (findRecord(target)) {
-    const LRESULT handled = deliverInstanceMessage(target, sender, data);
-    if (result != nullptr) *result = handled;
-    return true;
-  }
+  // The transport hands a message for one of this process's windows straight to its procedure.
   return transportSend(target, sender, data, deliverInstanceMessage, timeoutMs, result) ==
          SendStatus::HANDLED;
 }

@@ -152,9 +152,7 @@ class AttackTest : public ::testing::Test {
     adoptOrphans();
     const std::string folder = runtime_.path() + "/bench";
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-    ASSERT_EQ(
-        system(("cp " OCULANT_DEMO_DIR "/config.txt " OCULANT_DEMO_DIR "/*.bmp " + folder).c_str()),
-        0);
+    ASSERT_TRUE(copyDemoScene(folder));
     scene_ = launchBench(folder);
     for (const char* name : {"oculant", "oculant1", "oculant2"}) {
       ASSERT_TRUE(within(20, [&] { return pidOf(name) > 0; })) << name;

@@ -25,10 +25,6 @@ namespace {
 
 const char* const kClasses[3] = {"oculant", "oculant1", "oculant2"};
 
-pid_t pidOf(const char* className) {
-  return static_cast<pid_t>(transportFindClass(className) >> 10);
-}
-
 // What a process and everything it started wrote to the pipe until all of them closed it;
 // gives up after a minute.
 std::string readUntilClosed(int fd) {
@@ -70,7 +66,7 @@ class FaultTest : public ::testing::Test {
   }
   void TearDown() override {
     for (const char* className : kClasses) {
-      const pid_t pid = pidOf(className);
+      const pid_t pid = pidOfWindow(className);
       if (pid > 0) kill(pid, SIGKILL);
     }
     for (pid_t pid : launched_) kill(pid, SIGKILL);
@@ -79,12 +75,7 @@ class FaultTest : public ::testing::Test {
     if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
   }
 
-  void copyDemo() {
-    ASSERT_EQ(
-        system(
-            ("cp " OCULANT_DEMO_DIR "/config.txt " OCULANT_DEMO_DIR "/*.bmp " + folder_).c_str()),
-        0);
-  }
+  void copyDemo() { ASSERT_TRUE(copyDemoScene(folder_)); }
   // Starts the executable by hand in the folder and waits for the windows named.
   void start(std::vector<const char*> classes = {"oculant", "oculant1", "oculant2"}) {
     launched_.push_back(launchBench(folder_));
@@ -110,7 +101,7 @@ class FaultTest : public ::testing::Test {
 TEST_F(FaultTest, KillNineOfACameraMidFetchGivesAClearErrorAndAStartByHandBringsItBack) {
   copyDemo();
   start();
-  const pid_t left = pidOf("oculant1");
+  const pid_t left = pidOfWindow("oculant1");
   std::thread killer([left] {
     usleep(300000);
     kill(left, SIGKILL);
@@ -131,14 +122,14 @@ TEST_F(FaultTest, KillNineOfACameraMidFetchGivesAClearErrorAndAStartByHandBrings
   EXPECT_TRUE(client.grab(oculant::Eye::RIGHT, &frame)) << client.error();
   start({"oculant1"});
   expectPair(client);
-  EXPECT_EQ(pidOf("oculant1"), launched_.back());
+  EXPECT_EQ(pidOfWindow("oculant1"), launched_.back());
 }
 
 TEST_F(FaultTest, KillNineOfTheSceneLeavesTheCamerasServingAndAStartBringsTheSceneBack) {
   copyDemo();
   start();
   const pid_t scene = launched_.back();
-  const pid_t cameras[2] = {pidOf("oculant1"), pidOf("oculant2")};
+  const pid_t cameras[2] = {pidOfWindow("oculant1"), pidOfWindow("oculant2")};
   kill(scene, SIGKILL);
   EXPECT_EQ(waitExit(scene), 128 + SIGKILL);
   oculant::Client client;
@@ -155,9 +146,9 @@ TEST_F(FaultTest, KillNineOfTheSceneLeavesTheCamerasServingAndAStartBringsTheSce
   const pid_t newScene = launchBench(folder_, "", &sceneErrors);
   launched_.push_back(newScene);
   ASSERT_TRUE(waitForClass("oculant"));
-  EXPECT_EQ(pidOf("oculant"), newScene);
-  EXPECT_EQ(pidOf("oculant1"), cameras[0]);
-  EXPECT_EQ(pidOf("oculant2"), cameras[1]);
+  EXPECT_EQ(pidOfWindow("oculant"), newScene);
+  EXPECT_EQ(pidOfWindow("oculant1"), cameras[0]);
+  EXPECT_EQ(pidOfWindow("oculant2"), cameras[1]);
   expectPair(client);
 
   int fourthErrors = -1;

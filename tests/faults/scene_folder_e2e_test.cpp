@@ -26,10 +26,6 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-pid_t pidOf(const char* className) {
-  return static_cast<pid_t>(transportFindClass(className) >> 10);
-}
-
 // The largest resident memory among a process and those it started, in KiB.
 long largestResidentKiB(pid_t pid) {
   long largest = 0;
@@ -49,14 +45,11 @@ class SceneFolderTest : public ::testing::Test {
     adoptOrphans();
     folder_ = runtime_.path() + "/scene";
     ASSERT_EQ(mkdir(folder_.c_str(), 0700), 0);
-    ASSERT_EQ(
-        system(
-            ("cp " OCULANT_DEMO_DIR "/config.txt " OCULANT_DEMO_DIR "/*.bmp " + folder_).c_str()),
-        0);
+    ASSERT_TRUE(copyDemoScene(folder_));
   }
   void TearDown() override {
     // The cameras become this process's children once the scene has ended.
-    const pid_t cameras[2] = {pidOf("oculant1"), pidOf("oculant2")};
+    const pid_t cameras[2] = {pidOfWindow("oculant1"), pidOfWindow("oculant2")};
     for (pid_t pid : {scene_, cameras[0], cameras[1]}) {
       if (pid <= 0) continue;
       kill(pid, SIGKILL);
@@ -85,7 +78,7 @@ class SceneFolderTest : public ::testing::Test {
     while (!up && secondsSince(start) < kStartSeconds &&
            (memory = largestResidentKiB(scene_)) < kMemoryBoundKiB) {
       usleep(50000);
-      up = pidOf("oculant") > 0 && pidOf("oculant1") > 0 && pidOf("oculant2") > 0;
+      up = pidOfWindow("oculant") > 0 && pidOfWindow("oculant1") > 0 && pidOfWindow("oculant2") > 0;
     }
     ASSERT_LT(memory, kMemoryBoundKiB) << "KiB resident in one instance";
     ASSERT_TRUE(up) << "all three windows within " << kStartSeconds << " s";

@@ -42,6 +42,15 @@ inline pid_t launchBench(const std::string& folder, const std::string& runtimeDi
   return pid;
 }
 
+#ifdef OCULANT_DEMO_DIR
+// Copies the demo scene (config.txt and its textures) into folder; true when it worked.
+inline bool copyDemoScene(const std::string& folder) {
+  return system(
+             ("cp " OCULANT_DEMO_DIR "/config.txt " OCULANT_DEMO_DIR "/*.bmp " + folder).c_str()) ==
+         0;
+}
+#endif
+
 // The exit code of a child (or adopted orphan): 128 + the signal when one ended it, -1 when it
 // has not ended within a minute (it is then killed), -2 when it is no child of ours.
 inline int waitExit(pid_t pid) {

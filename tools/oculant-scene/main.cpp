@@ -68,22 +68,16 @@ int main(int argc, char** argv) {
     }
   }
 
-  // Opened without blocking and checked, so a FIFO or device named as the scene never hangs
-  // the check; the bench would refuse it too.
-  const int fd = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  struct stat info;
-  if (fd < 0 || fstat(fd, &info) != 0) {
-    std::fprintf(stderr, "oculant-scene: cannot open %s: %s\n", fileName.c_str(),
-                 std::strerror(errno));
-    if (fd >= 0) close(fd);
+  // Opened as the bench opens it, so a FIFO or device named as the scene never hangs the check.
+  const int fd = openRegularFile(fileName.c_str(), nullptr, "oculant-scene");
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      std::fprintf(stderr, "oculant-scene: cannot open %s: %s\n", fileName.c_str(),
+                   std::strerror(errno));
+    }
     return 2;
   }
   close(fd);
-  if (!S_ISREG(info.st_mode)) {
-    std::fprintf(stderr, "oculant-scene: %s is %s, not a regular file\n", fileName.c_str(),
-                 kindOfFile(info.st_mode));
-    return 2;
-  }
   SceneReport report = checkSceneFile(fileName, folderOf(fileName));
   std::printf("%s: %d objects\n", fileName.c_str(), sceneModel.objectCount);
   for (const std::string& line : report.objectLines) std::printf("%s\n", line.c_str());
