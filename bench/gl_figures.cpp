@@ -9,8 +9,7 @@
 
 #include "bench_clock.h"
 #include "image/frame_capture.h"
-#include "platform/gl_context.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "render/frame_renderer.h"
 #include "render/gl_setup.h"
 #include "scene/config_file.h"

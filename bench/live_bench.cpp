@@ -14,7 +14,7 @@
 #include "bench_clock.h"
 #include "messaging/instance_messages.h"
 #include "oculant/client.h"
-#include "platform/transport.h"
+#include "platform/posix/transport.h"
 
 namespace {
 

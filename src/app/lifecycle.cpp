@@ -4,9 +4,7 @@
 
 #include "messaging/instance_messages.h"
 #include "panel/info_panel.h"
-#include "platform/instance_semaphore.h"
-#include "platform/process_start.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "render/gl_setup.h"
 #include "scene/config_file.h"
 #include "scene/scene_state.h"

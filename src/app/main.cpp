@@ -7,8 +7,7 @@
 #include "app/role_table.h"
 #include "app/window_icon.h"
 #include "app/window_proc.h"
-#include "platform/message_box.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "scene/scene_state.h"
 
 constexpr int kStartFailed = 1;

@@ -8,8 +8,7 @@
 #include "app/loop_pacing.h"
 #include "messaging/instance_messages.h"
 #include "panel/info_log.h"
-#include "platform/tick.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "render/frame_renderer.h"
 #include "scene/scene_state.h"
 

@@ -1,20 +1,22 @@
 #include "app/role_decision.h"
 
+#include <cstdio>
 #include <initializer_list>
 
 #include "app/role_table.h"
+#include "platform/platform.h"
 #include "scene/scene_state.h"
 
 namespace {
 
-bool hasWindow(const RoleServices& services, InstanceRole instanceRole) {
-  return services.findWindow(roleWindowOf(instanceRole).className) != 0;
+bool hasWindow(InstanceRole instanceRole) {
+  return findWindow(roleWindowOf(instanceRole).className) != 0;
 }
 
 // Scene first: a scene that comes back starts whichever cameras are missing too.
-bool firstMissingRole(const RoleServices& services, InstanceRole* missing) {
+bool firstMissingRole(InstanceRole* missing) {
   for (InstanceRole candidate : {ROLE_SCENE, ROLE_LEFT_CAMERA, ROLE_RIGHT_CAMERA}) {
-    if (!hasWindow(services, candidate)) {
+    if (!hasWindow(candidate)) {
       *missing = candidate;
       return true;
     }
@@ -22,36 +24,40 @@ bool firstMissingRole(const RoleServices& services, InstanceRole* missing) {
   return false;
 }
 
-RoleOutcome refuse(const RoleServices& services) {
-  services.endDecision();
-  services.showError("Too many program!");
+RoleOutcome refuse() {
+  endRoleDecision();
+  showMessageBox("Too many program!", "Error", MESSAGE_BOX_ERROR);
   return RoleOutcome::REFUSED;
+}
+
+// The place names the bench, so the user can tell which one is meant.
+RoleOutcome endQuietly(const char* why) {
+  endRoleDecision();
+  std::fprintf(stderr, "oculant: %s in %s\n", why, benchLocation().c_str());
+  std::fflush(stderr);
+  return RoleOutcome::ENDS_QUIETLY;
 }
 
 }  // namespace
 
-RoleOutcome decideRole(const RoleServices& services) {
+RoleOutcome determineRole() {
   role = ROLE_SCENE;
-  services.beginDecision();
-  if (services.openSemaphore()) {
+  beginRoleDecision();
+  if (openInstanceSemaphore()) {
     // A release followed by a wait leaves the count as it was and reads it.
     int32_t previousCount = 0;
-    if (services.releaseSemaphore(1, &previousCount)) services.waitSemaphore(1);
-    if (previousCount >= 3) return refuse(services);
+    if (releaseInstanceSemaphore(1, &previousCount)) waitInstanceSemaphore(1);
+    if (previousCount >= 3) return refuse();
     role = static_cast<InstanceRole>(previousCount);
     // The count is short of the windows when an instance was killed: its unit went with it,
     // but the instances counted after it keep theirs.
-    if (hasWindow(services, role) && !firstMissingRole(services, &role)) return refuse(services);
+    if (hasWindow(role) && !firstMissingRole(&role)) return refuse();
     // The unit this instance holds until its window is destroyed.
-    services.releaseSemaphore(1, nullptr);
+    releaseInstanceSemaphore(1, nullptr);
   } else {
-    if (hasWindow(services, ROLE_SCENE)) {
-      services.endDecision();
-      services.explainEnd("the scene is already running");
-      return RoleOutcome::ENDS_QUIETLY;
-    }
-    services.createSemaphore(kSemaphoreInitialCount, kSemaphoreMaximumCount);
+    if (hasWindow(ROLE_SCENE)) return endQuietly("the scene is already running");
+    createInstanceSemaphore(kSemaphoreInitialCount, kSemaphoreMaximumCount);
   }
-  services.endDecision();
+  endRoleDecision();
   return RoleOutcome::TAKEN;
 }

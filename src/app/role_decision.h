@@ -5,21 +5,6 @@
 
 #include <cstdint>
 
-#include "platform/win32.h"
-
-// The services the decision calls, so that tests can stand in for the semaphore and windows.
-struct RoleServices {
-  void (*beginDecision)();
-  void (*endDecision)();
-  bool (*openSemaphore)();
-  bool (*createSemaphore)(int32_t initialCount, int32_t maximumCount);
-  bool (*releaseSemaphore)(int32_t count, int32_t* previousCount);
-  bool (*waitSemaphore)(int timeoutMs);
-  HWND (*findWindow)(const char* className);
-  void (*showError)(const char* text);  // a box captioned "Error" with the error icon
-  void (*explainEnd)(const char* why);  // one line on stderr for an end without a box
-};
-
 constexpr int32_t kSemaphoreInitialCount = 1;
 constexpr int32_t kSemaphoreMaximumCount = 10;
 
@@ -30,7 +15,4 @@ enum class RoleOutcome {
 };
 
 // Sets role, or tells why the process must end now.
-RoleOutcome decideRole(const RoleServices& services);
-
-// decideRole on the platform's semaphore, windows and message box.
 RoleOutcome determineRole();

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/window.h"
+#include "platform/platform.h"
 
 // An image decoded from XPM: rows from the top, 0xAARRGGBB pixels ("None" is transparent).
 struct IconImage {

@@ -5,7 +5,7 @@
 #include "messaging/extension_messages.h"
 #include "messaging/extensions.h"
 #include "messaging/instance_messages.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "render/frame_renderer.h"
 #include "render/gl_setup.h"
 

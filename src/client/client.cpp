@@ -7,8 +7,8 @@
 #include "ground_truth_replies.h"
 #include "messaging/extension_messages.h"
 #include "messaging/instance_messages.h"
-#include "platform/runtime_dir.h"
-#include "platform/transport.h"
+#include "platform/posix/runtime_dir.h"
+#include "platform/posix/transport.h"
 
 namespace oculant {
 namespace {

@@ -7,7 +7,7 @@
 #include "messaging/extension_messages.h"
 #include "oculant/client.h"
 #include "platform/envelope.h"
-#include "platform/transport.h"
+#include "platform/posix/transport.h"
 
 namespace oculant {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "image/texture_file.h"
-#include "platform/message_box.h"
+#include "platform/platform.h"
 #include "scene/scene_state.h"
 
 TextureImage* loadTextureImage(const char* fileName) {

@@ -3,8 +3,7 @@
 #include <cstring>
 
 #include "messaging/instance_messages.h"
-#include "platform/tick.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "scene/scene_state.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "image/frame_capture.h"
 #include "messaging/extension_messages.h"
 #include "platform/envelope.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "render/camera_model.h"
 #include "render/frame_renderer.h"
 #include "scene/scene_state.h"

@@ -7,7 +7,7 @@
 #include "app/lifecycle.h"
 #include "image/frame_capture.h"
 #include "messaging/latest_frame.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "scene/scene_state.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "panel/cp1251.h"
 #include "panel/info_log.h"
-#include "platform/panel_host.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-# The instance-message transport: plain sockets, no SDL, so that outside programs (the client
-# library) can link it without the windowing layer.
+# The instance-message transport: plain sockets, no display, so that outside programs (the
+# client library) can link it without the windowing layer.
 add_library(oculant_transport STATIC
   ${CMAKE_CURRENT_LIST_DIR}/envelope.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/runtime_dir.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/transport.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/transport_files.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/posix/runtime_dir.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/posix/transport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/posix/transport_files.cpp)
 target_include_directories(oculant_transport PUBLIC
   $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
 set_target_properties(oculant_transport PROPERTIES POSITION_INDEPENDENT_CODE ON)

@@ -7,7 +7,7 @@
 
 #include "app/input_state.h"
 #include "panel/info_panel.h"
-#include "platform/gl_context.h"
+#include "platform/platform.h"
 #include "render/camera_model.h"
 #include "render/geometry.h"
 #include "render/overview_navigation.h"

@@ -6,8 +6,7 @@
 #include <cmath>
 
 #include "image/texture_loader.h"
-#include "platform/message_box.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "render/camera_model.h"
 #include "render/text_overlay.h"
 #include "scene/scene_state.h"

@@ -2,7 +2,7 @@
 // depth test, projection, one white light and colour material.
 #pragma once
 
-#include "platform/gl_context.h"
+#include "platform/platform.h"
 #include "platform/win32.h"
 
 // Gives the window its context and fixed state, then the glyph font and the textures.

@@ -1,7 +1,7 @@
 // Bitmap text on the GL window and the overview's axis marker with its labels.
 #pragma once
 
-#include "platform/gl_context.h"
+#include "platform/platform.h"
 
 constexpr int kFontFirstChar = 32;
 constexpr int kFontGlyphCount = 96;  // codes 32..127

@@ -11,7 +11,7 @@
 
 #include "bench_process.h"
 #include "messaging/instance_messages.h"
-#include "platform/transport.h"
+#include "platform/posix/transport.h"
 #include "x_input.h"
 
 namespace {

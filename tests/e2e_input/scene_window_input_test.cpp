@@ -13,7 +13,7 @@
 #include "app/lifecycle.h"
 #include "app/window_proc.h"
 #include "panel/info_log.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "scene/scene_state.h"
 #include "test_bench.h"
 #include "x_input.h"

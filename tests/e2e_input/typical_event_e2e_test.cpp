@@ -9,7 +9,7 @@
 #include "bench_process.h"
 #include "magick.h"
 #include "oculant/client.h"
-#include "platform/transport.h"
+#include "platform/posix/transport.h"
 #include "x_input.h"
 
 namespace {

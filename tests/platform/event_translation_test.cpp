@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "platform/sdl_event_translation.h"
+#include "platform/sdl/event_translation_sdl.h"
 
 namespace {
 

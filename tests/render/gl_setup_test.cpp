@@ -6,7 +6,7 @@
 #include <stdlib.h>
 
 #include "gl_test_window.h"
-#include "platform/window.h"
+#include "platform/platform.h"
 #include "render/text_overlay.h"
 #include "scene/scene_state.h"
 #include "test_bench.h"

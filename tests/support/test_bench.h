@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/transport.h"
+#include "platform/posix/transport.h"
 
 // A fresh runtime folder for the lifetime of the object, named by OCULANT_RUNTIME_DIR.
 class PrivateRuntimeDir {

@@ -1,4 +1,4 @@
-#include "platform/runtime_dir.h"
+#include "platform/posix/runtime_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

@@ -1,4 +1,4 @@
-#include "platform/transport.h"
+#include "platform/posix/transport.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

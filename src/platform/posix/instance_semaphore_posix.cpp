@@ -1,5 +1,8 @@
-#include "platform/instance_semaphore.h"
-
+// The instance semaphore on POSIX. Every unit is a lock held on one of a row of slot files in
+// the runtime folder, and every process that has the semaphore open holds a shared lock on its
+// handle file. The kernel drops the locks of a process that ends in any way, so the units of a
+// crashed or killed instance come back by themselves, a folder left behind by a crash never
+// blocks the next start, and nothing outlives the processes but a few empty files.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -10,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/runtime_dir.h"
+#include "platform/platform.h"
+#include "platform/posix/runtime_dir.h"
 
 namespace {
 

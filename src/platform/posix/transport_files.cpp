@@ -1,4 +1,4 @@
-#include "platform/transport_files.h"
+#include "platform/posix/transport_files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/runtime_dir.h"
+#include "platform/posix/runtime_dir.h"
 
 namespace {
 

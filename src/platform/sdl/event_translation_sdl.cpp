@@ -1,4 +1,4 @@
-#include "platform/sdl_event_translation.h"
+#include "platform/sdl/event_translation_sdl.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/transport.h"
+#include "platform/posix/transport.h"
 
 #include <poll.h>
 #include <pthread.h>
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/transport_files.h"
+#include "platform/posix/transport_files.h"
 
 namespace {
 

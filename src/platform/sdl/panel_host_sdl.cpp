@@ -1,10 +1,8 @@
-#include "platform/panel_host.h"
-
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
 
-#include "platform/panel_host_events.h"
-#include "platform/sdl_windows.h"
+#include "platform/platform.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace {
 

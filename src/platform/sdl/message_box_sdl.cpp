@@ -1,5 +1,3 @@
-#include "platform/message_box.h"
-
 #include <SDL.h>
 #include <poll.h>
 #include <pthread.h>
@@ -12,8 +10,8 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/transport.h"
-#include "platform/window.h"
+#include "platform/platform.h"
+#include "platform/posix/transport.h"
 
 namespace {
 

@@ -1,11 +1,13 @@
-#include "platform/process_start.h"
-
+// Process start on POSIX: /proc/self/exe again. No descriptor of this process is passed on, and
+// the new process goes to the nearest subreaper.
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+
+#include "platform/platform.h"
 
 extern char** environ;
 

@@ -1,8 +1,7 @@
-#include "platform/gl_context.h"
-
 #include <SDL.h>
 
-#include "platform/sdl_windows.h"
+#include "platform/platform.h"
+#include "platform/sdl/sdl_backend.h"
 
 // The device context of a window is the window itself: SDL keeps the drawable.
 HDC getDC(HWND window) {

@@ -1,6 +1,6 @@
-#include "platform/tick.h"
-
 #include <time.h>
+
+#include "platform/platform.h"
 
 uint32_t tickCount() {
   timespec now;
