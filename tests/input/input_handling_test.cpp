@@ -123,7 +123,8 @@ TEST_F(InputHandlingTest, CameraWindowsOnlyTrackTheTwoFlags) {
   key(WM_KEYDOWN, VK_F1);
   key(WM_KEYDOWN, VK_F2);
   handleInputMessage(kWindow, WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16, 0);
-  EXPECT_TRUE(inputState.shiftHeld && inputState.leftButtonHeld);
+  EXPECT_TRUE(inputState.shiftHeld);
+  EXPECT_TRUE(inputState.leftButtonHeld);
   EXPECT_FALSE(inputState.showThirdObject);
   EXPECT_EQ(90.0, rigPose.heading);
   EXPECT_EQ(20.0, overviewView.distance);
