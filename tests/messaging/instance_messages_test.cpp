@@ -90,6 +90,7 @@ class InstanceMessages : public ::testing::Test {
     registerWindowClass("handler", [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
     window = createWindow("handler", "handler", 0, 0, 320, 240);
   }
+  static void TearDownTestSuite() { destroyWindow(window); }
   void start(InstanceRole instanceRole) {
     nullReset();
     forgetLatestFrame();
