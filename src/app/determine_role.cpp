@@ -1,6 +1,7 @@
+#include "app/determine_role.h"
+
 #include <cstdio>
 
-#include "app/role_decision.h"
 #include "platform/instance_semaphore.h"
 #include "platform/message_box.h"
 #include "platform/runtime_dir.h"

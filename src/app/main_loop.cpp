@@ -3,14 +3,15 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/input_state.h"
+#include "app/drive_steps.h"
 #include "app/lifecycle.h"
 #include "app/loop_pacing.h"
+#include "app/paint.h"
 #include "messaging/instance_messages.h"
 #include "panel/info_log.h"
 #include "platform/tick.h"
 #include "platform/window.h"
-#include "render/frame_renderer.h"
+#include "scene/input_state.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -73,7 +74,7 @@ int runMainLoop() {
     if (!paced || sinceFrame >= kIdleRefreshMs ||
         (sinceFrame >= kFrameIntervalMs &&
          (inputEventsTaken() != eventsAtFrame || !sameView(view, drawnView)))) {
-      renderFrame();
+      paintFrame();
       lastFrame = tickCount();
       drawnView = view;
       eventsAtFrame = inputEventsTaken();

@@ -31,6 +31,3 @@ enum class RoleOutcome {
 
 // Sets role, or tells why the process must end now.
 RoleOutcome decideRole(const RoleServices& services);
-
-// decideRole on the platform's semaphore, windows and message box.
-RoleOutcome determineRole();

@@ -5,10 +5,10 @@
 
 #include <cmath>
 
-#include "image/texture_loader.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
 #include "render/camera_model.h"
+#include "render/gl_resources.h"
 #include "render/text_overlay.h"
 #include "scene/scene_state.h"
 
@@ -80,7 +80,6 @@ int setUpGl(HWND window) {
   getClientRect(window, &width, &height);
   initGlState(width, height);
   createTextFont(glResources.deviceContext);
-  uploadTextures();
   return 0;
 }
 

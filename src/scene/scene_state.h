@@ -1,5 +1,21 @@
-// Per-process state that the handlers of one instance share: role, scene, rig pose,
-// overview parameters and GL handles. Plain module-level records, zero at start.
+// Per-process state that the handlers of one instance share. Plain module-level records, zero
+// at start; one thread touches them. Who writes and who reads each:
+//
+// | record        | written by                                   | read by                       |
+// |---------------|----------------------------------------------|-------------------------------|
+// | role          | app: role decision (once, before the window) | nearly everything             |
+// | sceneModel    | scene: config file; render: texture upload   | render, panel log             |
+// |               | (each object's textureSlot)                  |                               |
+// | imageSlots    | render: texture upload (empty again after)   | -                             |
+// | rigPose       | app: window creation (start pose), drive     | render, camera links, latest  |
+// |               | steps, mouse turns; messaging: heading and   | frame, panel log, main loop   |
+// |               | rig position messages, ground-truth capture  |                               |
+// | overviewView  | render: GL set-up (start values), overview   | render, latest frame, main    |
+// |               | navigation                                   | loop                          |
+// | inputState    | app: input handling (scene/input_state.h)    | render, main loop             |
+//
+// The window's GL handles and texture names (glResources, TextureSlots) are the renderer's:
+// render/gl_resources.h.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +33,6 @@ enum ObjectKind : int32_t {
 
 constexpr int kObjectRecordCapacity = 100;
 constexpr int kMaxSceneObjects = 30;  // bounded by imageSlots; never more objects are used
-constexpr int kTextureSlotCapacity = 31;
 constexpr int kImageSlotCapacity = 30;
 constexpr int kFileNameSize = 256;
 
@@ -63,24 +78,13 @@ struct OverviewView {
   float spinStep;
 };
 
-// The GL handles of the window. deviceContext is the window the context draws into and
-// renderContext the GL context; both are opaque platform handles, 0 when absent.
-struct GlResources {
-  uintptr_t deviceContext;
-  uintptr_t renderContext;
-  uint32_t fontListBase;
-  float aspect;
-};
-
 struct TextureImage;
 
 extern InstanceRole role;
 extern SceneModel sceneModel;
-extern uint32_t TextureSlots[kTextureSlotCapacity];  // GL texture names, entry i for object i
 extern TextureImage* imageSlots[kImageSlotCapacity];
 extern RigPose rigPose;
 extern OverviewView overviewView;
-extern GlResources glResources;
 
 // Zeroes every record above, as at process start. Tests use it between cases.
 void resetSceneState();

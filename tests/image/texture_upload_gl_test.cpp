@@ -7,8 +7,9 @@
 
 #include "bmp_builder.h"
 #include "gl_test_window.h"
-#include "image/texture_loader.h"
 #include "magick.h"
+#include "render/gl_resources.h"
+#include "render/texture_upload.h"
 #include "scene/scene_state.h"
 
 namespace {

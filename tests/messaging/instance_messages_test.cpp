@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/lifecycle.h"
 #include "image/frame_capture.h"
 #include "messaging/latest_frame.h"
 #include "platform/tick.h"
@@ -110,6 +109,7 @@ LRESULT handle(uintptr_t code, const void* payload = nullptr, uint32_t length = 
 }
 
 void reset(InstanceRole instanceRole) {
+  setQuitHandler(onClose);
   forgetLatestFrame();
   resetSceneState();
   role = instanceRole;

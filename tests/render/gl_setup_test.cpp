@@ -8,6 +8,7 @@
 #include "gl_test_window.h"
 #include "platform/window.h"
 #include "render/text_overlay.h"
+#include "render/gl_resources.h"
 #include "scene/scene_state.h"
 #include "test_bench.h"
 
