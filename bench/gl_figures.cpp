@@ -32,6 +32,7 @@ class RoleWindow {
     static int serial = 0;
     const std::string className = "bench_gl_" + std::to_string(++serial);
     resetSceneState();
+    resetGlResources();
     role = asRole;
     readConfigFile();
     rigPose = RigPose{0.7, 0.7, 90};

@@ -17,3 +17,6 @@ struct GlResources {
 
 extern GlResources glResources;
 extern uint32_t TextureSlots[kTextureSlotCapacity];  // GL texture names, entry i for object i
+
+// Zeroes both, as at process start. Tests use it between cases.
+void resetGlResources();

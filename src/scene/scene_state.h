@@ -1,20 +1,22 @@
 // Per-process state that the handlers of one instance share. Plain module-level records, zero
-// at start; one thread touches them. Who writes and who reads each:
+// at start, touched by one thread only. Who writes and who reads each:
 //
-// | record        | written by                                   | read by                       |
-// |---------------|----------------------------------------------|-------------------------------|
-// | role          | app: role decision (once, before the window) | nearly everything             |
-// | sceneModel    | scene: config file; render: texture upload   | render, panel log             |
-// |               | (each object's textureSlot)                  |                               |
-// | imageSlots    | render: texture upload (empty again after)   | -                             |
-// | rigPose       | app: window creation (start pose), drive     | render, camera links, latest  |
-// |               | steps, mouse turns; messaging: heading and   | frame, panel log, main loop   |
-// |               | rig position messages, ground-truth capture  |                               |
-// | overviewView  | render: GL set-up (start values), overview   | render, latest frame, main    |
-// |               | navigation                                   | loop                          |
-// | inputState    | app: input handling (scene/input_state.h)    | render, main loop             |
+// | record       | written by                                  | read by                       |
+// |--------------|---------------------------------------------|-------------------------------|
+// | role         | app: role decision, once, before the window | nearly every folder           |
+// | sceneModel   | scene: config file; render: texture upload  | render: frame                 |
+// |              | (each object's textureSlot)                 |                               |
+// | imageSlots   | render: texture upload, emptied as it goes  | render: texture upload        |
+// | rigPose      | five writers: app (start pose at window     | render: frame; messaging:     |
+// |              | creation, drive steps, mouse turns);        | camera links, latest frame;   |
+// |              | messaging (heading and position messages,   | panel: info log; app: main    |
+// |              | ground-truth capture requests)              | loop                          |
+// | overviewView | render: GL set-up (start values), overview  | render: frame, text overlay;  |
+// |              | navigation (on the app's mouse input)       | messaging: latest frame;      |
+// |              |                                             | app: main loop                |
+// | inputState   | app: input handling (scene/input_state.h)   | render: frame; app: main loop |
 //
-// The window's GL handles and texture names (glResources, TextureSlots) are the renderer's:
+// The window's GL handles and texture names (glResources, TextureSlots) belong to the renderer:
 // render/gl_resources.h.
 #pragma once
 

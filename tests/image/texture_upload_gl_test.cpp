@@ -30,6 +30,7 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   ASSERT_TRUE(window.ok()) << SDL_GetError();
   setenv("OCULANT_HEADLESS", "1", 1);
   resetSceneState();
+  resetGlResources();
   const std::string dir = scratchDir();
   // A palette image with 9-byte rows: it only uploads right with an unpack alignment of 1.
   BmpLayout odd = makeLayout(40, true, 3, 5, 8, 0, 4);
@@ -67,6 +68,7 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   for (int i = 0; i < kTextureSlotCapacity; ++i)
     EXPECT_EQ(TextureSlots[i] != 0, i < kMaxSceneObjects) << i;
   resetSceneState();
+  resetGlResources();
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ class FrameTest : public ::testing::Test {
  protected:
   void start(InstanceRole instanceRole, int width, int height) {
     resetSceneState();
+    resetGlResources();
     resetInputState();
     role = instanceRole;
     rigPose = {0.7, 0.7, 90.0};

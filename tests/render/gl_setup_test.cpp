@@ -23,6 +23,7 @@ float projectedAspect() {
 
 TEST(GlSetUp, ZeroHeightKeepsAValidProjectionUntilTheNextRealSize) {
   resetSceneState();
+  resetGlResources();
   GlTestWindow window(200, 100);
   ASSERT_TRUE(window.ok());
   initGlState(200, 0);  // nothing valid yet: a square aspect
@@ -38,6 +39,7 @@ TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
   setenv("OCULANT_HEADLESS", "1", 1);
   ASSERT_TRUE(registerWindowClass("oculant-render-test", defWindowProc));
   resetSceneState();
+  resetGlResources();
   role = ROLE_SCENE;
   const HWND window = createWindow("oculant-render-test", "render test", 0, 0, 320, 240);
   ASSERT_EQ(setUpGl(window), 0);
@@ -49,6 +51,7 @@ TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
   destroyWindow(window);
 
   resetSceneState();
+  resetGlResources();
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(setUpGl(0x7fff0000), -1);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: Error1002\n");
