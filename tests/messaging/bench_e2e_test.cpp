@@ -12,10 +12,10 @@
 
 #include "bmp_builder.h"
 #include "magick.h"
-#include "messaging/instance_messages.h"
 #include "oculant/client.h"
 #include "real_bench.h"
 #include "test_bench.h"
+#include "wire/wire_format.h"
 
 namespace {
 

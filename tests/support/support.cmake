@@ -7,7 +7,7 @@ include_guard(GLOBAL)
 add_library(oculant_test_support STATIC ${CMAKE_CURRENT_LIST_DIR}/bmp_builder.cpp
                                         ${CMAKE_CURRENT_LIST_DIR}/magick.cpp)
 target_include_directories(oculant_test_support PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(oculant_test_support PUBLIC oculant_transport)
+target_link_libraries(oculant_test_support PUBLIC oculant_transport oculant_wire)
 
 # A hidden window with a GL context, for tests under Xvfb.
 if(NOT OCULANT_UNIT_TESTS_ONLY)
