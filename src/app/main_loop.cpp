@@ -69,11 +69,14 @@ int runMainLoop() {
     }
     // Paced, a frame is drawn when one is due and the view may have changed; frame requests
     // and saves are answered from a frame of their own, so serving them draws nothing here.
+    // A window closed by the message just dispatched is not painted again: the panel would
+    // read the size of a window that no longer exists.
     const ViewInputs view = currentView();
     const uint32_t sinceFrame = tickCount() - lastFrame;
-    if (!paced || sinceFrame >= kIdleRefreshMs ||
-        (sinceFrame >= kFrameIntervalMs &&
-         (inputEventsTaken() != eventsAtFrame || !sameView(view, drawnView)))) {
+    const bool due = !paced || sinceFrame >= kIdleRefreshMs ||
+                     (sinceFrame >= kFrameIntervalMs &&
+                      (inputEventsTaken() != eventsAtFrame || !sameView(view, drawnView)));
+    if (due && isWindow(mainWindow)) {
       paintFrame();
       lastFrame = tickCount();
       drawnView = view;
