@@ -12,9 +12,9 @@
 #include <sstream>
 
 #include "bench_clock.h"
-#include "messaging/instance_messages.h"
 #include "oculant/client.h"
 #include "platform/posix/transport.h"
+#include "wire/wire_format.h"
 
 namespace {
 

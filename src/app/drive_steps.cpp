@@ -1,4 +1,4 @@
-#include "app/main_loop.h"
+#include "app/drive_steps.h"
 
 namespace {
 constexpr uint32_t kStepMs = 10;

@@ -1,9 +1,9 @@
 #include "app/input_handling.h"
 
-#include "app/input_state.h"
 #include "messaging/instance_messages.h"
 #include "panel/info_log.h"
 #include "render/overview_navigation.h"
+#include "scene/input_state.h"
 #include "scene/scene_state.h"
 
 namespace {

@@ -6,15 +6,18 @@
 #include "panel/info_panel.h"
 #include "platform/platform.h"
 #include "render/gl_setup.h"
+#include "render/texture_upload.h"
 #include "scene/config_file.h"
 #include "scene/scene_state.h"
 
 HWND mainWindow = 0;
 
 int onCreate(HWND window) {
+  // Set first: a quit can arrive while a box of the set-up below is up.
+  setQuitHandler(onClose);
   readConfigFile();
   rigPose = kStartPose;
-  setUpGl(window);
+  if (setUpGl(window) == 0) uploadTextures();
   // A quit handled while an error box of the set-up was up has closed the window already:
   // nothing more is started for it.
   if (role != ROLE_SCENE || !isWindow(window)) return 0;

@@ -6,11 +6,12 @@
 // The window created for this process's role; the sender of the rig position messages.
 extern HWND mainWindow;
 
-// Configuration, the initial rig pose and GL set-up in every role; the scene role then starts
-// the missing camera instances and opens the info panel. Returns 0, so creation goes on.
+// Configuration, the initial rig pose, GL set-up and textures in every role; the scene role then
+// starts the missing camera instances and opens the info panel. Quit messages close the window
+// with onClose from here on. Returns 0, so creation goes on.
 int onCreate(HWND window);
 
-// Tears the window's GL context down and destroys the window.
+// Tears the window's GL context down and destroys the window: for WM_CLOSE and quit messages.
 void onClose(HWND window);
 
 // Gives back this instance's unit of the semaphore, tells both cameras to quit, ends the loop.

@@ -3,13 +3,14 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/input_state.h"
+#include "app/drive_steps.h"
 #include "app/lifecycle.h"
 #include "app/loop_pacing.h"
+#include "app/paint.h"
 #include "messaging/instance_messages.h"
 #include "panel/info_log.h"
 #include "platform/platform.h"
-#include "render/frame_renderer.h"
+#include "scene/input_state.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -67,12 +68,15 @@ int runMainLoop() {
     }
     // Paced, a frame is drawn when one is due and the view may have changed; frame requests
     // and saves are answered from a frame of their own, so serving them draws nothing here.
+    // A window closed by the message just dispatched is not painted again: the panel would
+    // read the size of a window that no longer exists.
     const ViewInputs view = currentView();
     const uint32_t sinceFrame = tickCount() - lastFrame;
-    if (!paced || sinceFrame >= kIdleRefreshMs ||
-        (sinceFrame >= kFrameIntervalMs &&
-         (inputEventsTaken() != eventsAtFrame || !sameView(view, drawnView)))) {
-      renderFrame();
+    const bool due = !paced || sinceFrame >= kIdleRefreshMs ||
+                     (sinceFrame >= kFrameIntervalMs &&
+                      (inputEventsTaken() != eventsAtFrame || !sameView(view, drawnView)));
+    if (due && isWindow(mainWindow)) {
+      paintFrame();
       lastFrame = tickCount();
       drawnView = view;
       eventsAtFrame = inputEventsTaken();

@@ -2,11 +2,11 @@
 
 #include "app/input_handling.h"
 #include "app/lifecycle.h"
+#include "app/paint.h"
 #include "messaging/extension_messages.h"
 #include "messaging/extensions.h"
 #include "messaging/instance_messages.h"
 #include "platform/platform.h"
-#include "render/frame_renderer.h"
 #include "render/gl_setup.h"
 
 LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -21,7 +21,7 @@ LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       int width = 0, height = 0;
       getClientRect(window, &width, &height);
       resizeGl(width, height);
-      renderFrame();
+      paintFrame();
       break;
     }
     case WM_CLOSE:

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/bmp_format.h"
+#include "image/bmp_rle.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // repeat a colour index, and escapes after a zero count: 0 end of line, 1 end of bitmap,
 // 2 delta (move right and up), 3..255 an absolute run of that many indices, padded to a
 // 16-bit boundary. Rows run bottom-up.
-#include <cstring>
+#include "image/bmp_rle.h"
 
-#include "image/bmp_format.h"
+#include <cstring>
 
 namespace {
 

@@ -1,3 +1,5 @@
+#include "image/bmp_writer.h"
+
 #include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
@@ -6,8 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include "image/frame_capture.h"
 
 namespace {
 

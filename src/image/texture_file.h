@@ -1,10 +1,16 @@
 // The message-free half of the texture loader, which tests can run without a display.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "image/bmp_decoder.h"
-#include "image/texture_loader.h"
+
+struct TextureImage {
+  int32_t width;
+  int32_t height;
+  uint8_t* pixels;  // width * height * 3 bytes, RGB, bottom row first, rows not padded
+};
 
 // A real file of the largest image the decoder accepts holds at most 4 bytes a pixel and its
 // headers; a file twice that size is taken for no texture at all and never mapped.
@@ -15,3 +21,6 @@ constexpr int64_t kMaxTextureFileBytes = 2 * 4 * kMaxBmpPixels;
 // kMaxTextureFileBytes is opened and mapped; any other fails as a missing file does, with a line
 // on stderr that names it.
 TextureImage* readTextureImage(const char* fileName, std::string* failure);
+
+// Releases the pixel bytes, then the record. Null is ignored.
+void freeTextureImage(TextureImage* image);

@@ -1,8 +1,5 @@
 #include "image/texture_loader.h"
 
-#include <GL/gl.h>
-
-#include <cstring>
 #include <string>
 
 #include "image/texture_file.h"
@@ -14,33 +11,4 @@ TextureImage* loadTextureImage(const char* fileName) {
   TextureImage* image = readTextureImage(fileName, &failure);
   if (image == nullptr) showMessageBox(failure.c_str(), "Error", MESSAGE_BOX_PLAIN);
   return image;
-}
-
-void uploadTextures() {
-  const int count =
-      sceneModel.objectCount < kMaxSceneObjects ? sceneModel.objectCount : kMaxSceneObjects;
-  if (count <= 0) return;
-  glGenTextures(count, TextureSlots);
-
-  // Tight rows of any width (3 bytes per pixel) need an unpack alignment of 1.
-  GLint savedAlignment = 4;
-  glGetIntegerv(GL_UNPACK_ALIGNMENT, &savedAlignment);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  for (int i = 0; i < count; ++i) {
-    SceneObject& object = sceneModel.objects[i];
-    if (!object.textured) continue;
-    object.textureSlot = i;
-    glBindTexture(GL_TEXTURE_2D, TextureSlots[i]);
-    char fileName[kFileNameSize + 1];
-    std::memcpy(fileName, object.fileName, kFileNameSize);
-    fileName[kFileNameSize] = '\0';
-    imageSlots[i] = loadTextureImage(fileName);
-    TextureImage* image = imageSlots[i];
-    if (image == nullptr) continue;
-    glTexImage2D(GL_TEXTURE_2D, 0, 3, image->width, image->height, 0, GL_RGB, GL_UNSIGNED_BYTE,
-                 image->pixels);
-    freeTextureImage(image);
-    imageSlots[i] = nullptr;  // no dangling pointer left behind
-  }
-  glPixelStorei(GL_UNPACK_ALIGNMENT, savedAlignment);
 }

@@ -4,13 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/lifecycle.h"
+#include "image/bmp_writer.h"
 #include "image/frame_capture.h"
 #include "messaging/latest_frame.h"
 #include "platform/platform.h"
 #include "scene/scene_state.h"
 
 namespace {
+
+void (*quitHandler)(HWND window) = nullptr;
 
 void sendFrame(HWND window, WPARAM requester) {
   // Replies go to the window the request named; a value that is no handle gets none.
@@ -51,7 +53,7 @@ LRESULT handleInstanceMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* 
   const bool camera = role == ROLE_LEFT_CAMERA || role == ROLE_RIGHT_CAMERA;
   switch (data->dwData) {
     case MSG_QUIT:
-      onClose(window);
+      if (quitHandler != nullptr) quitHandler(window);
       break;
     case MSG_SAVE_FRAME:
       if (camera) saveOwnFrame(window);
@@ -76,4 +78,8 @@ LRESULT handleInstanceMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* 
       break;
   }
   return 0;
+}
+
+void setQuitHandler(void (*closeWindow)(HWND window)) {
+  quitHandler = closeWindow;
 }

@@ -11,3 +11,7 @@
 // Acts on one WM_COPYDATA message received by window, according to this instance's role.
 // sender is the message's wParam: the window that replies go to. Always returns 0.
 LRESULT handleInstanceMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* data);
+
+// What a quit message does to the window: the application closes it its own way, as it closes
+// a window the user closed. Until a handler is set, quit messages are ignored.
+void setQuitHandler(void (*closeWindow)(HWND window));

@@ -5,6 +5,5 @@ add_library(oculant_transport STATIC
   ${CMAKE_CURRENT_LIST_DIR}/posix/runtime_dir.cpp
   ${CMAKE_CURRENT_LIST_DIR}/posix/transport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/posix/transport_files.cpp)
-target_include_directories(oculant_transport PUBLIC
-  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
+oculant_expose_folder(oculant_transport platform)
 set_target_properties(oculant_transport PROPERTIES POSITION_INDEPENDENT_CODE ON)

@@ -5,13 +5,12 @@
 
 #include <cmath>
 
-#include "app/input_state.h"
-#include "panel/info_panel.h"
-#include "platform/platform.h"
 #include "render/camera_model.h"
 #include "render/geometry.h"
-#include "render/overview_navigation.h"
+#include "render/gl_resources.h"
+#include "render/overview_transform.h"
 #include "render/text_overlay.h"
+#include "scene/input_state.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -127,15 +126,6 @@ void drawFrame() {
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();
   glLoadIdentity();
-  if (role == ROLE_SCENE) {
-    drawAxisMarker();
-    // The panel goes over the finished frame, in the same back buffer.
-    drawInfoPanel();
-  }
+  if (role == ROLE_SCENE) drawAxisMarker();
   if (quadric != nullptr) gluDeleteQuadric(quadric);
-}
-
-void renderFrame() {
-  drawFrame();
-  swapBuffers(glResources.deviceContext);
 }

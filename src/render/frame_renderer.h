@@ -2,9 +2,7 @@
 // the rig in the camera roles.
 #pragma once
 
-// Draws the frame into the back buffer without presenting it, so that a caller can still read
-// the pixels (after a swap the back buffer's contents are undefined).
+// Draws the frame into the back buffer without presenting it: the window's owner draws what goes
+// over it and swaps, and a reader can still read the pixels (after a swap the back buffer's
+// contents are undefined).
 void drawFrame();
-
-// Draws the frame and swaps it to the front.
-void renderFrame();

@@ -5,9 +5,9 @@
 
 #include <cmath>
 
-#include "image/texture_loader.h"
 #include "platform/platform.h"
 #include "render/camera_model.h"
+#include "render/gl_resources.h"
 #include "render/text_overlay.h"
 #include "scene/scene_state.h"
 
@@ -79,7 +79,6 @@ int setUpGl(HWND window) {
   getClientRect(window, &width, &height);
   initGlState(width, height);
   createTextFont(glResources.deviceContext);
-  uploadTextures();
   return 0;
 }
 

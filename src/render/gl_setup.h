@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 #include "platform/win32.h"
 
-// Gives the window its context and fixed state, then the glyph font and the textures.
+// Gives the window its context and fixed state, then the glyph font.
 // 0 on success; -1 (after the "Error1002" box) when no pixel format or context can be had, in
 // which case nothing else is set up and the instance goes on without GL output.
 int setUpGl(HWND window);

@@ -1,6 +1,6 @@
-#include <GL/gl.h>
+#include "render/overview_transform.h"
 
-#include "render/overview_navigation.h"
+#include <GL/gl.h>
 
 void applyPanTransform(double tx, double ty, double tz, double rz, double ry, double rx) {
   glRotated(rz, 0, 0, 1);

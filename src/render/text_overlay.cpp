@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "render/overview_navigation.h"
+#include "render/gl_resources.h"
+#include "render/overview_transform.h"
 #include "scene/scene_state.h"
 
 namespace {

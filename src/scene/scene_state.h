@@ -1,5 +1,23 @@
-// Per-process state that the handlers of one instance share: role, scene, rig pose,
-// overview parameters and GL handles. Plain module-level records, zero at start.
+// Per-process state that the handlers of one instance share. Plain module-level records, zero
+// at start, touched by one thread only. Who writes and who reads each:
+//
+// | record       | written by                                  | read by                       |
+// |--------------|---------------------------------------------|-------------------------------|
+// | role         | app: role decision, once, before the window | nearly every folder           |
+// | sceneModel   | scene: config file; render: texture upload  | render: frame                 |
+// |              | (each object's textureSlot)                 |                               |
+// | imageSlots   | render: texture upload, emptied as it goes  | render: texture upload        |
+// | rigPose      | five writers: app (start pose at window     | render: frame; messaging:     |
+// |              | creation, drive steps, mouse turns);        | camera links, latest frame;   |
+// |              | messaging (heading and position messages,   | panel: info log; app: main    |
+// |              | ground-truth capture requests)              | loop                          |
+// | overviewView | render: GL set-up (start values), overview  | render: frame, text overlay;  |
+// |              | navigation (on the app's mouse input)       | messaging: latest frame;      |
+// |              |                                             | app: main loop                |
+// | inputState   | app: input handling (scene/input_state.h)   | render: frame; app: main loop |
+//
+// The window's GL handles and texture names (glResources, TextureSlots) belong to the renderer:
+// render/gl_resources.h.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +35,6 @@ enum ObjectKind : int32_t {
 
 constexpr int kObjectRecordCapacity = 100;
 constexpr int kMaxSceneObjects = 30;  // bounded by imageSlots; never more objects are used
-constexpr int kTextureSlotCapacity = 31;
 constexpr int kImageSlotCapacity = 30;
 constexpr int kFileNameSize = 256;
 
@@ -63,24 +80,13 @@ struct OverviewView {
   float spinStep;
 };
 
-// The GL handles of the window. deviceContext is the window the context draws into and
-// renderContext the GL context; both are opaque platform handles, 0 when absent.
-struct GlResources {
-  uintptr_t deviceContext;
-  uintptr_t renderContext;
-  uint32_t fontListBase;
-  float aspect;
-};
-
 struct TextureImage;
 
 extern InstanceRole role;
 extern SceneModel sceneModel;
-extern uint32_t TextureSlots[kTextureSlotCapacity];  // GL texture names, entry i for object i
 extern TextureImage* imageSlots[kImageSlotCapacity];
 extern RigPose rigPose;
 extern OverviewView overviewView;
-extern GlResources glResources;
 
 // Zeroes every record above, as at process start. Tests use it between cases.
 void resetSceneState();

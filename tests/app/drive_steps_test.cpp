@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
+#include "app/drive_steps.h"
 
-#include "app/main_loop.h"
+#include <gtest/gtest.h>
 
 // Steps of strictly more than 10 ms each, the rest carried to the next pass, across the wrap of
 // the millisecond counter too.

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "messaging/instance_messages.h"
 #include "test_bench.h"
+#include "wire/wire_format.h"
 
 // What the fake camera of a role answers with; the right camera's frame has another shape.
 struct FakeShape {

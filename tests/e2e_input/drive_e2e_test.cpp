@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "bench_process.h"
-#include "messaging/instance_messages.h"
 #include "platform/posix/transport.h"
+#include "wire/wire_format.h"
 #include "x_input.h"
 
 namespace {

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/input_state.h"
 #include "app/lifecycle.h"
 #include "app/window_proc.h"
 #include "panel/info_log.h"
 #include "platform/platform.h"
+#include "scene/input_state.h"
 #include "scene/scene_state.h"
 #include "test_bench.h"
 #include "x_input.h"

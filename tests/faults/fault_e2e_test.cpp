@@ -16,10 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "messaging/instance_messages.h"
 #include "oculant/client.h"
 #include "real_bench.h"
 #include "test_bench.h"
+#include "wire/wire_format.h"
 
 namespace {
 

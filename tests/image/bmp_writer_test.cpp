@@ -1,3 +1,5 @@
+#include "image/bmp_writer.h"
+
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "image/bmp_decoder.h"
-#include "image/frame_capture.h"
 #include "magick.h"
 
 namespace {

@@ -7,8 +7,9 @@
 
 #include "bmp_builder.h"
 #include "gl_test_window.h"
-#include "image/texture_loader.h"
 #include "magick.h"
+#include "render/gl_resources.h"
+#include "render/texture_upload.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -29,6 +30,7 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   ASSERT_TRUE(window.ok()) << SDL_GetError();
   setenv("OCULANT_HEADLESS", "1", 1);
   resetSceneState();
+  resetGlResources();
   const std::string dir = scratchDir();
   // A palette image with 9-byte rows: it only uploads right with an unpack alignment of 1.
   BmpLayout odd = makeLayout(40, true, 3, 5, 8, 0, 4);
@@ -66,6 +68,7 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   for (int i = 0; i < kTextureSlotCapacity; ++i)
     EXPECT_EQ(TextureSlots[i] != 0, i < kMaxSceneObjects) << i;
   resetSceneState();
+  resetGlResources();
 }
 
 }  // namespace

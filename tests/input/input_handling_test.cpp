@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/input_state.h"
 #include "messaging/instance_messages.h"
 #include "panel/info_log.h"
+#include "scene/input_state.h"
 #include "scene/scene_state.h"
 
 // Records what the input rules send to the cameras instead of sending it.

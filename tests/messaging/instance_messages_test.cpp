@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/lifecycle.h"
 #include "image/frame_capture.h"
 #include "messaging/latest_frame.h"
 #include "platform/null/null_platform.h"
@@ -24,11 +23,12 @@ bool captureFails = false;
 const void* capturedPixels = nullptr;
 std::vector<const void*> livePixels;  // captured and not yet freed
 
-}  // namespace
-
-void onClose(HWND window) {
+void recordClose(HWND window) {
   calls.push_back("close " + std::to_string(window));
 }
+
+}  // namespace
+
 void drawFrame() {
   calls.push_back("draw");
 }
@@ -93,6 +93,7 @@ class InstanceMessages : public ::testing::Test {
   static void TearDownTestSuite() { destroyWindow(window); }
   void start(InstanceRole instanceRole) {
     nullReset();
+    setQuitHandler(recordClose);
     forgetLatestFrame();
     resetSceneState();
     resetCameraLinks();

@@ -10,9 +10,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/input_state.h"
 #include "gl_test_window.h"
+#include "render/gl_resources.h"
 #include "render/gl_setup.h"
+#include "scene/input_state.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -25,6 +26,7 @@ class FrameTest : public ::testing::Test {
  protected:
   void start(InstanceRole instanceRole, int width, int height) {
     resetSceneState();
+    resetGlResources();
     resetInputState();
     role = instanceRole;
     rigPose = {0.7, 0.7, 90.0};

@@ -8,6 +8,7 @@
 #include "gl_test_window.h"
 #include "platform/platform.h"
 #include "render/text_overlay.h"
+#include "render/gl_resources.h"
 #include "scene/scene_state.h"
 #include "test_bench.h"
 
@@ -22,6 +23,7 @@ float projectedAspect() {
 
 TEST(GlSetUp, ZeroHeightKeepsAValidProjectionUntilTheNextRealSize) {
   resetSceneState();
+  resetGlResources();
   GlTestWindow window(200, 100);
   ASSERT_TRUE(window.ok());
   initGlState(200, 0);  // nothing valid yet: a square aspect
@@ -37,6 +39,7 @@ TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
   setenv("OCULANT_HEADLESS", "1", 1);
   ASSERT_TRUE(registerWindowClass("oculant-render-test", defWindowProc));
   resetSceneState();
+  resetGlResources();
   role = ROLE_SCENE;
   const HWND window = createWindow("oculant-render-test", "render test", 0, 0, 320, 240);
   ASSERT_EQ(setUpGl(window), 0);
@@ -48,6 +51,7 @@ TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
   destroyWindow(window);
 
   resetSceneState();
+  resetGlResources();
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(setUpGl(0x7fff0000), -1);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: Error1002\n");

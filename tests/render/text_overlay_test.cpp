@@ -7,6 +7,7 @@
 #include <string>
 
 #include "gl_test_window.h"
+#include "render/gl_resources.h"
 #include "scene/scene_state.h"
 
 namespace {

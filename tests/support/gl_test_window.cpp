@@ -3,7 +3,7 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
-#include "scene/scene_state.h"
+#include "render/gl_resources.h"
 
 GlTestWindow::GlTestWindow(int width, int height) : width_(width), height_(height) {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;

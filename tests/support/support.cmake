@@ -6,12 +6,12 @@ include_guard(GLOBAL)
 # the stand-in bench made with the transport alone.
 add_library(oculant_test_support STATIC ${CMAKE_CURRENT_LIST_DIR}/bmp_builder.cpp
                                         ${CMAKE_CURRENT_LIST_DIR}/magick.cpp)
-target_include_directories(oculant_test_support PUBLIC ${CMAKE_CURRENT_LIST_DIR}
-                                                       ${PROJECT_SOURCE_DIR}/src)
+target_include_directories(oculant_test_support PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(oculant_test_support PUBLIC oculant_transport oculant_wire)
 
 # A hidden window with a GL context, for tests under Xvfb.
 if(NOT OCULANT_UNIT_TESTS_ONLY)
   add_library(oculant_test_gl STATIC ${CMAKE_CURRENT_LIST_DIR}/gl_test_window.cpp)
-  target_link_libraries(oculant_test_gl PUBLIC oculant_test_support oculant_scene PkgConfig::SDL2
+  target_link_libraries(oculant_test_gl PUBLIC oculant_test_support oculant_render PkgConfig::SDL2
                                                OpenGL::GL)
 endif()

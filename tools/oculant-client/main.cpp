@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "image/frame_capture.h"
+#include "image/bmp_writer.h"
 #include "oculant/client.h"
 #include "png_writer.h"
 #include "record.h"

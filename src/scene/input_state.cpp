@@ -1,4 +1,4 @@
-#include "app/input_state.h"
+#include "scene/input_state.h"
 
 InputState inputState = {false, false, -1, -1, false};
 

@@ -1,0 +1,13 @@
+#include "app/paint.h"
+
+#include "panel/info_panel.h"
+#include "platform/gl_context.h"
+#include "render/frame_renderer.h"
+#include "render/gl_resources.h"
+
+void paintFrame() {
+  drawFrame();
+  // The panel goes over the finished frame, in the same back buffer.
+  drawInfoPanel();
+  swapBuffers(glResources.deviceContext);
+}
