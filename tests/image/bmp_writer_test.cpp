@@ -1,7 +1,6 @@
 // Saved frames: the file's bytes, and the guarantees of a save. It replaces whatever stands at the
 // name without opening it, and a save that fails keeps the previous file and leaves nothing
 // behind.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -10,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,6 +18,8 @@
 #include "magick.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // A frame as the capture lays it out: BGR pixels in rows of `stride` bytes, padding zero.
 class BmpWriter : public ::testing::Test {
@@ -34,9 +36,8 @@ class BmpWriter : public ::testing::Test {
   }
 
   std::string folder(const char* name) {
-    const std::string path = scratchDir() + "/" + name;
-    mkdir(path.c_str(), 0700);
-    return path;
+    fs::create_directory(scratchDir() + "/" + name);
+    return scratchDir() + "/" + name;
   }
 
   Bytes pixels_;
@@ -45,19 +46,13 @@ class BmpWriter : public ::testing::Test {
 // The names in a folder, sorted; a temporary file left behind shows up here.
 std::vector<std::string> entries(const std::string& folder) {
   std::vector<std::string> names;
-  DIR* dir = opendir(folder.c_str());
-  while (dirent* entry = dir ? readdir(dir) : nullptr) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  if (dir) closedir(dir);
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   return names;
 }
 
 bool isRegularFile(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  return fs::is_regular_file(fs::symlink_status(path));
 }
 
 TEST_F(BmpWriter, WritesPaddedRowsThatReadBackUnsheared) {
@@ -127,9 +122,7 @@ TEST_F(BmpWriter, ReplacesLinksAndFifosAtTheNameWithoutOpeningThem) {
   const mode_t mask = umask(022);
   ASSERT_EQ(writeBmp((dir + "/fresh.bmp").c_str(), image), 0);
   umask(mask);
-  struct stat info;
-  ASSERT_EQ(stat((dir + "/fresh.bmp").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u);
+  EXPECT_EQ(fs::status(dir + "/fresh.bmp").permissions(), fs::perms(0644));
   EXPECT_EQ(entries(dir),
             (std::vector<std::string>{"fifo.bmp", "fresh.bmp", "hardlink.bmp", "symlink.bmp"}));
 }
@@ -158,7 +151,7 @@ TEST_F(BmpWriter, AFailedSaveKeepsThePreviousFileAndLeavesNoTemporaryFile) {
   EXPECT_EQ(readFile(image1), previous);
 
   const std::string folderAtName = dir + "/folder.bmp";
-  ASSERT_EQ(mkdir(folderAtName.c_str(), 0700), 0);
+  ASSERT_TRUE(fs::create_directory(folderAtName));
   writeFile(folderAtName + "/inside", {1});
   EXPECT_EQ(writeBmp(folderAtName.c_str(), image), 1);
   EXPECT_EQ(errno, EISDIR);

@@ -21,7 +21,7 @@ namespace {
 const double kFocal = 120 / std::tan(22.5 * 3.141592653589793 / 180.0);  // a 240-row frame
 
 // Starts each case as the bench starts a window: zeroed state, the role, the GL set-up on a
-// fresh context, and one white texture for every object.
+// fresh context, and a green texture.
 class FrameTest : public ::testing::Test {
  protected:
   void start(InstanceRole instanceRole, int width, int height) {
@@ -31,12 +31,10 @@ class FrameTest : public ::testing::Test {
     window_.reset(new GlTestWindow(width, height));
     ASSERT_TRUE(window_->ok());
     initGlState(width, height);
-    const uint8_t white[3] = {255, 255, 255};
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, white);
-    std::fill(TextureSlots, TextureSlots + 3, name);
+    const uint8_t green[3] = {0, 255, 0};
+    glGenTextures(1, &green_);
+    glBindTexture(GL_TEXTURE_2D, green_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, green);
   }
 
   std::vector<uint8_t> frame() {
@@ -45,6 +43,7 @@ class FrameTest : public ::testing::Test {
   }
 
   std::unique_ptr<GlTestWindow> window_;
+  GLuint green_ = 0;
 };
 
 bool isBlack(const Pixel& p) {
@@ -52,8 +51,9 @@ bool isBlack(const Pixel& p) {
 }
 
 // A lattice whose only visible wall faces the rig: HEIGHT 0 leaves out the side walls, and its
-// nearest face lies at y = -Z - 0.2 = 3, spanning x -5..5 and z -0.8..1.2. The untextured slab
-// before it only sets the colour, white.
+// nearest face lies at y = -Z - 0.2 = 3, spanning x -5..5 and z -0.8..1.2. Lattices wear the
+// texture of index 1 whatever their own slot; the untextured slab before it only sets the
+// colour, white, and so does the wall while it is untextured.
 TEST_F(FrameTest, EyeViewsShowTexturedObjectsOnly) {
   for (InstanceRole eye : {ROLE_LEFT_CAMERA, ROLE_RIGHT_CAMERA}) {
     start(eye, 320, 240);
@@ -64,14 +64,18 @@ TEST_F(FrameTest, EyeViewsShowTexturedObjectsOnly) {
     SceneObject& wall = sceneModel.objects[2];
     wall.kind = OBJECT_LATTICE;
     wall.X = -5, wall.Y = -0.8, wall.Z = -3.2, wall.WIDTH = 10, wall.HEIGHT = 0;
+    wall.R = wall.G = wall.B = 1;
     wall.textureSlot = 2;
+    TextureSlots[1] = green_;
     rigPose = {0.0, 0.0, 90.0};  // looking along +y at the wall
     const auto untextured = frame();
     EXPECT_EQ(std::count(untextured.begin(), untextured.end(), 0), long(untextured.size()))
         << "untextured, role " << eye;
     wall.textured = 1;
     const auto textured = frame();
-    EXPECT_FALSE(isBlack(pixelAt(textured, 320, 160, 120))) << "the wall, role " << eye;
+    const Pixel onWall = pixelAt(textured, 320, 160, 120);
+    EXPECT_GT(onWall.g, 0) << "the wall, role " << eye;
+    EXPECT_EQ(onWall.r, 0) << "the wall in its texture's colour, role " << eye;
     // The wall's top, 1 above the eye at depth 3, is kFocal / 3 = 96.6 rows above the middle.
     EXPECT_TRUE(isBlack(pixelAt(textured, 320, 160, 120 + 110))) << "above the wall, role " << eye;
   }
@@ -86,7 +90,8 @@ bool overviewBlackAt(const std::vector<uint8_t>& image, double x, double y) {
 }
 
 TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
-  auto placeSlabs = [] {
+  auto placeSlabs = [this] {
+    std::fill(TextureSlots, TextureSlots + 3, green_);
     sceneModel.objectCount = 3;
     const double xs[3] = {-6, 3, -2};
     for (int i = 0; i < 3; ++i) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "bounded_child.h"
@@ -70,7 +71,7 @@ TEST(ConfigFile, OversizedKeysValuesAndCountsAreCut) {
 
 TEST(ConfigFile, ReadsOnlyRegularFilesAndOnlyUpToItsBounds) {
   const std::string dir = scratchPath("kinds");
-  ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+  ASSERT_TRUE(std::filesystem::create_directory(dir));
   ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
   ASSERT_EQ(0, symlink("/dev/zero", (dir + "/zero").c_str()));
   const std::pair<std::string, std::string> refused[] = {
@@ -81,7 +82,7 @@ TEST(ConfigFile, ReadsOnlyRegularFilesAndOnlyUpToItsBounds) {
     EXPECT_EQ("oculant: " + path + " is " + kind + ", not a regular file: ignored\n",
               outcome.errors);
   }
-  std::system(("rm -rf '" + dir + "'").c_str());
+  std::filesystem::remove_all(dir);
 
   // A scene and then an endless line: a sparse gigabyte without a line end.
   const std::string huge = writeConfig("ALL=1\n");
@@ -126,7 +127,7 @@ TEST(ConfigFile, DecimalPointHoldsWhateverTheLocale) {
   readText("ALL=1\nOBJECT1_X=2.75\n");
   std::setlocale(LC_ALL, "C");
   unsetenv("LOCPATH");
-  std::system(("rm -rf '" + locales + "'").c_str());
+  std::filesystem::remove_all(locales);
   EXPECT_DOUBLE_EQ(2.75, sceneModel.objects[0].X);
 }
 
