@@ -1,7 +1,7 @@
 #include "app/paint.h"
 
 #include "panel/info_panel.h"
-#include "platform/gl_context.h"
+#include "platform/platform.h"
 #include "render/frame_renderer.h"
 #include "render/gl_resources.h"
 

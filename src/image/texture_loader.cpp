@@ -2,9 +2,7 @@
 
 #include <string>
 
-#include "image/texture_file.h"
 #include "platform/platform.h"
-#include "scene/scene_state.h"
 
 TextureImage* loadTextureImage(const char* fileName) {
   std::string failure;

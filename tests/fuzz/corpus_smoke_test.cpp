@@ -1,10 +1,10 @@
 // Runs every input of one fuzz target's corpus once through the target, so the inputs the
 // fuzzer found (crashes it once found among them) keep passing in every build. The target's
 // own checks abort on a wrong result; the sanitizer build catches memory faults.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -16,12 +16,9 @@ namespace {
 
 std::vector<std::string> corpusFiles(const std::string& folder) {
   std::vector<std::string> files;
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return files;
-  while (const dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] != '.') files.push_back(folder + "/" + entry->d_name);
-  }
-  closedir(dir);
+  std::error_code missing;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, missing))
+    files.push_back(entry.path());
   std::sort(files.begin(), files.end());
   return files;
 }

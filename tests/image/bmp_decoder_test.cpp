@@ -1,3 +1,5 @@
+// The decoder against ImageMagick as the independent reader: every layout ImageMagick writes, the
+// layouts it only reads, and files that lie about themselves or end early.
 #include "image/bmp_decoder.h"
 
 #include <gtest/gtest.h>
@@ -8,23 +10,20 @@
 #include <random>
 
 #include "bmp_builder.h"
-#include "image/texture_file.h"
 #include "magick.h"
 
 namespace {
 
 // Decodes from a heap block of exactly the file's length, so AddressSanitizer sees any overread.
-BmpStatus decode(const Bytes& bytes, RgbImage* image = nullptr) {
+BmpStatus decode(const Bytes& bytes, Bytes* rgb = nullptr) {
   std::unique_ptr<uint8_t[]> exact(new uint8_t[bytes.size() + 1]);
   if (!bytes.empty()) std::memcpy(exact.get(), bytes.data(), bytes.size());
   DecodedBmp out;
   const BmpStatus status = decodeBmp(exact.get(), bytes.size(), &out);
   if (status != BMP_OK) {
-    EXPECT_EQ(out.rgb, nullptr);
-    return status;
+    EXPECT_EQ(out.rgb, nullptr) << "a refused file leaves no pixels";
   }
-  if (image)
-    *image = {out.width, out.height, Bytes(out.rgb, out.rgb + size_t(out.width) * out.height * 3)};
+  if (status == BMP_OK && rgb) rgb->assign(out.rgb, out.rgb + size_t(out.width) * out.height * 3);
   std::free(out.rgb);
   return status;
 }
@@ -40,11 +39,11 @@ RgbImage picture(int width, int height, const std::function<Rgb(int x, int y)>& 
   return image;
 }
 
-// Both the decoder and ImageMagick must read the hand-made file as `expected`.
+// Both the decoder and ImageMagick must read the file as `expected`.
 void expectReadAlike(const Bytes& file, const RgbImage& expected, const std::string& name) {
-  RgbImage ours;
+  Bytes ours;
   ASSERT_EQ(decode(file, &ours), BMP_OK) << name;
-  EXPECT_EQ(ours.rgb, expected.rgb) << name;
+  EXPECT_EQ(ours, expected.rgb) << name;
   writeFile(scratchDir() + "/" + name + ".bmp", file);
   EXPECT_EQ(magickRead(scratchDir() + "/" + name + ".bmp").rgb, expected.rgb) << name;
 }
@@ -57,14 +56,12 @@ std::vector<Rgb> sixteenColours() {
 }
 
 TEST(BmpDecoder, ReadsEveryLayoutImageMagickWrites) {
-  struct Case {
+  const struct {
     const char* name;
     const char* options;  // ending in the output format
     int colours;          // 0: every channel random
-    uint32_t headerSize;
-    uint16_t bitCount;
-  };
-  const Case cases[] = {
+    int headerSize, bitCount;
+  } cases[] = {
       {"info24", "BMP3:", 0, 40, 24},
       {"core24", "BMP2:", 0, 12, 24},
       {"info8", "-type palette -compress none BMP3:", 200, 40, 8},
@@ -75,7 +72,7 @@ TEST(BmpDecoder, ReadsEveryLayoutImageMagickWrites) {
       {"core1", "-type palette BMP2:", 2, 12, 1},
       {"rle8", "-type palette -compress RLE BMP3:", 9, 40, 8},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::mt19937 random(c.colours);
     std::vector<Rgb> table;
     for (int i = 0; i < c.colours; ++i)
@@ -88,19 +85,15 @@ TEST(BmpDecoder, ReadsEveryLayoutImageMagickWrites) {
       if (x % 3 == 0) current = table[random() % c.colours];
       return current;
     });
-    const std::string ppm = scratchDir() + "/" + c.name + ".ppm",
-                      bmp = scratchDir() + "/" + c.name + ".bmp";
+    const std::string ppm = scratchDir() + "/" + c.name + ".ppm";
+    const std::string bmp = scratchDir() + "/" + c.name + ".bmp";
     writePpm(ppm, source);
     ASSERT_TRUE(runCommand("convert '" + ppm + "' " + c.options + "'" + bmp + "'")) << c.name;
     const Bytes file = readFile(bmp);
     // The case only counts when ImageMagick wrote the layout it is meant to cover.
-    const size_t bitCountAt = c.headerSize == 12 ? 24 : 28;
-    ASSERT_EQ(file.at(14) + (file.at(bitCountAt) << 8), int(c.headerSize + (c.bitCount << 8)))
-        << c.name;
-    RgbImage ours;
-    ASSERT_EQ(decode(file, &ours), BMP_OK) << c.name;
-    EXPECT_EQ(ours.rgb, source.rgb) << c.name;
-    EXPECT_EQ(magickRead(bmp).rgb, source.rgb) << c.name;
+    ASSERT_EQ(file.at(14), c.headerSize) << c.name << ": header size";
+    ASSERT_EQ(file.at(c.headerSize == 12 ? 24 : 28), c.bitCount) << c.name << ": bit count";
+    expectReadAlike(file, source, c.name);
   }
 }
 
@@ -108,11 +101,13 @@ uint8_t widen(uint32_t v, int bits) {
   return uint8_t(v << (8 - bits) | v >> (2 * bits - 8));
 }
 
-TEST(BmpDecoder, HandMadeLayoutsMatchImageMagick) {
+TEST(BmpDecoder, ReadsTheLayoutsImageMagickOnlyReads) {
   const int w = 9, h = 4;
   auto value = [](int x, int y) { return uint32_t(x * 7919 + y * 104729 + x * y * 31); };
-  auto rgb888 = [](uint32_t v) { return Rgb{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}; };
-
+  auto rgb888 = [&](int x, int y) {
+    const uint32_t v = value(x, y);
+    return Rgb{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+  };
   BmpLayout rgb555 = makeLayout(40, true, w, h, 16);
   rgb555.pixels = packRows(w, h, 16, [&](int x, int y) { return value(x, y) & 0x7FFF; });
   expectReadAlike(
@@ -127,13 +122,11 @@ TEST(BmpDecoder, HandMadeLayoutsMatchImageMagick) {
   BmpLayout rgbx = makeLayout(40, true, w, h, 32, 3);
   rgbx.masks = {0xFF000000, 0x00FF0000, 0x0000FF00};
   rgbx.pixels = packRows(w, h, 32, [&](int x, int y) { return (value(x, y) & 0xFFFFFF) << 8; });
-  expectReadAlike(buildBmp(rgbx), picture(w, h, [&](int x, int y) { return rgb888(value(x, y)); }),
-                  "rgbx32");
+  expectReadAlike(buildBmp(rgbx), picture(w, h, rgb888), "rgbx32");
   // Rows stored top-down still come out bottom-up.
   BmpLayout topDown = makeLayout(40, true, w, -h, 24);
   topDown.pixels = packRows(w, h, 24, [&](int x, int y) { return value(x, h - 1 - y) & 0xFFFFFF; });
-  expectReadAlike(buildBmp(topDown),
-                  picture(w, h, [&](int x, int y) { return rgb888(value(x, y)); }), "topdown24");
+  expectReadAlike(buildBmp(topDown), picture(w, h, rgb888), "topdown24");
 
   // RLE4: an absolute run with its padding byte, a delta whose skipped pixels stay black, a run.
   const std::vector<Rgb> palette = sixteenColours();
@@ -149,42 +142,39 @@ TEST(BmpDecoder, HandMadeLayoutsMatchImageMagick) {
   BmpLayout bare = makeLayout(40, false, 6, 3, 8, 0, 16);
   bare.palette = palette;
   bare.pixels = packRows(6, 3, 8, [](int x, int y) { return uint32_t(x * 5 + y * 3); });
-  RgbImage fromBare;
+  Bytes fromBare;
   ASSERT_EQ(decode(buildBmp(bare), &fromBare), BMP_OK);
-  EXPECT_EQ(fromBare.rgb, picture(6, 3, [&](int x, int y) {
-                            const int i = x * 5 + y * 3;
-                            return i < 16 ? palette[i] : Rgb{0, 0, 0};
-                          }).rgb);
+  EXPECT_EQ(fromBare, picture(6, 3, [&](int x, int y) {
+                        const int i = x * 5 + y * 3;
+                        return i < 16 ? palette[i] : Rgb{0, 0, 0};
+                      }).rgb);
 }
 
-// Samples of the decoding paths, for the truncation check.
-std::vector<Bytes> validSamples() {
+TEST(BmpDecoder, EveryCutOfAFileIsRefused) {
   BmpLayout s24 = makeLayout(40, true, 5, 3, 24);
   s24.pixels = packRows(5, 3, 24, [](int x, int y) { return uint32_t(x * 0x10203 + y); });
   BmpLayout fields = makeLayout(40, true, 3, 3, 16, 3);
   fields.masks = {0xF800, 0x07E0, 0x001F};
   fields.pixels = packRows(3, 3, 16, [](int x, int y) { return uint32_t(x * 4321 + y); });
-  return {buildBmp(s24), buildBmp(fields)};
-}
-
-TEST(BmpDecoder, MalformedFilesAreRefused) {
-  for (const Bytes& file : validSamples()) {
+  for (const Bytes& file : {buildBmp(s24), buildBmp(fields)}) {
     ASSERT_EQ(decode(file), BMP_OK);
     for (size_t length = 0; length < file.size(); ++length)
       EXPECT_NE(decode(Bytes(file.begin(), file.begin() + length)), BMP_OK) << "cut to " << length;
   }
+}
+
+TEST(BmpDecoder, HeadersThatLieAreRefused) {
   BmpLayout base = makeLayout(40, true, 5, 3, 24);
   base.pixels = packRows(5, 3, 24, [](int, int) { return 0x808080u; });
   for (uint32_t size : {16u, 56u, 108u, 124u}) {
     BmpLayout unknown = base;
     unknown.headerSize = size;
-    EXPECT_EQ(decode(buildBmp(unknown)), BMP_UNKNOWN_FORMAT) << size;
+    EXPECT_EQ(decode(buildBmp(unknown)), BMP_UNKNOWN_FORMAT) << "header of " << size;
   }
-  struct Lie {
+  const struct {
     const char* what;
     std::function<void(BmpLayout&)> change;
-  };
-  const Lie lies[] = {
+  } lies[] = {
       {"pixel offset one byte late", [](BmpLayout& l) { l.offBitsDelta = 1; }},
       {"pixel offset near 4 GiB", [](BmpLayout& l) { l.offBitsDelta = 0xFFFFFFFFu - 54; }},
       {"huge colour table", [](BmpLayout& l) { l.colorsUsed = 0xFFFFFFFFu; }},
@@ -199,28 +189,32 @@ TEST(BmpDecoder, MalformedFilesAreRefused) {
       {"unknown compression", [](BmpLayout& l) { l.compression = 6; }},
       {"2 bits", [](BmpLayout& l) { l.bitCount = 2; }},
   };
-  for (const Lie& lie : lies) {
+  for (const auto& lie : lies) {
     BmpLayout layout = base;
     lie.change(layout);
     EXPECT_EQ(decode(buildBmp(layout)), BMP_CONVERSION_ERROR) << lie.what;
   }
+}
 
-  // RLE8 streams for a 6 x 2 image that leave it or end early; a few bytes claiming a huge
-  // image are refused before any allocation.
+TEST(BmpDecoder, RleStreamsThatLeaveTheImageAreRefused) {
   BmpLayout rle = makeLayout(40, true, 6, 2, 8, 1, 16);
   rle.palette = sixteenColours();
-  const Bytes streams[] = {
-      {9, 1, 0, 1},                          // a run past the row's padding
-      {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0},  // an absolute run past the row's padding
-      {0, 0, 0, 0, 2, 1, 0, 1},              // a run after the last row
-      {0, 2, 9, 0, 0, 1},                    // a delta past the right edge
-      {0, 2, 0, 3, 0, 1},                    // a delta past the top
-      {0, 5, 1, 2},                          // an absolute run cut by the end
+  const struct {
+    const char* what;
+    Bytes stream;
+  } streams[] = {
+      {"a run past the row's padding", {9, 1, 0, 1}},
+      {"an absolute run past the row's padding", {0, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0}},
+      {"a run after the last row", {0, 0, 0, 0, 2, 1, 0, 1}},
+      {"a delta past the right edge", {0, 2, 9, 0, 0, 1}},
+      {"a delta past the top", {0, 2, 0, 3, 0, 1}},
+      {"an absolute run cut by the end", {0, 5, 1, 2}},
   };
-  for (const Bytes& stream : streams) {
-    rle.pixels = stream;
-    EXPECT_EQ(decode(buildBmp(rle)), BMP_CONVERSION_ERROR) << stream.size() << " bytes";
+  for (const auto& s : streams) {
+    rle.pixels = s.stream;
+    EXPECT_EQ(decode(buildBmp(rle)), BMP_CONVERSION_ERROR) << s.what;
   }
+  // A few bytes claiming a huge image are refused before any allocation.
   rle.pixels = {0, 1};
   rle.height = -2;
   EXPECT_EQ(decode(buildBmp(rle)), BMP_CONVERSION_ERROR) << "top-down RLE";
@@ -228,39 +222,6 @@ TEST(BmpDecoder, MalformedFilesAreRefused) {
   EXPECT_EQ(decode(buildBmp(rle)), BMP_CONVERSION_ERROR) << "huge RLE image";
   rle.width = rle.height = 4096;
   EXPECT_EQ(decode(buildBmp(rle)), BMP_OK) << "the largest RLE image allowed";
-}
-
-TEST(TextureFile, ReadsAFileAndNamesEachFailure) {
-  const std::string dir = scratchDir();
-  BmpLayout layout = makeLayout(40, true, 5, 3, 24);
-  layout.pixels = packRows(5, 3, 24, [](int x, int y) { return uint32_t(x * 0x10203 + y); });
-  writeFile(dir + "/tex.bmp", buildBmp(layout));
-  std::string failure;
-  TextureImage* image = readTextureImage((dir + "/tex.bmp").c_str(), &failure);
-  ASSERT_NE(image, nullptr) << failure;
-  RgbImage expected;
-  decode(buildBmp(layout), &expected);
-  EXPECT_EQ(Bytes(image->pixels, image->pixels + 45), expected.rgb);
-  EXPECT_EQ(image->width * 10 + image->height, 53);
-  freeTextureImage(image);
-
-  BmpLayout v5 = layout, cut = layout;
-  v5.headerSize = 124;
-  cut.pixels.resize(cut.pixels.size() - 16);
-  writeFile(dir + "/v5.bmp", buildBmp(v5));
-  writeFile(dir + "/cut.bmp", buildBmp(cut));
-  writeFile(dir + "/empty.bmp", {});
-  const std::pair<std::string, std::string> failures[] = {
-      {"missing.bmp", "Failed to open DIB file " + dir + "/missing.bmp.\n"},
-      {"empty.bmp", "Failed to open DIB file " + dir + "/empty.bmp.\n"},
-      {"v5.bmp", "Unknown DIB file format."},
-      {"cut.bmp", "Image file conversion error."},
-  };
-  for (const auto& [name, text] : failures) {
-    failure.clear();
-    EXPECT_EQ(readTextureImage((dir + "/" + name).c_str(), &failure), nullptr) << name;
-    EXPECT_EQ(failure, text);
-  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
+// Saved frames: the file's bytes, and the guarantees of a save. It replaces whatever stands at the
+// name without opening it, and a save that fails keeps the previous file and leaves nothing
+// behind.
 #include "image/bmp_writer.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,101 +11,78 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "image/bmp_decoder.h"
+#include "bmp_builder.h"
 #include "magick.h"
 
 namespace {
 
-// A frame as the capture lays it out: BGR pixels in rows of `stride` bytes, padding zero.
-CaptureImage makeFrame(int width, int height, Bytes* storage) {
-  CaptureImage image{nullptr, width, strideForWidth(width), height, 0};
-  storage->assign(size_t(image.stride) * height + 1, 0);
-  for (int y = 0; y < height; ++y) {
-    for (int i = 0; i < width * 3; ++i)
-      (*storage)[size_t(y) * image.stride + i] = uint8_t(y * 13 + i);
-  }
-  image.pixels = storage->data();
-  return image;
-}
+namespace fs = std::filesystem;
 
-std::string freshFolder(const char* name) {
-  const std::string path = scratchDir() + "/" + name;
-  mkdir(path.c_str(), 0700);
-  return path;
-}
+// A frame as the capture lays it out: BGR pixels in rows of `stride` bytes, padding zero.
+class BmpWriter : public ::testing::Test {
+ protected:
+  CaptureImage frame(int width, int height) {
+    CaptureImage image{nullptr, width, strideForWidth(width), height, 0};
+    pixels_.assign(size_t(image.stride) * height + 1, 0);
+    for (int y = 0; y < height; ++y) {
+      for (int i = 0; i < width * 3; ++i)
+        pixels_[size_t(y) * image.stride + i] = uint8_t(y * 13 + i);
+    }
+    image.pixels = pixels_.data();
+    return image;
+  }
+
+  std::string folder(const char* name) {
+    fs::create_directory(scratchDir() + "/" + name);
+    return scratchDir() + "/" + name;
+  }
+
+  Bytes pixels_;
+};
 
 // The names in a folder, sorted; a temporary file left behind shows up here.
 std::vector<std::string> entries(const std::string& folder) {
   std::vector<std::string> names;
-  DIR* dir = opendir(folder.c_str());
-  while (dirent* entry = dir ? readdir(dir) : nullptr) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  if (dir) closedir(dir);
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   return names;
 }
 
-bool isRegularFile(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-TEST(BmpWriter, WritesPaddedRowsReadBackUnshearedAndRefusesBadPaths) {
-  const std::string dir = scratchDir();
-  Bytes storage;
-  const CaptureImage image = makeFrame(301, 7, &storage);  // 903 bytes of pixels in 904-byte rows
-  ASSERT_EQ(writeBmp((dir + "/frame301.bmp").c_str(), image), 0);
+TEST_F(BmpWriter, WritesPaddedRowsThatReadBackUnsheared) {
+  const std::string path = scratchDir() + "/frame301.bmp";
+  const CaptureImage image = frame(301, 7);  // 903 bytes of pixels in 904-byte rows
+  ASSERT_EQ(writeBmp(path.c_str(), image), 0);
   BmpLayout layout = makeLayout(40, true, 301, 7, 24);
-  layout.pixels.assign(storage.begin(), storage.end() - 1);
-  const Bytes file = readFile(dir + "/frame301.bmp");
-  EXPECT_EQ(file, buildBmp(layout));
-  RgbImage expected{301, 7, {}};
+  layout.pixels.assign(pixels_.begin(), pixels_.end() - 1);
+  EXPECT_EQ(readFile(path), buildBmp(layout));
+  Bytes rgb;
   for (int y = 0; y < 7; ++y) {
     for (int x = 0; x < 301; ++x) {
-      for (int c = 2; c >= 0; --c) expected.rgb.push_back(storage[y * 904 + x * 3 + c]);
+      for (int c = 2; c >= 0; --c) rgb.push_back(pixels_[y * 904 + x * 3 + c]);
     }
   }
-  EXPECT_EQ(magickRead(dir + "/frame301.bmp").rgb, expected.rgb);
-  DecodedBmp decoded;
-  ASSERT_EQ(decodeBmp(file.data(), file.size(), &decoded), BMP_OK);
-  EXPECT_EQ(Bytes(decoded.rgb, decoded.rgb + expected.rgb.size()), expected.rgb);
-  std::free(decoded.rgb);
+  EXPECT_EQ(magickRead(path).rgb, rgb);
 
-  // A camera window's frame; saving again replaces the file, 0 x 0 is a bare header.
-  const CaptureImage camera = makeFrame(312, 211, &storage);
-  ASSERT_EQ(writeBmp((dir + "/image1.bmp").c_str(), camera), 0);
-  EXPECT_EQ(readFile(dir + "/image1.bmp").size(), 54u + 936 * 211);
-  ASSERT_EQ(writeBmp((dir + "/image1.bmp").c_str(), CaptureImage{nullptr, 0, 0, 0, 0}), 0);
-  EXPECT_EQ(readFile(dir + "/image1.bmp"), buildBmp(makeLayout(40, true, 0, 0, 24)));
-
-  writeFile(dir + "/plain", {1});  // a file where a folder should be stops root too
-  EXPECT_EQ(writeBmp((dir + "/plain/image1.bmp").c_str(), camera), 1);
-  EXPECT_EQ(writeBmp((dir + "/no/such/folder.bmp").c_str(), camera), 1);
-  CaptureImage narrow = camera;
-  narrow.stride = 20;
-  EXPECT_EQ(writeBmp((dir + "/narrow.bmp").c_str(), narrow), 1);
-  struct stat info;
-  EXPECT_NE(stat((dir + "/narrow.bmp").c_str(), &info), 0) << "an unusable record writes nothing";
+  // Saving again replaces the file; 0 x 0 is a bare header.
+  ASSERT_EQ(writeBmp(path.c_str(), CaptureImage{nullptr, 0, 0, 0, 0}), 0);
+  EXPECT_EQ(readFile(path), buildBmp(makeLayout(40, true, 0, 0, 24)));
 }
 
-TEST(BmpWriter, ReplacesLinksAndFifosAtTheNameWithoutOpeningThem) {
-  const std::string dir = freshFolder("replace");
-  Bytes storage;
-  const CaptureImage image = makeFrame(8, 4, &storage);
+TEST_F(BmpWriter, ReplacesLinksAndFifosAtTheNameWithoutOpeningThem) {
+  const std::string dir = folder("replace");
+  const CaptureImage image = frame(8, 4);
   ASSERT_EQ(writeBmp((scratchDir() + "/reference.bmp").c_str(), image), 0);
-  const Bytes frame = readFile(scratchDir() + "/reference.bmp");
+  const Bytes saved = readFile(scratchDir() + "/reference.bmp");
   // Files outside the folder that a link at the name leads to.
   const std::string linked = scratchDir() + "/linked.txt";
   const std::string hardLinked = scratchDir() + "/hard-linked.txt";
-  const Bytes noteText = {'n', 'o', 't', 'e', 's'};
-  writeFile(linked, noteText);
-  writeFile(hardLinked, noteText);
+  const Bytes notes = {'n', 'o', 't', 'e', 's'};
+  writeFile(linked, notes);
+  writeFile(hardLinked, notes);
   ASSERT_EQ(symlink(linked.c_str(), (dir + "/symlink.bmp").c_str()), 0);
   ASSERT_EQ(link(hardLinked.c_str(), (dir + "/hardlink.bmp").c_str()), 0);
   ASSERT_EQ(mkfifo((dir + "/fifo.bmp").c_str(), 0600), 0);
@@ -116,31 +95,35 @@ TEST(BmpWriter, ReplacesLinksAndFifosAtTheNameWithoutOpeningThem) {
   for (const char* name : {"symlink.bmp", "hardlink.bmp", "fifo.bmp"}) {
     const std::string path = dir + "/" + name;
     EXPECT_EQ(writeBmp(path.c_str(), image), 0) << name;
-    EXPECT_TRUE(isRegularFile(path) && readFile(path) == frame) << name;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path))) << name;
+    EXPECT_EQ(readFile(path), saved) << name;
   }
   alarm(0);
   sigaction(SIGALRM, &previous, nullptr);
-  EXPECT_EQ(readFile(linked), noteText);
-  EXPECT_EQ(readFile(hardLinked), noteText);
+  EXPECT_EQ(readFile(linked), notes);
+  EXPECT_EQ(readFile(hardLinked), notes);
 
   // A plain create's mode, not a private one.
   const mode_t mask = umask(022);
   ASSERT_EQ(writeBmp((dir + "/fresh.bmp").c_str(), image), 0);
   umask(mask);
-  struct stat info;
-  ASSERT_EQ(stat((dir + "/fresh.bmp").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u);
+  EXPECT_EQ(fs::status(dir + "/fresh.bmp").permissions(), fs::perms(0644));
   EXPECT_EQ(entries(dir),
             (std::vector<std::string>{"fifo.bmp", "fresh.bmp", "hardlink.bmp", "symlink.bmp"}));
 }
 
-TEST(BmpWriter, AFailedSaveKeepsThePreviousFileAndLeavesNoTemporaryFile) {
-  const std::string dir = freshFolder("failing");
-  Bytes storage;
-  const CaptureImage image = makeFrame(64, 64, &storage);
+TEST_F(BmpWriter, AFailedSaveKeepsThePreviousFileAndLeavesNoTemporaryFile) {
+  const std::string dir = folder("failing");
+  const CaptureImage image = frame(64, 64);
+  writeFile(dir + "/plain", {1});  // a file where a folder should be stops root too
+  EXPECT_EQ(writeBmp((dir + "/plain/image1.bmp").c_str(), image), 1);
+  EXPECT_EQ(writeBmp((dir + "/no/such/folder.bmp").c_str(), image), 1);
+  CaptureImage narrow = image;
+  narrow.stride = 20;
+  EXPECT_EQ(writeBmp((dir + "/narrow.bmp").c_str(), narrow), 1) << "an unusable record";
   const std::string image1 = dir + "/image1.bmp";
-  const Bytes previousFrame(100, 7);
-  writeFile(image1, previousFrame);
+  const Bytes previous(100, 7);
+  writeFile(image1, previous);
 
   // A file size limit stands in for a full disk.
   rlimit limit;
@@ -156,15 +139,15 @@ TEST(BmpWriter, AFailedSaveKeepsThePreviousFileAndLeavesNoTemporaryFile) {
   signal(SIGXFSZ, xfsz);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(error, EFBIG);
-  EXPECT_EQ(readFile(image1), previousFrame);
+  EXPECT_EQ(readFile(image1), previous);
 
-  const std::string folder = dir + "/folder.bmp";
-  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-  writeFile(folder + "/inside", {1});
-  EXPECT_EQ(writeBmp(folder.c_str(), image), 1);
+  const std::string folderAtName = dir + "/folder.bmp";
+  ASSERT_TRUE(fs::create_directory(folderAtName));
+  writeFile(folderAtName + "/inside", {1});
+  EXPECT_EQ(writeBmp(folderAtName.c_str(), image), 1);
   EXPECT_EQ(errno, EISDIR);
-  EXPECT_EQ(readFile(folder + "/inside"), Bytes{1});
-  EXPECT_EQ(entries(dir), (std::vector<std::string>{"folder.bmp", "image1.bmp"}));
+  EXPECT_EQ(readFile(folderAtName + "/inside"), Bytes{1});
+  EXPECT_EQ(entries(dir), (std::vector<std::string>{"folder.bmp", "image1.bmp", "plain"}));
 }
 
 }  // namespace

@@ -2,17 +2,14 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "bmp_builder.h"
 #include "gl_test_window.h"
 #include "image/frame_capture.h"
-#include "magick.h"
 
 namespace {
 
-constexpr int kWidth = 301;  // 903 bytes of pixels in a 904-byte row
-constexpr int kHeight = 40;
-
 // A red left half and a teal right half over a blue strip along the bottom.
-Rgb expectedAt(int x, int y) {
+Rgb colourAt(int x, int y) {
   if (y < 10) return {0, 0, 255};
   return x < 150 ? Rgb{255, 0, 0} : Rgb{10, 200, 30};
 }
@@ -25,32 +22,28 @@ void fillRect(int x, int y, int w, int h, Rgb c) {
   glDisable(GL_SCISSOR_TEST);
 }
 
-TEST(FrameCapture, ReadsBottomUpBgrRowsWithZeroPaddingAndSavesThem) {
-  GlTestWindow window{kWidth, kHeight};
+TEST(FrameCapture, ReadsBottomUpBgrRowsWithZeroPadding) {
+  const int width = 301, height = 40;  // 903 bytes of pixels in a 904-byte row
+  GlTestWindow window{width, height};
   ASSERT_TRUE(window.ok()) << SDL_GetError();
-  fillRect(0, 0, 150, kHeight, expectedAt(0, 20));
-  fillRect(150, 0, kWidth - 150, kHeight, expectedAt(200, 20));
-  fillRect(0, 0, kWidth, 10, expectedAt(0, 0));
+  fillRect(0, 0, 150, height, colourAt(0, 20));
+  fillRect(150, 0, width - 150, height, colourAt(200, 20));
+  fillRect(0, 0, width, 10, colourAt(0, 0));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);  // someone else's pack settings must not shear the rows
 
   CaptureImage image{};
-  captureFrame(&image, kWidth, kHeight);
+  captureFrame(&image, width, height);
   ASSERT_NE(image.pixels, nullptr);
   ASSERT_EQ(image.stride, 904);
-  Bytes expected, expectedRgb;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      const Rgb c = expectedAt(x, y);
+  Bytes expected;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Rgb c = colourAt(x, y);
       expected.insert(expected.end(), {c[2], c[1], c[0]});
-      expectedRgb.insert(expectedRgb.end(), c.begin(), c.end());
     }
     expected.push_back(0);
   }
   EXPECT_EQ(Bytes(image.pixels, image.pixels + expected.size()), expected);
-
-  const std::string path = scratchDir() + "/image1.bmp";
-  saveFrame(path.c_str(), kWidth, kHeight);
-  EXPECT_EQ(magickRead(path).rgb, expectedRgb);
   freeCaptureImage(&image);
   EXPECT_EQ(image.pixels, nullptr);
 

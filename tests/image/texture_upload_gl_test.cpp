@@ -40,22 +40,22 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   BmpLayout v5 = makeLayout(124, true, 2, 2, 24);
   v5.pixels = packRows(2, 2, 24, [](int, int) { return 0u; });
   writeFile(dir + "/v5.bmp", buildBmp(v5));
-  const std::pair<bool, std::string> objects[] = {
+  const std::pair<bool, const char*> objects[] = {
       {true, "odd.bmp"}, {false, "odd.bmp"}, {true, "missing.bmp"}, {true, "v5.bmp"}};
+  sceneModel.objectCount = 4;
   for (int i = 0; i < 4; ++i) {
     sceneModel.objects[i].kind = OBJECT_SLAB;
     sceneModel.objects[i].textured = objects[i].first;
-    std::snprintf(sceneModel.objects[i].fileName, sizeof sceneModel.objects[i].fileName, "%s/%s",
-                  dir.c_str(), objects[i].second.c_str());
+    std::snprintf(sceneModel.objects[i].fileName, kFileNameSize, "%s/%s", dir.c_str(),
+                  objects[i].second);
   }
-  sceneModel.objectCount = 4;
 
   testing::internal::CaptureStderr();
   uploadTextures();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Error: Failed to open DIB file " + dir +
                 "/missing.bmp.\n\nError: Unknown DIB file format.\n");
-  EXPECT_EQ(std::set<uint32_t>(TextureSlots, TextureSlots + 4).size(), 4u);
+  EXPECT_EQ(std::set<uint32_t>(TextureSlots, TextureSlots + 4).size(), 4u) << "a name each";
   EXPECT_EQ(TextureSlots[4], 0u);
   EXPECT_EQ(textureOf(TextureSlots[0]), magickRead(dir + "/odd.bmp").rgb);
   for (int i : {1, 2, 3}) EXPECT_TRUE(textureOf(TextureSlots[i]).empty()) << "object " << i;

@@ -78,10 +78,16 @@ std::array<Vec3, 2> boundsOf(const std::vector<FedTriangle>& triangles, size_t f
   return box;
 }
 
-TEST(Geometry, BoxSlabAndLatticeAsGlReceivesThem) {
-  resetSceneState();
-  GlTestWindow window{64, 64};
-  ASSERT_TRUE(window.ok());
+class Geometry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetSceneState();
+    ASSERT_TRUE(window_.ok());
+  }
+  GlTestWindow window_{64, 64};
+};
+
+TEST_F(Geometry, ABoxIsTwelveTrianglesWithPositionLikeNormals) {
   // Each triangle's corners (a digit per axis picks the first or second x, y, z) and the axis
   // and direction of its face's normal offset.
   const struct {
@@ -111,25 +117,27 @@ TEST(Geometry, BoxSlabAndLatticeAsGlReceivesThem) {
       expectNear(box[t][v].normal, normal, where + " normal");
     }
   }
+}
 
-  // A slab hangs 0.2 below its Z; its normals are those of its untranslated box.
+TEST_F(Geometry, ASlabHangsBelowItsZWithTheNormalsOfItsUntranslatedBox) {
   SceneObject slab{};
   slab.kind = OBJECT_SLAB;
   slab.X = 3, slab.Y = 1, slab.WIDTH = 2, slab.HEIGHT = 4, slab.Z = 0.5;
-  const auto slabTriangles = capture([&] {
+  const auto triangles = capture([&] {
     glTranslatef(0.25f, 0, 0);
     drawSlab(slab);
   });
-  ASSERT_EQ(slabTriangles.size(), 12u);
-  const auto bounds = boundsOf(slabTriangles);
+  ASSERT_EQ(triangles.size(), 12u);
+  const auto bounds = boundsOf(triangles);
   expectNear(bounds[0], {3.25f, 1, 0.3f}, "lowest corner");
   expectNear(bounds[1], {5.25f, 5, 0.5f}, "highest corner");
-  for (const auto& vertex : slabTriangles[0])
+  for (const auto& vertex : triangles[0])
     expectNear(vertex.normal, {vertex.position[0] - 0.25f, vertex.position[1], 1}, "top");
-  for (const auto& vertex : slabTriangles[11])
+  for (const auto& vertex : triangles[11])
     expectNear(vertex.normal, {vertex.position[0] - 0.25f, vertex.position[1], -1.2f}, "bottom");
+}
 
-  // A lattice stands four walls of boards; their count is bounded.
+TEST_F(Geometry, ALatticeStandsFourWallsOfBoundedBoards) {
   SceneObject lattice{};
   lattice.kind = OBJECT_LATTICE;
   lattice.X = 0.5, lattice.Y = 0.25, lattice.Z = 1, lattice.WIDTH = 2.5, lattice.HEIGHT = 2;
@@ -138,7 +146,8 @@ TEST(Geometry, BoxSlabAndLatticeAsGlReceivesThem) {
     drawLattice(lattice);
     glGetFloatv(GL_MODELVIEW_MATRIX, after.data());
   });
-  EXPECT_EQ(after, (std::array<float, 16>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
+  EXPECT_EQ(after, (std::array<float, 16>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}))
+      << "the model-view matrix is given back";
   const float X = 0.5f, Y = 0.25f, Z = 1, W = 2.5f, H = 2;
   std::vector<std::array<Vec3, 2>> expected;
   for (int d = 0; d < 3; ++d) {  // a fractional WIDTH of 2.5 still gets a third board

@@ -46,7 +46,8 @@ TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
   EXPECT_EQ(overviewView.distance, 20.0);
   EXPECT_TRUE(glIsList(glResources.fontListBase + kFontGlyphCount - 1));
   EXPECT_EQ(tearDownGl(window), 0);
-  EXPECT_EQ(glResources.renderContext + glResources.fontListBase, 0u);
+  EXPECT_EQ(glResources.renderContext, 0u);
+  EXPECT_EQ(glResources.fontListBase, 0u);
   EXPECT_EQ(tearDownGl(window), 0);  // a quit reaching a closing window releases nothing twice
   destroyWindow(window);
 
@@ -55,7 +56,8 @@ TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(setUpGl(0x7fff0000), -1);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: Error1002\n");
-  EXPECT_EQ(glResources.renderContext + glResources.fontListBase, 0u);
+  EXPECT_EQ(glResources.renderContext, 0u) << "nothing else is set up";
+  EXPECT_EQ(glResources.fontListBase, 0u) << "nothing else is set up";
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include "scene/scene_state.h"
 
 // Pan steps scale with the distance (rounded to single precision), moves within 2 pixels are
-// ignored, and a wheel delta is truncated to whole half-steps of 60.
+// ignored, and a wheel delta counts in whole units of 50, truncated toward zero.
 TEST(OverviewNavigation, DeadZoneAndWheelDivision) {
   resetSceneState();
   overviewView = {};

@@ -1,3 +1,5 @@
+// The reader's rules and bounds. (Every field of the example scene is read through this reader
+// by the scene checker's tests.)
 #include "scene/config_file.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "bounded_child.h"
@@ -15,47 +18,46 @@
 
 namespace {
 
-// Reads the text as config.txt from a fresh folder.
-int readText(const std::string& text) {
-  resetSceneState();
-  std::memset(&configTable, 0, sizeof configTable);
-  const std::string path = testing::TempDir() + "/config-" + std::to_string(getpid()) + ".txt";
+std::string scratchPath(const std::string& name) {
+  return testing::TempDir() + "/config-" + std::to_string(getpid()) + "-" + name;
+}
+
+std::string writeConfig(const std::string& text) {
+  const std::string path = scratchPath("config.txt");
   FILE* file = std::fopen(path.c_str(), "wb");
   std::fwrite(text.data(), 1, text.size(), file);
   std::fclose(file);
-  return readConfigFileNamed(path.c_str());
+  return path;
 }
 
-// The record as a line of text, so that whole records compare at once.
-std::string describe(const SceneObject& o) {
-  char text[600];
-  std::snprintf(text, sizeof text, "%d %g %g %g %g %g %g %g %g %d '%s'", o.kind, o.X, o.Y, o.Z,
-                o.WIDTH, o.HEIGHT, o.R, o.G, o.B, o.textured, o.fileName);
-  return text;
+// Reads the text as a fresh instance reads its config.txt.
+int readText(const std::string& text) {
+  resetSceneState();
+  std::memset(&configTable, 0, sizeof configTable);
+  return readConfigFileNamed(writeConfig(text).c_str());
 }
 
-TEST(ConfigFile, TheExampleAndTheRulesOfTheReader) {
-  ASSERT_EQ(0, readText("ALL=2\nOBJECT1=1\nOBJECT1_X=-2.5\nOBJECT1_Y=4\nOBJECT1_Z=0\n"
-                        "OBJECT1_WIDTH=5\nOBJECT1_HEIGHT=0.5\nOBJECT1_TEXTURE=ON\n"
-                        "OBJECT1_FILE=wall.bmp\n\nOBJECT2=2\nOBJECT2_WIDTH=3\nOBJECT2_HEIGHT=2\n"
-                        "OBJECT2_R=0.8\nOBJECT2_G=0.8\nOBJECT2_B=0.2\n"));
-  ASSERT_EQ(2, sceneModel.objectCount);
-  EXPECT_EQ("1 -2.5 4 0 5 0.5 0 0 0 1 'wall.bmp'", describe(sceneModel.objects[0]));
-  EXPECT_EQ("2 0 0 0 3 2 0.8 0.8 0.2 0 ''", describe(sceneModel.objects[1]));
-  EXPECT_STREQ("OBJECT2", configTable.keys[10]) << "the empty line uses up an entry";
+ChildOutcome readBounded(const std::string& path) {
+  return runBounded([&] { return readConfigFileNamed(path.c_str()); });
+}
 
-  // Nothing is trimmed, only exact keys match, the first of two lines wins, a last line
-  // without a line end is read whole, and CR LF line ends are taken off.
-  readText(
-      "ALL=2 \r\nOBJECT1_TEXTURE=on\nOBJECT2_FILE= wall.bmp\r\nA=B=C\nOBJECT01_X=3\n"
-      "OBJECT1_X=1\nOBJECT1_X=2\nall=7\nALL =1\nOBJECT2=1");
+TEST(ConfigFile, KeysAndValuesAreTakenLiterally) {
+  // Nothing is trimmed, only exact keys match, the first of two lines wins, a last line without
+  // a line end is read whole, and CR LF line ends are taken off.
+  ASSERT_EQ(0, readText("ALL=2 \r\nOBJECT1_TEXTURE=on\nOBJECT2_FILE= wall.bmp\r\nA=B=C\n"
+                        "OBJECT01_X=3\nOBJECT1_X=1\nOBJECT1_X=2\nall=7\nALL =1\n\nOBJECT2=1"));
   EXPECT_EQ(2, sceneModel.objectCount);
-  EXPECT_EQ("0 1 0 0 0 0 0 0 0 0 ''", describe(sceneModel.objects[0]));
-  EXPECT_EQ("1 0 0 0 0 0 0 0 0 0 ' wall.bmp'", describe(sceneModel.objects[1]));
+  EXPECT_EQ(0, sceneModel.objects[0].kind);
+  EXPECT_EQ(1, sceneModel.objects[0].X);
+  EXPECT_EQ(0, sceneModel.objects[0].textured) << "only ON turns a texture on";
+  EXPECT_EQ(1, sceneModel.objects[1].kind);
+  EXPECT_STREQ(" wall.bmp", sceneModel.objects[1].fileName);
   EXPECT_STREQ("B=C", configLookup("A").text);
+  EXPECT_STREQ("OBJECT2", configTable.keys[10]) << "the empty line uses up an entry";
   EXPECT_EQ(1, readConfigFileNamed("/nonexistent/config.txt"));
+}
 
-  // Oversized keys, values and line counts are cut, never overrun; ALL is capped.
+TEST(ConfigFile, OversizedKeysValuesAndCountsAreCut) {
   std::string text = "ALL=99\n" + std::string(80, 'K') + "=" + std::string(300, 'v') +
                      "\nOBJECT1_FILE=" + std::string(300, 'f') + "\n";
   for (int i = 0; i < 1200; ++i) text += "line without equals\n";
@@ -68,11 +70,8 @@ TEST(ConfigFile, TheExampleAndTheRulesOfTheReader) {
 }
 
 TEST(ConfigFile, ReadsOnlyRegularFilesAndOnlyUpToItsBounds) {
-  const std::string dir = testing::TempDir() + "/config-kinds-" + std::to_string(getpid());
-  ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
-  auto readBounded = [](const std::string& path) {
-    return runBounded([&] { return readConfigFileNamed(path.c_str()); });
-  };
+  const std::string dir = scratchPath("kinds");
+  ASSERT_TRUE(std::filesystem::create_directory(dir));
   ASSERT_EQ(0, mkfifo((dir + "/fifo").c_str(), 0600));
   ASSERT_EQ(0, symlink("/dev/zero", (dir + "/zero").c_str()));
   const std::pair<std::string, std::string> refused[] = {
@@ -83,14 +82,12 @@ TEST(ConfigFile, ReadsOnlyRegularFilesAndOnlyUpToItsBounds) {
     EXPECT_EQ("oculant: " + path + " is " + kind + ", not a regular file: ignored\n",
               outcome.errors);
   }
+  std::filesystem::remove_all(dir);
 
   // A scene and then an endless line: a sparse gigabyte without a line end.
-  const std::string huge = dir + "/huge";
-  FILE* file = std::fopen(huge.c_str(), "wb");
-  std::fputs("ALL=1\n", file);
-  std::fclose(file);
+  const std::string huge = writeConfig("ALL=1\n");
   ASSERT_EQ(0, truncate(huge.c_str(), off_t{1} << 30));
-  ChildOutcome outcome = readBounded(huge);
+  const ChildOutcome outcome = readBounded(huge);
   EXPECT_EQ(0, outcome.exitCode);
   EXPECT_EQ("oculant: " + huge + " is longer than 256000 bytes: the rest is ignored\n",
             outcome.errors);
@@ -98,33 +95,29 @@ TEST(ConfigFile, ReadsOnlyRegularFilesAndOnlyUpToItsBounds) {
     EXPECT_EQ(0, readConfigFileNamed(huge.c_str()));
     EXPECT_EQ(1, sceneModel.objectCount);
   }
-  std::system(("rm -rf '" + dir + "'").c_str());
 
   // A thousand lines of 255 characters are read whole and quietly; a line after them is not.
-  std::string text;
+  std::string full;
   for (int i = 0; i < kConfigEntries; ++i) {
     const std::string key = "LINE" + std::to_string(i) + "=";
-    text += key + std::string(255 - key.size(), 'v') + "\n";
+    full += key + std::string(255 - key.size(), 'v') + "\n";
   }
-  const std::string path = testing::TempDir() + "/config-full-" + std::to_string(getpid());
   for (const std::string& extra : {std::string(), std::string("ALL=3\n")}) {
-    readText(text + extra);
+    readText(full + extra);
     EXPECT_EQ(std::string(99, 'v'), configLookup("LINE999").text) << extra;
     EXPECT_EQ(0, sceneModel.objectCount) << extra;
-    file = std::fopen(path.c_str(), "wb");
-    std::fputs((text + extra).c_str(), file);
-    std::fclose(file);
+    const std::string path = writeConfig(full + extra);
     EXPECT_EQ(extra.empty()
                   ? ""
                   : "oculant: " + path + " has more than 1000 lines: the rest is ignored\n",
               readBounded(path).errors);
   }
-  unlink(path.c_str());
+  unlink(huge.c_str());
 }
 
 TEST(ConfigFile, DecimalPointHoldsWhateverTheLocale) {
   // A locale with a decimal comma built in a private folder, whatever the machine has installed.
-  const std::string locales = testing::TempDir() + "/locales-" + std::to_string(getpid());
+  const std::string locales = scratchPath("locales");
   ASSERT_EQ(0, std::system(("mkdir -p '" + locales + "' && localedef -i de_DE -f UTF-8 '" +
                             locales + "/de_DE.UTF-8' 2>/dev/null")
                                .c_str()));
@@ -134,7 +127,7 @@ TEST(ConfigFile, DecimalPointHoldsWhateverTheLocale) {
   readText("ALL=1\nOBJECT1_X=2.75\n");
   std::setlocale(LC_ALL, "C");
   unsetenv("LOCPATH");
-  std::system(("rm -rf '" + locales + "'").c_str());
+  std::filesystem::remove_all(locales);
   EXPECT_DOUBLE_EQ(2.75, sceneModel.objects[0].X);
 }
 
