@@ -15,6 +15,7 @@
 #include "oculant/client.h"
 #include "real_bench.h"
 #include "test_bench.h"
+#include "x_input.h"
 
 // Last: its macros (None, Bool, Status) clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -66,68 +67,13 @@ int closeErrorBoxes() {
   return closed;
 }
 
-// Repeats step until done holds; false after a minute, a guard against a hang.
-template <typename Done, typename Step>
-bool repeatUntil(Done done, Step step) {
-  for (int i = 0; i < 1200; ++i) {
-    if (done()) return true;
-    step();
-    usleep(50000);
+// Every process still there is killed, the boxes of killed instances included.
+void killChildren() {
+  for (std::vector<pid_t> left = children(); !left.empty(); left = children()) {
+    for (pid_t pid : left) kill(pid, SIGKILL);
+    for (pid_t pid : left) waitpid(pid, nullptr, 0);
   }
-  return done();
 }
-
-// The bench started with message boxes (launchBench suppresses them), its stderr read here.
-class BoxedBench {
- public:
-  explicit BoxedBench(const std::string& folder) {
-    int errorPipe[2];
-    if (pipe(errorPipe) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      if (chdir(folder.c_str()) != 0) _exit(127);
-      unsetenv("OCULANT_HEADLESS");
-      dup2(errorPipe[1], 2);
-      execl(OCULANT_EXECUTABLE, OCULANT_EXECUTABLE, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(errorPipe[1]);
-    errors_ = errorPipe[0];
-  }
-  // Every process still there is killed, the boxes of killed instances included.
-  ~BoxedBench() {
-    for (std::vector<pid_t> left = children(); !left.empty(); left = children()) {
-      for (pid_t pid : left) kill(pid, SIGKILL);
-      for (pid_t pid : left) waitpid(pid, nullptr, 0);
-    }
-    close(errors_);
-  }
-  pid_t pid() const { return pid_; }
-
-  // Waits until the line has been written count times in all.
-  bool waitForLine(const std::string& line, int count) {
-    auto seen = [&] {
-      int found = 0;
-      for (size_t at = text_.find(line); at != std::string::npos; at = text_.find(line, at + 1)) {
-        ++found;
-      }
-      return found >= count;
-    };
-    return repeatUntil(seen, [&] {
-      char buffer[4096];
-      pollfd ready = {errors_, POLLIN, 0};
-      if (poll(&ready, 1, 0) == 1) {
-        const ssize_t n = read(errors_, buffer, sizeof buffer);
-        if (n > 0) text_.append(buffer, static_cast<size_t>(n));
-      }
-    });
-  }
-
- private:
-  pid_t pid_ = -1;
-  int errors_ = -1;
-  std::string text_;
-};
 
 TEST(MessageBoxE2e, InstancesServeMessagesWhileTheirErrorBoxesAreUp) {
   ASSERT_TRUE(adoptOrphans());
@@ -136,9 +82,13 @@ TEST(MessageBoxE2e, InstancesServeMessagesWhileTheirErrorBoxesAreUp) {
   ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
   std::ofstream(folder + "/config.txt")
       << "ALL=1\nOBJECT1=1\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=missing.bmp\n";
-  BoxedBench bench(folder);
-  ASSERT_GT(bench.pid(), 0);
-  ASSERT_TRUE(bench.waitForLine(kMissingTexture, 1));
+  StderrText errors;
+  const pid_t scene = launchBench(folder, "", errors.fd(), true);
+  ASSERT_GT(scene, 0);
+  struct Cleanup {
+    ~Cleanup() { killChildren(); }
+  } cleanup;
+  ASSERT_GE(errors.waitForLine(kMissingTexture, 1), 1);
 
   oculant::Client client;
   const auto start = std::chrono::steady_clock::now();
@@ -147,8 +97,8 @@ TEST(MessageBoxE2e, InstancesServeMessagesWhileTheirErrorBoxesAreUp) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 
   // With its box closed the scene starts the cameras, and each shows the same box.
-  ASSERT_TRUE(repeatUntil([] { return closeErrorBoxes() > 0; }, [] {}));
-  ASSERT_TRUE(bench.waitForLine(kMissingTexture, 3));
+  ASSERT_TRUE(waitUntil([] { return closeErrorBoxes() > 0; }, [] { usleep(50000); }));
+  ASSERT_GE(errors.waitForLine(kMissingTexture, 3), 3);
   const std::vector<pid_t> instances = children();
   EXPECT_EQ(instances.size(), 3u);
 
@@ -171,9 +121,12 @@ TEST(MessageBoxE2e, InstancesServeMessagesWhileTheirErrorBoxesAreUp) {
     }
     return std::count(exitCodes.begin(), exitCodes.end(), -1) == 0;
   };
-  EXPECT_TRUE(repeatUntil(allEnded, [] { closeErrorBoxes(); }));
+  EXPECT_TRUE(waitUntil(allEnded, [] {
+    closeErrorBoxes();
+    usleep(50000);
+  }));
   for (size_t i = 0; i < instances.size(); ++i)
-    EXPECT_EQ(exitCodes[i], instances[i] == bench.pid() ? 0 : 1) << "pid " << instances[i];
+    EXPECT_EQ(exitCodes[i], instances[i] == scene ? 0 : 1) << "pid " << instances[i];
 }
 
 }  // namespace

@@ -44,7 +44,9 @@ TEST(GroundTruth, PoseLists) {
       parsePoseList("x, y, heading\n# start\n\n1,2,90\n  -0.5 3e1\t45,\r\n", &poses, &error))
       << error;
   ASSERT_EQ(poses.size(), 2u);
-  EXPECT_EQ(poses[1].x + poses[1].y * 10 + poses[1].heading * 1000, -0.5 + 300 + 45000);
+  EXPECT_EQ(poses[1].x, -0.5);
+  EXPECT_EQ(poses[1].y, 30.0);
+  EXPECT_EQ(poses[1].heading, 45.0);
   for (const char* bad : {"1,2\n", "1,,2\n", "1,2,3,4\n", "1,2,nan\n", "# nothing\n"}) {
     EXPECT_FALSE(parsePoseList(bad, &poses, &error)) << bad;
   }

@@ -1,11 +1,13 @@
-// Starting the real executable as a user would, and collecting its processes' exit codes.
-// The test binary must define OCULANT_EXECUTABLE.
+// Starting the real executable as a user would, reading what it writes to stderr and collecting
+// its processes' exit codes. The test binary must define OCULANT_EXECUTABLE.
 #pragma once
 
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <string>
@@ -16,17 +18,21 @@ inline bool adoptOrphans() {
   return prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
 }
 
-// Starts the bench in `folder` (where its config.txt is) with no message boxes. With a
-// runtime folder, that one; with stderrPipe, the read end of its standard error.
+// Starts the bench in `folder` (where its config.txt is), without message boxes unless asked.
+// With a runtime folder, that one; with stderrPipe, the read end of its standard error.
 inline pid_t launchBench(const std::string& folder, const std::string& runtimeDir = "",
-                         int* stderrPipe = nullptr) {
+                         int* stderrPipe = nullptr, bool withBoxes = false) {
   int errorPipe[2] = {-1, -1};
   if (stderrPipe && pipe(errorPipe) != 0) return -1;
   const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(folder.c_str()) != 0) _exit(127);
     if (!runtimeDir.empty()) setenv("OCULANT_RUNTIME_DIR", runtimeDir.c_str(), 1);
-    setenv("OCULANT_HEADLESS", "1", 1);
+    if (withBoxes) {
+      unsetenv("OCULANT_HEADLESS");
+    } else {
+      setenv("OCULANT_HEADLESS", "1", 1);
+    }
     if (stderrPipe) {
       dup2(errorPipe[1], 2);
       close(errorPipe[0]);
@@ -65,3 +71,51 @@ inline int waitExit(pid_t pid) {
   waitpid(pid, nullptr, 0);
   return -1;
 }
+
+// What the bench and everything it started write to a stderr pipe, read as it comes.
+class StderrText {
+ public:
+  explicit StderrText(int fd = -1) : fd_(fd) {}
+  ~StderrText() {
+    if (fd_ >= 0) close(fd_);
+  }
+  StderrText(const StderrText&) = delete;
+  StderrText& operator=(const StderrText&) = delete;
+  int* fd() { return &fd_; }
+
+  // How often the line has been written once it has been `count` times, or after `seconds`.
+  int waitForLine(const std::string& line, int count, double seconds = 60) {
+    const time_t giveUp = time(nullptr) + static_cast<time_t>(seconds);
+    while (occurrences(line) < count && time(nullptr) < giveUp && readSome()) {
+    }
+    return occurrences(line);
+  }
+  // Everything written until every writer has closed the pipe; gives up after a minute.
+  const std::string& untilClosed() {
+    const time_t giveUp = time(nullptr) + 60;
+    while (time(nullptr) < giveUp && readSome()) {
+    }
+    return text_;
+  }
+  const std::string& text() const { return text_; }
+
+ private:
+  // False once the pipe is closed at the other end.
+  bool readSome() {
+    pollfd ready = {fd_, POLLIN, 0};
+    if (poll(&ready, 1, 100) <= 0) return true;
+    char buffer[4096];
+    const ssize_t n = read(fd_, buffer, sizeof buffer);
+    if (n > 0) text_.append(buffer, static_cast<size_t>(n));
+    return n > 0;
+  }
+  int occurrences(const std::string& line) const {
+    int found = 0;
+    for (size_t at = text_.find(line); at != std::string::npos; at = text_.find(line, at + 1))
+      ++found;
+    return found;
+  }
+
+  int fd_;
+  std::string text_;
+};

@@ -3,30 +3,25 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
+
+#include <chrono>
 
 extern char** environ;
 
-namespace {
-
-constexpr int64_t kPatienceMs = 60000;
-
-int64_t nowMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-void idle(const std::function<void()>& step) {
-  if (step) {
-    step();
-  } else {
-    usleep(1000);
+bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step,
+               double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (done()) return true;
+    if (step) {
+      step();
+    } else {
+      usleep(1000);
+    }
   }
+  return done();
 }
-
-}  // namespace
 
 bool xdotool(const std::vector<std::string>& arguments, const std::function<void()>& whileWaiting) {
   std::vector<char*> argv = {const_cast<char*>("xdotool")};
@@ -35,8 +30,7 @@ bool xdotool(const std::vector<std::string>& arguments, const std::function<void
   pid_t child = 0;
   if (posix_spawnp(&child, "xdotool", nullptr, nullptr, argv.data(), environ) != 0) return false;
   int status = 0;
-  bool ended = waitUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, whileWaiting);
-  if (!ended) {
+  if (!waitUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, whileWaiting)) {
     kill(child, SIGKILL);
     waitpid(child, &status, 0);
     return false;
@@ -48,13 +42,4 @@ bool focusWindowOfClass(const std::string& className, const std::function<void()
   return xdotool({"search", "--sync", "--onlyvisible", "--classname", "^" + className + "$",
                   "windowfocus", "--sync"},
                  whileWaiting);
-}
-
-bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step) {
-  const int64_t deadline = nowMs() + kPatienceMs;
-  while (nowMs() < deadline) {
-    if (done()) return true;
-    idle(step);
-  }
-  return done();
 }
