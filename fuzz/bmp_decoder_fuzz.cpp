@@ -16,7 +16,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DecodedBmp image;
   const BmpStatus status = decodeBmp(data, size, &image);
-  if (status != BMP_OK) {
+  if (status != BmpStatus::OK) {
     if (image.rgb != nullptr) std::abort();
   } else {
     if (image.width <= 0 || image.height <= 0 || image.width > kMaxBmpSide ||
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 0) {
     std::string failure;
     TextureImage* loaded = readTextureImage(fileHolding(data, size).c_str(), &failure);
-    if ((loaded != nullptr) != (status == BMP_OK)) std::abort();
+    if ((loaded != nullptr) != (status == BmpStatus::OK)) std::abort();
     if (loaded != nullptr && (loaded->width != image.width || loaded->height != image.height ||
                               std::memcmp(loaded->pixels, image.rgb, bytes) != 0)) {
       std::abort();

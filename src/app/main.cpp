@@ -26,13 +26,13 @@ int main() {
   const RoleWindow& roleWindow = roleWindowOf(role);
   WindowIcon icon = windowIcon();
   if (!registerWindowClass(roleWindow.className, mainWindowProc, &icon)) {
-    showMessageBox("Cannot register class", "Error", MESSAGE_BOX_PLAIN);
+    showMessageBox("Cannot register class", "Error", MessageBoxIcon::PLAIN);
     return kStartFailed;
   }
   mainWindow = createWindow(roleWindow.className, roleWindow.title, roleWindow.x, roleWindow.y,
                             roleWindow.width, roleWindow.height);
   if (mainWindow == 0) {
-    showMessageBox("Error1001", "Error", MESSAGE_BOX_ERROR);
+    showMessageBox("Error1001", "Error", MessageBoxIcon::ERROR_ICON);
     return kStartFailed;
   }
   showWindow(mainWindow);

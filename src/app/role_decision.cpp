@@ -26,7 +26,7 @@ bool firstMissingRole(InstanceRole* missing) {
 
 RoleOutcome refuse() {
   endRoleDecision();
-  showMessageBox("Too many program!", "Error", MESSAGE_BOX_ERROR);
+  showMessageBox("Too many program!", "Error", MessageBoxIcon::ERROR_ICON);
   return RoleOutcome::REFUSED;
 }
 

@@ -3,7 +3,7 @@
 #include "app/input_handling.h"
 #include "app/lifecycle.h"
 #include "app/paint.h"
-#include "messaging/extension_messages.h"
+#include "wire/extension_messages.h"
 #include "messaging/extensions.h"
 #include "messaging/instance_messages.h"
 #include "platform/platform.h"

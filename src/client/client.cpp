@@ -5,8 +5,7 @@
 #include <cstring>
 
 #include "ground_truth_replies.h"
-#include "messaging/extension_messages.h"
-#include "messaging/instance_messages.h"
+#include "wire/extension_messages.h"
 #include "platform/posix/runtime_dir.h"
 #include "platform/posix/transport.h"
 

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "ground_truth_replies.h"
-#include "messaging/extension_messages.h"
+#include "wire/extension_messages.h"
 #include "oculant/client.h"
 #include "platform/envelope.h"
 #include "platform/posix/transport.h"

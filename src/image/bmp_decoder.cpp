@@ -55,11 +55,11 @@ bool validCombination(int bitCount, uint32_t compression, bool topDown) {
 BmpStatus readLayout(const uint8_t* bytes, size_t length, BmpLayout* layout) {
   const bool isFile = length >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
   const size_t headerAt = isFile ? kFileHeaderSize : 0;
-  if (length < headerAt + 4) return BMP_CONVERSION_ERROR;
+  if (length < headerAt + 4) return BmpStatus::CONVERSION_ERROR;
   const uint8_t* header = bytes + headerAt;
   const uint32_t headerSize = readU32(header);
-  if (headerSize != kCoreHeaderSize && headerSize != kInfoHeaderSize) return BMP_UNKNOWN_FORMAT;
-  if (length - headerAt < headerSize) return BMP_CONVERSION_ERROR;
+  if (headerSize != kCoreHeaderSize && headerSize != kInfoHeaderSize) return BmpStatus::UNKNOWN_FORMAT;
+  if (length - headerAt < headerSize) return BmpStatus::CONVERSION_ERROR;
 
   uint64_t entries;
   uint64_t entrySize;
@@ -86,13 +86,13 @@ BmpStatus readLayout(const uint8_t* bytes, size_t length, BmpLayout* layout) {
   if (layout->width <= 0 || layout->height <= 0 || layout->width > kMaxBmpSide ||
       layout->height > kMaxBmpSide || layout->width * layout->height > kMaxBmpPixels ||
       !validCombination(layout->bitCount, layout->compression, layout->topDown)) {
-    return BMP_CONVERSION_ERROR;
+    return BmpStatus::CONVERSION_ERROR;
   }
 
   // With a 40-byte header, BI_BITFIELDS masks sit between the header and the colour table.
   uint64_t tableAt = headerAt + headerSize;
   if (layout->compression == BI_BITFIELDS) {
-    if (length < tableAt + 12) return BMP_CONVERSION_ERROR;
+    if (length < tableAt + 12) return BmpStatus::CONVERSION_ERROR;
     for (int c = 0; c < 3; ++c) layout->masks[c] = readU32(bytes + tableAt + 4 * c);
     tableAt += 12;
   } else if (layout->bitCount == 16) {
@@ -105,7 +105,7 @@ BmpStatus readLayout(const uint8_t* bytes, size_t length, BmpLayout* layout) {
     layout->masks[2] = 0x0000FF;
   }
   const uint64_t tableEnd = tableAt + entries * entrySize;
-  if (tableEnd > length) return BMP_CONVERSION_ERROR;
+  if (tableEnd > length) return BmpStatus::CONVERSION_ERROR;
 
   std::memset(&layout->palette, 0, sizeof layout->palette);
   const uint64_t kept = entries < 256 ? entries : 256;
@@ -117,8 +117,8 @@ BmpStatus readLayout(const uint8_t* bytes, size_t length, BmpLayout* layout) {
   }
 
   layout->pixelOffset = isFile ? readU32(bytes + 10) : tableEnd;
-  if (layout->pixelOffset > length) return BMP_CONVERSION_ERROR;
-  return BMP_OK;
+  if (layout->pixelOffset > length) return BmpStatus::CONVERSION_ERROR;
+  return BmpStatus::OK;
 }
 
 // One colour channel of a direct-colour pixel, widened to 8 bits by repeating its bits.
@@ -175,7 +175,7 @@ BmpStatus decodeUncompressed(const uint8_t* bytes, size_t length, const BmpLayou
                              uint8_t* rgb) {
   const uint64_t sourceStride =
       (static_cast<uint64_t>(layout.width) * layout.bitCount + 31) / 32 * 4;
-  if (sourceStride * layout.height > length - layout.pixelOffset) return BMP_CONVERSION_ERROR;
+  if (sourceStride * layout.height > length - layout.pixelOffset) return BmpStatus::CONVERSION_ERROR;
   const Channel channels[3] = {channelForMask(layout.masks[0]), channelForMask(layout.masks[1]),
                                channelForMask(layout.masks[2])};
   for (int64_t row = 0; row < layout.height; ++row) {
@@ -183,7 +183,7 @@ BmpStatus decodeUncompressed(const uint8_t* bytes, size_t length, const BmpLayou
     decodeRow(layout, channels, bytes + layout.pixelOffset + sourceRow * sourceStride,
               rgb + row * layout.width * 3);
   }
-  return BMP_OK;
+  return BmpStatus::OK;
 }
 
 }  // namespace
@@ -192,11 +192,11 @@ BmpStatus decodeBmp(const uint8_t* bytes, size_t length, DecodedBmp* image) {
   *image = {0, 0, nullptr};
   BmpLayout layout;
   const BmpStatus status = readLayout(bytes, length, &layout);
-  if (status != BMP_OK) return status;
+  if (status != BmpStatus::OK) return status;
 
   const size_t size = static_cast<size_t>(layout.width * layout.height * 3);
   uint8_t* rgb = static_cast<uint8_t*>(std::calloc(size, 1));
-  if (rgb == nullptr) return BMP_OUT_OF_MEMORY;
+  if (rgb == nullptr) return BmpStatus::OUT_OF_MEMORY;
   const uint8_t* pixels = bytes + layout.pixelOffset;
   const size_t pixelBytes = length - layout.pixelOffset;
   const int32_t width = static_cast<int32_t>(layout.width);
@@ -205,10 +205,10 @@ BmpStatus decodeBmp(const uint8_t* bytes, size_t length, DecodedBmp* image) {
       layout.compression == BI_RLE8 || layout.compression == BI_RLE4
           ? decodeBmpRle(pixels, pixelBytes, layout.bitCount, layout.palette, width, height, rgb)
           : decodeUncompressed(bytes, length, layout, rgb);
-  if (decoded != BMP_OK) {
+  if (decoded != BmpStatus::OK) {
     std::free(rgb);
     return decoded;
   }
   *image = {width, height, rgb};
-  return BMP_OK;
+  return BmpStatus::OK;
 }

@@ -6,11 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
-enum BmpStatus {
-  BMP_OK,
-  BMP_UNKNOWN_FORMAT,    // an info header of another size than 12 or 40 bytes
-  BMP_CONVERSION_ERROR,  // short, lying, oversized or undecodable image data
-  BMP_OUT_OF_MEMORY,
+enum class BmpStatus {
+  OK,
+  UNKNOWN_FORMAT,    // an info header of another size than 12 or 40 bytes
+  CONVERSION_ERROR,  // short, lying, oversized or undecodable image data
+  OUT_OF_MEMORY,
 };
 
 // Sides beyond this, or more pixels than kMaxBmpPixels, are refused before any allocation:

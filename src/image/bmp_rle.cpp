@@ -43,27 +43,27 @@ BmpStatus decodeBmpRle(const uint8_t* data, size_t size, int bitCount, const Bmp
   size_t pos = 0;
   for (;;) {
     // A stream may end without its end-of-bitmap mark once every row is done.
-    if (size - pos < 2) return pen.y >= height ? BMP_OK : BMP_CONVERSION_ERROR;
+    if (size - pos < 2) return pen.y >= height ? BmpStatus::OK : BmpStatus::CONVERSION_ERROR;
     const uint8_t count = data[pos];
     const uint8_t value = data[pos + 1];
     pos += 2;
     if (count > 0) {
-      if (!pen.fits(count)) return BMP_CONVERSION_ERROR;
+      if (!pen.fits(count)) return BmpStatus::CONVERSION_ERROR;
       for (int64_t i = 0; i < count; ++i) pen.put(indexInRun(bitCount, value, i));
     } else if (value == 0) {
       pen.x = 0;
       ++pen.y;
     } else if (value == 1) {
-      return BMP_OK;
+      return BmpStatus::OK;
     } else if (value == 2) {
-      if (size - pos < 2) return BMP_CONVERSION_ERROR;
+      if (size - pos < 2) return BmpStatus::CONVERSION_ERROR;
       pen.x += data[pos];
       pen.y += data[pos + 1];
       pos += 2;
-      if (pen.x > paddedWidth || pen.y > height) return BMP_CONVERSION_ERROR;
+      if (pen.x > paddedWidth || pen.y > height) return BmpStatus::CONVERSION_ERROR;
     } else {
       const size_t bytes = bitCount == 8 ? value : (value + 1u) / 2;
-      if (size - pos < bytes || !pen.fits(value)) return BMP_CONVERSION_ERROR;
+      if (size - pos < bytes || !pen.fits(value)) return BmpStatus::CONVERSION_ERROR;
       for (int64_t i = 0; i < value; ++i) {
         pen.put(indexInRun(bitCount, data[pos + static_cast<size_t>(i * bitCount / 8)], i));
       }

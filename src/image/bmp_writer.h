@@ -11,7 +11,7 @@ struct CaptureImage {
   int32_t width;
   int32_t stride;  // width * 3 rounded up to a multiple of 4
   int32_t height;
-  uint32_t reserved;  // travels as the last word of the frame header; the capture leaves it
+  uint32_t reserved;  // never set by the capture; the frame header sends 0 in its place
 };
 
 // Writes a 54-byte header and the stride * height pixel bytes to a new file in fileName's folder

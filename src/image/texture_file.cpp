@@ -46,9 +46,9 @@ class ReadOnlyMapping {
 
 const char* textForStatus(BmpStatus status) {
   switch (status) {
-    case BMP_UNKNOWN_FORMAT:
+    case BmpStatus::UNKNOWN_FORMAT:
       return "Unknown DIB file format.";
-    case BMP_OUT_OF_MEMORY:
+    case BmpStatus::OUT_OF_MEMORY:
       return "Out of memory.";
     default:
       return "Image file conversion error.";
@@ -68,14 +68,14 @@ TextureImage* readTextureImage(const char* fileName, std::string* failure) {
   }
   DecodedBmp decoded;
   const BmpStatus status = decodeBmp(file.bytes(), file.length(), &decoded);
-  if (status != BMP_OK) {
+  if (status != BmpStatus::OK) {
     *failure = textForStatus(status);
     return nullptr;
   }
   auto* image = static_cast<TextureImage*>(std::malloc(sizeof(TextureImage)));
   if (image == nullptr) {
     std::free(decoded.rgb);
-    *failure = textForStatus(BMP_OUT_OF_MEMORY);
+    *failure = textForStatus(BmpStatus::OUT_OF_MEMORY);
     return nullptr;
   }
   *image = {decoded.width, decoded.height, decoded.rgb};

@@ -7,6 +7,6 @@
 TextureImage* loadTextureImage(const char* fileName) {
   std::string failure;
   TextureImage* image = readTextureImage(fileName, &failure);
-  if (image == nullptr) showMessageBox(failure.c_str(), "Error", MESSAGE_BOX_PLAIN);
+  if (image == nullptr) showMessageBox(failure.c_str(), "Error", MessageBoxIcon::PLAIN);
   return image;
 }

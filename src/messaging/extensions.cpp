@@ -7,7 +7,7 @@
 
 #include "image/depth_capture.h"
 #include "image/frame_capture.h"
-#include "messaging/extension_messages.h"
+#include "wire/extension_messages.h"
 #include "platform/envelope.h"
 #include "platform/platform.h"
 #include "render/camera_model.h"

@@ -116,7 +116,7 @@ void swapBuffers(HDC deviceContext);
 
 // ---- Message boxes (MessageBoxA) ------------------------------------------------------------
 
-enum MessageBoxIcon { MESSAGE_BOX_PLAIN, MESSAGE_BOX_ERROR };
+enum class MessageBoxIcon { PLAIN, ERROR_ICON };
 
 // Shows the text in a modal box with the caption. The text always also goes to stderr as
 // "<caption>: <text>". With OCULANT_HEADLESS=1 or no display, no box is shown and the call

@@ -14,7 +14,7 @@
 namespace {
 
 void showSetUpError() {
-  showMessageBox("Error1002", "Error", MESSAGE_BOX_PLAIN);
+  showMessageBox("Error1002", "Error", MessageBoxIcon::PLAIN);
 }
 
 // width / height; a client area without height (a minimised window) keeps the last valid

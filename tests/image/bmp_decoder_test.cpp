@@ -20,10 +20,10 @@ BmpStatus decode(const Bytes& bytes, Bytes* rgb = nullptr) {
   if (!bytes.empty()) std::memcpy(exact.get(), bytes.data(), bytes.size());
   DecodedBmp out;
   const BmpStatus status = decodeBmp(exact.get(), bytes.size(), &out);
-  if (status != BMP_OK) {
+  if (status != BmpStatus::OK) {
     EXPECT_EQ(out.rgb, nullptr) << "a refused file leaves no pixels";
   }
-  if (status == BMP_OK && rgb) rgb->assign(out.rgb, out.rgb + size_t(out.width) * out.height * 3);
+  if (status == BmpStatus::OK && rgb) rgb->assign(out.rgb, out.rgb + size_t(out.width) * out.height * 3);
   std::free(out.rgb);
   return status;
 }
@@ -42,7 +42,7 @@ RgbImage picture(int width, int height, const std::function<Rgb(int x, int y)>& 
 // Both the decoder and ImageMagick must read the file as `expected`.
 void expectReadAlike(const Bytes& file, const RgbImage& expected, const std::string& name) {
   Bytes ours;
-  ASSERT_EQ(decode(file, &ours), BMP_OK) << name;
+  ASSERT_EQ(decode(file, &ours), BmpStatus::OK) << name;
   EXPECT_EQ(ours, expected.rgb) << name;
   writeFile(scratchDir() + "/" + name + ".bmp", file);
   EXPECT_EQ(magickRead(scratchDir() + "/" + name + ".bmp").rgb, expected.rgb) << name;
@@ -143,7 +143,7 @@ TEST(BmpDecoder, ReadsTheLayoutsImageMagickOnlyReads) {
   bare.palette = palette;
   bare.pixels = packRows(6, 3, 8, [](int x, int y) { return uint32_t(x * 5 + y * 3); });
   Bytes fromBare;
-  ASSERT_EQ(decode(buildBmp(bare), &fromBare), BMP_OK);
+  ASSERT_EQ(decode(buildBmp(bare), &fromBare), BmpStatus::OK);
   EXPECT_EQ(fromBare, picture(6, 3, [&](int x, int y) {
                         const int i = x * 5 + y * 3;
                         return i < 16 ? palette[i] : Rgb{0, 0, 0};
@@ -157,9 +157,9 @@ TEST(BmpDecoder, EveryCutOfAFileIsRefused) {
   fields.masks = {0xF800, 0x07E0, 0x001F};
   fields.pixels = packRows(3, 3, 16, [](int x, int y) { return uint32_t(x * 4321 + y); });
   for (const Bytes& file : {buildBmp(s24), buildBmp(fields)}) {
-    ASSERT_EQ(decode(file), BMP_OK);
+    ASSERT_EQ(decode(file), BmpStatus::OK);
     for (size_t length = 0; length < file.size(); ++length)
-      EXPECT_NE(decode(Bytes(file.begin(), file.begin() + length)), BMP_OK) << "cut to " << length;
+      EXPECT_NE(decode(Bytes(file.begin(), file.begin() + length)), BmpStatus::OK) << "cut to " << length;
   }
 }
 
@@ -169,7 +169,7 @@ TEST(BmpDecoder, HeadersThatLieAreRefused) {
   for (uint32_t size : {16u, 56u, 108u, 124u}) {
     BmpLayout unknown = base;
     unknown.headerSize = size;
-    EXPECT_EQ(decode(buildBmp(unknown)), BMP_UNKNOWN_FORMAT) << "header of " << size;
+    EXPECT_EQ(decode(buildBmp(unknown)), BmpStatus::UNKNOWN_FORMAT) << "header of " << size;
   }
   const struct {
     const char* what;
@@ -192,7 +192,7 @@ TEST(BmpDecoder, HeadersThatLieAreRefused) {
   for (const auto& lie : lies) {
     BmpLayout layout = base;
     lie.change(layout);
-    EXPECT_EQ(decode(buildBmp(layout)), BMP_CONVERSION_ERROR) << lie.what;
+    EXPECT_EQ(decode(buildBmp(layout)), BmpStatus::CONVERSION_ERROR) << lie.what;
   }
 }
 
@@ -212,16 +212,16 @@ TEST(BmpDecoder, RleStreamsThatLeaveTheImageAreRefused) {
   };
   for (const auto& s : streams) {
     rle.pixels = s.stream;
-    EXPECT_EQ(decode(buildBmp(rle)), BMP_CONVERSION_ERROR) << s.what;
+    EXPECT_EQ(decode(buildBmp(rle)), BmpStatus::CONVERSION_ERROR) << s.what;
   }
   // A few bytes claiming a huge image are refused before any allocation.
   rle.pixels = {0, 1};
   rle.height = -2;
-  EXPECT_EQ(decode(buildBmp(rle)), BMP_CONVERSION_ERROR) << "top-down RLE";
+  EXPECT_EQ(decode(buildBmp(rle)), BmpStatus::CONVERSION_ERROR) << "top-down RLE";
   rle.width = rle.height = 16384;
-  EXPECT_EQ(decode(buildBmp(rle)), BMP_CONVERSION_ERROR) << "huge RLE image";
+  EXPECT_EQ(decode(buildBmp(rle)), BmpStatus::CONVERSION_ERROR) << "huge RLE image";
   rle.width = rle.height = 4096;
-  EXPECT_EQ(decode(buildBmp(rle)), BMP_OK) << "the largest RLE image allowed";
+  EXPECT_EQ(decode(buildBmp(rle)), BmpStatus::OK) << "the largest RLE image allowed";
 }
 
 }  // namespace

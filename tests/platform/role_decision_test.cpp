@@ -50,7 +50,7 @@ TEST_F(RoleDecision, AFourthStartIsRefusedWithABox) {
   ASSERT_EQ(nullMessageBoxes().size(), 1u);
   EXPECT_EQ(nullMessageBoxes()[0].text, "Too many program!");
   EXPECT_EQ(nullMessageBoxes()[0].caption, "Error");
-  EXPECT_EQ(nullMessageBoxes()[0].icon, MESSAGE_BOX_ERROR);
+  EXPECT_EQ(nullMessageBoxes()[0].icon, MessageBoxIcon::ERROR_ICON);
   EXPECT_EQ(instanceSemaphoreCount(), 3);
   EXPECT_FALSE(nullRoleDecisionHeld());
 }

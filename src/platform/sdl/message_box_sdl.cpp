@@ -85,7 +85,7 @@ void showMessageBox(const char* text, const char* caption, MessageBoxIcon icon) 
   std::fprintf(stderr, "%s: %s\n", caption, text);
   std::fflush(stderr);
   if (!boxesWanted()) return;
-  Uint32 flags = icon == MESSAGE_BOX_ERROR ? SDL_MESSAGEBOX_ERROR : 0;
+  Uint32 flags = icon == MessageBoxIcon::ERROR_ICON ? SDL_MESSAGEBOX_ERROR : 0;
   // With no window listening there is nothing to serve while the box is up.
   if (transportWakeFd() >= 0 && boxLeavesSdlStateAlone() &&
       showWhileServing(flags, caption, text)) {

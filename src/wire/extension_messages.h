@@ -7,7 +7,7 @@
 #include <cstdint>
 
 // The original codes, and the rule that payload records travel as they lie in memory.
-#include "messaging/instance_messages.h"
+#include "wire/wire_format.h"
 
 // To a camera. Payload: nothing (the frame at the camera's current pose) or a RigPoseRecord
 // (the camera takes that pose first, as MSG_RIG_XY and MSG_HEADING would set it). The camera
