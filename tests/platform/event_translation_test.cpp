@@ -87,6 +87,17 @@ TEST(EventTranslationTest, MouseMessagesCarryExactFlagsAndStayOverTheWindow) {
   EXPECT_EQ(MK_LBUTTON | MK_CONTROL, message.wParam);
   EXPECT_EQ(MAKELPARAM(10, 20), message.lParam);
 
+  // Dragged out of the window: SDL clamps the move to the edge, its relative motion does not.
+  SDL_Event out = move;
+  out.motion.x = 319;
+  out.motion.xrel = 390;  // from x = 10 to 400
+  EXPECT_FALSE(translateSdlEvent(out, context(), &message)) << "a move that leaves the window";
+  SDL_Event back = move;
+  back.motion.x = 319;
+  back.motion.xrel = -81;  // from x = 400 to the last column
+  ASSERT_TRUE(translateSdlEvent(back, context(), &message)) << "a move back onto the edge";
+  EXPECT_EQ(MAKELPARAM(319, 20), message.lParam);
+
   SDL_Event release{};
   release.type = SDL_MOUSEBUTTONUP;
   release.button.button = SDL_BUTTON_LEFT;

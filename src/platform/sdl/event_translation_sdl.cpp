@@ -53,6 +53,29 @@ bool overClientArea(int x, int y, const EventContext& context) {
   return x >= 0 && y >= 0 && x < context.clientWidth && y < context.clientHeight;
 }
 
+// SDL keeps the pointer of a window without mouse capture inside that window: a move that
+// leaves it, button held, arrives clamped to the edge, while its relative motion still says
+// where the pointer went. Windows sends no move once the pointer is outside, so the pointer is
+// followed by its relative motion from the last position known to be exact (one off the
+// edge), and a move that ends outside gives no message.
+struct TrackedPointer {
+  bool known;
+  int x;
+  int y;
+} pointer = {false, 0, 0};
+
+bool moveEndsOverClientArea(const SDL_MouseMotionEvent& motion, const EventContext& context) {
+  const bool onEdge = motion.x <= 0 || motion.y <= 0 || motion.x >= context.clientWidth - 1 ||
+                      motion.y >= context.clientHeight - 1;
+  if (pointer.known && onEdge) {
+    pointer.x += motion.xrel;
+    pointer.y += motion.yrel;
+  } else {
+    pointer = {true, motion.x, motion.y};
+  }
+  return overClientArea(pointer.x, pointer.y, context);
+}
+
 MSG messageFor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return MSG{window, message, wParam, lParam};
 }
@@ -199,7 +222,7 @@ bool translateSdlEvent(const SDL_Event& event, const EventContext& context, MSG*
     case SDL_KEYUP:
       return translateKey(event.key, context, message);
     case SDL_MOUSEMOTION:
-      if (!overClientArea(event.motion.x, event.motion.y, context)) return false;
+      if (!moveEndsOverClientArea(event.motion, context)) return false;
       *message = messageFor(context.window, WM_MOUSEMOVE,
                             mouseKeyFlags(event.motion.state, context.keyModifiers),
                             MAKELPARAM(event.motion.x, event.motion.y));
