@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -132,20 +133,20 @@ TEST_F(BmpWriter, AFailedSaveKeepsThePreviousFileAndLeavesNoTemporaryFile) {
   limit.rlim_cur = 4096;
   const sighandler_t xfsz = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-  const int result = writeBmp(image1.c_str(), image);
-  const int error = errno;
+  std::string reason;
+  const int result = writeBmp(image1.c_str(), image, &reason);
   limit.rlim_cur = softLimit;
   setrlimit(RLIMIT_FSIZE, &limit);
   signal(SIGXFSZ, xfsz);
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(error, EFBIG);
+  EXPECT_EQ(reason, std::strerror(EFBIG));
   EXPECT_EQ(readFile(image1), previous);
 
   const std::string folderAtName = dir + "/folder.bmp";
   ASSERT_TRUE(fs::create_directory(folderAtName));
   writeFile(folderAtName + "/inside", {1});
-  EXPECT_EQ(writeBmp(folderAtName.c_str(), image), 1);
-  EXPECT_EQ(errno, EISDIR);
+  EXPECT_EQ(writeBmp(folderAtName.c_str(), image, &reason), 1);
+  EXPECT_EQ(reason, std::strerror(EISDIR));
   EXPECT_EQ(readFile(folderAtName + "/inside"), Bytes{1});
   EXPECT_EQ(entries(dir), (std::vector<std::string>{"folder.bmp", "image1.bmp", "plain"}));
 }

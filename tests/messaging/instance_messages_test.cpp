@@ -44,7 +44,7 @@ void captureFrame(CaptureImage* image, int width, int height) {
   capturedPixels = image->pixels;
   livePixels.push_back(image->pixels);
 }
-int writeBmp(const char* fileName, CaptureImage image) {
+int writeBmp(const char* fileName, CaptureImage image, std::string*) {
   calls.push_back(std::string("write ") + fileName + " " + std::to_string(image.width) + "x" +
                   std::to_string(image.height));
   return 0;

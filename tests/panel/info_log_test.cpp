@@ -5,7 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "panel/cp1251.h"
+#include "platform/null/null_platform.h"
+#include "platform/sdl/cp1251.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -22,6 +23,19 @@ TEST(InfoLogTest, CutAtExactlyOneThousandCharacters) {
   // A very long line still leaves a bounded log.
   prependInfoLine(std::string(5000, 'z').c_str());
   EXPECT_EQ(1000u, std::strlen(infoLog));
+}
+
+TEST(InfoLogTest, ThePanelIsToldOfEveryChange) {
+  nullReset();
+  rigPose = RigPose{0.5, 0.25, 90.0};
+  clearInfoLog();
+  logRigPose();
+  EXPECT_EQ(nullInfoPanel().text, "X=0.500\r\nY=0.250\r\n\xC3\xF0\xE0\xE4\xF3\xF1=90.000\r\n");
+  prependInfoLine("seen");
+  EXPECT_EQ(nullInfoPanel().text.substr(0, 6), "seen\r\n");
+  clearInfoLog();
+  EXPECT_EQ(nullInfoPanel().text, "");
+  EXPECT_EQ(nullInfoPanel().textsSet, 4);  // one update for the three lines of a pose
 }
 
 TEST(InfoLogTest, HeadingLabelShowsAsCyrillic) {
