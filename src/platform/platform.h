@@ -95,8 +95,10 @@ void serveInstanceMessages();
 
 // ---- GL contexts (GetDC, the pixel format, the WGL context calls, SwapBuffers) -------------
 
+#ifndef _WIN32
 using HDC = uintptr_t;    // the window that a context draws into; 0 means none
 using HGLRC = uintptr_t;  // a GL context; 0 means none
+#endif
 
 struct PixelFormatRequest {
   int colorBits;  // red + green + blue bits asked for
