@@ -3,7 +3,7 @@
 #include <initializer_list>
 
 #include "messaging/instance_messages.h"
-#include "panel/info_panel.h"
+#include "panel/info_log.h"
 #include "platform/platform.h"
 #include "render/gl_setup.h"
 #include "render/texture_upload.h"
@@ -22,7 +22,7 @@ int onCreate(HWND window) {
   // nothing more is started for it.
   if (role != ROLE_SCENE || !isWindow(window)) return 0;
   startCameraInstances();
-  openInfoPanel(window);
+  if (openInfoPanel(window)) setInfoPanelText(infoLog);
   return 0;
 }
 

@@ -1,6 +1,5 @@
 #include "app/paint.h"
 
-#include "panel/info_panel.h"
 #include "platform/platform.h"
 #include "render/frame_renderer.h"
 #include "render/gl_resources.h"

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "wire/wire_format.h"  // strideForWidth
 
@@ -14,13 +15,13 @@ struct CaptureImage {
   uint32_t reserved;  // never set by the capture; the frame header sends 0 in its place
 };
 
-// Writes a 54-byte header and the stride * height pixel bytes to a new file in fileName's folder
-// and renames it to fileName. Whatever stood at the name (a file, a link, a FIFO) is replaced,
-// never opened, so a link's target stays as it was. Returns 0 when the whole file was written,
-// 1 with errno telling why when it can't be (the image unusable, the folder not writable, the
-// disk full, a folder at the name); the name then keeps what it had and no temporary file
-// remains. Never frees pixels.
-int writeBmp(const char* fileName, CaptureImage image);
+// Replaces the file at fileName with a 54-byte header and the stride * height pixel bytes, whole
+// or not at all (the platform's replaceFile). Whatever stood at the name (a file, a link, a FIFO)
+// is replaced, never opened, so a link's target stays as it was. Returns 0 when the whole file
+// was written, 1 with *reason (when given) telling why when it can't be (the image unusable, the
+// folder not writable, the disk full, a folder at the name); the name then keeps what it had and
+// no temporary file remains. Never frees pixels.
+int writeBmp(const char* fileName, CaptureImage image, std::string* reason = nullptr);
 
 // Frees the pixel buffer and sets pixels to null.
 void freeCaptureImage(CaptureImage* image);

@@ -1,48 +1,39 @@
 #include "image/texture_file.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
 
 #include "image/bmp_decoder.h"
-#include "platform/regular_file.h"
+#include "platform/platform.h"
 
 namespace {
 
-// The file stays mapped only while it is decoded; the pixels are read in place.
-class ReadOnlyMapping {
- public:
-  explicit ReadOnlyMapping(const char* fileName) {
-    off_t size = 0;
-    const int fd = openRegularFile(fileName, &size);
-    if (fd < 0) return;
-    if (size > kMaxTextureFileBytes) {
-      std::fprintf(stderr, "oculant: %s is %lld bytes, more than any texture needs: ignored\n",
-                   fileName, static_cast<long long>(size));
-    } else if (size > 0) {
-      void* view = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
-      if (view != MAP_FAILED) {
-        bytes_ = static_cast<const uint8_t*>(view);
-        length_ = static_cast<size_t>(size);
-      }
-    }
-    close(fd);
+// The whole file, or nothing: a file far larger than any texture is named on stderr and never
+// read, one that is no regular file is refused by the read itself.
+bool readWholeFile(const char* fileName, std::vector<uint8_t>* bytes) {
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(fileName, error);
+  if (!error && size > static_cast<uintmax_t>(kMaxTextureFileBytes)) {
+    std::fprintf(stderr, "oculant: %s is %llu bytes, more than any texture needs: ignored\n",
+                 fileName, static_cast<unsigned long long>(size));
+    return false;
   }
-  ~ReadOnlyMapping() {
-    if (bytes_ != nullptr) munmap(const_cast<uint8_t*>(bytes_), length_);
+  bool truncated = false;
+  if (readSceneFile(fileName, static_cast<size_t>(kMaxTextureFileBytes), bytes, &truncated) !=
+      FileReadStatus::OK) {
+    return false;
   }
-  ReadOnlyMapping(const ReadOnlyMapping&) = delete;
-  ReadOnlyMapping& operator=(const ReadOnlyMapping&) = delete;
-
-  const uint8_t* bytes() const { return bytes_; }
-  size_t length() const { return length_; }
-
- private:
-  const uint8_t* bytes_ = nullptr;
-  size_t length_ = 0;
-};
+  // It grew past the bound since its size was taken.
+  if (truncated) {
+    std::fprintf(stderr, "oculant: %s grew past %lld bytes, more than any texture needs: ignored\n",
+                 fileName, static_cast<long long>(kMaxTextureFileBytes));
+    return false;
+  }
+  return !bytes->empty();
+}
 
 const char* textForStatus(BmpStatus status) {
   switch (status) {
@@ -59,15 +50,15 @@ const char* textForStatus(BmpStatus status) {
 
 TextureImage* readTextureImage(const char* fileName, std::string* failure) {
   const char* name = fileName != nullptr ? fileName : "";
-  // A missing or empty file cannot be mapped, so both get the open message, as does a file that
-  // is refused unread (a FIFO, a device, a folder, a file far too large).
-  ReadOnlyMapping file(name);
-  if (file.bytes() == nullptr) {
+  // A missing or empty file gets the open message, as does a file that is refused unread (a
+  // FIFO, a device, a folder, a file far too large).
+  std::vector<uint8_t> bytes;
+  if (!readWholeFile(name, &bytes)) {
     *failure = std::string("Failed to open DIB file ") + name + ".\n";
     return nullptr;
   }
   DecodedBmp decoded;
-  const BmpStatus status = decodeBmp(file.bytes(), file.length(), &decoded);
+  const BmpStatus status = decodeBmp(bytes.data(), bytes.size(), &decoded);
   if (status != BmpStatus::OK) {
     *failure = textForStatus(status);
     return nullptr;

@@ -1,8 +1,8 @@
 #include "messaging/instance_messages.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "image/bmp_writer.h"
 #include "image/frame_capture.h"
@@ -41,8 +41,9 @@ void saveOwnFrame(HWND window) {
   if (image == nullptr) return;
   // The save has no reply on the wire, so standard error is the only place to say it failed.
   const char* fileName = role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp";
-  if (writeBmp(fileName, *image) != 0) {
-    std::fprintf(stderr, "oculant: cannot save %s: %s\n", fileName, std::strerror(errno));
+  std::string reason;
+  if (writeBmp(fileName, *image, &reason) != 0) {
+    std::fprintf(stderr, "oculant: cannot save %s: %s\n", fileName, reason.c_str());
   }
 }
 

@@ -7,9 +7,10 @@ constexpr int kFontFirstChar = 32;
 constexpr int kFontGlyphCount = 96;  // codes 32..127
 constexpr int kTextBufferSize = 256;
 
-// Builds one display list per code 32..127 (bold "Courier New" at 24 px, or its nearest
-// match) starting at glResources.fontListBase. The rendering context must be current.
-// 1 when the glyphs were made; 0 leaves the lists empty, so text is silently missing.
+// Builds one display list per code 32..127 starting at glResources.fontListBase with the
+// platform's glyph lists (bold "Courier New" at 24 px, or its nearest match). The rendering
+// context must be current. 1 when the glyphs were made; 0 leaves the lists empty, so text is
+// silently missing.
 int createTextFont(HDC deviceContext);
 
 // Deletes the glyph lists (while the context is still alive).

@@ -1,15 +1,12 @@
 #include "scene/config_file.h"
 
-#include <locale.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
-#include "platform/regular_file.h"
+#include "platform/platform.h"
 #include "scene/scene_state.h"
 
 ConfigTable configTable;
@@ -21,23 +18,6 @@ void copyCut(char* destination, size_t size, const char* source, size_t length) 
   if (length > size - 1) length = size - 1;
   std::memcpy(destination, source, length);
   destination[length] = '\0';
-}
-
-locale_t cLocale() {
-  static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return locale;
-}
-
-// Reads up to length bytes, fewer only at the end of the file or on an error.
-size_t readAtMost(int fd, char* buffer, size_t length) {
-  size_t done = 0;
-  while (done < length) {
-    const ssize_t n = read(fd, buffer + done, length - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
 }
 
 void fillObject(SceneObject* object, int number) {
@@ -71,7 +51,7 @@ int32_t configInteger(const char* text) {
 }
 
 double configReal(const char* text) {
-  return strtod_l(text, nullptr, cLocale());
+  return parseNumberC(text, nullptr);
 }
 
 void storeConfigLine(int index, const char* line) {
@@ -99,18 +79,17 @@ int readConfigFile() {
 }
 
 int readConfigFileNamed(const char* fileName) {
-  const int fd = openRegularFile(fileName);
-  if (fd < 0) return 1;
-  // The byte past the bound tells a file that goes on, and leaves room to end the last line.
-  static char text[kConfigMaxBytes + 1];
-  size_t length = readAtMost(fd, text, kConfigMaxBytes + 1);
-  close(fd);
-  const bool cut = length > kConfigMaxBytes;
+  std::vector<uint8_t> bytes;
+  bool cut = false;
+  if (readSceneFile(fileName, kConfigMaxBytes, &bytes, &cut) != FileReadStatus::OK) return 1;
+  size_t length = bytes.size();
   if (cut) {
     // The line the bound runs through is part of the rest, not an entry of its own.
-    length = kConfigMaxBytes;
-    while (length > 0 && text[length - 1] != '\n') --length;
+    while (length > 0 && bytes[length - 1] != '\n') --length;
   }
+  // One byte more ends the last line.
+  bytes.resize(length + 1);
+  char* text = reinterpret_cast<char*>(bytes.data());
 
   for (auto& key : configTable.keys) key[0] = '\0';
   size_t start = 0;

@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "platform/regular_file.h"
+#include "platform/platform.h"
 #include "scene/scene_state.h"
 #include "scene_check.h"
 
@@ -69,15 +70,14 @@ int main(int argc, char** argv) {
   }
 
   // Opened as the bench opens it, so a FIFO or device named as the scene never hangs the check.
-  const int fd = openRegularFile(fileName.c_str(), nullptr, "oculant-scene");
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) {
-      std::fprintf(stderr, "oculant-scene: cannot open %s: %s\n", fileName.c_str(),
-                   std::strerror(errno));
-    }
-    return 2;
+  std::vector<uint8_t> bytes;
+  const FileReadStatus status =
+      readSceneFile(fileName.c_str(), 0, &bytes, nullptr, "oculant-scene");
+  if (status == FileReadStatus::ABSENT) {
+    std::fprintf(stderr, "oculant-scene: cannot open %s: %s\n", fileName.c_str(),
+                 std::strerror(ENOENT));
   }
-  close(fd);
+  if (status != FileReadStatus::OK) return 2;
   SceneReport report = checkSceneFile(fileName, folderOf(fileName));
   std::printf("%s: %d objects\n", fileName.c_str(), sceneModel.objectCount);
   for (const std::string& line : report.objectLines) std::printf("%s\n", line.c_str());

@@ -1,8 +1,9 @@
 // The null backend: no display and no other process. Windows are records, GL calls succeed
-// with handle values and draw nothing, the panel host never attaches, and boxes, process
-// starts, the semaphore and messages to other processes' windows are kept in memory. Unit
-// tests link it in place of a real backend and look at what the application asked for here.
-// Messages between this process's own windows go through the shared bookkeeping as usual.
+// with handle values and draw nothing (no glyphs either), the info panel keeps the text it was
+// given, and boxes, process starts, the semaphore and messages to other processes' windows are
+// kept in memory. Unit tests link it in place of a real backend and look at what the
+// application asked for here. Messages between this process's own windows go through the
+// shared bookkeeping as usual.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +18,9 @@ struct NullSentMessage {
   HWND target;
   HWND sender;
   uintptr_t code;
-  std::string payload;  // a copy of the bytes
-  const void* address;  // where the payload was when it was sent
-  int timeoutMs;        // -1 for a post
+  std::string payload;                    // a copy of the bytes
+  const void* address;                    // where the payload was when it was sent
+  int timeoutMs;                          // -1 for a post
   std::shared_ptr<const void> keepAlive;  // held as the transport would while it sends
 };
 
@@ -29,14 +30,22 @@ struct NullMessageBox {
   MessageBoxIcon icon;
 };
 
-// Forgets everything below: messages, boxes, peers, process starts, the semaphore, the clock.
-// This process's own windows stay.
+// What the application asked of the info panel.
+struct NullInfoPanel {
+  bool open = false;
+  std::string text;  // the text last set, as given
+  int textsSet = 0;
+};
+
+// Forgets everything below: messages, boxes, the panel, peers, process starts, the semaphore, the
+// clock. This process's own windows stay.
 void nullReset();
 
 // Messages to other processes' windows, oldest first. Erasing entries releases their payloads.
 std::vector<NullSentMessage>& nullSentMessages();
 const std::vector<NullMessageBox>& nullMessageBoxes();
 int nullProcessesStarted();
+const NullInfoPanel& nullInfoPanel();
 
 // A window of another process that findWindow finds under className; it answers sends unless
 // told otherwise. Returns its handle.

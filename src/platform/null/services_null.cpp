@@ -1,5 +1,5 @@
-// The null backend's other services: GL handles without drawing, boxes, the semaphore,
-// process starts and the clock, all in memory.
+// The null backend's other services: GL handles without drawing, the info panel's text, boxes,
+// the semaphore, process starts and the clock, all in memory. Scene files are the POSIX ones.
 #include <cstdio>
 
 #include "platform/null/null_platform.h"
@@ -21,6 +21,7 @@ struct Semaphore {
   int32_t heldHere = 0;
 } semaphore;
 bool roleDecisionHeld = false;
+NullInfoPanel panel;
 
 }  // namespace
 
@@ -31,10 +32,15 @@ void nullReset() {
   ticks = 0;
   semaphore = Semaphore();
   roleDecisionHeld = false;
+  panel = NullInfoPanel();
 }
 
 const std::vector<NullMessageBox>& nullMessageBoxes() {
   return boxes;
+}
+
+const NullInfoPanel& nullInfoPanel() {
+  return panel;
 }
 
 int nullProcessesStarted() {
@@ -80,12 +86,23 @@ void showMessageBox(const char* text, const char* caption, MessageBoxIcon icon) 
   boxes.push_back({text, caption, icon});
 }
 
-// There is no input to feed a panel.
-bool attachPanelHost(HWND, int, int, int, int) {
+// No GL draws here, so there are no glyphs to make.
+bool makeGlyphLists(HDC, uint32_t, int, int) {
   return false;
 }
 
-void panelHostNewFrame() {}
+bool openInfoPanel(HWND parent) {
+  if (!isWindow(parent)) return false;
+  panel.open = true;
+  return true;
+}
+
+void setInfoPanelText(const char* text) {
+  panel.text = text != nullptr ? text : "";
+  ++panel.textsSet;
+}
+
+void drawInfoPanel() {}
 
 bool openInstanceSemaphore() {
   semaphore.open = semaphore.exists;

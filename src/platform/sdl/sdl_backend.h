@@ -14,3 +14,11 @@ bool windowHasGl(HWND window);
 // Feeds the event to the panel host; true when it was the panel's (a mouse event over its
 // area), so that it must not reach the window procedure.
 bool panelHostTakesEvent(const SDL_Event& event);
+
+// Connects Dear ImGui's input to the window, like a child window over the client rectangle
+// (x, y, width, height): the pump gives the mouse events over that area to the panel, never to
+// the window procedure. The caller has made the ImGui context. False when it cannot attach.
+bool attachPanelHost(HWND window, int x, int y, int width, int height);
+
+// Starts an ImGui frame's input side: mouse position, buttons, time, display size.
+void panelHostNewFrame();

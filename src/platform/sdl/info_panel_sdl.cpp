@@ -1,5 +1,5 @@
-#include "panel/info_panel.h"
-
+// The info panel drawn with Dear ImGui over the window's frame, laid out from its dialog units;
+// its input comes from the panel host.
 #include <backends/imgui_impl_opengl2.h>
 #include <fontconfig/fontconfig.h>
 #include <imgui.h>
@@ -7,9 +7,9 @@
 #include <cmath>
 #include <string>
 
-#include "panel/cp1251.h"
-#include "panel/info_log.h"
 #include "platform/platform.h"
+#include "platform/sdl/cp1251.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace {
 
@@ -21,6 +21,7 @@ constexpr float kScreenDpi = 96.0f;
 
 bool panelOpen = false;
 ImVec2 panelSize, boxPosition, boxSize;
+std::string panelText;  // UTF-8, converted once when set rather than at every frame
 
 std::string sansFontFile() {
   std::string path;
@@ -56,8 +57,8 @@ void layOutFromDialogUnits(ImFont* font) {
 
 }  // namespace
 
-void openInfoPanel(HWND parent) {
-  if (panelOpen) return;
+bool openInfoPanel(HWND parent) {
+  if (panelOpen) return true;
   ImGui::CreateContext();
   ImGuiIO& io = ImGui::GetIO();
   io.IniFilename = nullptr;  // the panel keeps no settings file in the scene's folder
@@ -77,9 +78,14 @@ void openInfoPanel(HWND parent) {
                                                     static_cast<int>(panelSize.y))) {
     ImGui_ImplOpenGL2_Shutdown();
     ImGui::DestroyContext();
-    return;
+    return false;
   }
   panelOpen = true;
+  return true;
+}
+
+void setInfoPanelText(const char* text) {
+  panelText = cp1251ToUtf8(text != nullptr ? text : "");
 }
 
 void drawInfoPanel() {
@@ -97,8 +103,7 @@ void drawInfoPanel() {
   ImGui::SetCursorPos(boxPosition);
   ImGui::PushStyleColor(ImGuiCol_ChildBg, IM_COL32(255, 255, 255, 255));  // an edit box is white
   ImGui::BeginChild("log", boxSize, true, ImGuiWindowFlags_HorizontalScrollbar);
-  std::string text = cp1251ToUtf8(infoLog);
-  ImGui::TextUnformatted(text.c_str(), text.c_str() + text.size());
+  ImGui::TextUnformatted(panelText.c_str(), panelText.c_str() + panelText.size());
   ImGui::EndChild();
   ImGui::PopStyleColor();
   ImGui::End();

@@ -1,4 +1,4 @@
-#include "panel/cp1251.h"
+#include "platform/sdl/cp1251.h"
 
 #include <cstdint>
 

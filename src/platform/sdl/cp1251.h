@@ -1,4 +1,4 @@
-// The info log is Windows-1251 text; the screen wants UTF-8.
+// The info panel's text is Windows-1251; the screen wants UTF-8.
 #pragma once
 
 #include <string>
