@@ -4,18 +4,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "exchange.h"
 #include "ground_truth_replies.h"
+#include "platform/envelope.h"
 #include "wire/extension_messages.h"
-#include "platform/posix/runtime_dir.h"
-#include "platform/posix/transport.h"
 
 namespace oculant {
 namespace {
 
 const char* const kCameraName[3] = {nullptr, "left camera", "right camera"};
 
-// The grab under way. The transport hands replies to a plain function, so it finds the frame
-// being filled here; one grab at a time per process.
+// The grab under way. Replies go to a plain function, so it finds the frame being filled here;
+// one grab at a time per process.
 struct PendingGrab {
   int role = 0;
   Frame* frame = nullptr;
@@ -24,14 +24,15 @@ struct PendingGrab {
 };
 PendingGrab pending;
 
-LRESULT receiveReply(HWND target, HWND sender, const COPYDATASTRUCT& data) {
-  if (isExtensionMessage(data.dwData)) {
-    return receiveGroundTruthReply(target, sender, data);
+void receiveReply(const Reply& data) {
+  if (isExtensionMessage(data.code)) {
+    receiveGroundTruthReply(data);
+    return;
   }
-  if (pending.frame == nullptr) return 0;
-  if (data.dwData == MSG_FRAME_HEADER + pending.role && data.cbData == sizeof(FrameHeader)) {
+  if (pending.frame == nullptr) return;
+  if (data.code == MSG_FRAME_HEADER + pending.role && data.length == sizeof(FrameHeader)) {
     FrameHeader header;
-    std::memcpy(&header, data.lpData, sizeof header);
+    std::memcpy(&header, data.data, sizeof header);
     // Only a shape that the pixel message can match is taken.
     const bool sane = header.width >= 0 && header.height >= 0 && header.width <= 65536 &&
                       header.height <= 65536 && header.stride == strideForWidth(header.width) &&
@@ -42,13 +43,12 @@ LRESULT receiveReply(HWND target, HWND sender, const COPYDATASTRUCT& data) {
       pending.frame->height = header.height;
       pending.haveHeader = true;
     }
-  } else if (data.dwData == MSG_FRAME_PIXELS + pending.role && pending.haveHeader &&
-             data.cbData == static_cast<uint64_t>(pending.frame->stride) * pending.frame->height) {
-    pending.frame->pixels.resize(data.cbData);
-    if (data.cbData > 0) std::memcpy(pending.frame->pixels.data(), data.lpData, data.cbData);
+  } else if (data.code == MSG_FRAME_PIXELS + pending.role && pending.haveHeader &&
+             data.length == static_cast<uint64_t>(pending.frame->stride) * pending.frame->height) {
+    pending.frame->pixels.resize(data.length);
+    if (data.length > 0) std::memcpy(pending.frame->pixels.data(), data.data, data.length);
     pending.havePixels = true;
   }
-  return 0;
 }
 
 }  // namespace
@@ -67,28 +67,19 @@ bool Frame::rgbAt(int x, int y, uint8_t rgb[3]) const {
 }
 
 Client::Client() {
-  std::string reason;
-  folder_ = runtimeDirectory(&reason);
-  if (folder_.empty()) {
-    fail(Failure::OTHER, "cannot use the bench's runtime folder: " + reason);
+  std::string error;
+  exchange_ = Exchange::open(&error);
+  if (exchange_ == nullptr) {
+    fail(Failure::OTHER, error);
     return;
   }
-  openMailbox();
+  folder_ = exchange_->location();
 }
 
-Client::~Client() {
-  if (window_ != 0) transportClose(window_);
-}
+Client::~Client() = default;
 
-bool Client::openMailbox() {
-  if (window_ != 0) transportClose(window_);
-  window_ = 0;
-  const HWND window = allocateWindowHandle();
-  if (window == 0 || !transportListen(window, nullptr)) {
-    return fail(Failure::OTHER, "cannot open a socket in the bench's runtime folder");
-  }
-  window_ = window;
-  return true;
+std::string Client::lookedIn() const {
+  return folder_.empty() ? std::string() : " (looked in " + folder_ + ")";
 }
 
 bool Client::fail(Failure failure, const std::string& error) {
@@ -102,20 +93,21 @@ void Client::setTimeout(double seconds) {
 }
 
 bool Client::benchRunning() {
-  return transportFindClass(kSceneClass) != 0 || transportFindClass(kWindowClass[1]) != 0 ||
-         transportFindClass(kWindowClass[2]) != 0;
+  return ready() &&
+         (exchange_->windowExists(kSceneClass) || exchange_->windowExists(kWindowClass[1]) ||
+          exchange_->windowExists(kWindowClass[2]));
 }
 
 Client::Failure Client::sendToClass(const char* className, const char* who, uintptr_t code,
                                     uint32_t length, const void* payload) {
-  const COPYDATASTRUCT data = {code, length, payload};
+  // The mailbox is gone only after a time-out whose error stands; nothing more is sent.
+  if (!ready()) return Failure::OTHER;
   const double milliseconds = std::min(timeoutSeconds_ * 1000.0, 2147483647.0);
-  const SendStatus status =
-      transportSendToClass(className, window_, data, receiveReply, static_cast<int>(milliseconds));
-  if (status == SendStatus::HANDLED) return Failure::NONE;
-  if (status == SendStatus::NO_WINDOW) {
-    fail(Failure::NOT_RUNNING,
-         std::string("no ") + who + " is running (looked in " + folder_ + ")");
+  const Delivery delivery = exchange_->send(className, code, length, payload, receiveReply,
+                                            static_cast<int>(milliseconds));
+  if (delivery == Delivery::HANDLED) return Failure::NONE;
+  if (delivery == Delivery::NO_WINDOW) {
+    fail(Failure::NOT_RUNNING, std::string("no ") + who + " is running" + lookedIn());
     return failure_;
   }
   char seconds[32];
@@ -124,9 +116,7 @@ Client::Failure Client::sendToClass(const char* className, const char* who, uint
                                    " is running but did not answer within " + seconds +
                                    " s (stopped or busy)");
   // Its answers may still come: a fresh mailbox keeps them out of the next call.
-  const std::string error = error_;
-  openMailbox();
-  error_ = error;
+  if (!exchange_->renew()) exchange_.reset();
   return failure_;
 }
 
@@ -166,7 +156,7 @@ bool Client::sendToCameras(uintptr_t code, uint32_t length, const void* payload,
     failure_ = Failure::NONE;
     return true;
   }
-  return fail(Failure::NOT_RUNNING, "no camera is running (looked in " + folder_ + ")");
+  return fail(Failure::NOT_RUNNING, "no camera is running" + lookedIn());
 }
 
 bool Client::sendHeading(double degrees, bool alsoScene) {
@@ -192,7 +182,7 @@ bool Client::quit(bool camerasOnly) {
   }
   if (sendToCameras(MSG_QUIT, 0, nullptr, false)) return true;
   if (failure_ == Failure::NOT_RUNNING) {
-    fail(Failure::NOT_RUNNING, "no bench is running (looked in " + folder_ + ")");
+    fail(Failure::NOT_RUNNING, "no bench is running" + lookedIn());
   }
   return false;
 }

@@ -4,17 +4,16 @@
 #include <limits>
 
 #include "ground_truth_replies.h"
-#include "wire/extension_messages.h"
 #include "oculant/client.h"
 #include "platform/envelope.h"
-#include "platform/posix/transport.h"
+#include "wire/extension_messages.h"
 
 namespace oculant {
 namespace {
 
 const char* const kCameraName[3] = {nullptr, "left camera", "right camera"};
 
-// The request under way; the transport hands the replies to a plain function.
+// The request under way; the replies go to a plain function.
 struct PendingCapture {
   int role = 0;
   Capture* capture = nullptr;  // null while only a camera model is asked for
@@ -49,10 +48,10 @@ CameraModel modelOf(const CameraInfo& info) {
   return model;
 }
 
-void takeInfo(const COPYDATASTRUCT& data) {
-  if (data.cbData != sizeof(CameraInfo)) return;
+void takeInfo(const Reply& data) {
+  if (data.length != sizeof(CameraInfo)) return;
   CameraInfo info;
-  std::memcpy(&info, data.lpData, sizeof info);
+  std::memcpy(&info, data.data, sizeof info);
   if (!saneInfo(info)) return;
   *pending.camera = modelOf(info);
   if (pending.capture != nullptr) {
@@ -72,26 +71,25 @@ bool samePose(const Pose& a, const Pose& b) {
 
 }  // namespace
 
-LRESULT receiveGroundTruthReply(HWND, HWND, const COPYDATASTRUCT& data) {
-  if (pending.camera == nullptr) return 0;
-  if (data.dwData == MSG_EXT_CAMERA_INFO + pending.role) {
+void receiveGroundTruthReply(const Reply& data) {
+  if (pending.camera == nullptr) return;
+  if (data.code == MSG_EXT_CAMERA_INFO + pending.role) {
     takeInfo(data);
   }
   Capture* capture = pending.capture;
-  if (capture == nullptr || !pending.haveInfo) return 0;
-  if (data.dwData == MSG_EXT_COLOUR + pending.role &&
-      data.cbData == static_cast<uint64_t>(capture->colour.stride) * capture->colour.height) {
-    capture->colour.pixels.resize(data.cbData);
-    if (data.cbData > 0) std::memcpy(capture->colour.pixels.data(), data.lpData, data.cbData);
+  if (capture == nullptr || !pending.haveInfo) return;
+  if (data.code == MSG_EXT_COLOUR + pending.role &&
+      data.length == static_cast<uint64_t>(capture->colour.stride) * capture->colour.height) {
+    capture->colour.pixels.resize(data.length);
+    if (data.length > 0) std::memcpy(capture->colour.pixels.data(), data.data, data.length);
     pending.haveColour = true;
-  } else if (data.dwData == MSG_EXT_DEPTH + pending.role &&
-             data.cbData == static_cast<uint64_t>(capture->depth.width) * capture->depth.height *
+  } else if (data.code == MSG_EXT_DEPTH + pending.role &&
+             data.length == static_cast<uint64_t>(capture->depth.width) * capture->depth.height *
                                 sizeof(float)) {
-    capture->depth.values.resize(data.cbData / sizeof(float));
-    if (data.cbData > 0) std::memcpy(capture->depth.values.data(), data.lpData, data.cbData);
+    capture->depth.values.resize(data.length / sizeof(float));
+    if (data.length > 0) std::memcpy(capture->depth.values.data(), data.data, data.length);
     pending.haveDepth = true;
   }
-  return 0;
 }
 
 float DepthMap::at(int x, int y) const {

@@ -2,10 +2,10 @@
 // replies' handler in client.cpp hands them over. Internal to the client library.
 #pragma once
 
-#include "platform/win32.h"
+#include "exchange.h"
 
 namespace oculant {
 
-LRESULT receiveGroundTruthReply(HWND target, HWND sender, const COPYDATASTRUCT& data);
+void receiveGroundTruthReply(const Reply& data);
 
 }  // namespace oculant

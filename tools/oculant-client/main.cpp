@@ -16,8 +16,13 @@ namespace {
 
 const char* const kUsage =
     "usage: oculant-client COMMAND [ARGS]\n"
+#ifdef _WIN32
+    "Talks to the stereo bench running on this desktop (its windows of class oculant,\n"
+    "oculant1 and oculant2).\n"
+#else
     "Talks to the stereo bench running in this user's runtime folder\n"
     "($OCULANT_RUNTIME_DIR, else $XDG_RUNTIME_DIR/oculant, else /tmp/oculant-<uid>).\n"
+#endif
     "\n"
     "commands:\n"
     "  grab left|right|both -o FILE  save camera frames as BMP (PNG if FILE ends in .png)\n"
@@ -84,7 +89,11 @@ bool writeFrame(const std::string& fileName, const oculant::Frame& frame, std::s
 
 // "out.png" -> "out-left.png"
 std::string sideName(const std::string& fileName, const char* side) {
+#ifdef _WIN32
+  const size_t slash = fileName.find_last_of("/\\");
+#else
   const size_t slash = fileName.rfind('/');
+#endif
   size_t dot = fileName.rfind('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
     dot = fileName.size();

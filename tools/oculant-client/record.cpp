@@ -59,7 +59,8 @@ bool writeCalibration(const fs::path& folder, const oculant::StereoCapture& pair
 }
 
 bool writePngFrame(const fs::path& fileName, const oculant::Frame& frame, std::string* error) {
-  if (writePng(fileName.c_str(), frame.pixels.data(), frame.width, frame.stride, frame.height)) {
+  if (writePng(fileName.string().c_str(), frame.pixels.data(), frame.width, frame.stride,
+               frame.height)) {
     return true;
   }
   *error = "cannot write " + fileName.string();
@@ -191,7 +192,7 @@ int record(const std::vector<std::string>& args) {
   if (overwrite) removeLeftOverSamples(outdir, poses.size());
   const oculant::CameraModel& camera = pair.left.camera;
   std::printf("recorded %zu samples of %d x %d in %s\n", poses.size(), camera.width, camera.height,
-              outdir.c_str());
+              outdir.string().c_str());
   std::printf("focal length %.3f px, baseline %g, depth buffer %d bits\n", camera.focalLength,
               oculant::baselineOf(pair.left.camera, pair.right.camera), camera.depthBits);
   if (high > 0) std::printf("left-view disparity from %.3f to %.3f px\n", low, high);

@@ -19,7 +19,10 @@ int connect(oculant::Client& client) {
   if (!client.ready()) return fail(client.error());
   client.setTimeout(toolTimeoutSeconds);
   if (!client.benchRunning()) {
-    return fail("no bench is running (looked in " + client.runtimeFolder() + ")");
+    // Windows has no runtime folder: the bench is looked for by its windows' classes.
+    const std::string& folder = client.runtimeFolder();
+    return fail(folder.empty() ? "no bench is running"
+                               : "no bench is running (looked in " + folder + ")");
   }
   return 0;
 }

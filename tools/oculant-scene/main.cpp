@@ -38,7 +38,13 @@ const char kHelp[] =
     "FILE cannot be read or the arguments are wrong.\n";
 
 std::string folderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
+#ifdef _WIN32
+  const size_t slash = path.find_last_of("/\\");
+  // A drive's root keeps its separator: "C:\\" and "C:" name different folders.
+  if (slash == 2 && path[1] == ':') return path.substr(0, 3);
+#else
+  const size_t slash = path.rfind('/');
+#endif
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);

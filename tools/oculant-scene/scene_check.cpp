@@ -21,7 +21,13 @@ const char* const kObjectSuffixes[] = {"",         "_X",    "_Y", "_Z", "_WIDTH"
                                        "_TEXTURE", "_FILE", "_R", "_G", "_B"};
 const char* const kRealSuffixes[] = {"_X", "_Y", "_Z", "_WIDTH", "_HEIGHT", "_R", "_G", "_B"};
 
+// MinGW's C++ library formats as C99 does (%zu included), not as msvcrt's printf, which the
+// plain printf archetype checks against there.
+#ifdef __MINGW32__
+std::string format(const char* pattern, ...) __attribute__((format(gnu_printf, 1, 2)));
+#else
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+#endif
 std::string format(const char* pattern, ...) {
   char text[1024];
   va_list arguments;

@@ -5,18 +5,22 @@
 //   oculant::Frame left;
 //   if (bench.grab(oculant::Eye::LEFT, &left)) { /* left.pixels: bottom-up BGR rows */ }
 //
-// The bench is found through its runtime folder ($OCULANT_RUNTIME_DIR, else
-// $XDG_RUNTIME_DIR/oculant, else /tmp/oculant-<uid>). Not thread-safe: use every Client of a
-// process from one thread. Build with `pkg-config --cflags --libs oculant-client`.
+// On Linux the bench is found through its runtime folder ($OCULANT_RUNTIME_DIR, else
+// $XDG_RUNTIME_DIR/oculant, else /tmp/oculant-<uid>); on Windows through its windows' classes,
+// the replies coming to a message-only window of this program. Not thread-safe: use every
+// Client of a process from one thread. Build with `pkg-config --cflags --libs oculant-client`.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "oculant/ground_truth.h"
 
 namespace oculant {
+
+class Exchange;
 
 enum class Eye { LEFT = 1, RIGHT = 2 };
 
@@ -55,7 +59,7 @@ class Client {
   Client& operator=(const Client&) = delete;
 
   // False when the mailbox could not be opened; error() says why.
-  bool ready() const { return window_ != 0; }
+  bool ready() const { return exchange_ != nullptr; }
   // Why the last call failed, in words fit for a user.
   const std::string& error() const { return error_; }
 
@@ -72,7 +76,7 @@ class Client {
   // The longest any one call waits in all, connecting included; 10 s unless set.
   void setTimeout(double seconds);
   double timeout() const { return timeoutSeconds_; }
-  // The runtime folder where the bench is looked for.
+  // The runtime folder where the bench is looked for; empty on Windows, where there is none.
   const std::string& runtimeFolder() const { return folder_; }
 
   // True when the scene window or a camera window of a bench is running.
@@ -114,9 +118,10 @@ class Client {
                       const void* payload);
   bool sendToCameras(uintptr_t code, uint32_t length, const void* payload, bool alsoScene);
   bool fail(Failure failure, const std::string& error);
-  bool openMailbox();
+  // " (looked in FOLDER)", or nothing where there is no folder.
+  std::string lookedIn() const;
 
-  uint32_t window_ = 0;
+  std::unique_ptr<Exchange> exchange_;
   std::string folder_;
   std::string error_;
   Failure failure_ = Failure::NONE;
