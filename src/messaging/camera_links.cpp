@@ -60,8 +60,9 @@ bool send(CameraLink& link, HWND sender, const COPYDATASTRUCT& data, int timeout
 // The whole pose, position before heading as a drive step and a turn send them.
 bool sendPose(CameraLink& link, HWND sender) {
   const double position[2] = {rigPose.rigX, rigPose.rigY};
-  const COPYDATASTRUCT positionMessage = {MSG_RIG_XY, kRigXyPayloadSize, position};
-  const COPYDATASTRUCT headingMessage = {MSG_HEADING, kHeadingPayloadSize, &rigPose.heading};
+  const COPYDATASTRUCT positionMessage = makeCopyData(MSG_RIG_XY, kRigXyPayloadSize, position);
+  const COPYDATASTRUCT headingMessage =
+      makeCopyData(MSG_HEADING, kHeadingPayloadSize, &rigPose.heading);
   if (!send(link, sender, positionMessage, kPoseAnswerMs) ||
       !send(link, sender, headingMessage, kPoseAnswerMs)) {
     return false;
@@ -83,7 +84,7 @@ void sendToSceneCamera(CameraLink& link, const COPYDATASTRUCT& data, HWND sender
 }  // namespace
 
 void sendToCameras(uintptr_t code, uint32_t length, const void* payload, HWND sender) {
-  const COPYDATASTRUCT data = {code, length, payload};
+  const COPYDATASTRUCT data = makeCopyData(code, length, payload);
   // The left camera is always served first.
   for (int camera = 0; camera < 2; ++camera) {
     const HWND window = findWindow(kCameraClasses[camera]);

@@ -7,12 +7,12 @@
 
 #include "image/depth_capture.h"
 #include "image/frame_capture.h"
-#include "wire/extension_messages.h"
 #include "platform/envelope.h"
 #include "platform/platform.h"
 #include "render/camera_model.h"
 #include "render/frame_renderer.h"
 #include "scene/scene_state.h"
+#include "wire/extension_messages.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ CameraInfo describeCamera(int width, int height, int depthBits) {
 
 void post(HWND client, HWND window, uintptr_t code, size_t length, const void* payload,
           std::shared_ptr<const void> keepAlive = nullptr) {
-  const COPYDATASTRUCT message = {code + role, static_cast<uint32_t>(length), payload};
+  const COPYDATASTRUCT message = makeCopyData(code + role, static_cast<uint32_t>(length), payload);
   postCopyData(client, window, message, std::move(keepAlive));
 }
 
@@ -90,8 +90,8 @@ void takePose(const COPYDATASTRUCT* data) {
 LRESULT handleExtensionMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* data) {
   const bool camera = role == ROLE_LEFT_CAMERA || role == ROLE_RIGHT_CAMERA;
   // Replies go to the window the request named; a value that is no handle gets none.
-  if (data == nullptr || !camera || sender == 0 || sender > UINT32_MAX) return 0;
-  const HWND client = static_cast<HWND>(sender);
+  const HWND client = windowFromWParam(sender);
+  if (data == nullptr || !camera || client == 0) return 0;
   if (data->dwData == MSG_EXT_CAPTURE) {
     takePose(data);
     sendCapture(window, client);

@@ -16,8 +16,8 @@ void (*quitHandler)(HWND window) = nullptr;
 
 void sendFrame(HWND window, WPARAM requester) {
   // Replies go to the window the request named; a value that is no handle gets none.
-  if (requester == 0 || requester > UINT32_MAX) return;
-  const HWND client = static_cast<HWND>(requester);
+  const HWND client = windowFromWParam(requester);
+  if (client == 0) return;
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
@@ -25,11 +25,12 @@ void sendFrame(HWND window, WPARAM requester) {
   const std::shared_ptr<const CaptureImage> image = latestFrame(width, height);
   if (image == nullptr) return;
   const FrameHeader header = {0, image->width, image->stride, image->height, 0};
-  const COPYDATASTRUCT headerMessage = {MSG_FRAME_HEADER + role, sizeof header, &header};
+  const COPYDATASTRUCT headerMessage =
+      makeCopyData(MSG_FRAME_HEADER + role, sizeof header, &header);
   postCopyData(client, window, headerMessage);
-  const COPYDATASTRUCT pixelMessage = {
+  const COPYDATASTRUCT pixelMessage = makeCopyData(
       MSG_FRAME_PIXELS + role,
-      static_cast<uint32_t>(image->stride) * static_cast<uint32_t>(image->height), image->pixels};
+      static_cast<uint32_t>(image->stride) * static_cast<uint32_t>(image->height), image->pixels);
   postCopyData(client, window, pixelMessage, image);
 }
 

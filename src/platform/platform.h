@@ -5,9 +5,11 @@
 // must do. Backends: sdl/ + posix/ (the bench on Linux) and null/ (no display, for unit tests).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/win32.h"
 
@@ -93,8 +95,10 @@ void serveInstanceMessages();
 
 // ---- GL contexts (GetDC, the pixel format, the WGL context calls, SwapBuffers) -------------
 
+#ifndef _WIN32
 using HDC = uintptr_t;    // the window that a context draws into; 0 means none
 using HGLRC = uintptr_t;  // a GL context; 0 means none
+#endif
 
 struct PixelFormatRequest {
   int colorBits;  // red + green + blue bits asked for
@@ -114,6 +118,54 @@ bool makeCurrent(HDC deviceContext, HGLRC renderContext);
 void deleteGlContext(HGLRC renderContext);
 void swapBuffers(HDC deviceContext);
 
+// ---- Scene files -----------------------------------------------------------------------------
+
+enum class FileReadStatus { OK, ABSENT, REFUSED };
+
+// Reads the regular file at path whole, at most maxBytes of it (*truncated, when given, tells
+// whether the file holds more). The open never blocks (a FIFO without a writer) and only a
+// regular file is read. ABSENT: no such file, passed over in silence. REFUSED: a FIFO, device,
+// folder or unreadable file, named on stderr after the program's name with the reason
+// ("oculant: NAME is a FIFO, not a regular file: ignored",
+// "oculant: NAME cannot be opened (REASON): ignored").
+FileReadStatus readSceneFile(const char* path, size_t maxBytes, std::vector<uint8_t>* bytes,
+                             bool* truncated = nullptr, const char* program = "oculant");
+
+// Replaces the file at path with the concatenated parts, whole or not at all: written to a new
+// file in the same folder, flushed, then renamed over the name. Whatever stood at the name (a
+// link, a FIFO, a folder) is never opened or written through. False with *reason (the system's
+// message, e.g. "Is a directory", "No space left on device") when it could not be done; the
+// name then keeps what it had and no temporary file remains.
+struct FilePart {
+  const void* data;
+  size_t size;
+};
+bool replaceFile(const char* path, const FilePart* parts, int partCount, std::string* reason);
+
+// strtod in the C locale whatever the process's locale (numbers in scene files).
+double parseNumberC(const char* text, char** end);
+
+// ---- Text glyphs (wglUseFontBitmapsA) -------------------------------------------------------
+
+// Fills count display lists from listBase with the glyphs of codes firstChar.. in bold
+// "Courier New" at 24 px (or the nearest match), each drawing with glBitmap and advancing the
+// raster position. The window's GL context must be current. False leaves the lists empty.
+bool makeGlyphLists(HDC deviceContext, uint32_t listBase, int firstChar, int count);
+
+// ---- The info panel (dialog 102: a read-only, scrollable edit control) ----------------------
+
+// Opens the panel on the window at its dialog-unit layout (panel 166 x 65 units at the client's
+// top-left, text box 7,7 151 x 51 units, 8-point sans-serif dialog font). The window's GL
+// context must be current. False when it cannot be made; the application goes on without it.
+bool openInfoPanel(HWND parent);
+
+// Shows text (Windows-1251, lines separated by "\r\n") in the panel's text box.
+void setInfoPanelText(const char* text);
+
+// Draws the panel into the window's frame just before the swap, for backends that draw it
+// themselves; nothing where the panel is a real child window. Nothing when no panel is open.
+void drawInfoPanel();
+
 // ---- Message boxes (MessageBoxA) ------------------------------------------------------------
 
 enum class MessageBoxIcon { PLAIN, ERROR_ICON };
@@ -123,16 +175,6 @@ enum class MessageBoxIcon { PLAIN, ERROR_ICON };
 // returns at once. While a box is up, the instance messages sent to this process's windows are
 // still served, so window procedures may run inside this call.
 void showMessageBox(const char* text, const char* caption, MessageBoxIcon icon);
-
-// ---- The panel host (dialog 102) ------------------------------------------------------------
-
-// Connects Dear ImGui's input to the window, like a child window over the client rectangle
-// (x, y, width, height): the pump gives the mouse events over that area to the panel, never to
-// the window procedure. The caller has made the ImGui context. False when it cannot attach.
-bool attachPanelHost(HWND window, int x, int y, int width, int height);
-
-// Starts an ImGui frame's input side: mouse position, buttons, time, display size.
-void panelHostNewFrame();
 
 // ---- The instance semaphore and the role decision -------------------------------------------
 // The named counting semaphore that numbers the instances of one bench (OpenSemaphoreA,

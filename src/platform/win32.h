@@ -1,9 +1,32 @@
-// The Windows message vocabulary that the application code speaks. The platform layer turns
-// SDL events and instance messages into these messages; the window procedure is plain code
-// that tests can feed directly.
+// The Windows message vocabulary that the application code speaks. On Windows it is the real
+// one from <windows.h>; elsewhere the platform layer turns SDL events and instance messages into
+// these messages, and the window procedure is plain code that tests can feed directly.
 #pragma once
 
 #include <cstdint>
+
+#ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <windowsx.h>
+
+// A handle travels in a wParam as its bits; the system rejects a value that is no window.
+inline HWND windowFromWParam(WPARAM value) {
+  return reinterpret_cast<HWND>(value);
+}
+
+// The descriptor's payload pointer is not const on Windows, though the receiver only reads it.
+inline COPYDATASTRUCT makeCopyData(uintptr_t code, uint32_t length, const void* payload) {
+  return COPYDATASTRUCT{code, length, const_cast<void*>(payload)};
+}
+
+#else
 
 // A window handle: a number unique on this machine while its window lives; 0 means none.
 using HWND = uint32_t;
@@ -76,3 +99,15 @@ inline int16_t GET_Y_LPARAM(LPARAM lParam) {
 inline int16_t GET_WHEEL_DELTA_WPARAM(WPARAM wParam) {
   return static_cast<int16_t>((wParam >> 16) & 0xFFFF);
 }
+
+// The window handle a message's wParam carries (the sender of WM_COPYDATA); 0 for a value
+// that can be no handle.
+inline HWND windowFromWParam(WPARAM value) {
+  return value > UINT32_MAX ? 0 : static_cast<HWND>(value);
+}
+
+inline COPYDATASTRUCT makeCopyData(uintptr_t code, uint32_t length, const void* payload) {
+  return COPYDATASTRUCT{code, length, payload};
+}
+
+#endif

@@ -1,0 +1,147 @@
+// Window classes, windows and the message pump on Windows: the system keeps the records, sends
+// WM_CREATE, WM_SIZE and WM_DESTROY itself and hands sent messages (WM_COPYDATA from other
+// instances) to the window procedure whenever this thread asks for messages or waits in a send.
+#include <algorithm>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace {
+
+// Windows whose DestroyWindow is under way: they are still windows to the system, but no
+// longer to the application, and a second destruction must not begin.
+std::vector<HWND> windowsBeingDestroyed;
+bool quitPosted = false;
+int quitExitCode = 0;
+unsigned long messagesTaken = 0;
+HICON classIcon = nullptr;
+
+bool beingDestroyed(HWND window) {
+  return std::find(windowsBeingDestroyed.begin(), windowsBeingDestroyed.end(), window) !=
+         windowsBeingDestroyed.end();
+}
+
+// The icon from 0xAARRGGBB rows, top row first: a top-down 32-bit DIB has exactly that layout
+// in memory, and its alpha makes the mask unused (it must exist all the same).
+HICON createIcon(const WindowIcon& icon) {
+  BITMAPV5HEADER header = {};
+  header.bV5Size = sizeof header;
+  header.bV5Width = icon.width;
+  header.bV5Height = -icon.height;
+  header.bV5Planes = 1;
+  header.bV5BitCount = 32;
+  header.bV5Compression = BI_BITFIELDS;
+  header.bV5RedMask = 0x00FF0000;
+  header.bV5GreenMask = 0x0000FF00;
+  header.bV5BlueMask = 0x000000FF;
+  header.bV5AlphaMask = 0xFF000000;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP colour = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
+                                    &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  if (!colour) return nullptr;
+  std::copy(icon.pixels, icon.pixels + icon.width * icon.height, static_cast<uint32_t*>(bits));
+  HBITMAP mask = CreateBitmap(icon.width, icon.height, 1, 1, nullptr);
+  ICONINFO info = {TRUE, 0, 0, mask, colour};
+  HICON handle = mask ? CreateIconIndirect(&info) : nullptr;
+  DeleteObject(colour);
+  if (mask) DeleteObject(mask);
+  return handle;
+}
+
+}  // namespace
+
+bool registerWindowClass(const char* className, WNDPROC windowProc, const WindowIcon* icon) {
+  if (!className || !windowProc) return false;
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA windowClass = {};
+  // A GL context keeps the window's device context for its whole life.
+  windowClass.style = CS_OWNDC;
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.lpszClassName = className;
+  if (icon && icon->pixels && icon->width > 0 && icon->height > 0) {
+    if (!classIcon) classIcon = createIcon(*icon);
+    windowClass.hIcon = classIcon;
+  }
+  return RegisterClassA(&windowClass) != 0;
+}
+
+HWND createWindow(const char* className, const char* title, int x, int y, int width, int height) {
+  // Clipping keeps GL from drawing over the info panel's dialog.
+  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+  return CreateWindowExA(0, className, title, style, x, y, width, height, nullptr, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
+void showWindow(HWND window) {
+  ShowWindow(window, SW_SHOWNORMAL);
+  UpdateWindow(window);
+}
+
+bool isWindow(HWND window) {
+  return window != nullptr && IsWindow(window) && !beingDestroyed(window);
+}
+
+void destroyWindow(HWND window) {
+  if (!isWindow(window)) return;
+  windowsBeingDestroyed.push_back(window);
+  DestroyWindow(window);
+  windowsBeingDestroyed.erase(
+      std::find(windowsBeingDestroyed.begin(), windowsBeingDestroyed.end(), window));
+}
+
+// The system's own handling, which windows need for their frame, painting and activation;
+// only closing is left to the application, which destroys its window itself when it wants.
+LRESULT defWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE || !IsWindow(window)) return 0;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool getClientRect(HWND window, int* width, int* height) {
+  *width = 0;
+  *height = 0;
+  RECT rect;
+  if (window == nullptr || !GetClientRect(window, &rect)) return false;
+  *width = rect.right - rect.left;
+  *height = rect.bottom - rect.top;
+  return true;
+}
+
+bool peekMessage(MSG* msg) {
+  if (quitPosted) {
+    quitPosted = false;
+    *msg = MSG{};
+    msg->message = WM_QUIT;
+    msg->wParam = static_cast<WPARAM>(quitExitCode);
+    return true;
+  }
+  // Sent messages are handed to their procedures inside PeekMessageA, before it looks at the
+  // queue.
+  if (!PeekMessageA(msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  ++messagesTaken;
+  TranslateMessage(msg);
+  return true;
+}
+
+LRESULT dispatchMessage(const MSG& msg) {
+  return DispatchMessageA(&msg);
+}
+
+void waitForMessage(int timeoutMs) {
+  if (quitPosted || timeoutMs <= 0) return;
+  // MWMO_INPUTAVAILABLE: input already in the queue ends the wait too, not only new input.
+  MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(timeoutMs), QS_ALLINPUT,
+                              MWMO_INPUTAVAILABLE);
+}
+
+void postQuitMessage(int exitCode) {
+  quitPosted = true;
+  quitExitCode = exitCode;
+}
+
+unsigned long inputEventsTaken() {
+  return messagesTaken;
+}
