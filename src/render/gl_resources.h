@@ -4,13 +4,15 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 constexpr int kTextureSlotCapacity = 31;
 
 // deviceContext is the window the context draws into and renderContext the GL context; both
 // are opaque platform handles, 0 when absent.
 struct GlResources {
-  uintptr_t deviceContext;
-  uintptr_t renderContext;
+  HDC deviceContext;
+  HGLRC renderContext;
   uint32_t fontListBase;
   float aspect;
 };
