@@ -91,8 +91,9 @@ class WineBench:
     def __init__(self, name, config=None):
         self.env = wine_env()
         self.wine = required_env("OCULANT_WINE")
+        executable = stage_file("oculant.exe")
         self.folder = tempfile.mkdtemp(prefix="oculant-wine-%s-" % name)
-        shutil.copy(stage_file("oculant.exe"), self.folder)
+        shutil.copy(executable, self.folder)
         if config is None:
             for entry in os.listdir(DEMO_SCENE):
                 if entry == "config.txt" or entry.endswith(".bmp"):
@@ -142,10 +143,22 @@ class WineBench:
         pixel_file = "probe-%s.bin" % class_name
         values = self.probe("frame", class_name, pixel_file)
         path = os.path.join(self.folder, pixel_file)
+        if not os.path.exists(path):  # no complete frame came: the findings say why
+            return values, b""
         with open(path, "rb") as pixel_data:
             pixels = pixel_data.read()
         os.remove(path)
         return values, pixels
+
+    def start_ready(self):
+        """start() and wait_until_ready(); a bench that does not get there is stopped."""
+        try:
+            self.start()
+            self.wait_until_ready()
+        except BaseException:
+            self.stop()
+            raise
+        return self
 
     def wait_until_ready(self):
         """Until all three windows exist and both cameras show the same frame twice in a row."""

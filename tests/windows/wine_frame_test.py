@@ -24,9 +24,7 @@ def bmp_fields(data):
 class Frames(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.bench = WineBench("frame")
-        cls.bench.start()
-        cls.bench.wait_until_ready()
+        cls.bench = WineBench("frame").start_ready()
         cls.frames = {name: cls.bench.frame(name) for name in CAMERAS}
         cls.clients = {name: cls.bench.window(name) for name in CAMERAS}
 

@@ -13,9 +13,7 @@ CAMERAS = ("oculant1", "oculant2")
 
 class Messages(unittest.TestCase):
     def setUp(self):
-        self.bench = WineBench("messages")
-        self.bench.start()
-        self.bench.wait_until_ready()
+        self.bench = WineBench("messages").start_ready()
 
     def tearDown(self):
         self.bench.stop()

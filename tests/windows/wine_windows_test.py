@@ -18,9 +18,7 @@ EXPECTED = {  # class: title, outer x, y, width, height
 class ThreeWindows(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.bench = WineBench("windows")
-        cls.bench.start()
-        cls.bench.wait_until_ready()
+        cls.bench = WineBench("windows").start_ready()
 
     @classmethod
     def tearDownClass(cls):
