@@ -1,0 +1,171 @@
+// A small Windows program the Wine tests run next to the bench: it sees the bench as any other
+// Windows program does (window classes, WM_COPYDATA, dialog boxes) and prints what it saw as
+// KEY=VALUE lines, so the tests check the Win32 side itself rather than what X is told about it.
+//
+//   win32_probe window CLASS            the window found by class: title, rectangles, class style
+//   win32_probe frame CLASS PIXELS      a frame request; the replies' codes and sizes, the header,
+//                                       the pixel bytes written to the file PIXELS
+//   win32_probe send CLASS CODE [D...]  one message whose payload is the doubles D
+//   win32_probe resize CLASS W H        gives the window a client area of W x H pixels
+//   win32_probe boxes                   every message box up: process, caption and text
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const UINT kSendTimeoutMs = 10000;
+const ULONG_PTR kFrameRequest = 2001;
+
+struct Reply {
+  ULONG_PTR code = 0;
+  std::vector<unsigned char> payload;
+};
+std::vector<Reply> replies;
+
+// The replies arrive here while SendMessageTimeoutA waits; the data is only valid during the call.
+LRESULT CALLBACK mailboxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    Reply reply;
+    reply.code = data->dwData;
+    const auto* bytes = static_cast<const unsigned char*>(data->lpData);
+    if (data->cbData > 0) reply.payload.assign(bytes, bytes + data->cbData);
+    replies.push_back(std::move(reply));
+    return TRUE;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND makeMailbox() {
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = mailboxProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "oculant_probe_mailbox";
+  RegisterClassA(&windowClass);
+  return CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                         windowClass.hInstance, nullptr);
+}
+
+HWND findByClass(const char* className) {
+  HWND window = FindWindowExA(nullptr, nullptr, className, nullptr);
+  if (window == nullptr) std::printf("error=no window of class %s\n", className);
+  return window;
+}
+
+bool send(HWND target, HWND sender, ULONG_PTR code, const void* payload, DWORD size) {
+  COPYDATASTRUCT data = {code, size, const_cast<void*>(payload)};
+  DWORD_PTR result = 0;
+  const bool answered =
+      SendMessageTimeoutA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(sender),
+                          reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, kSendTimeoutMs, &result);
+  std::printf("answered=%d\n", answered ? 1 : 0);
+  return answered;
+}
+
+int window(const char* className) {
+  HWND window = findByClass(className);
+  if (window == nullptr) return 1;
+  char title[256] = "";
+  GetWindowTextA(window, title, sizeof title);
+  RECT outer, client;
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  std::printf("title=%s\nx=%ld\ny=%ld\nwidth=%ld\nheight=%ld\n", title, outer.left, outer.top,
+              outer.right - outer.left, outer.bottom - outer.top);
+  std::printf("client_width=%ld\nclient_height=%ld\n", client.right, client.bottom);
+  std::printf("class_style=%lu\nicon=%d\npid=%lu\n", GetClassLongA(window, GCL_STYLE),
+              GetClassLongPtrA(window, GCLP_HICON) != 0 ? 1 : 0, pid);
+  return 0;
+}
+
+int frame(const char* className, const char* pixelFile) {
+  HWND camera = findByClass(className);
+  if (camera == nullptr) return 1;
+  HWND mailbox = makeMailbox();
+  if (!send(camera, mailbox, kFrameRequest, nullptr, 0)) return 1;
+  std::printf("replies=%zu\n", replies.size());
+  if (replies.size() != 2) return 1;
+  const Reply& header = replies[0];
+  const Reply& pixels = replies[1];
+  std::printf("header_code=%llu\nheader_size=%zu\n", static_cast<unsigned long long>(header.code),
+              header.payload.size());
+  if (header.payload.size() == 20) {
+    int32_t fields[5];
+    std::memcpy(fields, header.payload.data(), sizeof fields);
+    std::printf("width=%d\nstride=%d\nheight=%d\n", fields[1], fields[2], fields[3]);
+  }
+  std::printf("pixels_code=%llu\npixels_size=%zu\n", static_cast<unsigned long long>(pixels.code),
+              pixels.payload.size());
+  FILE* out = std::fopen(pixelFile, "wb");
+  if (out == nullptr) return 1;
+  std::fwrite(pixels.payload.data(), 1, pixels.payload.size(), out);
+  std::fclose(out);
+  return 0;
+}
+
+int sendDoubles(const char* className, const char* code, char** values, int count) {
+  HWND target = findByClass(className);
+  if (target == nullptr) return 1;
+  std::vector<double> payload;
+  for (int i = 0; i < count; ++i) payload.push_back(std::atof(values[i]));
+  const auto size = static_cast<DWORD>(payload.size() * sizeof(double));
+  return send(target, makeMailbox(), std::strtoul(code, nullptr, 10),
+              payload.empty() ? nullptr : payload.data(), size)
+             ? 0
+             : 1;
+}
+
+int resize(const char* className, int width, int height) {
+  HWND target = findByClass(className);
+  if (target == nullptr) return 1;
+  RECT outer = {0, 0, width, height};
+  AdjustWindowRectEx(&outer, GetWindowLongA(target, GWL_STYLE), FALSE,
+                     GetWindowLongA(target, GWL_EXSTYLE));
+  return SetWindowPos(target, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)
+             ? 0
+             : 1;
+}
+
+// A message box is a dialog of the system class "#32770" whose text sits in control 0xFFFF.
+BOOL CALLBACK printBox(HWND window, LPARAM) {
+  char className[64] = "";
+  GetClassNameA(window, className, sizeof className);
+  if (std::strcmp(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  char caption[256] = "", text[1024] = "";
+  GetWindowTextA(window, caption, sizeof caption);
+  GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  std::printf("box=%lu|%s|%s\n", pid, caption, text);
+  return TRUE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  int status = 2;
+  if (command == "window" && argc == 3) {
+    status = window(argv[2]);
+  } else if (command == "frame" && argc == 4) {
+    status = frame(argv[2], argv[3]);
+  } else if (command == "send" && argc >= 4) {
+    status = sendDoubles(argv[2], argv[3], argv + 4, argc - 4);
+  } else if (command == "resize" && argc == 5) {
+    status = resize(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  } else if (command == "boxes" && argc == 2) {
+    status = EnumWindows(printBox, 0) ? 0 : 1;
+  } else {
+    std::fprintf(stderr, "usage: win32_probe window|frame|send|resize|boxes ...\n");
+  }
+  std::fflush(stdout);
+  return status;
+}

@@ -1,0 +1,220 @@
+"""Runs the cross-built Windows bench under Wine for a test: in a scratch folder of its own, in the
+run's Wine prefix (tests/windows/wine_prefix), on the X server the test runs with (tests/with_xvfb).
+Every Wine program of a test is started through this module, and a test ends with none left."""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+DEMO_SCENE = os.path.join(SOURCE_DIR, "examples", "demo")
+CLASSES = ("oculant", "oculant1", "oculant2")
+
+# Only a guard against a hang: nothing checked depends on how fast Wine is.
+PATIENCE_SECONDS = 60
+
+
+def required_env(name):
+    value = os.environ.get(name)
+    if not value:
+        sys.exit("%s is not set (the test is meant to run from CTest)" % name)
+    return value
+
+
+def stage_file(name):
+    """A file of the Windows build; a missing one fails the test, as a missing build is a fault."""
+    stage = required_env("OCULANT_WINDOWS_STAGE")
+    path = os.path.join(stage, name)
+    if not os.path.isfile(path):
+        raise AssertionError("%s is missing: build the Windows binaries first (scripts/build-windows)"
+                             % path)
+    return path
+
+
+def wine_env():
+    with open(required_env("OCULANT_WINE_PREFIX_FILE")) as prefix_file:
+        prefix = prefix_file.read().strip()
+    return dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+
+
+def wait_until(condition, what, seconds=PATIENCE_SECONDS):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.2)
+    raise AssertionError("still waiting after %d s for %s" % (seconds, what))
+
+
+def parse_lines(text):
+    """KEY=VALUE lines into a dict; a key given more than once ('box') maps to a list."""
+    values = {}
+    for line in text.splitlines():
+        key, sep, value = line.partition("=")
+        if not sep:
+            continue
+        if key == "box":
+            values.setdefault(key, []).append(value)
+        else:
+            values[key] = value
+    return values
+
+
+def x_windows_named(title):
+    """X windows on the test's display whose name is exactly `title`."""
+    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
+                            capture_output=True, text=True)
+    return result.stdout.split()
+
+
+def x_property(window, name):
+    result = subprocess.run(["xprop", "-id", window, name], capture_output=True, text=True)
+    return result.stdout.strip()
+
+
+def close_error_boxes():
+    """Presses Enter in every "Error" box up, as a user closing it would; returns how many."""
+    boxes = x_windows_named("Error")
+    for box in boxes:
+        subprocess.run(["xdotool", "key", "--window", box, "Return"], capture_output=True)
+    return len(boxes)
+
+
+class WineBench:
+    """oculant.exe in a scratch folder with the demo scene (or the given config.txt text)."""
+
+    def __init__(self, name, config=None):
+        self.env = wine_env()
+        self.wine = required_env("OCULANT_WINE")
+        executable = stage_file("oculant.exe")
+        self.folder = tempfile.mkdtemp(prefix="oculant-wine-%s-" % name)
+        shutil.copy(executable, self.folder)
+        if config is None:
+            for entry in os.listdir(DEMO_SCENE):
+                if entry == "config.txt" or entry.endswith(".bmp"):
+                    shutil.copy(os.path.join(DEMO_SCENE, entry), self.folder)
+        else:
+            with open(os.path.join(self.folder, "config.txt"), "w") as config_file:
+                config_file.write(config)
+        self.logs = []
+        self.first = None
+
+    def start(self):
+        """Starts one oculant.exe in the folder, as a double click would; returns its process."""
+        log = open(os.path.join(self.folder, "oculant-%d.log" % len(self.logs)), "wb")
+        self.logs.append(log)
+        process = subprocess.Popen([self.wine, "oculant.exe"], cwd=self.folder, env=self.env,
+                                   stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        if self.first is None:
+            self.first = process
+        return process
+
+    def run(self, program, *args, timeout=PATIENCE_SECONDS):
+        """Runs a Windows console program in the folder to its end."""
+        return subprocess.run([self.wine, program] + list(args), cwd=self.folder, env=self.env,
+                              capture_output=True, text=True, timeout=timeout)
+
+    def probe(self, *args):
+        """win32_probe's findings as a dict, with its exit status under 'status'."""
+        result = self.run(required_env("OCULANT_WIN32_PROBE"), *args)
+        values = parse_lines(result.stdout)
+        values["status"] = result.returncode
+        return values
+
+    def client(self, *args):
+        """oculant-client.exe; fails the test with its message when it fails."""
+        result = self.run(stage_file("oculant-client.exe"), *args)
+        if result.returncode != 0:
+            raise AssertionError("oculant-client.exe %s: status %d, %s"
+                                 % (" ".join(args), result.returncode, result.stderr.strip()))
+        return result.stdout
+
+    def window(self, class_name):
+        values = self.probe("window", class_name)
+        return values if values["status"] == 0 else None
+
+    def frame(self, class_name):
+        """One frame fetched over WM_COPYDATA by the probe: its findings and the pixel bytes."""
+        pixel_file = "probe-%s.bin" % class_name
+        values = self.probe("frame", class_name, pixel_file)
+        path = os.path.join(self.folder, pixel_file)
+        if not os.path.exists(path):  # no complete frame came: the findings say why
+            return values, b""
+        with open(path, "rb") as pixel_data:
+            pixels = pixel_data.read()
+        os.remove(path)
+        return values, pixels
+
+    def start_ready(self):
+        """start() and wait_until_ready(); a bench that does not get there is stopped."""
+        try:
+            self.start()
+            self.wait_until_ready()
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def wait_until_ready(self):
+        """Until all three windows exist and both cameras show the same frame twice in a row."""
+        wait_until(lambda: all(self.window(name) for name in CLASSES), "the three windows")
+        previous = [None]
+
+        def steady():
+            pair = tuple(self.frame(name)[1] for name in ("oculant1", "oculant2"))
+            same = all(pair) and pair == previous[0]
+            previous[0] = pair
+            return same
+
+        wait_until(steady, "steady frames from both cameras")
+
+    def processes(self):
+        """Unix process ids of the Windows programs running in the folder."""
+        pids = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                if os.readlink("/proc/%s/cwd" % entry) == self.folder:
+                    pids.append(int(entry))
+            except OSError:
+                pass
+        return pids
+
+    def boxes(self):
+        """The message boxes up: (Windows process id, caption, text) each."""
+        return [tuple(box.split("|", 2)) for box in self.probe("boxes").get("box", [])]
+
+    def stop(self):
+        """Ends whatever is left of the bench, then the prefix's wineserver, so that the next test
+        starts Wine afresh on its own display; removes the folder."""
+        for pid in self.processes():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        wineserver = required_env("OCULANT_WINESERVER")
+        subprocess.run([wineserver, "-k"], env=self.env, capture_output=True)
+        subprocess.run([wineserver, "-w"], env=self.env, capture_output=True, timeout=PATIENCE_SECONDS)
+        for log in self.logs:
+            log.close()
+        if os.environ.get("OCULANT_KEEP_WINE_FOLDERS"):
+            print("kept", self.folder)
+        else:
+            shutil.rmtree(self.folder, ignore_errors=True)
+
+    def log_text(self):
+        text = ""
+        for log in self.logs:
+            with open(log.name, "rb") as log_file:
+                text += log_file.read().decode(errors="replace")
+        return text
+
+
+def stride_for_width(width):
+    return (width * 3 + 3) // 4 * 4
