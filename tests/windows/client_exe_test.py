@@ -4,7 +4,7 @@ fetched through WM_COPYDATA and written as PNG and BMP, both eyes to Windows pat
 messages for a camera that is missing and for one that hangs.
 
 usage: client_exe_test.py OCULANT_CLIENT_EXE FAKE_CAMERA_EXE
-Needs DISPLAY (run it under tests/with_xvfb). Uses $WINEPREFIX when set, else makes a private
+Needs DISPLAY (run it under tests/with_xvfb). Uses $WINEPREFIX (or the prefix named in $OCULANT_WINE_PREFIX_FILE) when set, else makes a private
 prefix for the run; $WINE names the loader (default /usr/lib/wine/wine64)."""
 import os
 import shutil
@@ -55,7 +55,11 @@ class ClientExeTest(unittest.TestCase):
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp(prefix="oculant-client-exe-")
         cls.env = dict(os.environ, WINEDEBUG="-all")
-        cls.own_prefix = "WINEPREFIX" not in os.environ
+        # Under CTest the run's shared prefix is named in a file.
+        if "OCULANT_WINE_PREFIX_FILE" in os.environ:
+            with open(os.environ["OCULANT_WINE_PREFIX_FILE"]) as prefix_file:
+                cls.env["WINEPREFIX"] = prefix_file.read().strip()
+        cls.own_prefix = "WINEPREFIX" not in cls.env
         if cls.own_prefix:
             cls.env["WINEPREFIX"] = os.path.join(cls.work, "prefix")
             subprocess.run([WINE, "wineboot", "-i"], env=cls.env, check=True,
