@@ -1,5 +1,12 @@
 // The instance semaphore and the role-decision lock on Windows: named kernel objects of the
 // session, which the system closes with the last process that has them open.
+//
+// A semaphore keeps the units of a process that was killed. So every unit taken is also marked
+// by owning one of a row of named mutexes: the system abandons the mutexes of a process that
+// ends, and the next start, deciding its role, gives back one unit per abandoned mark. Every
+// process keeps the whole row open, so a mark outlives its owner for the others to see.
+#include <string>
+
 #include "platform/platform.h"
 
 namespace {
@@ -11,6 +18,51 @@ constexpr DWORD kRoleLockWaitMs = 2000;
 
 HANDLE semaphore = nullptr;
 int32_t heldUnits = 0;
+
+constexpr int kUnitMarks = 10;  // the semaphore's maximum count
+HANDLE unitMarks[kUnitMarks] = {};
+int ownedMarks[kUnitMarks];  // indexes of the marks this process owns, one per unit held
+int ownedMarkCount = 0;
+
+void openUnitMarks() {
+  for (int i = 0; i < kUnitMarks; ++i) {
+    if (unitMarks[i]) continue;
+    const std::string name = "Oculant_Unit_" + std::to_string(i);
+    unitMarks[i] = CreateMutexA(nullptr, FALSE, name.c_str());
+  }
+}
+
+bool ownsMark(int index) {
+  for (int i = 0; i < ownedMarkCount; ++i)
+    if (ownedMarks[i] == index) return true;
+  return false;
+}
+
+// Takes back the units of processes that ended holding them: one per abandoned mark.
+void reclaimUnitsOfEndedProcesses() {
+  for (int i = 0; i < kUnitMarks; ++i) {
+    if (!unitMarks[i] || ownsMark(i)) continue;
+    const DWORD waited = WaitForSingleObject(unitMarks[i], 0);
+    if (waited == WAIT_ABANDONED) WaitForSingleObject(semaphore, 0);
+    if (waited == WAIT_ABANDONED || waited == WAIT_OBJECT_0) ReleaseMutex(unitMarks[i]);
+  }
+}
+
+void markUnitTaken() {
+  for (int i = 0; i < kUnitMarks && ownedMarkCount < kUnitMarks; ++i) {
+    if (!unitMarks[i] || ownsMark(i)) continue;
+    const DWORD waited = WaitForSingleObject(unitMarks[i], 0);
+    if (waited == WAIT_ABANDONED) WaitForSingleObject(semaphore, 0);
+    if (waited == WAIT_ABANDONED || waited == WAIT_OBJECT_0) {
+      ownedMarks[ownedMarkCount++] = i;
+      return;
+    }
+  }
+}
+
+void markUnitGivenBack() {
+  if (ownedMarkCount > 0) ReleaseMutex(unitMarks[ownedMarks[--ownedMarkCount]]);
+}
 HANDLE roleLock = nullptr;
 bool roleLockOwned = false;
 
@@ -19,14 +71,19 @@ bool roleLockOwned = false;
 bool openInstanceSemaphore() {
   if (semaphore) return true;
   semaphore = OpenSemaphoreA(SEMAPHORE_ALL_ACCESS, FALSE, kSemaphoreName);
-  return semaphore != nullptr;
+  if (!semaphore) return false;
+  openUnitMarks();
+  reclaimUnitsOfEndedProcesses();
+  return true;
 }
 
 bool createInstanceSemaphore(int32_t initialCount, int32_t maximumCount) {
   if (semaphore) return false;
   semaphore = CreateSemaphoreA(nullptr, initialCount, maximumCount, kSemaphoreName);
   if (!semaphore) return false;
+  openUnitMarks();
   heldUnits = initialCount;
+  for (int32_t i = 0; i < initialCount; ++i) markUnitTaken();
   return true;
 }
 
@@ -34,6 +91,7 @@ bool releaseInstanceSemaphore(int32_t count, int32_t* previousCount) {
   LONG previous = 0;
   if (!semaphore || count <= 0 || !ReleaseSemaphore(semaphore, count, &previous)) return false;
   heldUnits += count;
+  for (int32_t i = 0; i < count; ++i) markUnitTaken();
   if (previousCount != nullptr) *previousCount = previous;
   return true;
 }
@@ -44,6 +102,7 @@ bool waitInstanceSemaphore(int timeoutMs) {
       WaitForSingleObject(semaphore, static_cast<DWORD>(timeoutMs > 0 ? timeoutMs : 0));
   if (waited != WAIT_OBJECT_0) return false;
   --heldUnits;
+  markUnitGivenBack();
   return true;
 }
 
