@@ -80,8 +80,7 @@ int window(const char* className) {
   std::printf("title=%s\nx=%ld\ny=%ld\nwidth=%ld\nheight=%ld\n", title, outer.left, outer.top,
               outer.right - outer.left, outer.bottom - outer.top);
   std::printf("client_width=%ld\nclient_height=%ld\n", client.right, client.bottom);
-  std::printf("class_style=%lu\nicon=%d\npid=%lu\n", GetClassLongA(window, GCL_STYLE),
-              GetClassLongPtrA(window, GCLP_HICON) != 0 ? 1 : 0, pid);
+  std::printf("class_style=%lu\npid=%lu\n", GetClassLongA(window, GCL_STYLE), pid);
   return 0;
 }
 

@@ -72,8 +72,10 @@ def x_windows_named(title):
     return result.stdout.split()
 
 
-def x_property(window, name):
-    result = subprocess.run(["xprop", "-id", window, name], capture_output=True, text=True)
+def x_property(window, *arguments):
+    """xprop's answer for the window: a property's name, after any format options."""
+    result = subprocess.run(["xprop", "-id", window] + list(arguments), capture_output=True,
+                            text=True)
     return result.stdout.strip()
 
 
@@ -115,9 +117,17 @@ class WineBench:
         return process
 
     def run(self, program, *args, timeout=PATIENCE_SECONDS):
-        """Runs a Windows console program in the folder to its end."""
-        return subprocess.run([self.wine, program] + list(args), cwd=self.folder, env=self.env,
-                              capture_output=True, text=True, timeout=timeout)
+        """Runs a Windows console program in the folder to its end. Its output goes through files,
+        not pipes: the first Wine program after the wineserver ended starts the server and Wine's
+        own services, which keep its output open for as long as they run."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            status = subprocess.run([self.wine, program] + list(args), cwd=self.folder,
+                                    env=self.env, stdout=out, stderr=err,
+                                    timeout=timeout).returncode
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(program, status, out.read().decode(errors="replace"),
+                                               err.read().decode(errors="replace"))
 
     def probe(self, *args):
         """win32_probe's findings as a dict, with its exit status under 'status'."""

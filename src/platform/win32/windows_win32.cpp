@@ -56,8 +56,9 @@ bool registerWindowClass(const char* className, WNDPROC windowProc, const Window
   if (!className || !windowProc) return false;
   HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSA windowClass = {};
-  // A GL context keeps the window's device context for its whole life.
-  windowClass.style = CS_OWNDC;
+  // A GL context keeps the window's device context for its whole life; a resized window is
+  // repainted whole, as the scene is drawn to fit the client area.
+  windowClass.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = windowProc;
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
