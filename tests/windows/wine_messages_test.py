@@ -1,6 +1,6 @@
 """Instance messages to the Windows bench under Wine, sent as any Windows program sends them
-(SendMessageTimeoutA with WM_COPYDATA): a heading turns both eyes, and MSG_QUIT cascades until
-every process of the bench has ended."""
+(SendMessageTimeoutA with WM_COPYDATA): a heading turns both eyes, MSG_QUIT cascades until
+every process of the bench has ended, and a killed camera comes back with the next start."""
 
 import unittest
 
@@ -39,6 +39,17 @@ class Messages(unittest.TestCase):
             with self.subTest(camera=name):
                 wait_until(lambda: self.pixels(name) == before[name], "the %s view to turn back"
                            % name, seconds=10)
+
+    def test_a_killed_camera_comes_back_with_the_next_start(self):
+        # TerminateProcess ends it without giving back its unit of the semaphore.
+        pid = self.bench.window("oculant1")["pid"]
+        killed = self.bench.run("taskkill", "/F", "/PID", str(pid))
+        self.assertEqual(killed.returncode, 0, killed.stderr)
+        wait_until(lambda: self.bench.window("oculant1") is None, "the left camera to end")
+        self.bench.start()
+        wait_until(lambda: self.bench.window("oculant1"), "the left camera to come back")
+        self.assertIsNotNone(self.bench.window("oculant2"))
+        self.assertIsNone(self.bench.first.poll())
 
     def test_quit_cascades(self):
         # A quit to one camera ends both cameras and leaves the scene.
