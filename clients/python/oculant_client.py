@@ -28,6 +28,9 @@ import stat
 import struct
 import time
 
+# Kept equal to the project's version in CMakeLists.txt by a test.
+__version__ = "0.1"
+
 __all__ = [
     "Bench",
     "BenchError",

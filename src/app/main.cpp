@@ -2,6 +2,7 @@
 // refused or cannot make its window ends with 1, so scripts can tell it from a bench that ran;
 // every other way out returns 0.
 #include "app/role_decision.h"
+#include "app/command_line.h"
 #include "app/lifecycle.h"
 #include "app/main_loop.h"
 #include "app/role_table.h"
@@ -12,7 +13,8 @@
 
 constexpr int kStartFailed = 1;
 
-int main() {
+int main(int argc, char** argv) {
+  if (answerCommandLine(argc, argv)) return 0;
   role = ROLE_SCENE;
   switch (determineRole()) {
     case RoleOutcome::TAKEN:

@@ -36,6 +36,7 @@ const char* const kUsage =
     "options:\n"
     "  --timeout SECONDS             wait at most this long for each window to answer\n"
     "                                (default 10); a window that does not is reported\n"
+    "  --version                     print the version and end\n"
     "\n"
     "Each command takes --help. Exit status: 0 done, 1 failed (no bench running, or a\n"
     "window that runs did not handle the command), 2 wrong arguments.\n";
@@ -255,6 +256,10 @@ int main(int argc, char** argv) {
   const std::string name = all[0];
   if (name == "--help" || name == "-h" || name == "help") {
     std::fputs(kUsage, stdout);
+    return EXIT_SUCCESS;
+  }
+  if (name == "--version") {
+    std::printf("oculant-client %s\n", OCULANT_VERSION);
     return EXIT_SUCCESS;
   }
   for (const Command& command : kCommands) {

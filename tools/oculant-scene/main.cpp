@@ -13,7 +13,7 @@
 namespace {
 
 const char kHelp[] =
-    "usage: oculant-scene [--strict] [FILE]\n"
+    "usage: oculant-scene [--strict] [FILE] | --version\n"
     "\n"
     "Reads FILE (default: config.txt) exactly as the bench reads its scene and prints it.\n"
     "\n"
@@ -59,6 +59,10 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("oculant-scene %s\n", OCULANT_VERSION);
       return 0;
     }
     if (std::strcmp(argv[i], "--strict") == 0) {

@@ -13,6 +13,7 @@
 #include "platform/posix/transport.h"
 #include "platform/sdl/event_translation_sdl.h"
 #include "platform/sdl/sdl_backend.h"
+#include "platform/sdl/video_driver_sdl.h"
 
 struct NativeWindow {
   SDL_Window* sdlWindow;
@@ -161,6 +162,7 @@ bool nativeStartDisplay(const char* className) {
   // A termination signal ends the process as usual instead of becoming a quit event that
   // nothing here waits for.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  chooseVideoDriver();
   const char* variable = "SDL_VIDEO_X11_WMCLASS";
   const char* previous = std::getenv(variable);
   std::string saved = previous ? previous : "";
