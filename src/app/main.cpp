@@ -1,10 +1,10 @@
 // The process entry of every instance: role, window class, window, main loop. A start that is
 // refused or cannot make its window ends with 1, so scripts can tell it from a bench that ran;
 // every other way out returns 0.
-#include "app/role_decision.h"
 #include "app/command_line.h"
 #include "app/lifecycle.h"
 #include "app/main_loop.h"
+#include "app/role_decision.h"
 #include "app/role_table.h"
 #include "app/window_icon.h"
 #include "app/window_proc.h"

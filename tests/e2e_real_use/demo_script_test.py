@@ -1,5 +1,6 @@
-"""scripts/demo without a display: it must leave a stereo pair of the demo scene and a screenshot
-in which the camera windows show that same pair, and close the bench cleanly."""
+"""scripts/demo without a display: it must leave a stereo pair of the demo scene, fetched from the
+bench running headless, and a screenshot taken under X in which the camera windows show that same
+pair, and close the bench cleanly both times."""
 
 import os
 import subprocess
