@@ -4,12 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 #include "image/bmp_writer.h"
+#include "platform/console.h"
 #include "png_writer.h"
 
 #ifdef OCULANT_HAVE_ZLIB
@@ -32,9 +28,7 @@ CaptureImage imageOf(const oculant::Frame& frame) {
 }
 
 bool writeToStandardOutput(const std::string& bytes, std::string* error) {
-#ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);  // else every newline byte gains a carriage return
-#endif
+  makeStandardOutputBinary();
   if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
       std::fflush(stdout) == 0) {
     return true;

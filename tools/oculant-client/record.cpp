@@ -8,16 +8,9 @@
 #include <sstream>
 #include <system_error>
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
-
 #include "oculant/client.h"
 #include "oculant/stereo_files.h"
+#include "platform/console.h"
 #include "png_writer.h"
 #include "pose_list.h"
 #include "tool_status.h"
@@ -109,7 +102,7 @@ bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, flo
 
 // A bar redrawn in place on a terminal; in a log, where that would run on, a line now and then.
 void showProgress(size_t done, size_t total) {
-  if (!isatty(fileno(stderr))) {
+  if (!standardErrorIsTerminal()) {
     if (done > 0 && (done % 10 == 0 || done == total)) {
       std::fprintf(stderr, "recording %zu/%zu\n", done, total);
     }
@@ -125,7 +118,7 @@ void showProgress(size_t done, size_t total) {
 
 // Ends a bar cut short, so a message after it starts on its own line.
 void endProgressLine() {
-  if (isatty(fileno(stderr))) std::fputc('\n', stderr);
+  if (standardErrorIsTerminal()) std::fputc('\n', stderr);
 }
 
 // Sample folders beyond the new count, left by an earlier and longer recording.
