@@ -35,18 +35,26 @@ void fillHeaders(uint8_t* header, const CaptureImage& image, uint32_t imageBytes
 
 }  // namespace
 
-int writeBmp(const char* fileName, CaptureImage image, std::string* reason) {
-  std::string ignored;
-  if (reason == nullptr) reason = &ignored;
+bool bmpHeaders(const CaptureImage& image, uint8_t header[kHeadersSize]) {
   const uint64_t imageBytes = static_cast<uint64_t>(image.stride) * image.height;
   if (image.width < 0 || image.height < 0 || image.stride < int64_t{image.width} * 3 ||
       imageBytes > UINT32_MAX - kHeadersSize ||  // bfSize could not hold the length
       (imageBytes > 0 && image.pixels == nullptr)) {
+    return false;
+  }
+  fillHeaders(header, image, static_cast<uint32_t>(imageBytes));
+  return true;
+}
+
+int writeBmp(const char* fileName, CaptureImage image, std::string* reason) {
+  std::string ignored;
+  if (reason == nullptr) reason = &ignored;
+  uint8_t header[kHeadersSize];
+  if (!bmpHeaders(image, header)) {
     *reason = "Invalid argument";
     return 1;
   }
-  uint8_t header[kHeadersSize];
-  fillHeaders(header, image, static_cast<uint32_t>(imageBytes));
+  const uint64_t imageBytes = static_cast<uint64_t>(image.stride) * image.height;
   const FilePart parts[] = {{header, kHeadersSize}, {image.pixels, imageBytes}};
   return replaceFile(fileName, parts, 2, reason) ? 0 : 1;
 }

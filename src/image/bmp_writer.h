@@ -23,5 +23,9 @@ struct CaptureImage {
 // no temporary file remains. Never frees pixels.
 int writeBmp(const char* fileName, CaptureImage image, std::string* reason = nullptr);
 
+// The 54 header bytes that go before the image's pixel array in a BMP file; false (header
+// untouched) when the image is unusable, as writeBmp refuses it.
+bool bmpHeaders(const CaptureImage& image, uint8_t header[54]);
+
 // Frees the pixel buffer and sets pixels to null.
 void freeCaptureImage(CaptureImage* image);

@@ -53,8 +53,22 @@ TEST_F(ClientToolTest, HelpArgumentErrorsAndNoBench) {
   const ToolRun help = runTool("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("grab left|right|both -o FILE"), std::string::npos);
-  for (const char* wrong : {"", "fly", "grab up -o x.bmp", "grab left", "heading north", "rig 1"})
+  for (const char* wrong : {"", "fly", "grab up -o x.bmp", "grab left", "heading north", "rig 1",
+                            "heading nan", "heading 1e400", "grab left -o -",
+                            "grab left -o - --format jpg", "grab both -o - --format png"})
     EXPECT_EQ(runTool(wrong).status, 2) << wrong;
+  const ToolRun nan = runTool("rig 1 nan");
+  EXPECT_EQ(nan.status, 2);
+  EXPECT_EQ(nan.out.substr(0, nan.out.find('\n')), "oculant-client: 'nan' is not a finite number");
+  const ToolRun jpg = runTool("grab left -o x.jpg");
+  EXPECT_EQ(jpg.status, 2);
+  EXPECT_EQ(jpg.out.substr(0, jpg.out.find('\n')),
+            "oculant-client: 'x.jpg' names no format this tool writes (bmp, png)");
+  std::ofstream(file("calib.yml")) << "mine\n";
+  const ToolRun calibration = runTool("calibration " + dir.path());
+  EXPECT_EQ(calibration.status, 1);
+  EXPECT_EQ(calibration.out,
+            "oculant-client: " + file("calib.yml") + " exists; --overwrite replaces it\n");
   const ToolRun run = runTool("heading 10");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "oculant-client: no bench is running (looked in " + dir.path() + ")\n");
@@ -72,6 +86,16 @@ TEST_F(ClientToolTest, GrabsIntoFilesOtherReadersOpenAndSteersTheBench) {
   EXPECT_EQ(readFile(file("pair-left.png")).at(1), 'P');
   EXPECT_EQ(magickRead(file("pair-right.png")).rgb, expectedRgb(2));
   EXPECT_EQ(runTool("grab left -o " + file("missing/x.bmp")).status, 1);
+  // The extension decides in any case; standard output takes the format named.
+  ASSERT_EQ(runTool("grab right -o " + file("right.PNG")).status, 0);
+  EXPECT_EQ(magickRead(file("right.PNG")).rgb, expectedRgb(2));
+  const ToolRun piped = run("(" + std::string(OCULANT_CLIENT_TOOL) +
+                            " grab right -o - --format bmp > " + file("piped") + ")");
+  EXPECT_EQ(piped.out, "-: 64 x 3\n");
+  const Bytes pipedBmp = readFile(file("piped"));
+  ASSERT_EQ(pipedBmp.size(), 54u + fakePixels(2).size());
+  EXPECT_EQ(Bytes(pipedBmp.begin() + 54, pipedBmp.end()), fakePixels(2));
+  EXPECT_EQ(magickRead(file("piped")).rgb, expectedRgb(2));
 
   // The Python example of docs/protocol.md, run as written.
   const Bytes bytes = readFile(std::string(OCULANT_SOURCE_DIR) + "/docs/protocol.md");

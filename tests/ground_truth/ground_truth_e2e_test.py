@@ -52,17 +52,28 @@ class GroundTruth(unittest.TestCase):
         cls.bench.stop()
         remove_folder(cls.folder)
 
+    def rig_pose(self):
+        """The "rig at ..." line the client tool prints for the current pose."""
+        folder = os.path.join(self.folder, "calibration")
+        result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "calibration", folder,
+                                 "--overwrite"], capture_output=True, text=True, env=self.bench.env)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return result.stdout.splitlines()[-1]
+
     def test_recorded_dataset(self):
         poses = os.path.join(self.folder, "poses.csv")
         with open(poses, "w") as stream:
             stream.write("x, y, heading\n")
             stream.writelines("%r, %r, %r\n" % pose for pose in POSES)
         dataset = os.path.join(self.folder, "dataset")
+        rig_before = self.rig_pose()
         result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", poses, dataset],
                                 capture_output=True, text=True, env=self.bench.env)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertIn("recorded 20 samples of 320 x 240", result.stdout)
-        self.assertIn("20/20", result.stderr)
+        # Not a terminal: lines a log can hold, no bar redrawn in place.
+        self.assertEqual(result.stderr, "recording 10/20\nrecording 20/20\n")
+        self.assertEqual(self.rig_pose(), rig_before)
 
         with open(os.path.join(dataset, "poses.csv")) as stream:
             rows = stream.read().split()

@@ -38,7 +38,10 @@ TEST(GroundTruth, PoseLists) {
   // One malformed line refuses the whole list, and the message names it.
   EXPECT_FALSE(
       parsePoseList("x, y, heading\n# start\n\n1,2,90\n  -0.5 3e1\t45,\r\n7;", &poses, &error));
-  EXPECT_EQ(error, "line 6: expected x, y, heading (three numbers)");
+  EXPECT_EQ(error, "line 6: expected x, y, heading (three numbers separated by commas or blanks)");
+  // Another separator on the first line is an error there, not a header.
+  EXPECT_FALSE(parsePoseList("2;2.3;90\n1,2,3\n", &poses, &error));
+  EXPECT_EQ(error, "line 1: expected x, y, heading (three numbers separated by commas or blanks)");
 
   ASSERT_TRUE(
       parsePoseList("x, y, heading\n# start\n\n1,2,90\n  -0.5 3e1\t45,\r\n", &poses, &error))

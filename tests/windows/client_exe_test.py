@@ -129,11 +129,11 @@ class ClientExeTest(unittest.TestCase):
 
         # Both eyes to a Windows path: the side names go into the file name, not the folder's.
         os.mkdir(os.path.join(self.work, "pair.d"))
-        status, out, err = self.client("grab", "both", "-o", "pair.d\\frame")
+        status, out, err = self.client("grab", "both", "-o", "pair.d\\frame.bmp")
         self.assertEqual((status, err), (0, ""))
-        self.assertEqual(out, "pair.d\\frame-left: 5 x 3\npair.d\\frame-right: 5 x 3\n")
-        self.assertEqual(self.read("pair.d/frame-left")[54:], b"".join(expected_rows(1)))
-        self.assertEqual(self.read("pair.d/frame-right")[54:], b"".join(expected_rows(2)))
+        self.assertEqual(out, "pair.d\\frame-left.bmp: 5 x 3\npair.d\\frame-right.bmp: 5 x 3\n")
+        self.assertEqual(self.read("pair.d/frame-left.bmp")[54:], b"".join(expected_rows(1)))
+        self.assertEqual(self.read("pair.d/frame-right.bmp")[54:], b"".join(expected_rows(2)))
 
         status, _, err = self.client("quit", "--cameras")
         self.assertEqual((status, err), (0, ""))

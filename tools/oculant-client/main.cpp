@@ -1,14 +1,12 @@
 // oculant-client: fetch frames from a running bench and steer it from the command line.
-#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "image/bmp_writer.h"
+#include "frame_output.h"
 #include "oculant/client.h"
-#include "png_writer.h"
 #include "record.h"
 #include "tool_status.h"
 
@@ -25,7 +23,7 @@ const char* const kUsage =
 #endif
     "\n"
     "commands:\n"
-    "  grab left|right|both -o FILE  save camera frames as BMP (PNG if FILE ends in .png)\n"
+    "  grab left|right|both -o FILE  save camera frames as .bmp or .png files\n"
     "  save                          make both cameras write image1.bmp and image2.bmp\n"
     "  heading DEG [--scene]         turn the rig to DEG degrees\n"
     "  rig X Y [--scene]             move the rig to (X, Y)\n"
@@ -47,45 +45,22 @@ struct Command {
   int (*run)(const std::vector<std::string>& args);
 };
 
+// A finite number, the whole of text: "nan", "1e400" and "2x" are none.
 bool parseNumber(const std::string& text, double* value) {
   if (text.empty()) return false;
   char* end = nullptr;
   *value = std::strtod(text.c_str(), &end);
-  return *end == '\0';
+  return *end == '\0' && std::isfinite(*value);
 }
 
-bool endsWith(const std::string& text, const std::string& suffix) {
-  if (text.size() < suffix.size()) return false;
-  for (size_t i = 0; i < suffix.size(); ++i) {
-    const char c = text[text.size() - suffix.size() + i];
-    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != suffix[i]) return false;
-  }
-  return true;
-}
-
-bool writeFrame(const std::string& fileName, const oculant::Frame& frame, std::string* error) {
-  if (endsWith(fileName, ".png")) {
-#ifdef OCULANT_HAVE_ZLIB
-    if (frame.width == 0 || frame.height == 0) {
-      *error = "the frame is empty (is the camera window minimised?); PNG cannot hold it";
-      return false;
+// Parses each of texts into values; else a usage error naming the first that is no number.
+int parseNumbers(const std::vector<std::string>& texts, double* values, const char* help) {
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (!parseNumber(texts[i], &values[i])) {
+      return usageError("'" + texts[i] + "' is not a finite number", help);
     }
-    if (writePng(fileName.c_str(), frame.pixels.data(), frame.width, frame.stride, frame.height)) {
-      return true;
-    }
-#else
-    *error = "this build has no PNG support; use a .bmp name";
-    return false;
-#endif
-  } else {
-    CaptureImage image = {const_cast<uint8_t*>(frame.pixels.data()), frame.width, frame.stride,
-                          frame.height, 0};
-    if (writeBmp(fileName.c_str(), image) == 0) return true;
-    *error = "cannot write " + fileName + ": " + std::strerror(errno);
-    return false;
   }
-  *error = "cannot write " + fileName;
-  return false;
+  return 0;
 }
 
 // "out.png" -> "out-left.png"
@@ -104,17 +79,22 @@ std::string sideName(const std::string& fileName, const char* side) {
 
 const char* const kGrabHelp =
     "usage: oculant-client grab left|right|both -o FILE\n"
-    "Fetches the current frame of a camera window and writes it to FILE: a 24-bit BMP, or\n"
-    "a PNG when FILE ends in .png. With both, the left and right frames go to FILE with\n"
-    "-left and -right before its extension (pair.png -> pair-left.png, pair-right.png).\n";
+    "       oculant-client grab left|right -o - --format bmp|png\n"
+    "Fetches the current frame of a camera window and writes it to FILE, a 24-bit BMP or a\n"
+    "PNG as FILE's extension says (.bmp or .png, in any case; others are refused). With\n"
+    "both, the left and right frames go to FILE with -left and -right before its extension\n"
+    "(pair.png -> pair-left.png, pair-right.png). With -o -, the frame goes to standard\n"
+    "output in the format --format names, which is then required.\n";
 
 int grab(const std::vector<std::string>& args) {
   std::string eye;
   std::string output;
+  std::string formatName;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-o" || args[i] == "--output") {
-      if (i + 1 >= args.size()) return usageError("-o needs a file name", kGrabHelp);
-      output = args[++i];
+    if (args[i] == "-o" || args[i] == "--output" || args[i] == "--format") {
+      if (i + 1 >= args.size()) return usageError(args[i] + " needs a value", kGrabHelp);
+      (args[i] == "--format" ? formatName : output) = args[i + 1];
+      ++i;
     } else if (eye.empty()) {
       eye = args[i];
     } else {
@@ -125,6 +105,22 @@ int grab(const std::vector<std::string>& args) {
     return usageError("grab needs left, right or both", kGrabHelp);
   }
   if (output.empty()) return usageError("grab needs -o FILE", kGrabHelp);
+  const bool toStandardOutput = output == "-";
+  if (toStandardOutput && eye == "both") {
+    return usageError("standard output takes one frame: grab left or right", kGrabHelp);
+  }
+  if (toStandardOutput && formatName.empty()) {
+    return usageError(std::string("-o - needs --format (") + kImageFormats + ")", kGrabHelp);
+  }
+  const ImageFormat format = toStandardOutput ? formatNamed(formatName) : formatOfFile(output);
+  if (format == ImageFormat::UNKNOWN) {
+    return usageError("'" + (toStandardOutput ? formatName : output) +
+                          "' names no format this tool writes (" + kImageFormats + ")",
+                      kGrabHelp);
+  }
+  if (!formatName.empty() && formatNamed(formatName) != format) {
+    return usageError("--format " + formatName + " does not match " + output, kGrabHelp);
+  }
   oculant::Client client;
   if (const int status = connect(client)) return status;
   std::vector<std::pair<oculant::Eye, std::string>> jobs;
@@ -138,8 +134,10 @@ int grab(const std::vector<std::string>& args) {
   for (const auto& job : jobs) {
     if (!client.grab(job.first, &frame)) return fail(client.error());
     std::string error;
-    if (!writeFrame(job.second, frame, &error)) return fail(error);
-    std::printf("%s: %d x %d\n", job.second.c_str(), frame.width, frame.height);
+    if (!writeFrame(job.second, format, frame, &error)) return fail(error);
+    // Standard output holds the image itself; the summary goes with the messages.
+    std::fprintf(toStandardOutput ? stderr : stdout, "%s: %d x %d\n", job.second.c_str(),
+                 frame.width, frame.height);
   }
   return EXIT_SUCCESS;
 }
@@ -176,9 +174,8 @@ int heading(const std::vector<std::string>& original) {
   std::vector<std::string> args = original;
   const bool scene = takeFlag(&args, "--scene");
   double degrees = 0;
-  if (args.size() != 1 || !parseNumber(args[0], &degrees)) {
-    return usageError("heading needs one number", kHeadingHelp);
-  }
+  if (args.size() != 1) return usageError("heading needs one number", kHeadingHelp);
+  if (const int status = parseNumbers(args, &degrees, kHeadingHelp)) return status;
   oculant::Client client;
   if (const int status = connect(client)) return status;
   return client.sendHeading(degrees, scene) ? EXIT_SUCCESS : fail(client.error());
@@ -192,14 +189,12 @@ const char* const kRigHelp =
 int rig(const std::vector<std::string>& original) {
   std::vector<std::string> args = original;
   const bool scene = takeFlag(&args, "--scene");
-  double x = 0;
-  double y = 0;
-  if (args.size() != 2 || !parseNumber(args[0], &x) || !parseNumber(args[1], &y)) {
-    return usageError("rig needs two numbers", kRigHelp);
-  }
+  double xy[2] = {0, 0};
+  if (args.size() != 2) return usageError("rig needs two numbers", kRigHelp);
+  if (const int status = parseNumbers(args, xy, kRigHelp)) return status;
   oculant::Client client;
   if (const int status = connect(client)) return status;
-  return client.sendRigPosition(x, y, scene) ? EXIT_SUCCESS : fail(client.error());
+  return client.sendRigPosition(xy[0], xy[1], scene) ? EXIT_SUCCESS : fail(client.error());
 }
 
 const char* const kQuitHelp =

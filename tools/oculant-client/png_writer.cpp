@@ -25,9 +25,8 @@ void appendChunk(std::string* out, const char* type, const std::string& data) {
 
 }  // namespace
 
-bool writePng(const char* fileName, const uint8_t* pixels, int32_t width, int32_t stride,
-              int32_t height) {
-  if (width <= 0 || height <= 0 || stride < width * 3) return false;
+std::string encodePng(const uint8_t* pixels, int32_t width, int32_t stride, int32_t height) {
+  if (width <= 0 || height <= 0 || stride < width * 3) return std::string();
   // Each scanline: filter type 0, then the pixels turned from bottom-up BGR to top-down RGB.
   const size_t rowBytes = static_cast<size_t>(width) * 3 + 1;
   std::vector<Bytef> raw(rowBytes * height);
@@ -44,7 +43,7 @@ bool writePng(const char* fileName, const uint8_t* pixels, int32_t width, int32_
   uLongf packedSize = compressBound(raw.size());
   std::string packed(packedSize, '\0');
   if (compress(reinterpret_cast<Bytef*>(&packed[0]), &packedSize, raw.data(), raw.size()) != Z_OK) {
-    return false;
+    return std::string();
   }
   packed.resize(packedSize);
 
@@ -57,7 +56,13 @@ bool writePng(const char* fileName, const uint8_t* pixels, int32_t width, int32_
   appendChunk(&file, "IHDR", header);
   appendChunk(&file, "IDAT", packed);
   appendChunk(&file, "IEND", std::string());
+  return file;
+}
 
+bool writePng(const char* fileName, const uint8_t* pixels, int32_t width, int32_t stride,
+              int32_t height) {
+  const std::string file = encodePng(pixels, width, stride, height);
+  if (file.empty()) return false;
   FILE* out = std::fopen(fileName, "wb");
   if (out == nullptr) return false;
   const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();

@@ -2,6 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+// The bottom-up BGR rows of stride bytes as the bytes of a top-down RGB PNG file; empty when
+// the frame is empty or cannot be compressed.
+std::string encodePng(const uint8_t* pixels, int32_t width, int32_t stride, int32_t height);
 
 // Writes the bottom-up BGR rows of stride bytes as a top-down RGB PNG file. Returns false
 // when the file can't be written (a partial file is removed).

@@ -56,11 +56,14 @@ bool parsePoseList(const std::string& text, std::vector<oculant::Pose>* poses, s
     double values[3];
     const bool numbers = fields.size() == 3 && parseFinite(fields[0], &values[0]) &&
                          parseFinite(fields[1], &values[1]) && parseFinite(fields[2], &values[2]);
-    const bool header = first && !fields.empty() && !parseFinite(fields[0], &values[0]);
+    // Only a first line without digits is a header: "2;2.3;90" is a pose with separators this
+    // list does not take, and is refused as such rather than skipped.
+    const bool header = first && line.find_first_of("0123456789") == std::string::npos;
     first = false;
     if (header) continue;
     if (!numbers) {
-      *error = "line " + std::to_string(number) + ": expected x, y, heading (three numbers)";
+      *error = "line " + std::to_string(number) +
+               ": expected x, y, heading (three numbers separated by commas or blanks)";
       return false;
     }
     poses->push_back({values[0], values[1], values[2]});

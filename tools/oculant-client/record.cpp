@@ -10,6 +10,7 @@
 
 #include "oculant/client.h"
 #include "oculant/stereo_files.h"
+#include "platform/console.h"
 #include "png_writer.h"
 #include "pose_list.h"
 #include "tool_status.h"
@@ -26,12 +27,15 @@ const char* const kRecordHelp =
     "  NNNN/calib.txt, calib.yml the calibration (Middlebury style; OpenCV FileStorage)\n"
     "  poses.csv                 each sample's pose as the cameras drew it\n"
     "Both frames of a sample come from one pose. An OUTDIR that already holds files is\n"
-    "refused unless --overwrite is given.\n";
+    "refused unless --overwrite is given. When done, the rig goes back to the pose it had.\n"
+    "Progress shows as a bar when stderr is a terminal, else as a line every 10 samples;\n"
+    "samples whose left view sees nothing (background only) are named in a warning.\n";
 
 const char* const kCalibrationHelp =
-    "usage: oculant-client calibration OUTDIR\n"
+    "usage: oculant-client calibration OUTDIR [--overwrite]\n"
     "Writes the camera pair's calibration at the rig's current pose as OUTDIR/calib.yml\n"
-    "(OpenCV FileStorage) and OUTDIR/calib.txt (Middlebury style), and prints it.\n";
+    "(OpenCV FileStorage) and OUTDIR/calib.txt (Middlebury style), and prints it. Existing\n"
+    "calibration files are replaced only with --overwrite.\n";
 
 namespace {
 
@@ -67,9 +71,10 @@ bool writePngFrame(const fs::path& fileName, const oculant::Frame& frame, std::s
   return false;
 }
 
-// Writes one sample's folder. The disparity ranges widen low and high.
+// Writes one sample's folder. The disparity ranges widen low and high; *seen tells whether the
+// left view holds any surface, as background pixels have no disparity.
 bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, float* low,
-                 float* high, std::string* error) {
+                 float* high, bool* seen, std::string* error) {
   std::error_code failure;
   fs::create_directories(folder, failure);
   if (failure) {
@@ -80,9 +85,11 @@ bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, flo
   const double baseline = oculant::baselineOf(pair.left.camera, pair.right.camera);
   const std::vector<float> left = oculant::disparityFromDepth(pair.left.depth, focal, baseline);
   const std::vector<float> right = oculant::disparityFromDepth(pair.right.depth, focal, baseline);
+  *seen = false;
   for (const float value : left) {
     if (value > 0 && value < *low) *low = value;
     if (value > *high && value < 1e30f) *high = value;
+    if (value > 0 && value < 1e30f) *seen = true;
   }
   const int width = pair.left.colour.width;
   const int height = pair.left.colour.height;
@@ -93,13 +100,25 @@ bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, flo
          writeCalibration(folder, pair, left, right, error);
 }
 
+// A bar redrawn in place on a terminal; in a log, where that would run on, a line now and then.
 void showProgress(size_t done, size_t total) {
+  if (!standardErrorIsTerminal()) {
+    if (done > 0 && (done % 10 == 0 || done == total)) {
+      std::fprintf(stderr, "recording %zu/%zu\n", done, total);
+    }
+    return;
+  }
   constexpr size_t kBarWidth = 30;
   const size_t filled = total == 0 ? kBarWidth : done * kBarWidth / total;
   std::fprintf(stderr, "\rrecording [%s%s] %zu/%zu", std::string(filled, '#').c_str(),
                std::string(kBarWidth - filled, '-').c_str(), done, total);
   if (done == total) std::fputc('\n', stderr);
   std::fflush(stderr);
+}
+
+// Ends a bar cut short, so a message after it starts on its own line.
+void endProgressLine() {
+  if (standardErrorIsTerminal()) std::fputc('\n', stderr);
 }
 
 // Sample folders beyond the new count, left by an earlier and longer recording.
@@ -119,6 +138,45 @@ bool readFile(const std::string& fileName, std::string* text) {
   content << file.rdbuf();
   *text = content.str();
   return !file.bad();
+}
+
+// Visits every pose and writes its sample; the exit status.
+int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses,
+                const fs::path& outdir, oculant::StereoCapture* pair, float* low, float* high,
+                std::vector<std::string>* blind) {
+  std::string error;
+  std::string poseTable = "sample,x,y,heading\n";
+  showProgress(0, poses.size());
+  for (size_t index = 0; index < poses.size(); ++index) {
+    const oculant::Pose& pose = poses[index];
+    // The overview follows through the original messages; the capture itself carries the
+    // pose to the cameras, so both frames are drawn at it whatever else moves the rig.
+    if (!client.sendRigPosition(pose.x, pose.y, true) || !client.sendHeading(pose.heading, true) ||
+        !client.captureStereo(pair, &pose)) {
+      endProgressLine();
+      return fail("sample " + sampleName(index) + ": " + client.error());
+    }
+    if (pair->left.colour.width == 0 || pair->left.colour.height == 0) {
+      endProgressLine();
+      return fail("the cameras sent empty frames (are their windows minimised?)");
+    }
+    bool seen = false;
+    if (!writeSample(outdir / sampleName(index), *pair, low, high, &seen, &error)) {
+      endProgressLine();
+      return fail(error);
+    }
+    const oculant::Pose& drawn = pair->left.camera.pose;
+    poseTable += sampleName(index) + "," + oculant::exactNumber(drawn.x) + "," +
+                 oculant::exactNumber(drawn.y) + "," + oculant::exactNumber(drawn.heading) + "\n";
+    // Rewritten after every sample, so an interrupted recording still lists what it holds.
+    if (!oculant::writeTextFile((outdir / "poses.csv").string(), poseTable, &error)) {
+      endProgressLine();
+      return fail(error);
+    }
+    if (!seen) blind->push_back(sampleName(index));
+    showProgress(index + 1, poses.size());
+  }
+  return EXIT_SUCCESS;
 }
 
 }  // namespace
@@ -157,37 +215,27 @@ int record(const std::vector<std::string>& args) {
 
   oculant::Client client;
   if (const int status = connect(client)) return status;
-  std::string poseTable = "sample,x,y,heading\n";
+  oculant::CameraModel before;
+  if (!client.describe(oculant::Eye::LEFT, &before)) return fail(client.error());
   oculant::StereoCapture pair;
   float low = 1e30f;
   float high = 0;
-  showProgress(0, poses.size());
-  for (size_t index = 0; index < poses.size(); ++index) {
-    const oculant::Pose& pose = poses[index];
-    // The overview follows through the original messages; the capture itself carries the
-    // pose to the cameras, so both frames are drawn at it whatever else moves the rig.
-    if (!client.sendRigPosition(pose.x, pose.y, true) || !client.sendHeading(pose.heading, true) ||
-        !client.captureStereo(&pair, &pose)) {
-      std::fputc('\n', stderr);
-      return fail("sample " + sampleName(index) + ": " + client.error());
+  std::vector<std::string> blind;
+  const int status = recordPoses(client, poses, outdir, &pair, &low, &high, &blind);
+  // The user's view of the bench is as it was, whether the recording ended or failed.
+  const oculant::Pose& pose = before.pose;
+  if (client.ready()) {
+    if (!client.sendRigPosition(pose.x, pose.y, true) || !client.sendHeading(pose.heading, true)) {
+      const int putBack = fail("cannot put the rig back: " + client.error());
+      if (status == EXIT_SUCCESS) return putBack;
     }
-    if (pair.left.colour.width == 0 || pair.left.colour.height == 0) {
-      std::fputc('\n', stderr);
-      return fail("the cameras sent empty frames (are their windows minimised?)");
-    }
-    if (!writeSample(outdir / sampleName(index), pair, &low, &high, &error)) {
-      std::fputc('\n', stderr);
-      return fail(error);
-    }
-    const oculant::Pose& drawn = pair.left.camera.pose;
-    poseTable += sampleName(index) + "," + oculant::exactNumber(drawn.x) + "," +
-                 oculant::exactNumber(drawn.y) + "," + oculant::exactNumber(drawn.heading) + "\n";
-    // Rewritten after every sample, so an interrupted recording still lists what it holds.
-    if (!oculant::writeTextFile((outdir / "poses.csv").string(), poseTable, &error)) {
-      std::fputc('\n', stderr);
-      return fail(error);
-    }
-    showProgress(index + 1, poses.size());
+  }
+  if (status != EXIT_SUCCESS) return status;
+  if (!blind.empty()) {
+    std::string names;
+    for (const std::string& name : blind) names += (names.empty() ? "" : ", ") + name;
+    std::fprintf(stderr, "oculant-client: warning: the left camera sees nothing at sample%s %s\n",
+                 blind.size() == 1 ? "" : "s", names.c_str());
   }
   if (overwrite) removeLeftOverSamples(outdir, poses.size());
   const oculant::CameraModel& camera = pair.left.camera;
@@ -200,9 +248,18 @@ int record(const std::vector<std::string>& args) {
 #endif
 }
 
-int calibration(const std::vector<std::string>& args) {
+int calibration(const std::vector<std::string>& original) {
+  std::vector<std::string> args = original;
+  const auto flag = std::find(args.begin(), args.end(), "--overwrite");
+  const bool overwrite = flag != args.end();
+  if (overwrite) args.erase(flag);
   if (args.size() != 1) return usageError("calibration needs OUTDIR", kCalibrationHelp);
   const fs::path outdir = args[0];
+  for (const char* name : {"calib.yml", "calib.txt"}) {
+    if (fs::exists(outdir / name) && !overwrite) {
+      return fail((outdir / name).string() + " exists; --overwrite replaces it");
+    }
+  }
   oculant::Client client;
   if (const int status = connect(client)) return status;
   oculant::StereoCapture pair;

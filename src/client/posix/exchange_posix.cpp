@@ -56,12 +56,12 @@ std::unique_ptr<Exchange> Exchange::open(std::string* error) {
   std::string reason;
   std::string folder = runtimeDirectory(&reason);
   if (folder.empty()) {
-    *error = "cannot use the bench's runtime folder: " + reason;
+    *error = "cannot use the runtime folder: " + reason;
     return nullptr;
   }
-  auto exchange = std::make_unique<PosixExchange>(std::move(folder));
+  auto exchange = std::make_unique<PosixExchange>(folder);
   if (!exchange->renew()) {
-    *error = "cannot open a socket in the bench's runtime folder";
+    *error = "cannot open a socket in the runtime folder " + folder;
     return nullptr;
   }
   return exchange;
