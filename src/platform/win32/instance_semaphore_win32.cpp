@@ -38,22 +38,24 @@ bool ownsMark(int index) {
   return false;
 }
 
+// Tries to own mark index. A mark whose owner ended is handed over abandoned: that owner's
+// unit is given back first.
+bool tryToOwnMark(int index) {
+  const DWORD waited = WaitForSingleObject(unitMarks[index], 0);
+  if (waited == WAIT_ABANDONED) WaitForSingleObject(semaphore, 0);
+  return waited == WAIT_ABANDONED || waited == WAIT_OBJECT_0;
+}
+
 // Takes back the units of processes that ended holding them: one per abandoned mark.
 void reclaimUnitsOfEndedProcesses() {
   for (int i = 0; i < kUnitMarks; ++i) {
-    if (!unitMarks[i] || ownsMark(i)) continue;
-    const DWORD waited = WaitForSingleObject(unitMarks[i], 0);
-    if (waited == WAIT_ABANDONED) WaitForSingleObject(semaphore, 0);
-    if (waited == WAIT_ABANDONED || waited == WAIT_OBJECT_0) ReleaseMutex(unitMarks[i]);
+    if (unitMarks[i] && !ownsMark(i) && tryToOwnMark(i)) ReleaseMutex(unitMarks[i]);
   }
 }
 
 void markUnitTaken() {
   for (int i = 0; i < kUnitMarks && ownedMarkCount < kUnitMarks; ++i) {
-    if (!unitMarks[i] || ownsMark(i)) continue;
-    const DWORD waited = WaitForSingleObject(unitMarks[i], 0);
-    if (waited == WAIT_ABANDONED) WaitForSingleObject(semaphore, 0);
-    if (waited == WAIT_ABANDONED || waited == WAIT_OBJECT_0) {
+    if (unitMarks[i] && !ownsMark(i) && tryToOwnMark(i)) {
       ownedMarks[ownedMarkCount++] = i;
       return;
     }
