@@ -130,7 +130,7 @@ void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchF
   }
   // Every capture draws its frame anew, and reads depth as well as colour.
   const double drawPairs = fetchFloor.drawAndRead / 2;
-  row(prefix + "ground truth, both cameras (pairs/s)", f.groundTruthPairsPerSecond, drawPairs,
+  row(prefix + "ground truth (pairs/s)", f.groundTruthPairsPerSecond, drawPairs,
       drawPairs / f.groundTruthPairsPerSecond, "x the cost of draw + read + copy");
   if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
 }

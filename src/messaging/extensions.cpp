@@ -7,6 +7,7 @@
 
 #include "image/depth_capture.h"
 #include "image/frame_capture.h"
+#include "image/object_id_capture.h"
 #include "platform/envelope.h"
 #include "platform/platform.h"
 #include "render/camera_model.h"
@@ -42,17 +43,20 @@ void post(HWND client, HWND window, uintptr_t code, size_t length, const void* p
   postCopyData(client, window, message, std::move(keepAlive));
 }
 
-// Colour and depth of one drawing, owned by the sends that carry them.
+// Colour, depth and object ids of one drawing, owned by the sends that carry them.
 struct DrawnFrame {
   CaptureImage colour = {};
   std::vector<float> depth;
+  std::vector<uint16_t> objectIds;
   ~DrawnFrame() {
     if (colour.pixels != nullptr) freeCaptureImage(&colour);
   }
 };
 
-// Draws once and reads colour and depth from the same back buffer, so both show one frame.
-void sendCapture(HWND window, HWND client) {
+// Draws once and reads colour and depth from the same back buffer, so both show one frame. The
+// ids are drawn over it at once, from the same pose and scene; the back buffer is never shown
+// without a frame drawn anew before the swap.
+void sendCapture(HWND window, HWND client, bool withIds) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
@@ -60,10 +64,15 @@ void sendCapture(HWND window, HWND client) {
   const auto frame = std::make_shared<DrawnFrame>();
   captureFrame(&frame->colour, width, height);
   const bool haveDepth = captureDepth(&frame->depth, width, height, kNearPlane, kFarPlane);
+  bool haveIds = true;
+  if (withIds) {
+    drawObjectIds();
+    haveIds = captureObjectIds(&frame->objectIds, width, height);
+  }
   const uint64_t colourBytes = static_cast<uint64_t>(frame->colour.stride) * frame->colour.height;
   const uint64_t depthBytes = frame->depth.size() * sizeof(float);
   // A frame that can't be had or sent whole goes out as an empty one, never as a part.
-  if (frame->colour.pixels == nullptr || !haveDepth || colourBytes > kMaxPayload ||
+  if (frame->colour.pixels == nullptr || !haveDepth || !haveIds || colourBytes > kMaxPayload ||
       depthBytes > kMaxPayload) {
     width = height = 0;
   }
@@ -74,6 +83,11 @@ void sendCapture(HWND window, HWND client) {
        empty ? nullptr : frame->colour.pixels, frame);
   post(client, window, MSG_EXT_DEPTH, empty ? 0 : depthBytes, empty ? nullptr : frame->depth.data(),
        frame);
+  if (withIds) {
+    const uint64_t idBytes = frame->objectIds.size() * sizeof(uint16_t);
+    post(client, window, MSG_EXT_OBJECT_IDS, empty ? 0 : idBytes,
+         empty ? nullptr : frame->objectIds.data(), frame);
+  }
 }
 
 void takePose(const COPYDATASTRUCT* data) {
@@ -92,9 +106,9 @@ LRESULT handleExtensionMessage(HWND window, WPARAM sender, const COPYDATASTRUCT*
   // Replies go to the window the request named; a value that is no handle gets none.
   const HWND client = windowFromWParam(sender);
   if (data == nullptr || !camera || client == 0) return 0;
-  if (data->dwData == MSG_EXT_CAPTURE) {
+  if (data->dwData == MSG_EXT_CAPTURE || data->dwData == MSG_EXT_CAPTURE_WITH_IDS) {
     takePose(data);
-    sendCapture(window, client);
+    sendCapture(window, client, data->dwData == MSG_EXT_CAPTURE_WITH_IDS);
   } else if (data->dwData == MSG_EXT_DESCRIBE) {
     int width = 0;
     int height = 0;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "image/object_id_capture.h"
 #include "render/camera_model.h"
 #include "render/geometry.h"
 #include "render/gl_resources.h"
@@ -61,6 +62,19 @@ void lookFromEye(bool rightEye) {
   gluLookAt(ex, ey, kEyeHeight, ex + cx, ey + cy, kEyeHeight, 0, 0, 1);
 }
 
+// Only textured slabs and lattices have a shape in the frame.
+bool hasShape(const SceneObject& object) {
+  return (object.kind == OBJECT_SLAB || object.kind == OBJECT_LATTICE) && object.textured;
+}
+
+void drawShape(const SceneObject& object) {
+  if (object.kind == OBJECT_SLAB) {
+    drawSlab(object);
+  } else {
+    drawLattice(object);
+  }
+}
+
 void bindWithNearestFilters(GLuint texture) {
   glBindTexture(GL_TEXTURE_2D, texture);
   // Textures have a single level, so only non-mipmap filters make them usable.
@@ -72,7 +86,7 @@ void bindWithNearestFilters(GLuint texture) {
 // textured objects after it.
 void drawObject(const SceneObject& object) {
   if (object.kind != OBJECT_SLAB && object.kind != OBJECT_LATTICE) return;
-  if (!object.textured) {
+  if (!hasShape(object)) {
     glColor3f(static_cast<float>(object.R), static_cast<float>(object.G),
               static_cast<float>(object.B));
     return;
@@ -83,21 +97,30 @@ void drawObject(const SceneObject& object) {
   bindWithNearestFilters(TextureSlots[slot]);
   glEnable(GL_TEXTURE_GEN_S);
   glEnable(GL_TEXTURE_GEN_T);
-  if (slab) {
-    drawSlab(object);
-  } else {
-    drawLattice(object);
-  }
+  drawShape(object);
   glDisable(GL_TEXTURE_GEN_S);
   glDisable(GL_TEXTURE_GEN_T);
 }
 
-void drawObjects() {
+// The objects a frame shows, by index, handed to draw in list order.
+template <typename Draw>
+void forEachShownObject(Draw draw) {
   int count = sceneModel.objectCount;
   if (count > kMaxSceneObjects) count = kMaxSceneObjects;
   for (int i = 0; i < count; ++i) {
     if (role == ROLE_SCENE && i == kThirdObjectIndex && !inputState.showThirdObject) continue;
-    drawObject(sceneModel.objects[i]);
+    draw(i, sceneModel.objects[i]);
+  }
+}
+
+// The overview transform, then the rig (overview) or the eye (camera views).
+void placeViewer(GLUquadric* quadric) {
+  applyPanTransform(overviewView.panX, overviewView.panY, 0, 0, 0, 0);
+  applyOrbitTransform(overviewView.distance, 0, overviewView.tilt, overviewView.spin);
+  if (role == ROLE_SCENE) {
+    drawRigSphere(quadric);
+  } else {
+    lookFromEye(role == ROLE_RIGHT_CAMERA);
   }
 }
 
@@ -111,21 +134,39 @@ void drawFrame() {
   setFrameMaterial();
   GLUquadric* quadric = gluNewQuadric();
   glPushMatrix();
-  applyPanTransform(overviewView.panX, overviewView.panY, 0, 0, 0, 0);
-  applyOrbitTransform(overviewView.distance, 0, overviewView.tilt, overviewView.spin);
-  if (role == ROLE_SCENE) {
-    drawRigSphere(quadric);
-  } else {
-    lookFromEye(role == ROLE_RIGHT_CAMERA);
-  }
+  placeViewer(quadric);
   glEnable(GL_TEXTURE_2D);
   // Default planes: s follows object x and t object y.
   glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
   glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
-  drawObjects();
+  forEachShownObject([](int, const SceneObject& object) { drawObject(object); });
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();
   glLoadIdentity();
   if (role == ROLE_SCENE) drawAxisMarker();
   if (quadric != nullptr) gluDeleteQuadric(quadric);
+}
+
+void drawObjectIds() {
+  // Every setting changed here comes back with the pop, so the next frame is drawn as ever.
+  glPushAttrib(GL_ENABLE_BIT | GL_LIGHTING_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT);
+  // Flat colours only: no light, texture or dithering may touch the bits of an id.
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_DITHER);
+  glDisable(GL_BLEND);
+  glShadeModel(GL_FLAT);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glPushMatrix();
+  // The rig sphere of the overview is no scene object: it is left out.
+  placeViewer(nullptr);
+  forEachShownObject([](int index, const SceneObject& object) {
+    if (!hasShape(object)) return;
+    setObjectIdColour(static_cast<uint16_t>(index + 1));
+    drawShape(object);
+  });
+  glPopMatrix();
+  glLoadIdentity();
+  glPopAttrib();
 }

@@ -6,3 +6,9 @@
 // over it and swaps, and a reader can still read the pixels (after a swap the back buffer's
 // contents are undefined).
 void drawFrame();
+
+// Draws the same view into the back buffer with every object that drawFrame shows in a flat
+// colour encoding its 1-based number in the scene (image/object_id_capture.h), the rest 0. It
+// changes no GL state, so the next drawFrame draws exactly as it would have; what the back
+// buffer held is lost, as with any drawing.
+void drawObjectIds();

@@ -15,10 +15,16 @@
 constexpr uintptr_t MSG_EXT_CAPTURE = 3001;
 // To a camera, no payload: the camera answers with MSG_EXT_CAMERA_INFO alone.
 constexpr uintptr_t MSG_EXT_DESCRIBE = 3002;
+// As MSG_EXT_CAPTURE, and the camera also sends MSG_EXT_OBJECT_IDS after the depth. A request
+// of its own, so programs that don't want the ids neither wait for them nor meet a fourth reply.
+constexpr uintptr_t MSG_EXT_CAPTURE_WITH_IDS = 3003;
 // The replies carry the answering camera's role (1 left, 2 right), as the frame replies do.
 constexpr uintptr_t MSG_EXT_CAMERA_INFO = 3100;  // + role; payload: CameraInfo
 constexpr uintptr_t MSG_EXT_COLOUR = 3200;       // + role; stride * height bytes, as a frame's
 constexpr uintptr_t MSG_EXT_DEPTH = 3300;        // + role; width * height float32, bottom row first
+// + role; width * height uint16, bottom row first: the 1-based number of the scene object each
+// pixel sees (OBJECTn of the scene file), 0 where it sees none.
+constexpr uintptr_t MSG_EXT_OBJECT_IDS = 3400;
 
 constexpr bool isExtensionMessage(uintptr_t code) {
   return code >= 3000 && code < 4000;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gl_test_window.h"
+#include "image/object_id_capture.h"
 #include "render/gl_resources.h"
 #include "render/gl_setup.h"
 #include "scene/input_state.h"
@@ -119,6 +120,50 @@ TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
   rigPose = {-1.725, 0.0, 90.0};  // the left eye stands at x = -1.775
   const int slabRow = int(std::lround(120 - kFocal * 0.2 / 3.5));
   EXPECT_FALSE(isBlack(pixelAt(frame(), 320, 160, slabRow)));
+}
+
+// The id pass draws the frame's objects, each as its number in the scene, over the frame just
+// read: a textured wall (object 2), a textured slab before it (object 3) at eye height and a
+// floor (object 4); object 1 only sets a colour and so appears nowhere. The next frame is drawn
+// as before: the light on the floor fades across it (its normals, positions moved up by one,
+// turn from the eye as y grows), so a shading left flat would show.
+TEST_F(FrameTest, ObjectIdsNameTheObjectsTheFrameShows) {
+  start(ROLE_LEFT_CAMERA, 320, 240);
+  std::fill(TextureSlots, TextureSlots + 4, green_);
+  sceneModel.objectCount = 4;
+  SceneObject& colour = sceneModel.objects[0];
+  colour.kind = OBJECT_SLAB;
+  colour.R = colour.G = colour.B = 0.1;  // dim, so that the light does not saturate
+  SceneObject& wall = sceneModel.objects[1];
+  wall.kind = OBJECT_LATTICE;  // HEIGHT 0: one wall, its face at y = -Z - 0.2 = 1
+  wall.X = -5, wall.Y = -0.8, wall.Z = -1.2, wall.WIDTH = 10, wall.HEIGHT = 0;
+  SceneObject& slab = sceneModel.objects[2];
+  slab.kind = OBJECT_SLAB;  // x -0.2..0.2, y -1..-0.5, z 0.1..0.3: 58 and 29 px from the middle
+  slab.X = -0.2, slab.Y = -1, slab.Z = 0.3, slab.WIDTH = 0.4, slab.HEIGHT = 0.5;
+  SceneObject& floor = sceneModel.objects[3];
+  floor.kind = OBJECT_SLAB;  // its top 0.7 below the eye, up to the wall
+  floor.X = -5, floor.Y = -2, floor.Z = -0.5, floor.WIDTH = 10, floor.HEIGHT = 3;
+  for (int i = 1; i < 4; ++i) {
+    sceneModel.objects[i].textured = 1;
+    sceneModel.objects[i].textureSlot = i;
+  }
+  rigPose = {0.05, -2.0, 90.0};  // the left eye at x = 0, 1 before the slab, 3 before the wall
+
+  const std::vector<uint8_t> before = frame();
+  std::vector<float> depth(320 * 240);
+  glReadPixels(0, 0, 320, 240, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+  drawObjectIds();
+  std::vector<uint16_t> ids;
+  ASSERT_TRUE(captureObjectIds(&ids, 320, 240));
+  auto idAt = [&ids](int x, int y) { return ids[static_cast<size_t>(239 - y) * 320 + x]; };
+  EXPECT_EQ(idAt(160, 120), 3) << "the slab";
+  EXPECT_EQ(idAt(20, 120), 2) << "the wall beside it";
+  EXPECT_EQ(idAt(160, 230), 4) << "the floor";
+  EXPECT_EQ(idAt(160, 0), 0) << "above the wall";
+  long mismatched = 0;
+  for (size_t i = 0; i < ids.size(); ++i) mismatched += (ids[i] != 0) != (depth[i] < 1.0f);
+  EXPECT_EQ(mismatched, 0) << "pixels with an id but no depth, or depth but no id";
+  EXPECT_TRUE(frame() == before) << "the frame after the id pass differs";
 }
 
 }  // namespace
