@@ -53,9 +53,11 @@ MSG_FRAME_PIXELS = 2200  # + role
 # Ground truth (docs/protocol.md, "Extensions").
 MSG_EXT_CAPTURE = 3001
 MSG_EXT_DESCRIBE = 3002
+MSG_EXT_CAPTURE_WITH_IDS = 3003
 MSG_EXT_CAMERA_INFO = 3100  # + role
 MSG_EXT_COLOUR = 3200  # + role
 MSG_EXT_DEPTH = 3300  # + role
+MSG_EXT_OBJECT_IDS = 3400  # + role
 CAMERA_INFO = struct.Struct("<Iiiiii9d")  # 96 bytes
 POSE = struct.Struct("<ddd")
 
@@ -184,12 +186,15 @@ class CameraModel:
 class Capture:
     """One eye's frame with its ground truth, all from one drawing: `frame` (a Frame), `depth`
     (float32 bytes, `height` rows of `width`, the bottom row first; +inf where the eye sees
-    nothing) and `camera` (a CameraModel)."""
+    nothing), `camera` (a CameraModel) and, when asked for, `ids` (uint16 bytes laid out as the
+    depth: the number n of the scene file's OBJECTn that each pixel sees, 0 for none; None when
+    not asked for)."""
 
-    def __init__(self, frame, depth, camera):
+    def __init__(self, frame, depth, camera, ids=None):
         self.frame = frame
         self.depth = depth
         self.camera = camera
+        self.ids = ids
 
     def depth_array(self):
         """Depth along the optical axis as numpy (height x width, float32, top row first)."""
@@ -200,8 +205,25 @@ class Capture:
         return rows[::-1].copy()
 
     def disparity_array(self, baseline=0.1):
-        """The true disparity in pixels, f x baseline / depth (0 where nothing is seen)."""
-        return (self.camera.focal_length * baseline / self.depth_array()).astype("float32")
+        """The true disparity in pixels, f x baseline / depth; +inf where nothing is seen (no
+        disparity, as Middlebury's files mark it)."""
+        import numpy
+
+        depth = self.depth_array()
+        seen = numpy.isfinite(depth) & (depth > 0)
+        disparity = numpy.full(depth.shape, numpy.inf, dtype="float32")
+        disparity[seen] = self.camera.focal_length * baseline / depth[seen]
+        return disparity
+
+    def ids_array(self):
+        """The object ids as numpy (height x width, uint16, top row first). Needs a capture
+        made with ids=True."""
+        import numpy
+
+        if self.ids is None:
+            raise BenchError("this capture was made without object ids (ids=True asks for them)")
+        rows = numpy.frombuffer(self.ids, dtype="<u2").reshape(self.frame.height, self.frame.width)
+        return rows[::-1].copy()
 
 
 class Bench:
@@ -299,8 +321,9 @@ class Bench:
         """(left, right): both frames, the left one fetched first."""
         return self.grab("left"), self.grab("right")
 
-    def capture(self, eye, pose=None):
-        """A Capture of one eye; with pose = (x, y, heading) the camera takes that pose first."""
+    def capture(self, eye, pose=None, ids=False):
+        """A Capture of one eye; with pose = (x, y, heading) the camera takes that pose first.
+        With ids=True the camera also draws which object each pixel sees (Capture.ids)."""
         role = EYE_ROLE.get(eye)
         if role is None:
             raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
@@ -310,7 +333,8 @@ class Bench:
             received[code - role] = payload
 
         payload = POSE.pack(*pose) if pose is not None else b""
-        self._send(CAMERA_CLASS[role], MSG_EXT_CAPTURE, payload, on_message)
+        self._send(CAMERA_CLASS[role], MSG_EXT_CAPTURE_WITH_IDS if ids else MSG_EXT_CAPTURE,
+                   payload, on_message)
         info = received.get(MSG_EXT_CAMERA_INFO)
         colour = received.get(MSG_EXT_COLOUR)
         depth = received.get(MSG_EXT_DEPTH)
@@ -322,13 +346,18 @@ class Bench:
             raise BenchError("the %s camera sent a capture of the wrong size" % self._eye_name(role))
         if pose is not None and camera.pose != tuple(float(value) for value in pose):
             raise BenchError("the %s camera drew at another pose than asked" % self._eye_name(role))
-        return Capture(Frame(camera.width, camera.stride, camera.height, colour), depth, camera)
+        object_ids = received.get(MSG_EXT_OBJECT_IDS) if ids else None
+        if ids and (object_ids is None or len(object_ids) != 2 * camera.width * camera.height):
+            raise BenchError("the %s camera sent no object ids for its capture"
+                             % self._eye_name(role))
+        return Capture(Frame(camera.width, camera.stride, camera.height, colour), depth, camera,
+                       object_ids)
 
-    def capture_stereo(self, pose=None):
+    def capture_stereo(self, pose=None, ids=False):
         """(left, right) Captures at one rig pose: the given one, or else the pose the left
         camera holds, which the right camera is then given too."""
-        left = self.capture("left", pose)
-        return left, self.capture("right", left.camera.pose)
+        left = self.capture("left", pose, ids)
+        return left, self.capture("right", left.camera.pose, ids)
 
     def set_heading(self, degrees, scene=False):
         """Turns the rig to `degrees` in both cameras (and the scene window with scene=True)."""

@@ -18,9 +18,11 @@ struct PendingCapture {
   int role = 0;
   Capture* capture = nullptr;  // null while only a camera model is asked for
   CameraModel* camera = nullptr;
+  bool wantIds = false;
   bool haveInfo = false;
   bool haveColour = false;
   bool haveDepth = false;
+  bool haveIds = false;
 };
 PendingCapture pending;
 
@@ -61,6 +63,10 @@ void takeInfo(const Reply& data) {
     colour.height = info.height;
     pending.capture->depth.width = info.width;
     pending.capture->depth.height = info.height;
+    if (pending.wantIds) {
+      pending.capture->objectIds.width = info.width;
+      pending.capture->objectIds.height = info.height;
+    }
   }
   pending.haveInfo = true;
 }
@@ -89,6 +95,12 @@ void receiveGroundTruthReply(const Reply& data) {
     capture->depth.values.resize(data.length / sizeof(float));
     if (data.length > 0) std::memcpy(capture->depth.values.data(), data.data, data.length);
     pending.haveDepth = true;
+  } else if (pending.wantIds && data.code == MSG_EXT_OBJECT_IDS + pending.role &&
+             data.length == static_cast<uint64_t>(capture->objectIds.width) *
+                                capture->objectIds.height * sizeof(uint16_t)) {
+    capture->objectIds.values.resize(data.length / sizeof(uint16_t));
+    if (data.length > 0) std::memcpy(capture->objectIds.values.data(), data.data, data.length);
+    pending.haveIds = true;
   }
 }
 
@@ -100,18 +112,25 @@ float DepthMap::at(int x, int y) const {
   return values[static_cast<size_t>(height - 1 - y) * width + x];
 }
 
+uint16_t ObjectIdMap::at(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height ||
+      values.size() < static_cast<size_t>(width) * height) {
+    return 0;
+  }
+  return values[static_cast<size_t>(height - 1 - y) * width + x];
+}
+
 std::vector<float> disparityFromDepth(const DepthMap& depth, double focalLength, double baseline) {
   std::vector<float> disparity(depth.values.size());
   for (size_t i = 0; i < disparity.size(); ++i) {
-    // f * b / +inf is 0 already; only a depth that is not positive has no disparity at all.
     const double z = depth.values[i];
-    disparity[i] = z > 0 ? static_cast<float>(focalLength * baseline / z)
-                         : std::numeric_limits<float>::infinity();
+    disparity[i] = z > 0 && std::isfinite(z) ? static_cast<float>(focalLength * baseline / z)
+                                             : std::numeric_limits<float>::infinity();
   }
   return disparity;
 }
 
-bool Client::capture(Eye eye, Capture* capture, const Pose* pose) {
+bool Client::capture(Eye eye, Capture* capture, const Pose* pose, bool withObjectIds) {
   const int role = static_cast<int>(eye);
   if (!ready()) return false;
   if (capture == nullptr || (role != 1 && role != 2)) {
@@ -119,11 +138,14 @@ bool Client::capture(Eye eye, Capture* capture, const Pose* pose) {
   }
   RigPoseRecord record = {};
   if (pose != nullptr) record = {pose->x, pose->y, pose->heading};
-  pending = PendingCapture{role, capture, &capture->camera};
-  const Failure sent = sendToClass(kWindowClass[role], kCameraName[role], MSG_EXT_CAPTURE,
+  capture->objectIds = ObjectIdMap();
+  pending = PendingCapture{role, capture, &capture->camera, withObjectIds};
+  const Failure sent = sendToClass(kWindowClass[role], kCameraName[role],
+                                   withObjectIds ? MSG_EXT_CAPTURE_WITH_IDS : MSG_EXT_CAPTURE,
                                    pose != nullptr ? uint32_t{sizeof record} : 0u,
                                    pose != nullptr ? &record : nullptr);
-  const bool complete = pending.haveInfo && pending.haveColour && pending.haveDepth;
+  const bool complete = pending.haveInfo && pending.haveColour && pending.haveDepth &&
+                        (pending.haveIds || !withObjectIds);
   pending = PendingCapture();
   if (sent != Failure::NONE) return false;
   if (!complete) {
@@ -137,11 +159,11 @@ bool Client::capture(Eye eye, Capture* capture, const Pose* pose) {
   return true;
 }
 
-bool Client::captureStereo(StereoCapture* pair, const Pose* pose) {
+bool Client::captureStereo(StereoCapture* pair, const Pose* pose, bool withObjectIds) {
   if (pair == nullptr) return fail(Failure::OTHER, "no capture to fill");
-  if (!capture(Eye::LEFT, &pair->left, pose)) return false;
+  if (!capture(Eye::LEFT, &pair->left, pose, withObjectIds)) return false;
   const Pose held = pair->left.camera.pose;
-  if (!capture(Eye::RIGHT, &pair->right, &held)) return false;
+  if (!capture(Eye::RIGHT, &pair->right, &held, withObjectIds)) return false;
   if (pair->left.colour.width != pair->right.colour.width ||
       pair->left.colour.height != pair->right.colour.height) {
     return fail(Failure::BAD_ANSWER, "the left and right cameras differ in size");

@@ -1,10 +1,12 @@
 #include "oculant/stereo_files.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace oculant {
 
@@ -64,6 +66,51 @@ bool writePfm(const std::string& fileName, int width, int height, const std::vec
                        std::fwrite(values.data(), sizeof(float), count, file) == count;
   if (!written) return failWith(fileName, file, error);
   if (std::fclose(file) != 0) return failWith(fileName, nullptr, error);
+  return true;
+}
+
+bool readPfm(const std::string& fileName, int* width, int* height, std::vector<float>* values,
+             std::string* error) {
+  std::FILE* file = std::fopen(fileName.c_str(), "rb");
+  if (file == nullptr) {
+    if (error != nullptr) *error = "cannot read " + fileName + ": " + std::strerror(errno);
+    return false;
+  }
+  // "Pf", the width, the height and the scale, each ended by white space; one byte of it
+  // after the scale, then the values.
+  char magic[3] = {};
+  int w = 0;
+  int h = 0;
+  double scale = 0;
+  const bool header = std::fscanf(file, "%2s %d %d %lf", magic, &w, &h, &scale) == 4 &&
+                      std::isspace(std::fgetc(file));
+  const bool fits = header && std::string(magic) == "Pf" && w > 0 && h > 0 && w <= 65536 &&
+                    h <= 65536 && scale != 0 && std::isfinite(scale);
+  const size_t count = fits ? static_cast<size_t>(w) * h : 0;
+  std::vector<float> read(count);
+  const bool complete = fits && std::fread(read.data(), sizeof(float), count, file) == count;
+  std::fclose(file);
+  if (!complete) {
+    if (error != nullptr) {
+      *error = fileName + (fits ? ": the values end early" : ": not a greyscale PFM file");
+    }
+    return false;
+  }
+  // A negative scale declares little-endian values, a positive one big-endian.
+  const uint16_t probe = 1;
+  const bool littleEndianHost = *reinterpret_cast<const uint8_t*>(&probe) == 1;
+  if ((scale < 0) != littleEndianHost) {
+    for (float& value : read) {
+      uint8_t bytes[4];
+      std::memcpy(bytes, &value, 4);
+      std::swap(bytes[0], bytes[3]);
+      std::swap(bytes[1], bytes[2]);
+      std::memcpy(&value, bytes, 4);
+    }
+  }
+  *width = w;
+  *height = h;
+  *values = std::move(read);
   return true;
 }
 

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 
 #include "image/depth_capture.h"
 #include "oculant/client.h"
+#include "oculant/stereo_files.h"
 #include "pose_list.h"
 
 namespace {
@@ -26,10 +28,38 @@ TEST(GroundTruth, DepthFromTheDepthBufferAndDisparityFromDepth) {
   const std::vector<float> disparity = oculant::disparityFromDepth(depth, 300.0, 0.1);
   EXPECT_FLOAT_EQ(disparity[0], 30.0f);
   EXPECT_FLOAT_EQ(disparity[1], 15.0f);
-  EXPECT_EQ(disparity[2], 0.0f);          // nothing seen: infinitely far
-  EXPECT_TRUE(std::isinf(disparity[3]));  // no valid depth: no disparity, as PFM marks it
-  EXPECT_EQ(depth.at(0, 0), kInfinity);   // the top row is the second one stored
+  // Nothing seen and no valid depth alike: no disparity, +inf as Middlebury's PFM files mark it
+  // (0 would count as a point infinitely far away).
+  EXPECT_EQ(disparity[2], kInfinity);
+  EXPECT_EQ(disparity[3], kInfinity);
+  EXPECT_EQ(depth.at(0, 0), kInfinity);  // the top row is the second one stored
   EXPECT_TRUE(std::isnan(depth.at(2, 0)));
+}
+
+// What writePfm writes, readPfm gives back, +inf included; a big-endian file (positive scale)
+// reads as the same values.
+TEST(GroundTruth, PfmFilesBothWays) {
+  const std::string name = ::testing::TempDir() + "ground_truth_files_test.pfm";
+  const std::vector<float> values = {1.5f, kInfinity, -2.0f, 19.3125f, 0.0f, 7.0f};
+  std::string error;
+  ASSERT_TRUE(oculant::writePfm(name, 3, 2, values, &error)) << error;
+  int width = 0;
+  int height = 0;
+  std::vector<float> read;
+  ASSERT_TRUE(oculant::readPfm(name, &width, &height, &read, &error)) << error;
+  EXPECT_EQ(width, 3);
+  EXPECT_EQ(height, 2);
+  EXPECT_EQ(read, values);
+
+  std::string bigEndian = "Pf\n1 1\n1.0\n";
+  bigEndian += std::string("\x41\x9a\x80\x00", 4);  // 19.3125
+  std::FILE* file = std::fopen(name.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(bigEndian.data(), 1, bigEndian.size(), file);
+  std::fclose(file);
+  ASSERT_TRUE(oculant::readPfm(name, &width, &height, &read, &error)) << error;
+  EXPECT_EQ(read, std::vector<float>{19.3125f});
+  std::remove(name.c_str());
 }
 
 TEST(GroundTruth, PoseLists) {

@@ -29,6 +29,7 @@ const char* const kUsage =
     "  rig X Y [--scene]             move the rig to (X, Y)\n"
     "  quit [--cameras]              end the bench (or only its two camera windows)\n"
     "  record POSES.csv OUTDIR       record stereo samples with true disparity at each pose\n"
+    "  record --evaluate DATASET     score a stereo algorithm's results in a recorded dataset\n"
     "  calibration OUTDIR            write the camera pair's calibration (YAML, calib.txt)\n"
     "\n"
     "options:\n"

@@ -1,6 +1,7 @@
 #include "record.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "evaluate.h"
 #include "oculant/client.h"
 #include "oculant/stereo_files.h"
 #include "platform/console.h"
@@ -19,17 +21,32 @@ namespace fs = std::filesystem;
 
 const char* const kRecordHelp =
     "usage: oculant-client record POSES.csv OUTDIR [--overwrite]\n"
+    "       oculant-client record --evaluate DATASET [--result NAME]\n"
     "Visits every pose of POSES.csv (one 'x, y, heading' per line; '#' starts a comment)\n"
     "with the rig in all three windows and records one sample per pose in OUTDIR:\n"
     "  NNNN/im0.png, im1.png     the left and right frames\n"
     "  NNNN/disp0.pfm, disp1.pfm the true disparity of the left and right view (PFM, pixels;\n"
-    "                            0 where a view sees nothing)\n"
+    "                            +inf where a view sees nothing)\n"
+    "  NNNN/mask0nocc.png, mask1nocc.png\n"
+    "                            occlusion masks: 255 seen by both eyes, 128 occluded (hidden\n"
+    "                            from the other eye or outside its view), 0 no ground truth\n"
+    "  NNNN/ids0.png, ids1.png   the scene object each pixel sees (16-bit grey: n of OBJECTn,\n"
+    "                            0 for none)\n"
     "  NNNN/calib.txt, calib.yml the calibration (Middlebury style; OpenCV FileStorage)\n"
     "  poses.csv                 each sample's pose as the cameras drew it\n"
     "Both frames of a sample come from one pose. An OUTDIR that already holds files is\n"
     "refused unless --overwrite is given. When done, the rig goes back to the pose it had.\n"
     "Progress shows as a bar when stderr is a terminal, else as a line every 10 samples;\n"
-    "samples whose left view sees nothing (background only) are named in a warning.\n";
+    "samples whose left view sees nothing (background only) are named in a warning.\n"
+    "\n"
+    "With --evaluate, no bench is needed: every sample's result of a stereo algorithm,\n"
+    "NNNN/disp0NAME.pfm (NAME from --result, default SGBM; the left view's disparity in\n"
+    "pixels, +inf or NaN where it has none), is scored against disp0.pfm: the share of pixels\n"
+    "off by more than 1 and 2 pixels (bad 1.0, bad 2.0; a pixel without a result counts as\n"
+    "bad), the mean absolute error of those with a result (avgerr) and the share without\n"
+    "(invalid), on all pixels with ground truth and on the non-occluded ones (255 in\n"
+    "mask0nocc.png), per sample and over all samples' pixels together. Exit status 1 when a\n"
+    "sample has no result.\n";
 
 const char* const kCalibrationHelp =
     "usage: oculant-client calibration OUTDIR [--overwrite]\n"
@@ -40,8 +57,9 @@ const char* const kCalibrationHelp =
 namespace {
 
 // The names a sample folder holds; an overwrite removes only these from folders left over.
-const char* const kSampleFiles[] = {"im0.png",   "im1.png",   "disp0.pfm",
-                                    "disp1.pfm", "calib.txt", "calib.yml"};
+const char* const kSampleFiles[] = {"im0.png",   "im1.png",  "disp0.pfm",     "disp1.pfm",
+                                    "ids0.png",  "ids1.png", "mask0nocc.png", "mask1nocc.png",
+                                    "calib.txt", "calib.yml"};
 
 std::string sampleName(size_t index) {
   char name[32];
@@ -71,6 +89,25 @@ bool writePngFrame(const fs::path& fileName, const oculant::Frame& frame, std::s
   return false;
 }
 
+bool writeGreyMaps(const fs::path& folder, const char* eye, const oculant::Capture& capture,
+                   const oculant::Capture& other, std::string* error) {
+  const int width = capture.colour.width;
+  const int height = capture.colour.height;
+  const fs::path mask = folder / (std::string("mask") + eye + "nocc.png");
+  const fs::path ids = folder / (std::string("ids") + eye + ".png");
+  const std::vector<uint8_t> visible =
+      oculant::occlusionMask(capture.depth, capture.camera, other.depth, other.camera);
+  if (!writeGreyPng(mask.string().c_str(), visible, width, height)) {
+    *error = "cannot write " + mask.string();
+    return false;
+  }
+  if (!writeGreyPng16(ids.string().c_str(), capture.objectIds.values, width, height)) {
+    *error = "cannot write " + ids.string();
+    return false;
+  }
+  return true;
+}
+
 // Writes one sample's folder. The disparity ranges widen low and high; *seen tells whether the
 // left view holds any surface, as background pixels have no disparity.
 bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, float* low,
@@ -87,9 +124,11 @@ bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, flo
   const std::vector<float> right = oculant::disparityFromDepth(pair.right.depth, focal, baseline);
   *seen = false;
   for (const float value : left) {
-    if (value > 0 && value < *low) *low = value;
-    if (value > *high && value < 1e30f) *high = value;
-    if (value > 0 && value < 1e30f) *seen = true;
+    // Pixels that see nothing have +inf, no disparity.
+    if (!std::isfinite(value)) continue;
+    *low = std::min(*low, value);
+    *high = std::max(*high, value);
+    *seen = true;
   }
   const int width = pair.left.colour.width;
   const int height = pair.left.colour.height;
@@ -97,6 +136,8 @@ bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, flo
          writePngFrame(folder / "im1.png", pair.right.colour, error) &&
          oculant::writePfm((folder / "disp0.pfm").string(), width, height, left, error) &&
          oculant::writePfm((folder / "disp1.pfm").string(), width, height, right, error) &&
+         writeGreyMaps(folder, "0", pair.left, pair.right, error) &&
+         writeGreyMaps(folder, "1", pair.right, pair.left, error) &&
          writeCalibration(folder, pair, left, right, error);
 }
 
@@ -152,7 +193,7 @@ int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses
     // The overview follows through the original messages; the capture itself carries the
     // pose to the cameras, so both frames are drawn at it whatever else moves the rig.
     if (!client.sendRigPosition(pose.x, pose.y, true) || !client.sendHeading(pose.heading, true) ||
-        !client.captureStereo(pair, &pose)) {
+        !client.captureStereo(pair, &pose, true)) {
       endProgressLine();
       return fail("sample " + sampleName(index) + ": " + client.error());
     }
@@ -184,13 +225,34 @@ int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses
 int record(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
   bool overwrite = false;
-  for (const std::string& arg : args) {
-    if (arg == "--overwrite") {
+  bool evaluate = false;
+  std::string resultName;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--overwrite") {
       overwrite = true;
+    } else if (args[i] == "--evaluate") {
+      evaluate = true;
+    } else if (args[i] == "--result") {
+      if (i + 1 >= args.size()) return usageError("--result needs a NAME", kRecordHelp);
+      resultName = args[++i];
     } else {
-      positional.push_back(arg);
+      positional.push_back(args[i]);
     }
   }
+  if (evaluate) {
+    if (overwrite) return usageError("--evaluate writes nothing to overwrite", kRecordHelp);
+    if (positional.size() != 1) return usageError("--evaluate needs one DATASET", kRecordHelp);
+    // A name that reaches out of the sample folder would score some other file.
+    if (resultName.find_first_of("/\\") != std::string::npos) {
+      return usageError("--result takes a NAME, not a path", kRecordHelp);
+    }
+#ifndef OCULANT_HAVE_ZLIB
+    return fail("this build has no PNG support, which --evaluate needs for the masks");
+#else
+    return evaluateDataset(positional[0], resultName.empty() ? "SGBM" : resultName);
+#endif
+  }
+  if (!resultName.empty()) return usageError("--result goes with --evaluate", kRecordHelp);
   if (positional.size() != 2) return usageError("record needs POSES.csv and OUTDIR", kRecordHelp);
 #ifndef OCULANT_HAVE_ZLIB
   (void)overwrite;

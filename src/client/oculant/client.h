@@ -37,11 +37,13 @@ struct Frame {
   bool rgbAt(int x, int y, uint8_t rgb[3]) const;
 };
 
-// One camera's frame with its ground truth, all from one drawing.
+// One camera's frame with its ground truth, all from one drawing. The object ids are there
+// (as large as the frame) only when they were asked for; else empty.
 struct Capture {
   Frame colour;
   DepthMap depth;
   CameraModel camera;
+  ObjectIdMap objectIds;
 };
 
 // Both eyes at one rig pose.
@@ -95,12 +97,13 @@ class Client {
   bool sendRigPosition(double x, double y, bool alsoScene = false);
 
   // Ground truth (oculant/ground_truth.h). With a pose, the camera takes that pose before it
-  // draws; without, it draws at its current pose. False when the camera is not running or its
-  // answer was incomplete.
-  bool capture(Eye eye, Capture* capture, const Pose* pose = nullptr);
+  // draws; without, it draws at its current pose. withObjectIds adds which object each pixel
+  // sees, drawn by the camera right after the frame (a second drawing, so it costs time).
+  // False when the camera is not running or its answer was incomplete.
+  bool capture(Eye eye, Capture* capture, const Pose* pose = nullptr, bool withObjectIds = false);
   // Both eyes at one pose: the given one, or else the pose the left camera holds, which the
   // right camera is then given too. So the pair never straddles a move of the rig.
-  bool captureStereo(StereoCapture* pair, const Pose* pose = nullptr);
+  bool captureStereo(StereoCapture* pair, const Pose* pose = nullptr, bool withObjectIds = false);
   // The camera model and rig pose of one camera, without a frame.
   bool describe(Eye eye, CameraModel* camera);
 

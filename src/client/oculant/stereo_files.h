@@ -15,6 +15,11 @@ namespace oculant {
 bool writePfm(const std::string& fileName, int width, int height, const std::vector<float>& values,
               std::string* error);
 
+// Reads a greyscale PFM ("Pf", either byte order) into values, rows from the bottom up as the
+// file stores them. False (with error naming the file and what is wrong) otherwise.
+bool readPfm(const std::string& fileName, int* width, int* height, std::vector<float>* values,
+             std::string* error);
+
 // A bound on the disparities of a view, as calib.txt's ndisp: more than the largest finite
 // value, rounded up to a multiple of 16 (at least 16).
 int disparityLevels(const std::vector<float>& disparity);

@@ -1,0 +1,8 @@
+// record --evaluate: an algorithm's disparity results in a recorded dataset scored against the
+// ground truth, as Middlebury's tables score them.
+#pragma once
+
+#include <string>
+
+// Scores DATASET's samples' disp0<resultName>.pfm; the exit status.
+int evaluateDataset(const std::string& dataset, const std::string& resultName);
