@@ -12,9 +12,11 @@ the distance from the rig to a wall facing it at y = WALL_Y.
 With --evaluate it scores the matcher against the true disparity of a dataset that
 `oculant-client record` wrote instead: for every sample, the share of pixels whose disparity is
 off by more than 1 and by more than 2 pixels ("bad 1.0" and "bad 2.0"; a pixel the matcher left
-unmatched counts as bad). No bench is needed for that.
+unmatched counts as bad). No bench is needed for that. With --write-result NAME it also writes
+each sample's map as NNNN/disp0NAME.pfm, where `oculant-client record --evaluate DATASET
+--result NAME` scores it as Middlebury's tables do.
 
-    python3 stereo_disparity.py --evaluate dataset --region 64 20 320 240
+    python3 stereo_disparity.py --evaluate dataset --region 64 20 320 240 --write-result SGBM
 
 Needs python3-opencv and python3-numpy, and a bench running in this user's runtime folder.
 """
@@ -109,8 +111,10 @@ def evaluate(args):
         if left is None or right is None:
             sys.exit("stereo_disparity: %s lacks im0.png or im1.png" % folder)
         truth = read_pfm(os.path.join(folder, "disp0.pfm"))
-        bad1, bad2, count = bad_pixel_rates(disparity_map(left, right, args.max_disparity),
-                                            truth, args.region)
+        disparity = disparity_map(left, right, args.max_disparity)
+        if args.write_result:
+            write_pfm(os.path.join(folder, "disp0%s.pfm" % args.write_result), disparity)
+        bad1, bad2, count = bad_pixel_rates(disparity, truth, args.region)
         print("%s: bad 1.0 %.2f %%, bad 2.0 %.2f %% of %d pixels"
               % (os.path.basename(os.path.normpath(folder)), 100 * bad1, 100 * bad2, count))
         if count:
@@ -131,6 +135,16 @@ def colour_mapped(disparity, max_disparity):
     return picture
 
 
+def write_pfm(path, disparity):
+    """The map as a greyscale PFM of little-endian floats, bottom row first; unmatched pixels
+    are +inf, the PFM convention for an unknown disparity."""
+    height, width = disparity.shape
+    values = numpy.where(numpy.isnan(disparity), numpy.inf, disparity).astype("<f4")
+    with open(path, "wb") as stream:
+        stream.write(b"Pf\n%d %d\n-1.0\n" % (width, height))
+        stream.write(numpy.flipud(values).tobytes())
+
+
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--rig", nargs=2, type=float, metavar=("X", "Y"), default=(0.7, 0.7),
@@ -140,6 +154,10 @@ def parse_arguments(argv):
                              "--evaluate)")
     parser.add_argument("--evaluate", metavar="DATASET",
                         help="score the matcher against a recorded dataset's true disparity")
+    parser.add_argument("--write-result", metavar="NAME",
+                        help="with --evaluate, also write each sample's map as disp0NAME.pfm "
+                             "(Middlebury's name for a result) for oculant-client record "
+                             "--evaluate")
     parser.add_argument("--region", nargs=4, type=int, metavar=("X0", "Y0", "X1", "Y1"),
                         help="pixels (top-left inclusive, bottom-right exclusive) whose median is "
                              "measured (default: the middle half of the frame); with --evaluate, "
@@ -154,6 +172,10 @@ def parse_arguments(argv):
 
 def main(argv=None):
     args = parse_arguments(argv)
+    if args.write_result and not args.evaluate:
+        sys.exit("stereo_disparity: --write-result goes with --evaluate")
+    if args.write_result and not args.write_result.replace("-", "").replace("_", "").isalnum():
+        sys.exit("stereo_disparity: --write-result takes a NAME of letters and digits")
     if args.evaluate:
         evaluate(args)
         return

@@ -52,24 +52,31 @@ struct SampleScore {
   Score nonOccluded;  // those the other eye sees too
 };
 
+// One figure right-aligned in a column of the table.
+std::string cell(const char* text) {
+  char padded[16];
+  std::snprintf(padded, sizeof padded, "%9s", text);
+  return padded;
+}
+
 std::string percent(long count, long total) {
   char text[16];
-  std::snprintf(text, sizeof text, "%6.2f%%", 100.0 * count / total);
-  return text;
+  std::snprintf(text, sizeof text, "%.2f%%", 100.0 * count / total);
+  return cell(text);
 }
 
 // bad 1.0, bad 2.0, avgerr and invalid, or dashes where nothing was scored.
 std::string columns(const Score& score) {
-  if (score.pixels == 0) return "      -        -        -        -";
+  if (score.pixels == 0) return cell("-") + cell("-") + cell("-") + cell("-");
   const long valid = score.pixels - score.invalid;
-  char error[16] = "       -";
-  if (valid > 0) std::snprintf(error, sizeof error, "%8.3f", score.errorSum / valid);
-  return " " + percent(score.bad1, score.pixels) + "  " + percent(score.bad2, score.pixels) + " " +
-         error + "  " + percent(score.invalid, score.pixels);
+  char error[16] = "-";
+  if (valid > 0) std::snprintf(error, sizeof error, "%.3f", score.errorSum / valid);
+  return percent(score.bad1, score.pixels) + percent(score.bad2, score.pixels) + cell(error) +
+         percent(score.invalid, score.pixels);
 }
 
 void printRow(const std::string& name, const SampleScore& score) {
-  std::printf("%-10s %s   %s\n", name.c_str(), columns(score.all).c_str(),
+  std::printf("%-8s%s  %s\n", name.c_str(), columns(score.all).c_str(),
               columns(score.nonOccluded).c_str());
 }
 
@@ -137,28 +144,31 @@ int evaluateDataset(const std::string& dataset, const std::string& resultName) {
   const std::vector<fs::path> folders = sampleFolders(dataset);
   if (folders.empty()) return fail("no samples (folders with disp0.pfm) in " + dataset);
   const std::string resultFile = "disp0" + resultName + ".pfm";
-  std::printf("%s against the ground truth in %s\n", resultFile.c_str(), dataset.c_str());
-  std::printf("%-10s %-35s   %s\n", "", "all pixels with ground truth", "non-occluded pixels");
-  const char* const heads = "bad 1.0  bad 2.0   avgerr  invalid";
-  std::printf("%-10s  %s    %s\n", "sample", heads, heads);
-  SampleScore total;
+  std::vector<fs::path> scored;
   std::vector<std::string> missing;
-  long scored = 0;
   for (const fs::path& folder : folders) {
-    const std::string name = folder.filename().string();
-    if (!fs::exists(folder / resultFile)) {
-      missing.push_back(name.empty() ? folder.string() : name);
-      continue;
+    if (fs::exists(folder / resultFile)) {
+      scored.push_back(folder);
+    } else {
+      missing.push_back(folder.filename().empty() ? folder.string() : folder.filename().string());
     }
+  }
+  if (!scored.empty()) {
+    std::printf("%s against the ground truth in %s\n", resultFile.c_str(), dataset.c_str());
+    std::printf("%-8s%-36s  %s\n", "", "   all pixels with ground truth", "   non-occluded pixels");
+    const std::string heads = cell("bad 1.0") + cell("bad 2.0") + cell("avgerr") + cell("invalid");
+    std::printf("%-8s%s  %s\n", "sample", heads.c_str(), heads.c_str());
+  }
+  SampleScore total;
+  for (const fs::path& folder : scored) {
     SampleScore score;
     std::string error;
     if (!scoreSample(folder, resultName, &score, &error)) return fail(error);
-    printRow(name, score);
+    printRow(folder.filename().string(), score);
     total.all.add(score.all);
     total.nonOccluded.add(score.nonOccluded);
-    ++scored;
   }
-  if (scored > 0) printRow("overall", total);
+  if (!scored.empty()) printRow("overall", total);
   if (!missing.empty()) {
     std::string names;
     for (const std::string& name : missing) names += (names.empty() ? "" : ", ") + name;
