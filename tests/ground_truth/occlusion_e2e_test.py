@@ -109,7 +109,8 @@ class OcclusionAndIds(unittest.TestCase):
     def test_masks_ids_and_unknown_disparity(self):
         self.assertEqual(self.recorded.returncode, 0, self.recorded.stderr)
         for eye in "01":
-            ids, disparity = read(self.sample("ids%s.png" % eye)), read(self.sample("disp%s.pfm" % eye))
+            ids = read(self.sample("ids%s.png" % eye))
+            disparity = read(self.sample("disp%s.pfm" % eye))
             self.assertEqual(ids.dtype, numpy.uint16)
             self.assertEqual(sorted(numpy.unique(ids)), [2, 3], "the wall and the block")
             numpy.testing.assert_array_equal(ids != 0, numpy.isfinite(disparity))
