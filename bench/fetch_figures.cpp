@@ -23,6 +23,14 @@ FetchFigures measureFetch(int width, int height, double seconds, bool withTurns)
   figures.groundTruthPairsPerSecond = ratePerSecond(seconds, [&] {
     return client.captureStereo(&pair) && fits(pair.left.colour) && fits(pair.right.colour);
   });
+  const size_t pixels = static_cast<size_t>(width) * height;
+  figures.withIdsPairsPerSecond = ratePerSecond(seconds, [&] {
+    if (!client.captureStereo(&pair, nullptr, true)) return false;
+    const bool idsFit =
+        pair.left.objectIds.values.size() == pixels && pair.right.objectIds.values.size() == pixels;
+    if (!idsFit) ++figures.wrongAnswers;
+    return idsFit && fits(pair.left.colour) && fits(pair.right.colour);
+  });
   if (withTurns) {
     double heading = 90;
     figures.turnedPerSecond = ratePerSecond(seconds, [&] {

@@ -7,6 +7,7 @@ struct FetchFigures {
   double pairsPerSecond;             // both cameras
   double turnedPerSecond;            // one camera, the rig turned before every fetch
   double groundTruthPairsPerSecond;  // both cameras' colour, depth and camera model
+  double withIdsPairsPerSecond;      // the same with the object ids
   long wrongAnswers;                 // frames of the wrong size or missing
 };
 

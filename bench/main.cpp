@@ -132,6 +132,8 @@ void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchF
   const double drawPairs = fetchFloor.drawAndRead / 2;
   row(prefix + "ground truth (pairs/s)", f.groundTruthPairsPerSecond, drawPairs,
       drawPairs / f.groundTruthPairsPerSecond, "x the cost of draw + read + copy");
+  row(prefix + "ground truth + ids (pairs/s)", f.withIdsPairsPerSecond, f.groundTruthPairsPerSecond,
+      f.groundTruthPairsPerSecond / f.withIdsPairsPerSecond, "x the cost without ids");
   if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
 }
 

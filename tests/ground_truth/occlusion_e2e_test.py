@@ -167,6 +167,11 @@ class OcclusionAndIds(unittest.TestCase):
                                           err_msg=scored.stdout)
         self.assertEqual(rows["0002"], ["-"] * 8, "no ground truth to score")
 
+        # A result older than the truth: made from frames recorded over since.
+        os.utime(self.sample("disp0TEST.pfm", 2), (0, 0))
+        stale = self.tool("record", "--evaluate", self.dataset, "--result", "TEST")
+        self.assertIn("disp0TEST.pfm is older than the ground truth in 0002:", stale.stderr)
+
         # The same mask written by another program, with PNG's row filters, scores the same.
         cv2.imwrite(self.sample("mask0nocc.png"), mask)
         again = self.tool("record", "--evaluate", self.dataset, "--result", "TEST")

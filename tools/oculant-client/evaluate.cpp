@@ -160,7 +160,14 @@ int evaluateDataset(const std::string& dataset, const std::string& resultName) {
     std::printf("%-8s%s  %s\n", "sample", heads.c_str(), heads.c_str());
   }
   SampleScore total;
+  std::vector<std::string> stale;
   for (const fs::path& folder : scored) {
+    // A result older than the truth was made from frames recorded over since.
+    std::error_code failure;
+    if (fs::last_write_time(folder / resultFile, failure) <
+        fs::last_write_time(folder / "disp0.pfm", failure)) {
+      stale.push_back(folder.filename().string());
+    }
     SampleScore score;
     std::string error;
     if (!scoreSample(folder, resultName, &score, &error)) return fail(error);
@@ -169,6 +176,14 @@ int evaluateDataset(const std::string& dataset, const std::string& resultName) {
     total.nonOccluded.add(score.nonOccluded);
   }
   if (!scored.empty()) printRow("overall", total);
+  if (!stale.empty()) {
+    std::string names;
+    for (const std::string& name : stale) names += (names.empty() ? "" : ", ") + name;
+    std::fprintf(stderr,
+                 "oculant-client: warning: %s is older than the ground truth in %s: made from "
+                 "frames that were recorded over since?\n",
+                 resultFile.c_str(), names.c_str());
+  }
   if (!missing.empty()) {
     std::string names;
     for (const std::string& name : missing) names += (names.empty() ? "" : ", ") + name;
