@@ -7,6 +7,10 @@
 
 #include "image/frame_capture.h"
 
+#ifndef GL_BGRA
+#define GL_BGRA 0x80E1  // EXT_bgra, as the frame capture's GL_BGR
+#endif
+
 namespace {
 
 // The id's low bits go to red, the next ones to green. At most 8 bits a channel are used: that
@@ -42,17 +46,22 @@ bool captureObjectIds(std::vector<uint16_t>* ids, int width, int height) {
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   ids->resize(count);
   if (count == 0) return true;
-  // Read at 16 bits a channel, so that a channel of up to 16 bits comes back whole.
-  std::vector<GLushort> rgb(count * 3);
-  glPixelStorei(GL_PACK_ALIGNMENT, 2);
-  glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_SHORT, rgb.data());
+  // Four bytes a pixel in the buffer's own order is the read that needs no conversion; at most
+  // 8 bits a channel carry the id, so bytes lose none of it.
+  std::vector<GLubyte> bgra(count * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, bgra.data());
   const IdChannels channels = idChannels();
-  const double redMax = (1u << channels.redBits) - 1;
-  const double greenMax = (1u << channels.greenBits) - 1;
+  // Each byte back to the channel value it was rounded from, once for all pixels.
+  uint16_t red[256];
+  uint16_t green[256];
+  for (int byte = 0; byte < 256; ++byte) {
+    red[byte] = static_cast<uint16_t>(std::lround(byte * ((1 << channels.redBits) - 1) / 255.0));
+    green[byte] = static_cast<uint16_t>(std::lround(byte * ((1 << channels.greenBits) - 1) / 255.0)
+                                        << channels.redBits);
+  }
   for (size_t i = 0; i < count; ++i) {
-    const auto red = static_cast<unsigned>(std::lround(rgb[3 * i] * redMax / 65535.0));
-    const auto green = static_cast<unsigned>(std::lround(rgb[3 * i + 1] * greenMax / 65535.0));
-    (*ids)[i] = static_cast<uint16_t>(red | (green << channels.redBits));
+    (*ids)[i] = static_cast<uint16_t>(red[bgra[4 * i + 2]] | green[bgra[4 * i + 1]]);
   }
   return true;
 }
