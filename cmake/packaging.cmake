@@ -20,5 +20,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 # run time: the GL and EGL drivers (EGL for the headless mode) and the overlay's font, whose
 # glyphs are part of every frame.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Other packages' programs that link the client library depend on this package through it.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1-mesa-dri, libegl1, fonts-liberation2")
 include(CPack)

@@ -35,8 +35,8 @@ c++ -std=c++17 -o "$work/grab_pair_pc" "$here/consumer/grab_pair.cpp" \
   -Wl,-rpath,"$(pkg-config --variable=libdir oculant-client)" >"$work/log" 2>&1 ||
   die "the consumer did not build with pkg-config: $(cat "$work/log")"
 
-expect_eq "the consumer without a bench" "no left camera is running (looked in $OCULANT_RUNTIME_DIR)" \
-  "$("$consumer/grab_pair" 2>&1)"
+expect_eq "the consumer without a bench" \
+  "no left camera is running (looked in $OCULANT_RUNTIME_DIR)" "$("$consumer/grab_pair" 2>&1)"
 start_bench "$prefix/bin" "$prefix/share/oculant/demo"
 until_ok "$consumer/grab_pair" ||
   die "no pair from the installed bench: $(cat "$work/last") $(cat "$work/bench.log")"

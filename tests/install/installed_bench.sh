@@ -6,7 +6,9 @@ bench_group=
 failures=0
 cleanup() {
   if [ -n "$bench_group" ]; then kill -KILL -- "-$bench_group" 2>/dev/null; fi
-  rm -rf "$work"
+  # The package test's throwaway system is mounted there; its /dev and /proc are never removed.
+  if mountpoint -q "$work/root" 2>/dev/null; then umount -R -l "$work/root"; fi
+  rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
 

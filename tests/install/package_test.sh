@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# The Debian package that scripts/package makes: its name, version, contents and Depends, its Depends
-# resolved by apt against this system, and its programs run headless from the unpacked package.
+# The Debian package that scripts/package makes: its name, version, Depends and contents; then
+# installed as a user installs it, and its bench run headless from there.
 # usage: package_test.sh BUILD_DIR VERSION
 set -uo pipefail
+# As root, the test runs in a mount namespace of its own, for the throwaway system below; it
+# notes the namespace it came from, so it mounts nothing where that one can see it.
+if [ "$(id -u)" -eq 0 ] && [ -z "${OCULANT_FIRST_MOUNTS:-}" ] && unshare -m true 2>/dev/null; then
+  OCULANT_FIRST_MOUNTS=$(readlink /proc/self/ns/mnt) exec unshare -m --propagation private "$0" "$@"
+fi
 build=$1
 version=$2
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,7 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 "$here/../../scripts/package" --no-setup --build-dir "$build" --out "$work/out" >"$work/log" 2>&1 ||
   die "scripts/package: $(cat "$work/log")"
 deb=$work/out/oculant_${version}_$(dpkg --print-architecture).deb
-[ -f "$deb" ] || die "cpack made no $deb: $(ls "$work/out")"
+[ -f "$deb" ] || die "scripts/package made no $deb: $(ls "$work/out")"
 expect_eq "Package" oculant "$(dpkg-deb -f "$deb" Package)"
 expect_eq "Version" "$version" "$(dpkg-deb -f "$deb" Version)"
 
@@ -27,11 +32,31 @@ for file in bin/oculant bin/oculant-client bin/oculant-scene 'lib/.*liboculant_c
   'lib/.*cmake/oculant/oculant-config\.cmake' share/oculant/demo/config.txt; do
   grep -qxE "\./usr/$file" <<<"$contents" || fail "the package lacks /usr/$file"
 done
-apt-get install --simulate "$deb" >"$work/log" 2>&1 ||
-  fail "apt cannot install the package here: $(cat "$work/log")"
 
+# Installed with apt-get into a copy-on-write copy of this system (an overlay over /, seen only
+# in this mount namespace, so the real system is untouched). Without the rights for that, apt
+# only resolves the Depends and the package is unpacked with dpkg-deb -x.
 root=$work/root
-dpkg-deb -x "$deb" "$root" || die "dpkg-deb -x failed"
+mkdir -p "$root" "$work/upper" "$work/overlay"
+own_mounts=${OCULANT_FIRST_MOUNTS:-}
+[ "$own_mounts" = "$(readlink /proc/self/ns/mnt)" ] && own_mounts=
+if [ -n "$own_mounts" ] &&
+  mount -t overlay overlay -o "lowerdir=/,upperdir=$work/upper,workdir=$work/overlay" "$root"; then
+  touch "$root/dev/null" && mount --bind /dev/null "$root/dev/null" &&
+    mount -t proc proc "$root/proc" && mount -t tmpfs tmpfs "$root/tmp" && cp "$deb" "$root/tmp/" ||
+    die "cannot set up the throwaway system"
+  chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/tmp/${deb##*/}" \
+    >"$work/log" 2>&1 || die "apt-get install of the package failed: $(cat "$work/log")"
+  expect_eq "dpkg's status of the package" "install ok installed" \
+    "$(chroot "$root" dpkg-query -W -f='${Status}' oculant 2>&1)"
+  echo "installed with apt-get into a throwaway system"
+else
+  apt-get install --simulate "$deb" >"$work/log" 2>&1 ||
+    fail "apt cannot install the package here: $(cat "$work/log")"
+  dpkg-deb -x "$deb" "$root" || die "dpkg-deb -x failed"
+  echo "unpacked with dpkg-deb -x (a throwaway system needs root and mount namespaces)"
+fi
+
 bin=$root/usr/bin
 for program in oculant oculant-client oculant-scene; do
   expect_eq "$program --version" "$program $version" "$("$bin/$program" --version 2>&1)"
