@@ -209,14 +209,12 @@ class OcclusionAndIds(unittest.TestCase):
             # id picture shown by mistake would not stay for long.
             numpy.testing.assert_array_equal(self.left_window_on_screen(), picture)
             self.assertEqual(bench.grab("left").pixels, plain.frame.pixels)
-            nothing = bench.capture("left", NOTHING).disparity_array()
         self.assertIsNone(plain.ids)
         self.assertEqual(with_ids.frame.pixels, plain.frame.pixels)
         self.assertEqual(with_ids.depth, plain.depth)
         ids = with_ids.ids_array()
         self.assertEqual(ids[ROW, 160], 3)
         self.assertEqual(ids[ROW, 5], 2)
-        self.assertTrue(numpy.isinf(nothing).all(), "no disparity where nothing is seen")
 
 
 if __name__ == "__main__":
