@@ -40,9 +40,14 @@ std::string openCvCameraMatrix(const CameraModel& camera) {
                           number(camera.centreY) + ", 0., 0., 1.");
 }
 
+// A computed number, whose zeros may come out negative: never "-0".
+std::string signedNumber(double value) {
+  return number(value + 0.0);
+}
+
 // A number as OpenCV writes a double: "1." and "0." rather than "1" and "0"; never "-0".
 std::string openCvNumber(double value) {
-  std::string text = number(value + 0.0);
+  std::string text = signedNumber(value);
   if (text.find_first_of(".einIN") == std::string::npos) text += ".";
   return text;
 }
@@ -145,9 +150,9 @@ std::string middleburyCalibration(const CameraModel& left, const CameraModel& ri
   if (!rectifiedPair(left, right)) {
     const Extrinsics extrinsics = extrinsicsOf(left, right);
     const double* r = extrinsics.R;
-    text += "R=[" + joined(r, 3, " ", number) + "; " + joined(r + 3, 3, " ", number) + "; " +
-            joined(r + 6, 3, " ", number) + "]\n" + "T=[" + joined(extrinsics.T, 3, " ", number) +
-            "]\n";
+    text += "R=[" + joined(r, 3, " ", signedNumber) + "; " + joined(r + 3, 3, " ", signedNumber) +
+            "; " + joined(r + 6, 3, " ", signedNumber) + "]\n" + "T=[" +
+            joined(extrinsics.T, 3, " ", signedNumber) + "]\n";
   }
   return text;
 }
