@@ -77,26 +77,28 @@ TEST_F(SceneCheckTest, WarnsAboutWhatTheBenchAcceptsSilently) {
 }
 
 TEST_F(SceneCheckTest, PrintsTheRigAndWarnsAboutValuesTheBenchReplaces) {
-  SceneReport plain = check("ALL=0\n");
-  ASSERT_EQ(2u, plain.rigLines.size());
-  EXPECT_EQ(
-      "rig: eye images the camera windows' client area, field of view 45 degrees, baseline 0.1, "
-      "eye height 0.2",
-      plain.rigLines[0]);
-  EXPECT_EQ("rig: right eye yaw 0, pitch 0, roll 0 degrees; noise 0 grey levels, seed 0",
-            plain.rigLines[1]);
-  EXPECT_TRUE(plain.warnings.empty());
-
-  SceneReport set = check(
-      "ALL=0\nCAMERA_WIDTH=640\nCAMERA_FOV=200\nRIG_BASELINE=0.25\nRIGHT_EYE_YAW=1.5\n"
-      "CAMERA_NOISE=abc\nCAMERA_NOISE_SEED=-3\nCAMERA_FOVY=3\nRIG_EYE_HEIGHT=0.3m\n");
-  ASSERT_EQ(2u, set.rigLines.size());
-  EXPECT_EQ(
-      "rig: eye images 640 pixels wide, as high as the camera windows, field of view 45 degrees, "
-      "baseline 0.25, eye height 0.2",
-      set.rigLines[0]);
-  EXPECT_EQ("rig: right eye yaw 1.5, pitch 0, roll 0 degrees; noise 0 grey levels, seed 0",
-            set.rigLines[1]);
+  const struct {
+    const char* scene;
+    const char* rig;
+    const char* rightEye;
+  } cases[] = {
+      {"ALL=0\n", "images the camera windows' client area, field of view 45 degrees, baseline 0.1",
+       "yaw 0, pitch 0, roll 0 degrees; noise 0 grey levels, seed 0"},
+      {"ALL=0\nCAMERA_WIDTH=640\nCAMERA_FOV=200\nRIG_BASELINE=0.25\nRIGHT_EYE_YAW=1.5\n"
+       "CAMERA_NOISE=abc\nCAMERA_NOISE_SEED=-3\nCAMERA_FOVY=3\nRIG_EYE_HEIGHT=0.3m\n",
+       "images 640 pixels wide, as high as the camera windows, field of view 45 degrees, "
+       "baseline 0.25",
+       "yaw 1.5, pitch 0, roll 0 degrees; noise 0 grey levels, seed 0"},
+  };
+  SceneReport reports[2];
+  for (int i = 0; i < 2; ++i) {
+    reports[i] = check(cases[i].scene);
+    ASSERT_EQ(2u, reports[i].rigLines.size());
+    EXPECT_EQ(std::string("rig: eye ") + cases[i].rig + ", eye height 0.2", reports[i].rigLines[0]);
+    EXPECT_EQ(std::string("rig: right eye ") + cases[i].rightEye, reports[i].rigLines[1]);
+  }
+  EXPECT_TRUE(reports[0].warnings.empty());
+  const SceneReport& set = reports[1];
   for (const char* warning :
        {"CAMERA_FOV=\"200\" is outside 1 to 170: the default 45 is used",
         "CAMERA_NOISE=\"abc\" is not a number: the default 0 is used",
