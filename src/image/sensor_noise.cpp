@@ -60,20 +60,17 @@ void addSensorNoise(CaptureImage* image, double sigma, uint64_t key) {
   const int16_t* deviation = deviationTable(sigma).data();
   const size_t rowBytes = static_cast<size_t>(image->width) * 3;
   uint64_t counter = key;
-  uint64_t random = 0;
-  int unused = 0;  // 16-bit draws left in random
   for (int32_t row = 0; row < image->height; ++row) {
     uint8_t* byte = image->pixels + static_cast<size_t>(row) * image->stride;
-    for (size_t i = 0; i < rowBytes; ++i) {
-      if (unused == 0) {
-        counter += kGolden;
-        random = mix(counter);
-        unused = 4;
+    // One 64-bit draw gives four deviations.
+    for (size_t i = 0; i < rowBytes; i += 4) {
+      counter += kGolden;
+      uint64_t random = mix(counter);
+      const size_t end = i + 4 < rowBytes ? i + 4 : rowBytes;
+      for (size_t j = i; j < end; ++j, random >>= kTableBits) {
+        const int value = byte[j] + deviation[random & (kTableSize - 1)];
+        byte[j] = static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
       }
-      const int value = byte[i] + deviation[random & (kTableSize - 1)];
-      random >>= kTableBits;
-      --unused;
-      byte[i] = static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
     }
   }
 }
