@@ -212,8 +212,8 @@ class CameraModel:
         if not hasattr(depth, "shape") and not there[2] > 0:
             return None
         f = other.focal_length
-        return (f * there[0] / there[2] + other.centre_x, f * there[1] / there[2] + other.centre_y,
-                there[2])
+        return (f * there[0] / there[2] + other.centre_x,
+                f * there[1] / there[2] + other.centre_y, there[2])
 
     def rectified_with(self, other):
         """True when this eye and `other` look in parallel with the same intrinsics."""
