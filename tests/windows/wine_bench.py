@@ -222,13 +222,6 @@ class WineBench:
         else:
             shutil.rmtree(self.folder, ignore_errors=True)
 
-    def log_text(self):
-        text = ""
-        for log in self.logs:
-            with open(log.name, "rb") as log_file:
-                text += log_file.read().decode(errors="replace")
-        return text
-
 
 def stride_for_width(width):
     return (width * 3 + 3) // 4 * 4
