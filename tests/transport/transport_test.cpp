@@ -280,14 +280,11 @@ TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
 
 TEST_F(TransportTest, AStoppedHolderOfTheFolderLockFreezesNobody) {
   const std::string lockPath = dir.path() + "/transport.lock";
-  const pid_t holder = spawnPeer([&] {
+  const pid_t holder = spawnStopped([&] {
     const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0600);
-    if (fd < 0 || flock(fd, LOCK_EX) != 0) return 3;
-    raise(SIGSTOP);
-    return 0;
+    return fd >= 0 && flock(fd, LOCK_EX) == 0;
   });
-  int status = 0;
-  ASSERT_EQ(waitpid(holder, &status, WUNTRACED), holder);
+  ASSERT_GT(holder, 0);
   alarm(20);  // a wait without a bound fails the test instead of hanging it
   const HWND window = allocateWindowHandle();
   EXPECT_TRUE(transportListen(window, "claimed"));
