@@ -1,7 +1,9 @@
 """Talk to a running oculant stereo bench from Python: fetch the left and right camera frames,
 turn and move the rig, make the cameras save their frames, close the bench.
 
-Standard library only; numpy, when installed, turns frames into arrays.
+Standard library only; numpy, when installed, turns frames, depth and camera matrices into
+arrays. Install it with `pip install ./clients/python` from the bench's source tree, or put this
+file's folder on sys.path.
 
     from oculant_client import Bench
     with Bench() as bench:
@@ -22,14 +24,28 @@ Failures raise BenchError, or one of its two kinds that tell why a window could 
 
 import errno
 import os
+import re
 import select
 import socket
 import stat
 import struct
+import sys
 import time
 
-# Kept equal to the project's version in CMakeLists.txt by a test.
-__version__ = "0.1"
+
+def _project_version():
+    """The CMake project's version, read from the source tree this file lies in ("unknown" for a
+    copy outside it). The package's build (oculant_build.py) writes it in place of this call."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")
+    try:
+        with open(path, encoding="utf-8") as stream:
+            found = re.search(r"^project\(oculant VERSION ([^\s)]+)", stream.read(), re.MULTILINE)
+    except OSError:
+        found = None
+    return found.group(1) if found else "unknown"
+
+
+__version__ = _project_version()
 
 __all__ = [
     "Bench",
@@ -74,6 +90,17 @@ WINDOW_NAME = {SCENE_CLASS: "scene window", "oculant1": "left camera", "oculant2
 MESSAGE_SECONDS = 2.0
 # How often to knock again on a window whose listen queue is full.
 CONNECT_RETRY_SECONDS = 0.02
+
+
+def _numpy(what):
+    """numpy, which `what` needs; an ImportError naming this Python when it lacks numpy."""
+    try:
+        import numpy
+    except ImportError:
+        raise ImportError("%s needs numpy, which this Python (%s) lacks: install it for this "
+                          "Python, or run the program with one that has it" % (what, sys.executable)
+                          ) from None
+    return numpy
 
 
 class BenchError(Exception):
@@ -140,8 +167,7 @@ class Frame:
     def to_array(self):
         """The picture as a numpy array (height x width x 3, uint8, BGR, top row first), the
         layout OpenCV works in. Needs numpy."""
-        import numpy
-
+        numpy = _numpy("Frame.to_array")
         rows = numpy.frombuffer(self.pixels, dtype=numpy.uint8).reshape(self.height, self.stride)
         return rows[::-1, : 3 * self.width].reshape(self.height, self.width, 3).copy()
 
@@ -176,9 +202,15 @@ class CameraModel:
         self.eye_offset, self.near_plane, self.far_plane = fields[12:]
 
     def matrix(self):
-        """The 3 x 3 camera matrix as nested lists."""
+        """The 3 x 3 camera matrix: a numpy array (float64) when numpy is installed, else nested
+        lists."""
         f = self.focal_length
-        return [[f, 0.0, self.centre_x], [0.0, f, self.centre_y], [0.0, 0.0, 1.0]]
+        rows = [[f, 0.0, self.centre_x], [0.0, f, self.centre_y], [0.0, 0.0, 1.0]]
+        try:
+            import numpy
+        except ImportError:
+            return rows
+        return numpy.array(rows)
 
 
 class Capture:
@@ -193,8 +225,7 @@ class Capture:
 
     def depth_array(self):
         """Depth along the optical axis as numpy (height x width, float32, top row first)."""
-        import numpy
-
+        numpy = _numpy("Capture.depth_array")
         rows = numpy.frombuffer(self.depth, dtype="<f4").reshape(self.frame.height,
                                                                  self.frame.width)
         return rows[::-1].copy()

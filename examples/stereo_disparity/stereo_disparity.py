@@ -1,22 +1,26 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """A stereo algorithm under test: disparity from the bench's stereo pair with OpenCV's
 semi-global block matcher, checked against the disparity the scene's geometry predicts.
 
 It places the rig (looking along +y, heading 90), fetches the left and right frames from the
-running bench, computes the disparity map, writes it as a colour-mapped PNG and prints the
-median disparity inside a region next to the prediction f x baseline / depth, where depth is
-the distance from the rig to a wall facing it at y = WALL_Y.
+running bench, computes the disparity map, writes it as a colour-mapped picture with a colour
+bar of disparity values and, beside it, as raw values in pixels (PFM: disparity.png gives
+disparity.pfm; +inf where the matcher found no match), and prints the median disparity inside
+a region next to the prediction f x baseline / depth, where depth is the distance from the rig
+to a wall facing it at y = WALL_Y.
 
-    python3 stereo_disparity.py --rig 2 2.3 --wall-y 3.8 --out disparity.png
+    /usr/bin/python3 stereo_disparity.py --rig 2 2.3 --wall-y 3.8 --out disparity.png
 
 With --evaluate it scores the matcher against the true disparity of a dataset that
 `oculant-client record` wrote instead: for every sample, the share of pixels whose disparity is
 off by more than 1 and by more than 2 pixels ("bad 1.0" and "bad 2.0"; a pixel the matcher left
 unmatched counts as bad). No bench is needed for that.
 
-    python3 stereo_disparity.py --evaluate dataset --region 64 20 320 240
+    /usr/bin/python3 stereo_disparity.py --evaluate dataset --region 64 20 320 240
 
-Needs python3-opencv and python3-numpy, and a bench running in this user's runtime folder.
+Needs OpenCV and numpy: Debian's /usr/bin/python3 has them once scripts/setup installed
+python3-opencv and python3-numpy (another python3 first on the PATH, such as pyenv's, may lack
+them). Fetching frames needs a bench running in this user's runtime folder.
 """
 
 import argparse
@@ -24,8 +28,13 @@ import math
 import os
 import sys
 
-import cv2
-import numpy
+try:
+    import cv2
+    import numpy
+except ImportError as missing:
+    sys.exit("stereo_disparity: this Python (%s) has no %s. Run the example with /usr/bin/python3, "
+             "where scripts/setup installs python3-opencv and python3-numpy, or install OpenCV "
+             "and numpy for this Python." % (sys.executable, missing.name))
 
 # The Python client lives in clients/python of the bench's source tree.
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -131,6 +140,50 @@ def colour_mapped(disparity, max_disparity):
     return picture
 
 
+def with_scale(picture, max_disparity):
+    """The picture with a colour bar on its right, labelled with the disparities in pixels that
+    its colours stand for (0 at the bottom, max_disparity at the top)."""
+    height, width = picture.shape[:2]
+    margin, bar_width = 8, 14
+    canvas = numpy.zeros((height, width + 64, 3), numpy.uint8)
+    canvas[:, :width] = picture
+    top, bottom = margin, height - margin  # the bar's rows, bottom exclusive
+    values = numpy.linspace(max_disparity, 0, bottom - top, dtype=numpy.float32)
+    bar = colour_mapped(numpy.repeat(values[:, None], bar_width, axis=1), max_disparity)
+    left = width + margin
+    canvas[top:bottom, left:left + bar_width] = bar
+    step = max(1, max_disparity // 4)
+    for value in range(0, max_disparity + 1, step):
+        row = int(round(bottom - 1 - (bottom - 1 - top) * value / max_disparity))
+        cv2.line(canvas, (left + bar_width, row), (left + bar_width + 3, row), (255, 255, 255))
+        label = "%d px" % value if value + step > max_disparity else "%d" % value
+        cv2.putText(canvas, label, (left + bar_width + 6, row + 4), cv2.FONT_HERSHEY_SIMPLEX,
+                    0.35, (255, 255, 255), 1, cv2.LINE_AA)
+    return canvas
+
+
+def write_pfm(path, disparity):
+    """The map as a greyscale PFM of little-endian floats, bottom row first; unmatched pixels
+    are +inf, the PFM convention for an unknown disparity."""
+    height, width = disparity.shape
+    values = numpy.where(numpy.isnan(disparity), numpy.inf, disparity).astype("<f4")
+    with open(path, "wb") as stream:
+        stream.write(b"Pf\n%d %d\n-1.0\n" % (width, height))
+        stream.write(numpy.flipud(values).tobytes())
+
+
+def write_picture(path, picture):
+    """Writes a picture, in the format its name's extension gives; ends the program if it
+    cannot."""
+    try:
+        written = cv2.imwrite(path, picture)
+    except cv2.error:
+        sys.exit("stereo_disparity: cannot write %s: not a picture format OpenCV writes "
+                 "(.png, .bmp, .jpg, ...)" % path)
+    if not written:
+        sys.exit("stereo_disparity: cannot write %s" % path)
+
+
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--rig", nargs=2, type=float, metavar=("X", "Y"), default=(0.7, 0.7),
@@ -146,7 +199,9 @@ def parse_arguments(argv):
                              "the pixels scored (default: all)")
     parser.add_argument("--max-disparity", type=int, default=64,
                         help="search range of the matcher, a multiple of 16 (default 64)")
-    parser.add_argument("--out", default="disparity.png", help="the colour-mapped disparity map")
+    parser.add_argument("--out", default="disparity.png",
+                        help="the colour-mapped disparity map with its scale (default "
+                             "disparity.png); the raw map goes beside it as a .pfm")
     parser.add_argument("--save-pair", metavar="PREFIX",
                         help="also write the pair as PREFIX-left.png and PREFIX-right.png")
     return parser.parse_args(argv)
@@ -154,9 +209,14 @@ def parse_arguments(argv):
 
 def main(argv=None):
     args = parse_arguments(argv)
+    if args.max_disparity <= 0 or args.max_disparity % 16:
+        sys.exit("stereo_disparity: --max-disparity must be a positive multiple of 16")
     if args.evaluate:
         evaluate(args)
         return
+    if args.out.lower().endswith(".pfm"):
+        sys.exit("stereo_disparity: --out names the colour picture (.png, ...); the raw map "
+                 "goes beside it as a .pfm")
     if args.wall_y is None:
         sys.exit("stereo_disparity: --wall-y is needed unless --evaluate is given")
     rig_x, rig_y = args.rig
@@ -176,10 +236,16 @@ def main(argv=None):
 
     left, right = left_frame.to_array(), right_frame.to_array()
     if args.save_pair:
-        cv2.imwrite(args.save_pair + "-left.png", left)
-        cv2.imwrite(args.save_pair + "-right.png", right)
+        write_picture(args.save_pair + "-left.png", left)
+        write_picture(args.save_pair + "-right.png", right)
     disparity = disparity_map(left, right, args.max_disparity)
-    cv2.imwrite(args.out, colour_mapped(disparity, args.max_disparity))
+    write_picture(args.out, with_scale(colour_mapped(disparity, args.max_disparity),
+                                       args.max_disparity))
+    raw = os.path.splitext(args.out)[0] + ".pfm"
+    try:
+        write_pfm(raw, disparity)
+    except OSError as error:
+        sys.exit("stereo_disparity: cannot write %s: %s" % (raw, error.strerror))
 
     height, width = disparity.shape
     x0, y0, x1, y1 = args.region or (width // 4, height // 4, width * 3 // 4, height * 3 // 4)
@@ -195,7 +261,7 @@ def main(argv=None):
           % (float(numpy.median(valid)), float(numpy.mean(valid))))
     print("predicted disparity: %.3f px (%.3f px x %.2f / depth %.3f)"
           % (focal * BASELINE / depth, focal, BASELINE, depth))
-    print("disparity map: %s" % args.out)
+    print("disparity map: %s (colours and scale), %s (pixels)" % (args.out, raw))
 
 
 if __name__ == "__main__":

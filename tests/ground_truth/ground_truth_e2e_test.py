@@ -113,6 +113,35 @@ class GroundTruth(unittest.TestCase):
         bad = re.search(r"all 20 samples: bad 1\.0 [\d.]+ %, bad 2\.0 ([\d.]+) %", result.stdout)
         self.assertLess(float(bad.group(1)), 5.0, result.stdout)
 
+    def test_record_names_the_samples_that_see_nothing(self):
+        poses = os.path.join(self.folder, "blind-poses.csv")
+        with open(poses, "w") as stream:
+            stream.write("2, 2.3, 90\n2, -5, 270\n2, 2.3, 90\n2, -6, 270\n")  # out, looking away
+        result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", poses,
+                                 os.path.join(self.folder, "blind")],
+                                capture_output=True, text=True, env=self.bench.env)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stderr.splitlines()[-1], "oculant-client: warning: the left "
+                         "camera sees nothing at samples 0002, 0004")
+
+    def test_python_client_captures_depth_and_camera_of_one_pose(self):
+        pose = (2.0, 0.5, 90.0)  # the far wall 3.3 ahead; above and below it, nothing
+        with self.bench.client() as bench:
+            left, right = bench.capture_stereo(pose)
+        self.assertEqual((left.camera.pose, right.camera.pose), (pose, pose))
+        self.assertIsInstance(right.camera.matrix(), numpy.ndarray)
+        numpy.testing.assert_allclose(right.camera.matrix(),
+                                      [[FOCAL, 0, 159.5], [0, FOCAL, 119.5], [0, 0, 1]], rtol=1e-12)
+        middle = slice(100, 220)  # columns that see neither side wall
+        depth, disparity = left.depth_array(), left.disparity_array()
+        # Rows count from the top: the wall's top edge (0.8 above the eyes) is nearer the middle
+        # row than its bottom edge (1.2 below).
+        self.assertTrue(numpy.isinf(depth[45, middle]).all(), depth[45, middle])
+        self.assertTrue(numpy.isfinite(depth[200, middle]).all(), depth[200, middle])
+        numpy.testing.assert_allclose(depth[60:200, middle], 3.3, rtol=1e-3)
+        numpy.testing.assert_allclose(disparity[60:200, middle], FOCAL * 0.1 / 3.3, rtol=1e-3)
+        self.assertTrue((disparity[45, middle] == 0).all(), disparity[45, middle])
+
     def test_disparity_example_matches_the_geometry(self):
         for rig_x, rig_y in ((2.0, 2.3), (1.5, 2.8)):
             with self.subTest(rig=(rig_x, rig_y)):
@@ -124,7 +153,10 @@ class GroundTruth(unittest.TestCase):
                 self.assertEqual(result.returncode, 0, result.stderr)
                 measured = float(re.search(r"measured disparity: ([\d.]+) px", result.stdout)[1])
                 self.assertLessEqual(abs(measured - FOCAL * 0.1 / (WALL_Y - rig_y)), 0.5, result.stdout)
-                self.assertEqual(cv2.imread(out).shape, (240, 320, 3))
+                self.assertEqual(cv2.imread(out).shape, (240, 320 + 64, 3))  # the map, its scale
+                raw = cv2.imread(out[:-len(".png")] + ".pfm", cv2.IMREAD_UNCHANGED)
+                self.assertEqual(raw.shape, (240, 320))
+                self.assertAlmostEqual(float(numpy.median(raw[60:180, 80:240])), measured, places=3)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,85 @@
+"""The Python client as a user installs it: `pip install ./clients/python` into a fresh virtual
+environment (offline, without numpy), imported from outside the source tree, against the real
+bench; and from the source archive, which carries the version without the source tree."""
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+from running_bench import SOURCE_DIR, RunningBench, remove_folder, required_env, scratch_folder
+
+# Runs in the virtual environment, in a folder outside the source tree.
+USE_THE_PACKAGE = """
+import json, sys, oculant_client
+with oculant_client.Bench(sys.argv[1]) as bench:
+    bench.grab("left").save_bmp("left.bmp")
+    camera = bench.capture("left").camera
+    try:
+        bench.grab("left").to_array()
+        no_numpy = None
+    except ImportError as error:
+        no_numpy = str(error)
+print(json.dumps({"version": oculant_client.__version__, "file": oculant_client.__file__,
+                  "matrix": camera.matrix(), "no_numpy": no_numpy, "python": sys.executable}))
+"""
+
+
+class InstalledWithPip(unittest.TestCase):
+    def setUp(self):
+        self.folder = scratch_folder("python-package")
+        self.venv_python = os.path.join(self.folder, "venv", "bin", "python")
+        subprocess.run([sys.executable, "-m", "venv", os.path.join(self.folder, "venv")],
+                       check=True)
+
+    def tearDown(self):
+        remove_folder(self.folder)
+
+    def pip_install(self, what):
+        result = subprocess.run([self.venv_python, "-m", "pip", "install", "--no-index",
+                                 "--no-cache-dir", "--force-reinstall", what],
+                                capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
+    def run_in_venv(self, *args):
+        result = subprocess.run([self.venv_python] + list(args), cwd=self.folder,
+                                capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return result.stdout
+
+    def test_installs_offline_and_fetches_frames_from_outside_the_source_tree(self):
+        self.pip_install(os.path.join(SOURCE_DIR, "clients", "python"))
+        scene = os.path.join(self.folder, "scene")
+        os.makedirs(scene)
+        for name in ("config.txt", "dots.bmp", "checker.bmp", "stripes.bmp"):
+            shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", name), scene)
+        bench = RunningBench(self.folder, "scene")
+        try:
+            answer = json.loads(self.run_in_venv("-c", USE_THE_PACKAGE, bench.runtime))
+            with bench.client() as client:
+                reference = client.grab("left").bmp_bytes()
+        finally:
+            bench.stop()
+        self.assertEqual(answer["version"], required_env("OCULANT_VERSION"))
+        self.assertTrue(answer["file"].startswith(os.path.join(self.folder, "venv")),
+                        answer["file"])
+        with open(os.path.join(self.folder, "left.bmp"), "rb") as saved:
+            self.assertEqual(saved.read(), reference)
+        self.assertEqual(answer["matrix"][2], [0.0, 0.0, 1.0])  # numpy-less: plain lists
+        self.assertIn("needs numpy, which this Python (%s) lacks" % answer["python"],
+                      answer["no_numpy"])
+
+        # A wheel built from the source archive, far from CMakeLists.txt, keeps the version.
+        archive = self.run_in_venv(
+            "-B", "-c", "import sys; sys.path.insert(0, sys.argv[1]); import oculant_build; "
+                  "print(oculant_build.build_sdist(sys.argv[2]))",
+            os.path.join(SOURCE_DIR, "clients", "python"), self.folder).strip()
+        self.pip_install(os.path.join(self.folder, archive))
+        self.assertEqual(self.run_in_venv("-c", "import oculant_client as o; print(o.__version__)"),
+                         required_env("OCULANT_VERSION") + "\n")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The Debian package that scripts/package makes: its name, version, Depends and contents; then
+# installed as a user installs it, and its bench run headless from there.
+# usage: package_test.sh BUILD_DIR VERSION
+set -uo pipefail
+# As root, the test runs in a mount namespace of its own, for the throwaway system below; it
+# notes the namespace it came from, so it mounts nothing where that one can see it.
+if [ "$(id -u)" -eq 0 ] && [ -z "${OCULANT_FIRST_MOUNTS:-}" ] && unshare -m true 2>/dev/null; then
+  OCULANT_FIRST_MOUNTS=$(readlink /proc/self/ns/mnt) exec unshare -m --propagation private "$0" "$@"
+fi
+build=$1
+version=$2
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/installed_bench.sh"
+
+"$here/../../scripts/package" --no-setup --build-dir "$build" --out "$work/out" >"$work/log" 2>&1 ||
+  die "scripts/package: $(cat "$work/log")"
+deb=$work/out/oculant_${version}_$(dpkg --print-architecture).deb
+[ -f "$deb" ] || die "scripts/package made no $deb: $(ls "$work/out")"
+expect_eq "Package" oculant "$(dpkg-deb -f "$deb" Package)"
+expect_eq "Version" "$version" "$(dpkg-deb -f "$deb" Version)"
+
+# Package names only, alternatives and versions dropped.
+depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*//; s/ //g')
+for needed in libsdl2-2.0-0 libglu1-mesa libfontconfig1 libfreetype6 libstdc++6 zlib1g \
+  libegl1 libgl1-mesa-dri fonts-liberation2; do
+  grep -qx "$needed" <<<"$depends" || fail "Depends lacks $needed: $(dpkg-deb -f "$deb" Depends)"
+done
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for file in bin/oculant bin/oculant-client bin/oculant-scene 'lib/.*liboculant_client\.so\.0' \
+  include/oculant/client.h 'lib/.*pkgconfig/oculant-client\.pc' \
+  'lib/.*cmake/oculant/oculant-config\.cmake' share/oculant/demo/config.txt; do
+  grep -qxE "\./usr/$file" <<<"$contents" || fail "the package lacks /usr/$file"
+done
+
+# Installed with apt-get into a copy-on-write copy of this system (an overlay over /, seen only
+# in this mount namespace, so the real system is untouched). Without the rights for that, apt
+# only resolves the Depends and the package is unpacked with dpkg-deb -x.
+root=$work/root
+mkdir -p "$root" "$work/upper" "$work/overlay"
+own_mounts=${OCULANT_FIRST_MOUNTS:-}
+[ "$own_mounts" = "$(readlink /proc/self/ns/mnt)" ] && own_mounts=
+if [ -n "$own_mounts" ] &&
+  mount -t overlay overlay -o "lowerdir=/,upperdir=$work/upper,workdir=$work/overlay" "$root"; then
+  touch "$root/dev/null" && mount --bind /dev/null "$root/dev/null" &&
+    mount -t proc proc "$root/proc" && mount -t tmpfs tmpfs "$root/tmp" && cp "$deb" "$root/tmp/" ||
+    die "cannot set up the throwaway system"
+  chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/tmp/${deb##*/}" \
+    >"$work/log" 2>&1 || die "apt-get install of the package failed: $(cat "$work/log")"
+  expect_eq "dpkg's status of the package" "install ok installed" \
+    "$(chroot "$root" dpkg-query -W -f='${Status}' oculant 2>&1)"
+  echo "installed with apt-get into a throwaway system"
+else
+  apt-get install --simulate "$deb" >"$work/log" 2>&1 ||
+    fail "apt cannot install the package here: $(cat "$work/log")"
+  dpkg-deb -x "$deb" "$root" || die "dpkg-deb -x failed"
+  echo "unpacked with dpkg-deb -x (a throwaway system needs root and mount namespaces)"
+fi
+
+bin=$root/usr/bin
+for program in oculant oculant-client oculant-scene; do
+  expect_eq "$program --version" "$program $version" "$("$bin/$program" --version 2>&1)"
+done
+start_bench "$bin" "$root/usr/share/oculant/demo"
+until_ok "$bin/oculant-client" grab both -o "$work/pair.bmp" ||
+  die "no pair from the packaged bench: $(cat "$work/last") $(cat "$work/bench.log")"
+# 24-bit BMPs of 320 x 240: 54 bytes of headers and 240 rows of 960 bytes.
+expect_eq "the left frame's size" 230454 "$(stat -c %s "$work/pair-left.bmp")"
+expect_eq "the right frame's size" 230454 "$(stat -c %s "$work/pair-right.bmp")"
+stop_bench "$bin"
+finish
