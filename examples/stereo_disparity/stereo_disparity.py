@@ -84,7 +84,7 @@ def bad_pixel_rates(disparity, truth, region=None):
         x0, y0, x1, y1 = region
         disparity, truth = disparity[y0:y1, x0:x1], truth[y0:y1, x0:x1]
     scored = numpy.isfinite(truth)
-    error = numpy.abs(numpy.nan_to_num(disparity, nan=numpy.inf) - truth)[scored]
+    error = numpy.abs(numpy.nan_to_num(disparity, nan=numpy.inf)[scored] - truth[scored])
     count = int(error.size)
     if count == 0:
         return float("nan"), float("nan"), 0
