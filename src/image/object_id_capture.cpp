@@ -7,10 +7,6 @@
 
 #include "image/frame_capture.h"
 
-#ifndef GL_BGRA
-#define GL_BGRA 0x80E1  // EXT_bgra, as the frame capture's GL_BGR
-#endif
-
 namespace {
 
 // The id's low bits go to red, the next ones to green. At most 8 bits a channel are used: that
@@ -46,11 +42,11 @@ bool captureObjectIds(std::vector<uint16_t>* ids, int width, int height) {
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
   ids->resize(count);
   if (count == 0) return true;
-  // Four bytes a pixel in the buffer's own order is the read that needs no conversion; at most
-  // 8 bits a channel carry the id, so bytes lose none of it.
-  std::vector<GLubyte> bgra(count * 4);
+  // Four bytes a pixel, the quickest read (whole words, no padding); at most 8 bits a channel
+  // carry the id, so bytes lose none of it.
+  std::vector<GLubyte> rgba(count * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, bgra.data());
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
   const IdChannels channels = idChannels();
   // Each byte back to the channel value it was rounded from, once for all pixels.
   uint16_t red[256];
@@ -61,7 +57,7 @@ bool captureObjectIds(std::vector<uint16_t>* ids, int width, int height) {
                                         << channels.redBits);
   }
   for (size_t i = 0; i < count; ++i) {
-    (*ids)[i] = static_cast<uint16_t>(red[bgra[4 * i + 2]] | green[bgra[4 * i + 1]]);
+    (*ids)[i] = static_cast<uint16_t>(red[rgba[4 * i]] | green[rgba[4 * i + 1]]);
   }
   return true;
 }
