@@ -19,6 +19,10 @@ FetchFigures measureFetch(int width, int height, double seconds, bool withTurns)
       seconds, [&] { return client.grab(oculant::Eye::RIGHT, &right) && fits(right); });
   figures.pairsPerSecond = ratePerSecond(
       seconds, [&] { return client.grabPair(&left, &right) && fits(left) && fits(right); });
+  oculant::StereoCapture pair;
+  figures.groundTruthPairsPerSecond = ratePerSecond(seconds, [&] {
+    return client.captureStereo(&pair) && fits(pair.left.colour) && fits(pair.right.colour);
+  });
   if (withTurns) {
     double heading = 90;
     figures.turnedPerSecond = ratePerSecond(seconds, [&] {

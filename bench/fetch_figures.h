@@ -2,11 +2,12 @@
 #pragma once
 
 struct FetchFigures {
-  double framesPerSecond;  // the left camera, the view unchanged between fetches
-  double rightPerSecond;   // the same from the right camera
-  double pairsPerSecond;   // both cameras
-  double turnedPerSecond;  // one camera, the rig turned before every fetch
-  long wrongAnswers;       // frames of the wrong size or missing
+  double framesPerSecond;            // the left camera, the view unchanged between fetches
+  double rightPerSecond;             // the same from the right camera
+  double pairsPerSecond;             // both cameras
+  double turnedPerSecond;            // one camera, the rig turned before every fetch
+  double groundTruthPairsPerSecond;  // both cameras' colour, depth and camera model
+  long wrongAnswers;                 // frames of the wrong size or missing
 };
 
 // Fetches for about `seconds` per figure; every frame must be width x height.

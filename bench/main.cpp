@@ -128,6 +128,10 @@ void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchF
     row(prefix + "turn + fetch (frames/s)", f.turnedPerSecond, fetchFloor.drawAndRead,
         fetchFloor.drawAndRead / f.turnedPerSecond, "x the cost of draw + read + copy");
   }
+  // Every capture draws its frame anew, and reads depth as well as colour.
+  const double drawPairs = fetchFloor.drawAndRead / 2;
+  row(prefix + "ground truth, both cameras (pairs/s)", f.groundTruthPairsPerSecond, drawPairs,
+      drawPairs / f.groundTruthPairsPerSecond, "x the cost of draw + read + copy");
   if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
 }
 
