@@ -37,7 +37,7 @@ const char* const kRecordHelp =
     "the whole list and poses.csv is the same in every shard, so shards merge by copying\n"
     "their folders into one, which then equals an unsharded run byte for byte.\n"
     "\n"
-    "An OUTDIR that holds anything else than the samples of other shards and the same\n"
+    "An OUTDIR that holds anything but hidden names, other shards' samples and the same\n"
     "poses.csv is refused unless --overwrite is given, so shards of one list can write into\n"
     "one folder; --overwrite records over this run's own samples (keeping files of other\n"
     "names in them) and removes samples numbered beyond the list.\n"
