@@ -72,7 +72,8 @@ MSG_EXT_DESCRIBE = 3002
 MSG_EXT_CAMERA_INFO = 3100  # + role
 MSG_EXT_COLOUR = 3200  # + role
 MSG_EXT_DEPTH = 3300  # + role
-CAMERA_INFO = struct.Struct("<Iiiiii9d")  # 96 bytes
+CAMERA_INFO = struct.Struct("<Iiiiii9d")  # version 1: 96 bytes
+CAMERA_INFO_V2 = struct.Struct("<4d9ddII")  # what version 2 appends: 120 bytes more
 POSE = struct.Struct("<ddd")
 
 MAGIC = b"OCUM"
@@ -186,31 +187,78 @@ class Frame:
             out.write(self.bmp_bytes())
 
 
+def _matrix(rows):
+    """Nested lists as a numpy array (float64) when numpy is installed."""
+    try:
+        import numpy
+    except ImportError:
+        return rows
+    return numpy.array(rows)
+
+
 class CameraModel:
     """The pinhole model of an eye (no distortion; pixel centres at whole numbers, y down) and
-    the rig pose (x, y, heading in degrees) its frame was drawn at."""
+    the rig pose (x, y, heading in degrees) its frame was drawn at.
+
+    Beside the intrinsics: `eye_offset` (the eye's place on the rig's right-hand axis, minus
+    half the baseline for the left eye), `eye_height`, and the eye's orientation in the rig,
+    the true extrinsics of a rig set with calibration errors: `yaw`, `pitch`, `roll` in degrees
+    (0 for the left eye) and `rotation`, a 3 x 3 matrix (numpy or lists, as `matrix()`) whose
+    columns are the eye's x (right), y (down) and z (viewing) axes in the rig's frame (x to the
+    rig's right, y down, z along the heading). `noise` and `noise_seed` are the colour's sensor
+    noise (grey levels)."""
 
     def __init__(self, payload):
-        fields = CAMERA_INFO.unpack(payload)
+        fields = CAMERA_INFO.unpack_from(payload)
         version, self.width, self.stride, self.height, self.depth_bits, _reserved = fields[:6]
-        if version != 1 or self.width < 0 or self.height < 0 or (
-                self.stride != stride_for_width(self.width)):
+        if version < 1 or self.width < 0 or self.height < 0 or (
+                self.stride != stride_for_width(self.width)) or (
+                version >= 2 and len(payload) < CAMERA_INFO.size + CAMERA_INFO_V2.size):
             raise BenchError("a camera info of version %d, %d x %d" % (version, self.width,
                                                                       self.height))
         x, y, heading, self.focal_length, self.centre_x, self.centre_y = fields[6:12]
         self.pose = (x, y, heading)
         self.eye_offset, self.near_plane, self.far_plane = fields[12:]
+        # Version 1 describes the rig by leaving the rest out: eyes at 0.2, parallel, no noise.
+        self.eye_height, self.yaw, self.pitch, self.roll = 0.2, 0.0, 0.0, 0.0
+        rotation = (1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0)
+        self.noise, self.noise_seed = 0.0, 0
+        if version >= 2:
+            more = CAMERA_INFO_V2.unpack_from(payload, CAMERA_INFO.size)
+            self.eye_height, self.yaw, self.pitch, self.roll = more[:4]
+            rotation = more[4:13]
+            self.noise, self.noise_seed = more[13:15]
+        self.rotation = _matrix([list(rotation[0:3]), list(rotation[3:6]), list(rotation[6:9])])
 
     def matrix(self):
         """The 3 x 3 camera matrix: a numpy array (float64) when numpy is installed, else nested
         lists."""
         f = self.focal_length
-        rows = [[f, 0.0, self.centre_x], [0.0, f, self.centre_y], [0.0, 0.0, 1.0]]
-        try:
-            import numpy
-        except ImportError:
-            return rows
-        return numpy.array(rows)
+        return _matrix([[f, 0.0, self.centre_x], [0.0, f, self.centre_y], [0.0, 0.0, 1.0]])
+
+    def project_to_other_eye(self, other, x, y, depth):
+        """Where the point that pixel (x, y) of this eye sees at `depth` (along this eye's
+        axis) appears in `other`, the other eye of the same pose: (x, y, depth) there, or None
+        when the point is not in front of it. Works on numpy arrays as well as numbers."""
+        eye = ((x - self.centre_x) * depth / self.focal_length,
+               (y - self.centre_y) * depth / self.focal_length, depth)
+        rig = [sum(self.rotation[i][k] * eye[k] for k in range(3)) for i in range(3)]
+        rig[0] = rig[0] + self.eye_offset - other.eye_offset
+        rig[1] = rig[1] + other.eye_height - self.eye_height
+        there = [sum(other.rotation[k][i] * rig[k] for k in range(3)) for i in range(3)]
+        if not hasattr(depth, "shape") and not there[2] > 0:
+            return None
+        f = other.focal_length
+        return (f * there[0] / there[2] + other.centre_x,
+                f * there[1] / there[2] + other.centre_y, there[2])
+
+    def rectified_with(self, other):
+        """True when this eye and `other` look in parallel with the same intrinsics."""
+        same = ("focal_length", "centre_x", "centre_y", "eye_height")
+        identity = [[1.0, 0.0, 0.0], [0.0, 1.0, 0.0], [0.0, 0.0, 1.0]]
+        return all(getattr(self, name) == getattr(other, name) for name in same) and all(
+            [[float(value) for value in row] for row in camera.rotation] == identity
+            for camera in (self, other))
 
 
 class Capture:
@@ -230,9 +278,30 @@ class Capture:
                                                                  self.frame.width)
         return rows[::-1].copy()
 
-    def disparity_array(self, baseline=0.1):
-        """The true disparity in pixels, f x baseline / depth (0 where nothing is seen)."""
-        return (self.camera.focal_length * baseline / self.depth_array()).astype("float32")
+    def disparity_array(self, baseline=None, other=None):
+        """The true disparity in pixels (0 where nothing is seen): x in the left view minus x
+        in the right view of the point each pixel sees. With the other eye's CameraModel as
+        `other`, exact for any rig: a pair that is not rectified (a right eye set turned) is
+        reprojected pixel by pixel. Without, f x baseline / depth, the baseline being the
+        eyes' distance this eye's model states unless given."""
+        import numpy
+
+        depth = self.depth_array()
+        camera = self.camera
+        if other is None or camera.rectified_with(other):
+            if baseline is None:
+                baseline = 2 * abs(camera.eye_offset) if other is None else abs(
+                    other.eye_offset - camera.eye_offset)
+            return (camera.focal_length * baseline / depth).astype("float32")
+        rows, columns = numpy.indices(depth.shape, dtype=numpy.float64)
+        seen = numpy.isfinite(depth) & (depth > 0)
+        safe = numpy.where(seen, depth, 1.0).astype(numpy.float64)
+        x, _y, there = camera.project_to_other_eye(other, columns, rows, safe)
+        left = camera.eye_offset < other.eye_offset
+        with numpy.errstate(divide="ignore", invalid="ignore"):
+            disparity = numpy.where(there > 0, columns - x if left else x - columns, numpy.inf)
+        return numpy.where(seen, disparity, numpy.where(depth > 0, 0.0, numpy.inf)).astype(
+            "float32")
 
 
 class Bench:
@@ -345,7 +414,7 @@ class Bench:
         info = received.get(MSG_EXT_CAMERA_INFO)
         colour = received.get(MSG_EXT_COLOUR)
         depth = received.get(MSG_EXT_DEPTH)
-        if info is None or len(info) != CAMERA_INFO.size or colour is None or depth is None:
+        if info is None or len(info) < CAMERA_INFO.size or colour is None or depth is None:
             raise BenchError("the %s camera sent no complete capture" % self._eye_name(role))
         camera = CameraModel(info)
         if len(colour) != camera.stride * camera.height or (

@@ -24,7 +24,6 @@ them). Fetching frames needs a bench running in this user's runtime folder.
 """
 
 import argparse
-import math
 import os
 import sys
 
@@ -40,15 +39,6 @@ except ImportError as missing:
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "clients", "python"))
 from oculant_client import Bench, BenchError  # noqa: E402
-
-# The bench's eye views: 45 degree vertical field of view, eyes 0.05 to each side of the rig.
-FIELD_OF_VIEW_Y_DEGREES = 45.0
-BASELINE = 0.1
-
-
-def focal_length_px(height):
-    """The focal length in pixels of a camera whose frame is `height` rows high."""
-    return (height / 2.0) / math.tan(math.radians(FIELD_OF_VIEW_Y_DEGREES / 2.0))
 
 
 def disparity_map(left_bgr, right_bgr, max_disparity=64, block=5):
@@ -228,9 +218,11 @@ def main(argv=None):
         with Bench() as bench:
             bench.set_position(rig_x, rig_y, scene=True)
             bench.set_heading(90.0, scene=True)
-            left_frame, right_frame = bench.grab_pair()
+            # With their camera models: the scene may set the rig's field of view and baseline.
+            left_capture, right_capture = bench.capture_stereo((rig_x, rig_y, 90.0))
     except BenchError as error:
         sys.exit("stereo_disparity: %s" % error)
+    left_frame, right_frame = left_capture.frame, right_capture.frame
     if left_frame.width == 0 or left_frame.height == 0:
         sys.exit("stereo_disparity: the cameras sent empty frames (minimised windows?)")
 
@@ -253,14 +245,15 @@ def main(argv=None):
     valid = inside[~numpy.isnan(inside)]
     if valid.size == 0:
         sys.exit("stereo_disparity: no pixel of the region was matched")
-    focal = focal_length_px(height)
+    focal = left_capture.camera.focal_length
+    baseline = right_capture.camera.eye_offset - left_capture.camera.eye_offset
     print("frames: %d x %d, focal length %.3f px" % (width, height, focal))
     print("region (%d, %d)-(%d, %d): %d of %d pixels matched"
           % (x0, y0, x1, y1, valid.size, inside.size))
     print("measured disparity: %.3f px (median), %.3f px (mean)"
           % (float(numpy.median(valid)), float(numpy.mean(valid))))
-    print("predicted disparity: %.3f px (%.3f px x %.2f / depth %.3f)"
-          % (focal * BASELINE / depth, focal, BASELINE, depth))
+    print("predicted disparity: %.3f px (%.3f px x %g / depth %.3f)"
+          % (focal * baseline / depth, focal, baseline, depth))
     print("disparity map: %s (colours and scale), %s (pixels)" % (args.out, raw))
 
 

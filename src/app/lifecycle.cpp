@@ -2,20 +2,36 @@
 
 #include <initializer_list>
 
+#include "app/role_table.h"
 #include "messaging/instance_messages.h"
 #include "panel/info_log.h"
 #include "platform/platform.h"
 #include "render/gl_setup.h"
 #include "render/texture_upload.h"
 #include "scene/config_file.h"
+#include "scene/rig_settings.h"
 #include "scene/scene_state.h"
 
 HWND mainWindow = 0;
+
+namespace {
+
+// A camera's client area is its eye image: the scene may set its size, else the window keeps
+// the role table's size. A side the scene leaves out is the table's.
+void sizeEyeImage(HWND window) {
+  if (role == ROLE_SCENE || (rigSettings.cameraWidth == 0 && rigSettings.cameraHeight == 0)) return;
+  const RoleWindow& table = roleWindowOf(role);
+  setClientSize(window, rigSettings.cameraWidth > 0 ? rigSettings.cameraWidth : table.width,
+                rigSettings.cameraHeight > 0 ? rigSettings.cameraHeight : table.height);
+}
+
+}  // namespace
 
 int onCreate(HWND window) {
   // Set first: a quit can arrive while a box of the set-up below is up.
   setQuitHandler(onClose);
   readConfigFile();
+  sizeEyeImage(window);
   rigPose = kStartPose;
   if (setUpGl(window) == 0) uploadTextures();
   // A quit handled while an error box of the set-up was up has closed the window already:

@@ -1,4 +1,5 @@
 // The client's side of the ground-truth messages (docs/protocol.md, "Extensions").
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -27,8 +28,8 @@ PendingCapture pending;
 bool saneInfo(const CameraInfo& info) {
   const uint64_t width = static_cast<uint32_t>(info.width);
   const uint64_t height = static_cast<uint32_t>(info.height);
-  return info.version == kCameraInfoVersion && info.width >= 0 && info.height >= 0 &&
-         info.width <= 65536 && info.height <= 65536 && info.stride == strideForWidth(info.width) &&
+  return info.version >= 1 && info.width >= 0 && info.height >= 0 && info.width <= 65536 &&
+         info.height <= 65536 && info.stride == strideForWidth(info.width) &&
          static_cast<uint64_t>(info.stride) * height <= kMaxPayload &&
          width * height * sizeof(float) <= kMaxPayload;
 }
@@ -45,14 +46,26 @@ CameraModel modelOf(const CameraInfo& info) {
   model.farPlane = info.farPlane;
   model.depthBits = info.depthBits;
   model.pose = {info.pose.rigX, info.pose.rigY, info.pose.heading};
+  // Version 1 says the rest by leaving it out: eyes at 0.2, parallel, no noise.
+  if (info.version >= 2) {
+    model.eyeHeight = info.eyeHeight;
+    model.yaw = info.eyeYaw;
+    model.pitch = info.eyePitch;
+    model.roll = info.eyeRoll;
+    std::memcpy(model.rotation, info.rotation, sizeof model.rotation);
+    model.noise = info.noise;
+    model.noiseSeed = info.noiseSeed;
+  }
   return model;
 }
 
+// Version 1 is the first 96 bytes of the record, and a later version only appends; fields a
+// version does not have read as 0 here and are not used.
 void takeInfo(const Reply& data) {
-  if (data.length != sizeof(CameraInfo)) return;
-  CameraInfo info;
-  std::memcpy(&info, data.data, sizeof info);
-  if (!saneInfo(info)) return;
+  if (data.length < kCameraInfoV1Size) return;
+  CameraInfo info = {};
+  std::memcpy(&info, data.data, std::min<uint64_t>(data.length, sizeof info));
+  if (!saneInfo(info) || (info.version >= 2 && data.length < sizeof info)) return;
   *pending.camera = modelOf(info);
   if (pending.capture != nullptr) {
     Frame& colour = pending.capture->colour;

@@ -40,6 +40,48 @@ std::string openCvCameraMatrix(const CameraModel& camera) {
                           number(camera.centreY) + ", 0., 0., 1.");
 }
 
+// A computed number, whose zeros may come out negative: never "-0".
+std::string signedNumber(double value) {
+  return number(value + 0.0);
+}
+
+// A number as OpenCV writes a double: "1." and "0." rather than "1" and "0"; never "-0".
+std::string openCvNumber(double value) {
+  std::string text = signedNumber(value);
+  if (text.find_first_of(".einIN") == std::string::npos) text += ".";
+  return text;
+}
+
+// As stereo calibration states it: a point p in the left camera's frame lies at R p + T in the
+// right camera's. Each eye stands at (eyeOffset, 0, 0) in the rig, turned by its rotation.
+struct Extrinsics {
+  double R[9];
+  double T[3];
+};
+
+Extrinsics extrinsicsOf(const CameraModel& left, const CameraModel& right) {
+  Extrinsics result = {};
+  const double* a = left.rotation;
+  const double* b = right.rotation;
+  const double between[3] = {left.eyeOffset - right.eyeOffset, right.eyeHeight - left.eyeHeight, 0};
+  for (int row = 0; row < 3; ++row) {
+    // Row `row` of the right rotation's transpose is its column `row`.
+    for (int column = 0; column < 3; ++column) {
+      result.R[row * 3 + column] =
+          b[row] * a[column] + b[3 + row] * a[3 + column] + b[6 + row] * a[6 + column];
+    }
+    result.T[row] = b[row] * between[0] + b[3 + row] * between[1] + b[6 + row] * between[2];
+  }
+  return result;
+}
+
+std::string joined(const double* values, int count, const char* separator,
+                   std::string (*format)(double)) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += (i > 0 ? separator : "") + format(values[i]);
+  return text;
+}
+
 bool failWith(const std::string& fileName, std::FILE* file, std::string* error) {
   const int code = errno;
   if (file != nullptr) std::fclose(file);
@@ -78,6 +120,7 @@ int disparityLevels(const std::vector<float>& disparity) {
 
 std::string openCvCalibration(const CameraModel& left, const CameraModel& right) {
   const double baseline = baselineOf(left, right);
+  const Extrinsics extrinsics = extrinsicsOf(left, right);
   return "%YAML:1.0\n---\n"
          "image_width: " +
          std::to_string(left.width) + "\n" + "image_height: " + std::to_string(left.height) + "\n" +
@@ -85,21 +128,33 @@ std::string openCvCalibration(const CameraModel& left, const CameraModel& right)
          "distortion_left: " + openCvMatrix(1, 5, "0., 0., 0., 0., 0.") +
          "camera_matrix_right: " + openCvCameraMatrix(right) +
          "distortion_right: " + openCvMatrix(1, 5, "0., 0., 0., 0., 0.") +
-         // As stereo calibration states it: a point x in the left camera's frame lies at
-         // R x + T in the right camera's.
-         "R: " + openCvMatrix(3, 3, "1., 0., 0., 0., 1., 0., 0., 0., 1.") +
-         "T: " + openCvMatrix(3, 1, number(-baseline) + ", 0., 0.") +
+         "R: " + openCvMatrix(3, 3, joined(extrinsics.R, 9, ", ", openCvNumber)) +
+         "T: " + openCvMatrix(3, 1, joined(extrinsics.T, 3, ", ", openCvNumber)) +
          "baseline: " + number(baseline) + "\n" + "rig_x: " + number(left.pose.x) + "\n" +
          "rig_y: " + number(left.pose.y) + "\n" +
-         "rig_heading_degrees: " + number(left.pose.heading) + "\n";
+         "rig_heading_degrees: " + number(left.pose.heading) + "\n" +
+         "eye_height: " + number(left.eyeHeight) + "\n" +
+         "right_eye_yaw_degrees: " + number(right.yaw) + "\n" +
+         "right_eye_pitch_degrees: " + number(right.pitch) + "\n" +
+         "right_eye_roll_degrees: " + number(right.roll) + "\n";
 }
 
 std::string middleburyCalibration(const CameraModel& left, const CameraModel& right, int ndisp) {
-  return "cam0=[" + cameraMatrix(left, "; ") + "]\n" + "cam1=[" + cameraMatrix(right, "; ") +
-         "]\n" + "doffs=" + number(right.centreX - left.centreX) + "\n" +
-         "baseline=" + number(baselineOf(left, right)) + "\n" +
-         "width=" + std::to_string(left.width) + "\n" + "height=" + std::to_string(left.height) +
-         "\n" + "ndisp=" + std::to_string(ndisp) + "\n";
+  std::string text =
+      "cam0=[" + cameraMatrix(left, "; ") + "]\n" + "cam1=[" + cameraMatrix(right, "; ") + "]\n" +
+      "doffs=" + number(right.centreX - left.centreX) + "\n" +
+      "baseline=" + number(baselineOf(left, right)) + "\n" + "width=" + std::to_string(left.width) +
+      "\n" + "height=" + std::to_string(left.height) + "\n" + "ndisp=" + std::to_string(ndisp) +
+      "\n";
+  // The format knows rectified pairs only; a pair that is not gets its extrinsics beside.
+  if (!rectifiedPair(left, right)) {
+    const Extrinsics extrinsics = extrinsicsOf(left, right);
+    const double* r = extrinsics.R;
+    text += "R=[" + joined(r, 3, " ", signedNumber) + "; " + joined(r + 3, 3, " ", signedNumber) +
+            "; " + joined(r + 6, 3, " ", signedNumber) + "]\n" + "T=[" +
+            joined(extrinsics.T, 3, " ", signedNumber) + "]\n";
+  }
+  return text;
 }
 
 bool writeTextFile(const std::string& fileName, const std::string& text, std::string* error) {

@@ -1,39 +1,54 @@
 #include "messaging/extensions.h"
 
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "image/depth_capture.h"
 #include "image/frame_capture.h"
+#include "messaging/eye_capture.h"
 #include "platform/envelope.h"
 #include "platform/platform.h"
 #include "render/camera_model.h"
 #include "render/frame_renderer.h"
+#include "scene/rig_settings.h"
 #include "scene/scene_state.h"
 #include "wire/extension_messages.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-
 CameraInfo describeCamera(int width, int height, int depthBits) {
+  const RigSettings& rig = rigSettings;
+  const bool rightEye = role == ROLE_RIGHT_CAMERA;
   CameraInfo info = {};
-  info.version = kCameraInfoVersion;
+  // Version 1 where it says all, so that programs knowing only it keep working.
+  info.version = rigIsPlain(rig) ? 1 : kCameraInfoVersion;
   info.width = width;
   info.stride = strideForWidth(width);
   info.height = height;
   info.depthBits = depthBits;
   info.pose = {rigPose.rigX, rigPose.rigY, rigPose.heading};
-  // The projection spans the vertical field of view over the client height, with square pixels.
-  info.focalLength = (height / 2.0) / std::tan(kFieldOfViewY / 2.0 * kPi / 180.0);
+  info.focalLength = focalLengthFor(rig, height);
   info.centreX = (width - 1) / 2.0;
   info.centreY = (height - 1) / 2.0;
-  info.eyeOffset = role == ROLE_RIGHT_CAMERA ? kBaseline / 2 : -kBaseline / 2;
+  info.eyeOffset = rightEye ? rig.baseline / 2 : -rig.baseline / 2;
   info.nearPlane = kNearPlane;
   info.farPlane = kFarPlane;
+  info.eyeHeight = rig.eyeHeight;
+  if (rightEye) {
+    info.eyeYaw = rig.rightEyeYaw;
+    info.eyePitch = rig.rightEyePitch;
+    info.eyeRoll = rig.rightEyeRoll;
+  }
+  eyeRotation(rig, rightEye, info.rotation);
+  info.noise = rig.noise;
+  info.noiseSeed = rig.noiseSeed;
   return info;
+}
+
+// The record as its version has it: version 1 is the first 96 bytes.
+uint32_t sizeOnWire(const CameraInfo& info) {
+  return info.version == 1 ? kCameraInfoV1Size : static_cast<uint32_t>(sizeof info);
 }
 
 void post(HWND client, HWND window, uintptr_t code, size_t length, const void* payload,
@@ -58,7 +73,7 @@ void sendCapture(HWND window, HWND client) {
   getClientRect(window, &width, &height);
   drawFrame();
   const auto frame = std::make_shared<DrawnFrame>();
-  captureFrame(&frame->colour, width, height);
+  captureEyeFrame(&frame->colour, width, height);
   const bool haveDepth = captureDepth(&frame->depth, width, height, kNearPlane, kFarPlane);
   const uint64_t colourBytes = static_cast<uint64_t>(frame->colour.stride) * frame->colour.height;
   const uint64_t depthBytes = frame->depth.size() * sizeof(float);
@@ -68,7 +83,7 @@ void sendCapture(HWND window, HWND client) {
     width = height = 0;
   }
   const CameraInfo info = describeCamera(width, height, depthBufferBits());
-  post(client, window, MSG_EXT_CAMERA_INFO, sizeof info, &info);
+  post(client, window, MSG_EXT_CAMERA_INFO, sizeOnWire(info), &info);
   const bool empty = width == 0 || height == 0;
   post(client, window, MSG_EXT_COLOUR, empty ? 0 : colourBytes,
        empty ? nullptr : frame->colour.pixels, frame);
@@ -100,7 +115,7 @@ LRESULT handleExtensionMessage(HWND window, WPARAM sender, const COPYDATASTRUCT*
     int height = 0;
     getClientRect(window, &width, &height);
     const CameraInfo info = describeCamera(width, height, depthBufferBits());
-    post(client, window, MSG_EXT_CAMERA_INFO, sizeof info, &info);
+    post(client, window, MSG_EXT_CAMERA_INFO, sizeOnWire(info), &info);
   }
   return 0;
 }

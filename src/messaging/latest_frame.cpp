@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "messaging/eye_capture.h"
 #include "render/frame_renderer.h"
 #include "scene/scene_state.h"
 
@@ -41,7 +42,7 @@ std::shared_ptr<const CaptureImage> latestFrame(int width, int height) {
   // After a swap the back buffer is undefined: draw the frame again before reading it.
   drawFrame();
   auto* image = new CaptureImage{};
-  captureFrame(image, width, height);
+  captureEyeFrame(image, width, height);
   if (image->pixels == nullptr) {
     delete image;
     return nullptr;

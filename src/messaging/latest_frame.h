@@ -8,8 +8,9 @@
 
 #include "image/frame_capture.h"
 
-// The frame the window shows for a width x height client area: the kept one when nothing it
-// depends on changed, else a fresh one (drawn into the back buffer and read). Null when the
+// The frame the window shows for a width x height client area, with the rig's sensor noise
+// (messaging/eye_capture.h): the kept one when nothing it depends on changed, else a fresh one
+// (drawn into the back buffer and read). Null when the
 // capture failed. Shared: a send still under way keeps its frame whole while a newer one
 // replaces it here.
 std::shared_ptr<const CaptureImage> latestFrame(int width, int height);

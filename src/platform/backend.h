@@ -22,6 +22,8 @@ void nativeShowWindow(NativeWindow* window);
 void nativeDestroyWindow(NativeWindow* window);
 // The client area's size, 0 x 0 when minimised.
 void nativeClientSize(NativeWindow* window, int* width, int* height);
+// Gives the window a client area of width x height, its frame (if any) on top.
+void nativeSetClientSize(NativeWindow* window, int width, int height);
 
 // The input side of one pump pass.
 enum class InputTaken {

@@ -50,6 +50,12 @@ LRESULT defWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The client area's size; false (and 0 x 0) for an unknown window. A minimised window has 0 x 0.
 bool getClientRect(HWND window, int* width, int* height);
 
+// Resizes the window so that its client area is width x height, the window manager's frame
+// coming on top (AdjustWindowRectEx and SetWindowPos); a user may resize it later. Called while
+// the window is being created, the first WM_SIZE already has the new size. False for an
+// unknown window.
+bool setClientSize(HWND window, int width, int height);
+
 // ---- The message pump -----------------------------------------------------------------------
 
 // One pass: hands every instance message already waiting for this process's windows to their

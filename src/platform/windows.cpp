@@ -150,6 +150,13 @@ bool getClientRect(HWND window, int* width, int* height) {
   return true;
 }
 
+bool setClientSize(HWND window, int width, int height) {
+  WindowRecord* record = findRecord(window);
+  if (!record) return false;
+  nativeSetClientSize(record->native, width, height);
+  return true;
+}
+
 HWND findWindow(const char* className) {
   if (!className) return 0;
   for (const WindowRecord& record : windows) {

@@ -1,13 +1,38 @@
 // The geometry of the stereo rig's eye views, shared by the renderer that draws them and by
-// the ground truth that describes them: perspective, eye height and the eyes' spacing.
+// the ground truth that describes them: perspective, the eyes' places and their orientation,
+// all from the rig settings (scene/rig_settings.h).
 #pragma once
 
-constexpr double kFieldOfViewY = 45.0;  // degrees, the full vertical angle
+#include "scene/rig_settings.h"
+#include "scene/scene_state.h"
+
 constexpr double kNearPlane = 0.1;
 constexpr double kFarPlane = 2000.0;
-constexpr double kEyeHeight = 0.2;
-// Each eye's distance from the rig's centre. A float since the first renderer: as a double the
-// eyes would move by a few billionths and frames would no longer match pictures kept from it.
+// The overview is no eye: it keeps the field of view it always had.
+constexpr double kOverviewFieldOfViewY = 45.0;
+// Each eye's distance from the rig's centre at the default baseline. A float since the first
+// renderer: as a double the eyes would move by a few billionths and frames would no longer
+// match pictures kept from it. A camera model states the baseline as set (0.1); the two differ
+// by 1.5e-8 relative.
 constexpr float kHalfBaseline = 0.05f;
-// The eyes' spacing as a camera model states it; 2 * kHalfBaseline differs by 1.5e-8 relative.
-constexpr double kBaseline = 0.1;
+
+// The vertical field of view the role draws with, in degrees.
+double fieldOfViewFor(InstanceRole instanceRole, const RigSettings& rig);
+
+// Focal length in pixels of an eye image height rows high: the projection spans the vertical
+// field of view over the rows, with square pixels.
+double focalLengthFor(const RigSettings& rig, int height);
+
+// The eye's orientation in the rig: a row-major 3 x 3 matrix whose columns are the eye's x
+// (right), y (down) and z (viewing direction) axes in the rig's frame (x to the rig's right, y
+// down, z along the heading). The identity for the left eye and for a right eye set true.
+void eyeRotation(const RigSettings& rig, bool rightEye, double rotation[9]);
+
+// Where an eye stands, the point one unit ahead that it looks at, and its up direction, in
+// scene coordinates (z up), as gluLookAt takes them.
+struct EyeView {
+  double eye[3];
+  double centre[3];
+  double up[3];
+};
+EyeView eyeViewAt(const RigPose& pose, const RigSettings& rig, bool rightEye);

@@ -3,28 +3,22 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cmath>
-
 #include "render/camera_model.h"
 #include "render/geometry.h"
 #include "render/gl_resources.h"
 #include "render/overview_transform.h"
 #include "render/text_overlay.h"
 #include "scene/input_state.h"
+#include "scene/rig_settings.h"
 #include "scene/scene_state.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kRigSphereRadius = 0.5;
 constexpr int kRigSphereSlices = 10;
 constexpr int kRigSphereStacks = 10;
 constexpr int kThirdObjectIndex = 2;
 constexpr int kLatticeTextureIndex = 1;  // lattices wear the texture of the second object
-
-double toRadians(double degrees) {
-  return degrees * kPi / 180.0;
-}
 
 void setFrameMaterial() {
   const GLfloat specular[] = {1, 1, 1, 1};
@@ -40,25 +34,19 @@ void setFrameMaterial() {
 void drawRigSphere(GLUquadric* quadric) {
   const float x = static_cast<float>(rigPose.rigX);
   const float y = static_cast<float>(rigPose.rigY);
-  const float z = static_cast<float>(kEyeHeight);
+  const float z = static_cast<float>(rigSettings.eyeHeight);
   glTranslatef(x, y, z);
   // Without a quadric there is no sphere to draw; the rest of the frame still is.
   if (quadric != nullptr) gluSphere(quadric, kRigSphereRadius, kRigSphereSlices, kRigSphereStacks);
   glTranslatef(-x, -y, -z);
 }
 
-// Places the eye halfBaseline to the left or right of the rig, perpendicular to the heading,
-// looking one unit ahead along it; both eyes look in parallel.
+// Places the eye beside the rig, perpendicular to the heading, looking one unit ahead along
+// its own viewing direction (the heading itself unless the right eye is set turned).
 void lookFromEye(bool rightEye) {
-  const double heading = rigPose.heading;
-  const double cx = std::cos(toRadians(heading));
-  const double cy = std::sin(toRadians(heading));
-  const double half = kHalfBaseline;
-  const double ox = half * std::cos(toRadians(heading - 90.0));
-  const double oy = half * std::sin(toRadians(heading - 90.0));
-  const double ex = rightEye ? rigPose.rigX + ox : rigPose.rigX - ox;
-  const double ey = rightEye ? rigPose.rigY + oy : rigPose.rigY - oy;
-  gluLookAt(ex, ey, kEyeHeight, ex + cx, ey + cy, kEyeHeight, 0, 0, 1);
+  const EyeView view = eyeViewAt(rigPose, rigSettings, rightEye);
+  gluLookAt(view.eye[0], view.eye[1], view.eye[2], view.centre[0], view.centre[1], view.centre[2],
+            view.up[0], view.up[1], view.up[2]);
 }
 
 void bindWithNearestFilters(GLuint texture) {

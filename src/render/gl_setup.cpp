@@ -9,6 +9,7 @@
 #include "render/camera_model.h"
 #include "render/gl_resources.h"
 #include "render/text_overlay.h"
+#include "scene/rig_settings.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -89,7 +90,7 @@ void initGlState(int width, int height) {
   glMatrixMode(GL_PROJECTION);
   glResources.aspect = aspectFor(width, height);
   // A fresh context's projection is still the identity.
-  gluPerspective(kFieldOfViewY, glResources.aspect, kNearPlane, kFarPlane);
+  gluPerspective(fieldOfViewFor(role, rigSettings), glResources.aspect, kNearPlane, kFarPlane);
   glMatrixMode(GL_MODELVIEW);
   glShadeModel(GL_SMOOTH);
   setLight();
@@ -102,7 +103,7 @@ void resizeGl(int width, int height) {
   glResources.aspect = aspectFor(width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(kFieldOfViewY, glResources.aspect, kNearPlane, kFarPlane);
+  gluPerspective(fieldOfViewFor(role, rigSettings), glResources.aspect, kNearPlane, kFarPlane);
   glMatrixMode(GL_MODELVIEW);
 }
 

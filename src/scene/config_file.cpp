@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "scene/rig_settings.h"
 #include "scene/scene_state.h"
 
 ConfigTable configTable;
@@ -120,5 +121,7 @@ int readConfigFileNamed(const char* fileName) {
   if (count > kMaxSceneObjects) count = kMaxSceneObjects;
   sceneModel.objectCount = count;
   for (int i = 0; i < count; ++i) fillObject(&sceneModel.objects[i], i + 1);
+  // The bench has no console for the rig's warnings: it takes the defaults, oculant-scene says why.
+  rigSettings = rigSettingsFromConfig(nullptr);
   return 0;
 }

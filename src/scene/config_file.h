@@ -1,5 +1,5 @@
 // The scene description: "config.txt", KEY=VALUE lines read into a key table and from there
-// into the scene model.
+// into the scene model and the rig settings.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +23,9 @@ struct ConfigValue {
   char text[kConfigValueSize];
 };
 
-// Reads "config.txt" from the working directory into the table and the scene model, at most
-// kConfigEntries lines and kConfigMaxBytes bytes, saying on stderr when the file goes on.
+// Reads "config.txt" from the working directory into the table, the scene model and the rig
+// settings (scene/rig_settings.h), at most kConfigEntries lines and kConfigMaxBytes bytes,
+// saying on stderr when the file goes on.
 // Returns 0 when the file was read and 1 when it is missing or no regular file, such as a FIFO
 // or a device (the scene stays as it was; stderr names any file other than a missing one).
 int readConfigFile();

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "scene/rig_settings.h"
+
 InstanceRole role = ROLE_SCENE;
 SceneModel sceneModel;
 TextureImage* imageSlots[kImageSlotCapacity];
@@ -14,4 +16,5 @@ void resetSceneState() {
   std::memset(imageSlots, 0, sizeof imageSlots);
   std::memset(&rigPose, 0, sizeof rigPose);
   std::memset(&overviewView, 0, sizeof overviewView);
+  rigSettings = kDefaultRig;
 }

@@ -15,6 +15,9 @@
 // |              | navigation (on the app's mouse input)       | messaging: latest frame;      |
 // |              |                                             | app: main loop                |
 // | inputState   | app: input handling (scene/input_state.h)   | render: frame; app: main loop |
+// | rigSettings  | scene: config file (scene/rig_settings.h)   | render: GL set-up, frame;     |
+// |              |                                             | messaging: camera model,      |
+// |              |                                             | noise; app: window size       |
 //
 // The window's GL handles and texture names (glResources, TextureSlots) belong to the renderer:
 // render/gl_resources.h.
@@ -88,5 +91,6 @@ extern TextureImage* imageSlots[kImageSlotCapacity];
 extern RigPose rigPose;
 extern OverviewView overviewView;
 
-// Zeroes every record above, as at process start. Tests use it between cases.
+// Zeroes every record above, as at process start (the rig settings go back to their defaults).
+// Tests use it between cases.
 void resetSceneState();

@@ -4,6 +4,7 @@
 // The bytes on the wire are fixed in docs/protocol.md under "Extensions".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The original codes, and the rule that payload records travel as they lie in memory.
@@ -16,7 +17,7 @@ constexpr uintptr_t MSG_EXT_CAPTURE = 3001;
 // To a camera, no payload: the camera answers with MSG_EXT_CAMERA_INFO alone.
 constexpr uintptr_t MSG_EXT_DESCRIBE = 3002;
 // The replies carry the answering camera's role (1 left, 2 right), as the frame replies do.
-constexpr uintptr_t MSG_EXT_CAMERA_INFO = 3100;  // + role; payload: CameraInfo
+constexpr uintptr_t MSG_EXT_CAMERA_INFO = 3100;  // + role; CameraInfo, 96 (v1) or 216 (v2) bytes
 constexpr uintptr_t MSG_EXT_COLOUR = 3200;       // + role; stride * height bytes, as a frame's
 constexpr uintptr_t MSG_EXT_DEPTH = 3300;        // + role; width * height float32, bottom row first
 
@@ -33,8 +34,12 @@ struct RigPoseRecord {
 
 // The camera that drew a frame: its shape, the pose it was drawn at and the pinhole model that
 // maps the scene onto it (pixel centres at whole numbers, x to the right, y downwards).
+// Version 1 is the first 96 bytes. It describes the rig every scene had before the rig became
+// configurable beyond its size, field of view and baseline: eyes 0.2 above the floor, looking in
+// parallel, no noise. Version 2 appends the rest, and a camera sends it only when its rig is
+// other than that, so programs that know version 1 alone keep working with such scenes.
 struct CameraInfo {
-  uint32_t version;  // 1
+  uint32_t version;  // 1 or 2
   int32_t width;
   int32_t stride;  // bytes per colour row: width * 3 rounded up to a multiple of 4
   int32_t height;
@@ -47,9 +52,25 @@ struct CameraInfo {
   double eyeOffset;    // along the rig's right-hand side: -half the baseline left, + right
   double nearPlane;
   double farPlane;
+  // Version 2 from here on.
+  double eyeHeight;  // both eyes' height above the floor (z = 0)
+  // Degrees: this eye's yaw (+ turns its view right), pitch (+ up) and roll (+ clockwise seen
+  // from behind), applied in this order about its own axes; 0 for the left eye.
+  double eyeYaw;
+  double eyePitch;
+  double eyeRoll;
+  // The same orientation as a row-major 3 x 3 matrix whose columns are the eye's x (right), y
+  // (down) and z (viewing direction) axes in the rig's frame: x to the rig's right, y down, z
+  // along the heading, with its origin at the rig's centre at eye height.
+  double rotation[9];
+  double noise;  // standard deviation of the sensor noise in the colour, grey levels; 0: none
+  uint32_t noiseSeed;
+  uint32_t reserved2;
 };
 #pragma pack(pop)
 static_assert(sizeof(RigPoseRecord) == 24, "RigPoseRecord is 24 bytes on the wire");
-static_assert(sizeof(CameraInfo) == 96, "CameraInfo is 96 bytes on the wire");
+static_assert(offsetof(CameraInfo, eyeHeight) == 96, "version 1 is the first 96 bytes");
+static_assert(sizeof(CameraInfo) == 216, "CameraInfo is 216 bytes on the wire");
 
-constexpr uint32_t kCameraInfoVersion = 1;
+constexpr uint32_t kCameraInfoVersion = 2;
+constexpr uint32_t kCameraInfoV1Size = 96;

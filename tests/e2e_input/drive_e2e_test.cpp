@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "bench_process.h"
+#include "bmp_builder.h"
+#include "magick.h"
 #include "platform/posix/transport.h"
+#include "real_bench.h"
 #include "wire/wire_format.h"
 #include "x_input.h"
 
@@ -87,10 +89,17 @@ double driveSpeed(const std::vector<Arrival>& steps) {
 }
 
 TEST(DriveTest, ShiftAndLeftButtonDriveFiveUnitsPerSecondAndNeitherAReleaseOutsideNorAltStopsIt) {
-  BenchProcess bench(kSceneWithHeavyObject3);
+  BenchFolder bench(kSceneWithHeavyObject3);
+  ASSERT_TRUE(bench.ok());
+  // A red and yellow checkerboard: every turn of the view shows.
+  BmpLayout wall = makeLayout(40, true, 8, 8, 24);
+  wall.pixels =
+      packRows(8, 8, 24, [](int x, int y) { return (x + y) % 2 ? 0xFF0000u : 0xFFFF00u; });
+  writeFile(bench.path() + "/wall.bmp", buildBmp(wall));
   const HWND camera = allocateWindowHandle();
   ASSERT_TRUE(transportListen(camera, "oculant1"));
-  ASSERT_TRUE(bench.start(serve));
+  bench.launch();
+  ASSERT_TRUE(waitUntil([] { return transportFindClass("oculant") != 0; }, serve));
   ASSERT_TRUE(focusWindowOfClass("oculant", serve));
   // A camera that was there before the scene started is taken over: the scene gives it its
   // pose before anything else.

@@ -1,7 +1,6 @@
 // The real bench against faults: instances killed with SIGKILL, a save that cannot be written and
 // a hundred clients at once. The bench must go on answering, and clients must get clear errors.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <string>
 #include <thread>
@@ -9,36 +8,20 @@
 
 #include "oculant/client.h"
 #include "real_bench.h"
-#include "test_bench.h"
-#include "wire/wire_format.h"
 
 namespace {
 
-const char* const kClasses[3] = {"oculant", "oculant1", "oculant2"};
+const std::vector<const char*> kClasses = {"oculant", "oculant1", "oculant2"};
 
 class FaultTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    adoptOrphans();
-    folder_ = runtime_.path() + "/bench";
-    ASSERT_EQ(mkdir(folder_.c_str(), 0700), 0);
-    ASSERT_TRUE(copyDemoScene(folder_));
-  }
-  void TearDown() override {
-    for (const char* className : kClasses) {
-      if (const pid_t pid = pidOfWindow(className); pid > 0) kill(pid, SIGKILL);
-    }
-    for (pid_t pid : launched_) kill(pid, SIGKILL);
-    while (waitpid(-1, nullptr, WNOHANG) > 0 || errno == EINTR) {
-    }
-  }
+  void SetUp() override { ASSERT_TRUE(bench_.ok()); }
 
   // Starts the executable by hand in the folder and waits for the windows named.
-  pid_t start(std::vector<const char*> classes = {kClasses[0], kClasses[1], kClasses[2]},
-              StderrText* errors = nullptr) {
-    launched_.push_back(launchBench(folder_, "", errors ? errors->fd() : nullptr));
+  pid_t start(const std::vector<const char*>& classes = kClasses, StderrText* errors = nullptr) {
+    const pid_t pid = bench_.launch(errors);
     for (const char* className : classes) EXPECT_TRUE(waitForClass(className)) << className;
-    return launched_.back();
+    return pid;
   }
   void expectPair() {
     oculant::Frame left, right;
@@ -46,14 +29,9 @@ class FaultTest : public ::testing::Test {
     EXPECT_EQ(left.width, 320);
     EXPECT_EQ(right.height, 240);
   }
-  bool sceneAnswers() {
-    oculant::Client client;
-    return client.sendHeading(90, true);
-  }
+  bool sceneAnswers() { return oculant::Client().sendHeading(90, true); }
 
-  PrivateRuntimeDir runtime_;
-  std::string folder_;
-  std::vector<pid_t> launched_;
+  BenchFolder bench_;
   oculant::Client client_;
 };
 
@@ -76,9 +54,9 @@ TEST_F(FaultTest, KillNineOfACameraMidFetchGivesAClearErrorAndAStartByHandBrings
   // The scene and the other camera go on; a start by hand takes the missing left role.
   EXPECT_TRUE(sceneAnswers());
   EXPECT_TRUE(client_.grab(oculant::Eye::RIGHT, &frame)) << client_.error();
-  start({"oculant1"});
+  const pid_t newLeft = start({"oculant1"});
+  EXPECT_EQ(pidOfWindow("oculant1"), newLeft);
   expectPair();
-  EXPECT_EQ(pidOfWindow("oculant1"), launched_.back());
 }
 
 TEST_F(FaultTest, KillNineOfTheSceneLeavesTheCamerasServingAndAStartBringsTheSceneBack) {
@@ -103,7 +81,7 @@ TEST_F(FaultTest, KillNineOfTheSceneLeavesTheCamerasServingAndAStartBringsTheSce
 
   // A fourth start is refused and leaves the others alone.
   StderrText fourthErrors;
-  const pid_t fourth = launchBench(folder_, "", fourthErrors.fd());
+  const pid_t fourth = bench_.launch(&fourthErrors);
   EXPECT_EQ(waitExit(fourth), 1);
   EXPECT_NE(fourthErrors.untilClosed().find("Error: Too many program!"), std::string::npos)
       << fourthErrors.text();
@@ -120,9 +98,9 @@ TEST_F(FaultTest, KillNineOfTheSceneLeavesTheCamerasServingAndAStartBringsTheSce
 // How the writer treats what is at the name is its own test's; here the camera reports a failed
 // save and goes on answering.
 TEST_F(FaultTest, ASaveThatCannotBeWrittenIsReportedAndTheCamerasGoOn) {
-  ASSERT_EQ(mkdir((folder_ + "/image1.bmp").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((bench_.path() + "/image1.bmp").c_str(), 0700), 0);
   StderrText errors;
-  start({kClasses[0], kClasses[1], kClasses[2]}, &errors);
+  start(kClasses, &errors);
   ASSERT_TRUE(client_.saveFrames());
   expectPair();
   EXPECT_TRUE(sceneAnswers());

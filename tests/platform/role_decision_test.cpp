@@ -4,77 +4,54 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "app/role_table.h"
 #include "platform/null/null_platform.h"
 #include "scene/scene_state.h"
 
 namespace {
 
-const char* classOf(InstanceRole instanceRole) {
-  return roleWindowOf(instanceRole).className;
-}
-
-class RoleDecision : public ::testing::Test {
- protected:
-  void SetUp() override { nullReset(); }
-};
-
-TEST_F(RoleDecision, TheFirstStartMakesTheSemaphoreAndTakesTheScene) {
-  EXPECT_EQ(determineRole(), RoleOutcome::TAKEN);
-  EXPECT_EQ(role, ROLE_SCENE);
-  EXPECT_EQ(instanceSemaphoreCount(), kSemaphoreInitialCount);
-  EXPECT_FALSE(nullRoleDecisionHeld());
-}
-
-TEST_F(RoleDecision, AStartBesideARunningSceneWithoutSemaphoreEndsQuietly) {
-  nullAddPeer(classOf(ROLE_SCENE));
-  EXPECT_EQ(determineRole(), RoleOutcome::ENDS_QUIETLY);
-  EXPECT_TRUE(nullMessageBoxes().empty());
-  EXPECT_EQ(instanceSemaphoreCount(), -1) << "no semaphore made";
-  EXPECT_FALSE(nullRoleDecisionHeld());
-}
-
-TEST_F(RoleDecision, TheCountNamesTheRoleAndTheStartHoldsOneUnit) {
-  for (InstanceRole expected : {ROLE_LEFT_CAMERA, ROLE_RIGHT_CAMERA}) {
+TEST(RoleDecision, TheCountAndTheWindowsThereDecide) {
+  const InstanceRole S = ROLE_SCENE, L = ROLE_LEFT_CAMERA, R = ROLE_RIGHT_CAMERA;
+  const struct {
+    const char* what;
+    int32_t count;  // the semaphore's count before the start; -1: no semaphore yet
+    std::vector<InstanceRole> windows;
+    RoleOutcome outcome;
+    InstanceRole role;  // when taken
+    int32_t countAfter;
+  } cases[] = {
+      {"the first start", -1, {}, RoleOutcome::TAKEN, S, kSemaphoreInitialCount},
+      {"beside a scene without semaphore", -1, {S}, RoleOutcome::ENDS_QUIETLY, S, -1},
+      {"the second start", 1, {S}, RoleOutcome::TAKEN, L, 2},
+      {"the third start", 2, {S, L}, RoleOutcome::TAKEN, R, 3},
+      {"a fourth start", 3, {}, RoleOutcome::REFUSED, S, 3},
+      // A killed instance's unit came back, so the count names a role whose window still runs.
+      {"the scene killed", 1, {L}, RoleOutcome::TAKEN, S, 2},
+      {"the left camera killed", 2, {S, R}, RoleOutcome::TAKEN, L, 3},
+      {"every window there, the count short", 2, {S, L, R}, RoleOutcome::REFUSED, S, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     nullReset();
-    nullMakeSemaphoreElsewhere(expected, kSemaphoreMaximumCount);
-    EXPECT_EQ(determineRole(), RoleOutcome::TAKEN);
-    EXPECT_EQ(role, expected);
-    EXPECT_EQ(instanceSemaphoreCount(), expected + 1);
+    if (c.count >= 0) nullMakeSemaphoreElsewhere(c.count, kSemaphoreMaximumCount);
+    for (InstanceRole window : c.windows) nullAddPeer(roleWindowOf(window).className);
+    role = ROLE_SCENE;
+    EXPECT_EQ(determineRole(), c.outcome);
+    if (c.outcome == RoleOutcome::TAKEN) {
+      EXPECT_EQ(role, c.role);
+    }
+    EXPECT_EQ(instanceSemaphoreCount(), c.countAfter);
+    EXPECT_FALSE(nullRoleDecisionHeld());
+    const auto& boxes = nullMessageBoxes();
+    ASSERT_EQ(boxes.size(), c.outcome == RoleOutcome::REFUSED ? 1u : 0u);
+    if (boxes.empty()) continue;
+    EXPECT_EQ(boxes[0].text, "Too many program!");
+    EXPECT_EQ(boxes[0].caption, "Error");
+    EXPECT_EQ(boxes[0].icon, MessageBoxIcon::ERROR_ICON);
   }
-}
-
-TEST_F(RoleDecision, AFourthStartIsRefusedWithABox) {
-  nullMakeSemaphoreElsewhere(3, kSemaphoreMaximumCount);
-  EXPECT_EQ(determineRole(), RoleOutcome::REFUSED);
-  ASSERT_EQ(nullMessageBoxes().size(), 1u);
-  EXPECT_EQ(nullMessageBoxes()[0].text, "Too many program!");
-  EXPECT_EQ(nullMessageBoxes()[0].caption, "Error");
-  EXPECT_EQ(nullMessageBoxes()[0].icon, MessageBoxIcon::ERROR_ICON);
-  EXPECT_EQ(instanceSemaphoreCount(), 3);
-  EXPECT_FALSE(nullRoleDecisionHeld());
-}
-
-// A killed instance's unit came back, so the count names a role whose window still runs.
-TEST_F(RoleDecision, AStartAfterAKilledInstanceTakesTheMissingRoleSceneFirst) {
-  nullMakeSemaphoreElsewhere(1, kSemaphoreMaximumCount);
-  nullAddPeer(classOf(ROLE_LEFT_CAMERA));
-  EXPECT_EQ(determineRole(), RoleOutcome::TAKEN);
-  EXPECT_EQ(role, ROLE_SCENE);
-
-  nullReset();
-  nullMakeSemaphoreElsewhere(2, kSemaphoreMaximumCount);
-  nullAddPeer(classOf(ROLE_SCENE));
-  nullAddPeer(classOf(ROLE_RIGHT_CAMERA));
-  EXPECT_EQ(determineRole(), RoleOutcome::TAKEN);
-  EXPECT_EQ(role, ROLE_LEFT_CAMERA);
-}
-
-TEST_F(RoleDecision, EveryWindowThereRefusesEvenWhenTheCountIsShort) {
-  nullMakeSemaphoreElsewhere(2, kSemaphoreMaximumCount);
-  for (InstanceRole r : {ROLE_SCENE, ROLE_LEFT_CAMERA, ROLE_RIGHT_CAMERA}) nullAddPeer(classOf(r));
-  EXPECT_EQ(determineRole(), RoleOutcome::REFUSED);
-  EXPECT_EQ(nullMessageBoxes().size(), 1u);
 }
 
 }  // namespace

@@ -12,8 +12,10 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "bounded_child.h"
+#include "scene/rig_settings.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -55,6 +57,39 @@ TEST(ConfigFile, KeysAndValuesAreTakenLiterally) {
   EXPECT_STREQ("B=C", configLookup("A").text);
   EXPECT_STREQ("OBJECT2", configTable.keys[10]) << "the empty line uses up an entry";
   EXPECT_EQ(1, readConfigFileNamed("/nonexistent/config.txt"));
+}
+
+auto fieldsOf(const RigSettings& r) {
+  return std::make_tuple(r.cameraWidth, r.cameraHeight, r.fieldOfViewY, r.baseline, r.eyeHeight,
+                         r.rightEyeYaw, r.rightEyePitch, r.rightEyeRoll, r.noise, r.noiseSeed);
+}
+
+// The rig's keys are read with the same reader; a value the bench cannot use keeps its default.
+TEST(ConfigFile, RigSettingsTakeUsableValuesAndKeepDefaultsForTheRest) {
+  ASSERT_EQ(0, readText("ALL=0\n"));
+  EXPECT_EQ(fieldsOf(kDefaultRig), fieldsOf(rigSettings)) << "no rig keys";
+
+  ASSERT_EQ(0, readText("CAMERA_WIDTH=640\nCAMERA_HEIGHT=480 \nCAMERA_FOV=60.5\n"
+                        "RIG_BASELINE=0.25\nRIG_EYE_HEIGHT=-0.5\nRIGHT_EYE_YAW=1.5\n"
+                        "RIGHT_EYE_PITCH=-45\nRIGHT_EYE_ROLL=0.25\nCAMERA_NOISE=2\n"
+                        "CAMERA_NOISE_SEED=4294967295\n"));
+  const RigSettings set = rigSettings;
+  EXPECT_EQ(640, set.cameraWidth);
+  EXPECT_EQ(480, set.cameraHeight) << "a trailing blank is allowed";
+  EXPECT_EQ(60.5, set.fieldOfViewY);
+  EXPECT_EQ(0.25, set.baseline);
+  EXPECT_EQ(-0.5, set.eyeHeight);
+  EXPECT_EQ(1.5, set.rightEyeYaw);
+  EXPECT_EQ(-45, set.rightEyePitch) << "the range's bounds belong to it";
+  EXPECT_EQ(0.25, set.rightEyeRoll);
+  EXPECT_EQ(2, set.noise);
+  EXPECT_EQ(4294967295u, set.noiseSeed);
+
+  ASSERT_EQ(0, readText("CAMERA_WIDTH=15\nCAMERA_HEIGHT=480.5\nCAMERA_FOV=170.01\n"
+                        "RIG_BASELINE=0\nRIG_EYE_HEIGHT=0.3m\nRIGHT_EYE_YAW=nan\n"
+                        "RIGHT_EYE_PITCH=\nRIGHT_EYE_ROLL=1e400\nCAMERA_NOISE=-1\n"
+                        "CAMERA_NOISE_SEED=4294967296\n"));
+  EXPECT_EQ(fieldsOf(kDefaultRig), fieldsOf(rigSettings)) << "all unusable";
 }
 
 TEST(ConfigFile, OversizedKeysValuesAndCountsAreCut) {

@@ -6,11 +6,16 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
+
+#include "test_bench.h"
 
 // Makes this process the one that collects orphans: cameras started by the scene become its
 // children when the scene ends, so their exit codes can be read.
@@ -48,14 +53,32 @@ inline pid_t launchBench(const std::string& folder, const std::string& runtimeDi
   return pid;
 }
 
-#ifdef OCULANT_DEMO_DIR
+// This process's children: what it started, and the orphans it adopted.
+inline std::vector<pid_t> childProcesses() {
+  std::ifstream list("/proc/self/task/" + std::to_string(getpid()) + "/children");
+  std::vector<pid_t> pids;
+  for (pid_t pid; list >> pid;) pids.push_back(pid);
+  return pids;
+}
+
+// Kills and reaps every child, then the orphans that leaves (cameras, boxes), until none is left.
+inline void killChildren() {
+  for (std::vector<pid_t> left = childProcesses(); !left.empty(); left = childProcesses()) {
+    for (pid_t pid : left) kill(pid, SIGKILL);
+    for (pid_t pid : left) waitpid(pid, nullptr, 0);
+  }
+}
+
+#ifndef OCULANT_DEMO_DIR
+#define OCULANT_DEMO_DIR OCULANT_SOURCE_DIR "/examples/demo"
+#endif
+
 // Copies the demo scene (config.txt and its textures) into folder; true when it worked.
 inline bool copyDemoScene(const std::string& folder) {
   return system(
              ("cp " OCULANT_DEMO_DIR "/config.txt " OCULANT_DEMO_DIR "/*.bmp " + folder).c_str()) ==
          0;
 }
-#endif
 
 // The exit code of a child (or adopted orphan): 128 + the signal when one ended it, -1 when it
 // has not ended within a minute (it is then killed), -2 when it is no child of ours.
@@ -118,4 +141,32 @@ class StderrText {
 
   int fd_;
   std::string text_;
+};
+
+// A scene folder inside a fresh runtime folder for one run of the real bench: the demo scene, or
+// a config.txt with the text given. Ending it kills every process the test started or adopted.
+class BenchFolder {
+ public:
+  explicit BenchFolder(const char* config = nullptr) {
+    adoptOrphans();
+    ok_ = mkdir(folder_.c_str(), 0700) == 0 &&
+          (config ? static_cast<bool>(std::ofstream(folder_ + "/config.txt") << config)
+                  : copyDemoScene(folder_));
+  }
+  ~BenchFolder() { killChildren(); }
+  BenchFolder(const BenchFolder&) = delete;
+  BenchFolder& operator=(const BenchFolder&) = delete;
+
+  const std::string& path() const { return folder_; }
+  const std::string& runtimeDir() const { return runtime_.path(); }
+  bool ok() const { return ok_; }
+  // Starts the executable in the folder; its stderr goes to errors when given.
+  pid_t launch(StderrText* errors = nullptr, bool withBoxes = false) const {
+    return launchBench(folder_, "", errors ? errors->fd() : nullptr, withBoxes);
+  }
+
+ private:
+  PrivateRuntimeDir runtime_;
+  std::string folder_ = runtime_.path() + "/bench";
+  bool ok_ = false;
 };

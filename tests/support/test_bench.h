@@ -45,6 +45,19 @@ pid_t spawnPeer(Body body) {
   return pid;
 }
 
+// Runs body in a child that then stops itself, as a process stopped while it holds what body
+// took; returns the child once it has stopped, -1 when body failed.
+template <typename Body>
+pid_t spawnStopped(Body body) {
+  const pid_t pid = spawnPeer([body] {
+    if (!body()) return 3;
+    raise(SIGSTOP);
+    return 0;
+  });
+  int status = 0;
+  return waitpid(pid, &status, WUNTRACED) == pid && WIFSTOPPED(status) ? pid : -1;
+}
+
 // Waits until a window of the class listens; false when it never comes.
 inline bool waitForClass(const char* className) {
   for (int i = 0; i < 2000; ++i) {

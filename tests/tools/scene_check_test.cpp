@@ -76,6 +76,40 @@ TEST_F(SceneCheckTest, WarnsAboutWhatTheBenchAcceptsSilently) {
   EXPECT_EQ(30u, check("ALL=45\n").objectLines.size());
 }
 
+TEST_F(SceneCheckTest, PrintsTheRigAndWarnsAboutValuesTheBenchReplaces) {
+  const struct {
+    const char* scene;
+    const char* rig;
+    const char* rightEye;
+  } cases[] = {
+      {"ALL=0\n", "images the camera windows' client area, field of view 45 degrees, baseline 0.1",
+       "yaw 0, pitch 0, roll 0 degrees; noise 0 grey levels, seed 0"},
+      {"ALL=0\nCAMERA_WIDTH=640\nCAMERA_FOV=200\nRIG_BASELINE=0.25\nRIGHT_EYE_YAW=1.5\n"
+       "CAMERA_NOISE=abc\nCAMERA_NOISE_SEED=-3\nCAMERA_FOVY=3\nRIG_EYE_HEIGHT=0.3m\n",
+       "images 640 pixels wide, as high as the camera windows, field of view 45 degrees, "
+       "baseline 0.25",
+       "yaw 1.5, pitch 0, roll 0 degrees; noise 0 grey levels, seed 0"},
+  };
+  SceneReport reports[2];
+  for (int i = 0; i < 2; ++i) {
+    reports[i] = check(cases[i].scene);
+    ASSERT_EQ(2u, reports[i].rigLines.size());
+    EXPECT_EQ(std::string("rig: eye ") + cases[i].rig + ", eye height 0.2", reports[i].rigLines[0]);
+    EXPECT_EQ(std::string("rig: right eye ") + cases[i].rightEye, reports[i].rigLines[1]);
+  }
+  EXPECT_TRUE(reports[0].warnings.empty());
+  const SceneReport& set = reports[1];
+  for (const char* warning :
+       {"CAMERA_FOV=\"200\" is outside 1 to 170: the default 45 is used",
+        "CAMERA_NOISE=\"abc\" is not a number: the default 0 is used",
+        "CAMERA_NOISE_SEED=\"-3\" is outside 0 to 4294967295: the default 0 is used",
+        "RIG_EYE_HEIGHT=\"0.3m\" is not a number: the default 0.2 is used",
+        "key \"CAMERA_FOVY\" is not read by the bench: did you mean CAMERA_FOV?"}) {
+    EXPECT_TRUE(mentions(set, warning)) << warning;
+  }
+  EXPECT_EQ(5u, set.warnings.size()) << "the keys it reads are no unknown keys";
+}
+
 // A bare 24-bit DIB of width x 1 black pixels.
 std::string blackRow(char width) {
   return std::string("\x28\0\0\0", 4) + width + std::string("\0\0\0\x01\0\0\0\x01\0\x18\0", 11) +

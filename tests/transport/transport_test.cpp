@@ -3,15 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "raw_peer.h"
 #include "test_bench.h"
 
 namespace {
@@ -100,44 +98,18 @@ LRESULT sendSum(const char* className, const std::string& payload) {
   return sendToClass(className, 0, data, recordDeliver);
 }
 
-int rawConnect(const std::string& path) {
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address = {};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
+// A well-formed envelope as the wire format lays it out.
+std::string envelope(uint32_t code, uint32_t sender, uint32_t length) {
+  unsigned char bytes[16];
+  writeEnvelope(bytes, code, sender, length);
+  return std::string(reinterpret_cast<char*>(bytes), sizeof bytes);
 }
 
-std::string envelope(uint32_t magic, uint32_t code, uint32_t sender, uint32_t length) {
-  std::string bytes(16, '\0');
-  const uint32_t words[4] = {magic, code, sender, length};
-  for (int w = 0; w < 4; ++w) {
-    for (int i = 0; i < 4; ++i) bytes[4 * w + i] = static_cast<char>(words[w] >> (8 * i));
-  }
-  return bytes;
-}
-
-// A raw listening socket standing in for a window that takes its messages by hand.
-int rawListen(const std::string& path) {
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_un address = {};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// True when the peer hung up on the connection without sending a reply.
+// True when the peer hung up on the connection, within 10 s, without sending a reply.
 bool droppedWithoutReply(int fd) {
+  pollfd ready = {fd, POLLIN, 0};
   char byte;
-  return recv(fd, &byte, 1, 0) <= 0;
+  return poll(&ready, 1, 10000) == 1 && recv(fd, &byte, 1, 0) <= 0;
 }
 
 class TransportTest : public ::testing::Test {
@@ -193,7 +165,7 @@ TEST_F(TransportTest, BadInputLeavesTheListenerAliveAndAnswering) {
   ASSERT_TRUE(waitForClass("peer"));
   const std::string path = dir.path() + "/class.peer";
   const auto sendRaw = [&](const std::string& bytes) {
-    const int fd = rawConnect(path);
+    const int fd = connectRaw(path);
     EXPECT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
     return fd;
   };
@@ -201,10 +173,10 @@ TEST_F(TransportTest, BadInputLeavesTheListenerAliveAndAnswering) {
   // mid-message: each dropped unanswered, the connection left open by the sender.
   const std::vector<std::string> malformed = {
       std::string("GET / HTTP/1.0\r\n\r\n"),
-      envelope(kTransportMagic, CODE_SUM, 0, 4).substr(0, 9),
-      envelope(0x12345678, CODE_SUM, 0, 0),
-      envelope(kTransportMagic, CODE_SUM, 0, 0xFFFFFFFF),
-      envelope(kTransportMagic, CODE_SUM, 0, 8) + "abc",
+      envelope(CODE_SUM, 0, 4).substr(0, 9),
+      "XXXX" + envelope(CODE_SUM, 0, 0).substr(4),
+      envelope(CODE_SUM, 0, 0xFFFFFFFF),
+      envelope(CODE_SUM, 0, 8) + "abc",
   };
   for (const std::string& bytes : malformed) {
     const int fd = sendRaw(bytes);
@@ -215,9 +187,9 @@ TEST_F(TransportTest, BadInputLeavesTheListenerAliveAndAnswering) {
 
   // An unknown code is delivered and answered like any other; a well-formed raw envelope
   // gets its reply as eight little-endian bytes.
-  const int fd = sendRaw(envelope(kTransportMagic, 4242, 0, 0));
+  const int fd = sendRaw(envelope(4242, 0, 0));
   int64_t result = 0;
-  EXPECT_EQ(recv(fd, &result, sizeof result, MSG_WAITALL), 8);
+  EXPECT_EQ(readUpTo(fd, &result, sizeof result), 8u);
   EXPECT_EQ(result, -5);
   close(fd);
   EXPECT_EQ(sendSum("peer", "ok"), 2000 + 'o' + 'k');
@@ -249,9 +221,9 @@ TEST_F(TransportTest, PeersOfAnotherUserAreRefused) {
   for (int i = 0; i < 2000 && stat(path.c_str(), &info) != 0; ++i) usleep(5000);
 
   // Root reaches the socket through the file system, but the peer hangs up on it.
-  const int fd = rawConnect(path);
+  const int fd = connectRaw(path);
   ASSERT_GE(fd, 0);
-  const std::string bytes = envelope(kTransportMagic, CODE_SUM, 0, 0);
+  const std::string bytes = envelope(CODE_SUM, 0, 0);
   send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
   EXPECT_TRUE(droppedWithoutReply(fd));
   close(fd);
@@ -269,14 +241,12 @@ TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
   ASSERT_TRUE(waitForClass("peer"));
   // A raw mailbox that takes the posted message slowly: its first megabyte, then a pause in
   // which the peer replaces the buffer it posted from and answers others.
-  const HWND mailbox = allocateWindowHandle();
-  const int listener = rawListen(dir.path() + "/window." + std::to_string(mailbox));
-  const int request = rawConnect(dir.path() + "/class.peer");
-  const std::string ask = envelope(kTransportMagic, CODE_POST_KEPT, mailbox, 0);
-  ASSERT_EQ(send(request, ask.data(), ask.size(), MSG_NOSIGNAL), ssize_t(ask.size()));
-  const int posted = accept(listener, nullptr, nullptr);
+  RawMailbox mailbox(dir.path(), 1000);
+  const int request = connectRaw(dir.path() + "/class.peer");
+  ASSERT_TRUE(sendMessage(request, CODE_POST_KEPT, mailbox.handle()));
+  const int posted = mailbox.accept();
   std::string bytes(16 + kKeptBytes, '\0');
-  ASSERT_EQ(recv(posted, bytes.data(), 16 + (1u << 20), MSG_WAITALL), 16 + (1 << 20));
+  ASSERT_EQ(readUpTo(posted, bytes.data(), 16 + (1u << 20)), 16u + (1u << 20));
   const COPYDATASTRUCT replace = {CODE_REPLACE, 0, nullptr};
   EXPECT_EQ(transportSendToClass("peer", 0, replace, nullptr, 5000), SendStatus::HANDLED);
   const HWND own = allocateWindowHandle();
@@ -284,13 +254,13 @@ TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
   const COPYDATASTRUCT again = {CODE_POST_KEPT, 0, nullptr};
   EXPECT_EQ(transportSendToClass("peer", own, again, recordDeliver, 5000), SendStatus::HANDLED);
   EXPECT_EQ(received.back(), "30:" + std::string(kKeptBytes, 'b'));
-  ASSERT_EQ(recv(posted, bytes.data() + 16 + (1u << 20), kKeptBytes - (1u << 20), MSG_WAITALL),
-            ssize_t(kKeptBytes - (1u << 20)));
+  ASSERT_EQ(readUpTo(posted, bytes.data() + 16 + (1u << 20), kKeptBytes - (1u << 20)),
+            kKeptBytes - (1u << 20));
   EXPECT_EQ(bytes.substr(16), std::string(kKeptBytes, 'a'));
   send(posted, "\0\0\0\0\0\0\0\0", 8, MSG_NOSIGNAL);
   int64_t result = -1;
-  EXPECT_EQ(recv(request, &result, 8, MSG_WAITALL), 8) << "answered once its post was taken";
-  for (int fd : {posted, request, listener}) close(fd);
+  EXPECT_EQ(readUpTo(request, &result, 8), 8u) << "answered once its post was taken";
+  for (int fd : {posted, request}) close(fd);
 
   // A stopped window is told apart from a missing one, within the time given; what its
   // sender gave up on is never handled once it runs again.
@@ -310,14 +280,11 @@ TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
 
 TEST_F(TransportTest, AStoppedHolderOfTheFolderLockFreezesNobody) {
   const std::string lockPath = dir.path() + "/transport.lock";
-  const pid_t holder = spawnPeer([&] {
+  const pid_t holder = spawnStopped([&] {
     const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0600);
-    if (fd < 0 || flock(fd, LOCK_EX) != 0) return 3;
-    raise(SIGSTOP);
-    return 0;
+    return fd >= 0 && flock(fd, LOCK_EX) == 0;
   });
-  int status = 0;
-  ASSERT_EQ(waitpid(holder, &status, WUNTRACED), holder);
+  ASSERT_GT(holder, 0);
   alarm(20);  // a wait without a bound fails the test instead of hanging it
   const HWND window = allocateWindowHandle();
   EXPECT_TRUE(transportListen(window, "claimed"));

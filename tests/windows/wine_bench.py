@@ -136,13 +136,17 @@ class WineBench:
         values["status"] = result.returncode
         return values
 
-    def client(self, *args):
-        """oculant-client.exe; fails the test with its message when it fails."""
+    def client(self, *args, check=True):
+        """oculant-client.exe's output, with Windows line ends made Unix ones; with check, fails the
+        test with its message when it fails, else returns (status, stdout, stderr)."""
         result = self.run(stage_file("oculant-client.exe"), *args)
+        out, err = (text.replace("\r\n", "\n") for text in (result.stdout, result.stderr))
+        if not check:
+            return result.returncode, out, err
         if result.returncode != 0:
             raise AssertionError("oculant-client.exe %s: status %d, %s"
-                                 % (" ".join(args), result.returncode, result.stderr.strip()))
-        return result.stdout
+                                 % (" ".join(args), result.returncode, err.strip()))
+        return out
 
     def window(self, class_name):
         values = self.probe("window", class_name)
@@ -217,13 +221,6 @@ class WineBench:
             print("kept", self.folder)
         else:
             shutil.rmtree(self.folder, ignore_errors=True)
-
-    def log_text(self):
-        text = ""
-        for log in self.logs:
-            with open(log.name, "rb") as log_file:
-                text += log_file.read().decode(errors="replace")
-        return text
 
 
 def stride_for_width(width):

@@ -1,17 +1,44 @@
 """Frames from the Windows bench under Wine, fetched through WM_COPYDATA: the replies as the probe
-receives them, the same pixels through oculant-client.exe, and the pixels the Linux build draws
-of the same scene at the same client size."""
+receives them, the same pixels written by oculant-client.exe as BMP and PNG, its message for a
+bench that does not answer, and the pixels the Linux build draws of the same scene at the same
+client size."""
 
 import os
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
 import unittest
+import zlib
 
 from wine_bench import SOURCE_DIR, WineBench, required_env, stride_for_width
 
 CAMERAS = {"oculant1": ("left", 1), "oculant2": ("right", 2)}
+
+
+def png_image_data(data):
+    """The decompressed image data of a PNG file."""
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG signature: %r" % data[:8]
+    pos, idat = 8, b""
+    while pos < len(data):
+        length, kind = struct.unpack_from(">I4s", data, pos)
+        if kind == b"IDAT":
+            idat += data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+    return zlib.decompress(idat)
+
+
+def unfiltered_rgb_rows(pixels, width, height):
+    """A frame's bottom-up BGR rows as a PNG's top-down RGB rows, each after filter byte 0."""
+    stride = stride_for_width(width)
+    rows = []
+    for row in range(height - 1, -1, -1):
+        bgr = pixels[row * stride:row * stride + 3 * width]
+        rgb = bytearray(bgr)
+        rgb[0::3], rgb[2::3] = bgr[2::3], bgr[0::3]
+        rows.append(b"\0" + bytes(rgb))
+    return b"".join(rows)
 
 
 def bmp_fields(data):
@@ -58,11 +85,18 @@ class Frames(unittest.TestCase):
         padding = bytes(pixels[row + 903] for row in range(0, len(pixels), 904))
         self.assertEqual(padding, bytes(211))
 
-    def test_client_tool_fetches_the_same_frame(self):
+    def test_client_tool_writes_the_same_frames(self):
+        # Both eyes to a Windows path: the side names go into the file name, not the folder's.
+        os.mkdir(os.path.join(self.bench.folder, "pair.d"))
+        out = self.bench.client("grab", "both", "-o", "pair.d\\frame.bmp")
+        left = self.frames["oculant1"][0]
+        sides = "%s x %s" % (left["width"], left["height"])
+        self.assertEqual(out, "pair.d\\frame-left.bmp: %s\npair.d\\frame-right.bmp: %s\n"
+                         % (sides, sides))
         for name, (eye, _) in CAMERAS.items():
             with self.subTest(camera=name):
-                self.bench.client("grab", eye, "-o", "%s.bmp" % eye)
-                with open(os.path.join(self.bench.folder, "%s.bmp" % eye), "rb") as bmp:
+                path = os.path.join(self.bench.folder, "pair.d", "frame-%s.bmp" % eye)
+                with open(path, "rb") as bmp:
                     data = bmp.read()
                 values, pixels = self.frames[name]
                 width, height, bits, size, offset = bmp_fields(data)
@@ -71,6 +105,29 @@ class Frames(unittest.TestCase):
                 self.assertEqual(bits, 24)
                 self.assertEqual(size, len(pixels))
                 self.assertTrue(data[offset:] == pixels, "the BMP holds other pixels")
+        # The PNG is written in binary mode: a text-mode write breaks its signature and stream.
+        self.bench.client("grab", "left", "-o", "left.png")
+        with open(os.path.join(self.bench.folder, "left.png"), "rb") as png:
+            data = png.read()
+        values, pixels = self.frames["oculant1"]
+        self.assertEqual(png_image_data(data),
+                         unfiltered_rgb_rows(pixels, int(values["width"]), int(values["height"])))
+
+    def test_y_a_stopped_camera_is_reported_after_the_time_out(self):
+        # Late: it stops the bench's processes for a while.
+        stopped = self.bench.processes()
+        for pid in stopped:
+            os.kill(pid, signal.SIGSTOP)
+        try:
+            status, _, err = self.bench.client("--timeout", "1", "grab", "left", "-o", "hung.png",
+                                               check=False)
+        finally:
+            for pid in stopped:
+                os.kill(pid, signal.SIGCONT)
+        self.assertEqual(status, 1)
+        self.assertEqual(err, "oculant-client: the left camera is running but did not answer "
+                         "within 1 s (stopped or busy)\n")
+        self.assertFalse(os.path.exists(os.path.join(self.bench.folder, "hung.png")))
 
     def test_pixels_equal_the_linux_build(self):
         values, _ = self.frames["oculant1"]

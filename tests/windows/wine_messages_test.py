@@ -1,6 +1,7 @@
 """Instance messages to the Windows bench under Wine, sent as any Windows program sends them
 (SendMessageTimeoutA with WM_COPYDATA): a heading turns both eyes, MSG_QUIT cascades until
-every process of the bench has ended, and a killed camera comes back with the next start."""
+every process of the bench has ended, and a killed camera comes back with the next start. The
+client tool names the window that is missing."""
 
 import unittest
 
@@ -40,16 +41,24 @@ class Messages(unittest.TestCase):
                 wait_until(lambda: self.pixels(name) == before[name], "the %s view to turn back"
                            % name, seconds=10)
 
-    def test_a_killed_camera_comes_back_with_the_next_start(self):
+    def test_a_killed_camera_comes_back_and_a_quit_to_the_scene_ends_all_three(self):
         # TerminateProcess ends it without giving back its unit of the semaphore.
         pid = self.bench.window("oculant1")["pid"]
         killed = self.bench.run("taskkill", "/F", "/PID", str(pid))
         self.assertEqual(killed.returncode, 0, killed.stderr)
         wait_until(lambda: self.bench.window("oculant1") is None, "the left camera to end")
-        self.bench.start()
+        restarted = self.bench.start()
         wait_until(lambda: self.bench.window("oculant1"), "the left camera to come back")
         self.assertIsNotNone(self.bench.window("oculant2"))
         self.assertIsNone(self.bench.first.poll())
+
+        self.send("oculant", MSG_QUIT)
+        self.assertEqual(self.bench.first.wait(PATIENCE_SECONDS), 0)
+        self.assertEqual(restarted.wait(PATIENCE_SECONDS), 0)
+        for name in CAMERAS:
+            with self.subTest(camera=name):
+                wait_until(lambda: self.bench.window(name) is None, "%s to close" % name)
+        wait_until(lambda: not self.bench.processes(), "every process to end")
 
     def test_quit_cascades(self):
         # A quit to one camera ends both cameras and leaves the scene.
@@ -59,18 +68,14 @@ class Messages(unittest.TestCase):
                 wait_until(lambda: self.bench.window(name) is None, "%s to close" % name)
         self.assertIsNotNone(self.bench.window("oculant"))
         wait_until(lambda: len(self.bench.processes()) == 1, "the cameras' processes to end")
+        self.assertEqual(self.bench.client("grab", "left", "-o", "none.bmp", check=False),
+                         (1, "", "oculant-client: no left camera is running\n"))
         # A quit to the scene ends it, with status 0, and nothing of the bench is left.
         self.send("oculant", MSG_QUIT)
         self.assertEqual(self.bench.first.wait(PATIENCE_SECONDS), 0)
         wait_until(lambda: not self.bench.processes(), "every process to end")
-
-    def test_quit_to_the_scene_ends_all_three(self):
-        self.send("oculant", MSG_QUIT)
-        self.assertEqual(self.bench.first.wait(PATIENCE_SECONDS), 0)
-        for name in CAMERAS:
-            with self.subTest(camera=name):
-                wait_until(lambda: self.bench.window(name) is None, "%s to close" % name)
-        wait_until(lambda: not self.bench.processes(), "every process to end")
+        self.assertEqual(self.bench.client("grab", "left", "-o", "none.bmp", check=False),
+                         (1, "", "oculant-client: no bench is running\n"))
 
 
 if __name__ == "__main__":

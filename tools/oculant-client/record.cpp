@@ -94,10 +94,10 @@ bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, flo
     *error = "cannot make " + folder.string() + ": " + failure.message();
     return false;
   }
-  const double focal = pair.left.camera.focalLength;
-  const double baseline = oculant::baselineOf(pair.left.camera, pair.right.camera);
-  const std::vector<float> left = oculant::disparityFromDepth(pair.left.depth, focal, baseline);
-  const std::vector<float> right = oculant::disparityFromDepth(pair.right.depth, focal, baseline);
+  const std::vector<float> left =
+      oculant::trueDisparity(pair.left.depth, pair.left.camera, pair.right.camera);
+  const std::vector<float> right =
+      oculant::trueDisparity(pair.right.depth, pair.right.camera, pair.left.camera);
   *seen = false;
   for (const float value : left) {
     if (value > 0 && value < *low) *low = value;
@@ -335,8 +335,10 @@ int calibration(const std::vector<std::string>& original) {
   const double baseline = oculant::baselineOf(pair.left.camera, pair.right.camera);
   const double focal = pair.left.camera.focalLength;
   std::string error;
-  if (!writeCalibration(outdir, pair, oculant::disparityFromDepth(pair.left.depth, focal, baseline),
-                        oculant::disparityFromDepth(pair.right.depth, focal, baseline), &error)) {
+  if (!writeCalibration(
+          outdir, pair,
+          oculant::trueDisparity(pair.left.depth, pair.left.camera, pair.right.camera),
+          oculant::trueDisparity(pair.right.depth, pair.right.camera, pair.left.camera), &error)) {
     return fail(error);
   }
   const oculant::CameraModel& camera = pair.left.camera;

@@ -23,6 +23,10 @@ const char kHelp[] =
     "  WHAT is slab or lattice, \"slab, untextured: sets the colour only\" for an object the\n"
     "  bench does not draw but whose R, G, B tint the textured objects after it, or nothing\n"
     "  for a kind other than 1 (slab) or 2 (lattice).\n"
+    "  Then two lines with the stereo rig (CAMERA_WIDTH, CAMERA_HEIGHT, CAMERA_FOV,\n"
+    "  RIG_BASELINE, RIG_EYE_HEIGHT, RIGHT_EYE_YAW, _PITCH, _ROLL, CAMERA_NOISE, _SEED):\n"
+    "  rig: eye images W x H pixels, field of view .. degrees, baseline .., eye height ..\n"
+    "  rig: right eye yaw .., pitch .., roll .. degrees; noise .. grey levels, seed ..\n"
     "  Numbers are printed with the fewest digits that give back the exact value held.\n"
     "stderr: one line \"warning: ...\" for each thing the bench accepts silently: keys nothing\n"
     "  reads (spaces around '=', OBJECT01_X, misspelt or lower-case keys, objects beyond ALL),\n"
@@ -30,7 +34,8 @@ const char kHelp[] =
     "\"ON\",\n"
     "  ALL missing or above 30, objects that draw nothing, texture files that cannot be opened\n"
     "  or decoded (relative names are looked up next to FILE, where the bench runs), lattices\n"
-    "  whose texture (object 2's) does not exist, cut keys and values, lines past the 1000th.\n"
+    "  whose texture (object 2's) does not exist, cut keys and values, lines past the 1000th,\n"
+    "  rig values that are no number or out of range (the bench uses the default instead).\n"
     "  Then one line \"note: ...\" for each texture whose sides are not powers of two: the\n"
     "  bench draws it with its image, a renderer limited to OpenGL 1.1 would not.\n"
     "\n"
@@ -91,6 +96,7 @@ int main(int argc, char** argv) {
   SceneReport report = checkSceneFile(fileName, folderOf(fileName));
   std::printf("%s: %d objects\n", fileName.c_str(), sceneModel.objectCount);
   for (const std::string& line : report.objectLines) std::printf("%s\n", line.c_str());
+  for (const std::string& line : report.rigLines) std::printf("%s\n", line.c_str());
   std::fflush(stdout);
   for (const std::string& warning : report.warnings)
     std::fprintf(stderr, "warning: %s\n", warning.c_str());

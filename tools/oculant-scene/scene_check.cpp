@@ -13,6 +13,7 @@
 
 #include "image/texture_file.h"
 #include "scene/config_file.h"
+#include "scene/rig_settings.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -129,6 +130,7 @@ std::string describeKind(const SceneObject& object) {
 void checkLines(const std::vector<std::string>& lines, int objectCount,
                 std::vector<std::string>* warnings) {
   std::set<std::string> readKeys = {"ALL"};
+  readKeys.insert(std::begin(kRigKeys), std::end(kRigKeys));
   for (int n = 1; n <= objectCount; ++n)
     for (const char* suffix : kObjectSuffixes) readKeys.insert(objectKey(n, suffix));
 
@@ -248,6 +250,28 @@ void checkObjects(const std::string& textureFolder, SceneReport* report) {
   }
 }
 
+// What the camera windows' client area, the eye image, is set to.
+std::string eyeImageSize(const RigSettings& rig) {
+  const std::string width = std::to_string(rig.cameraWidth);
+  const std::string height = std::to_string(rig.cameraHeight);
+  if (rig.cameraWidth > 0 && rig.cameraHeight > 0) return width + " x " + height + " pixels";
+  if (rig.cameraWidth > 0) return width + " pixels wide, as high as the camera windows";
+  if (rig.cameraHeight > 0) return height + " pixels high, as wide as the camera windows";
+  return "the camera windows' client area";
+}
+
+// The rig as the bench sets it up, each value as the bench holds it.
+std::vector<std::string> describeRig(const RigSettings& rig) {
+  const std::string size = eyeImageSize(rig);
+  return {"rig: eye images " + size + ", field of view " + shortestReal(rig.fieldOfViewY) +
+              " degrees, baseline " + shortestReal(rig.baseline) + ", eye height " +
+              shortestReal(rig.eyeHeight),
+          "rig: right eye yaw " + shortestReal(rig.rightEyeYaw) + ", pitch " +
+              shortestReal(rig.rightEyePitch) + ", roll " + shortestReal(rig.rightEyeRoll) +
+              " degrees; noise " + shortestReal(rig.noise) + " grey levels, seed " +
+              std::to_string(rig.noiseSeed)};
+}
+
 }  // namespace
 
 std::string shortestReal(double value) {
@@ -284,6 +308,7 @@ SceneReport checkSceneFile(const std::string& fileName, const std::string& textu
         format("ALL=%d: the bench uses at most %d objects", declared, kMaxSceneObjects));
   else if (declared < 0)
     report.warnings.push_back(format("ALL=%d: the scene is empty", declared));
+  report.rigLines = describeRig(rigSettingsFromConfig(&report.warnings));
   checkNumber("ALL", true, &report.warnings);
   checkLines(lines, sceneModel.objectCount, &report.warnings);
   checkObjects(textureFolder, &report);

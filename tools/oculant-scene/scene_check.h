@@ -8,6 +8,7 @@
 struct SceneReport {
   bool opened = false;
   std::vector<std::string> objectLines;  // the scene as the bench holds it, one line per object
+  std::vector<std::string> rigLines;     // the stereo rig as the bench sets it up
   std::vector<std::string> warnings;
   std::vector<std::string> notes;  // worth knowing, but nothing is wrong
 };

@@ -19,8 +19,11 @@ bool writePfm(const std::string& fileName, int width, int height, const std::vec
 // value, rounded up to a multiple of 16 (at least 16).
 int disparityLevels(const std::vector<float>& disparity);
 
-// The calibration of a rectified pair: identical intrinsics, no distortion, the right camera
-// baseline units along the left camera's x axis, and the rig pose.
+// The calibration of a camera pair: intrinsics without distortion and the true extrinsics, R
+// and T taking a point from the left camera's frame into the right one's (R the identity and T
+// the baseline along -x for a rectified pair). The OpenCV file adds the rig pose, the eye height
+// and the right eye's yaw, pitch and roll; calib.txt, whose format knows rectified pairs only,
+// gets R and T as extra lines ("R=[r11 r12 r13; ...]", "T=[tx ty tz]") when the pair is not.
 std::string openCvCalibration(const CameraModel& left, const CameraModel& right);
 std::string middleburyCalibration(const CameraModel& left, const CameraModel& right, int ndisp);
 

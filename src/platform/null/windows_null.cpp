@@ -102,6 +102,11 @@ void nativeClientSize(NativeWindow* window, int* width, int* height) {
   *height = window->height;
 }
 
+void nativeSetClientSize(NativeWindow* window, int width, int height) {
+  window->width = width;
+  window->height = height;
+}
+
 InputTaken nativeTakeInput(MSG* msg) {
   if (queuedInput.empty()) return InputTaken::NONE;
   *msg = queuedInput.front();

@@ -20,6 +20,7 @@ struct NativeWindow {
   bool hasGl;
   SDL_Rect outer;    // position and outer size asked for at creation
   bool frameFitted;  // the window manager's frame has been taken out of the outer size
+  bool clientSized;  // the client size was asked for: the frame comes on top of it
 };
 
 namespace {
@@ -62,8 +63,9 @@ void fitFrameInOuterSize(NativeWindow& window) {
   SDL_GetWindowSize(window.sdlWindow, &width, &height);
   int clientWidth = window.outer.w - left - right;
   int clientHeight = window.outer.h - top - bottom;
-  // A size the user has already changed stays as it is.
-  if (width == window.outer.w && height == window.outer.h && clientWidth > 0 && clientHeight > 0) {
+  // A size the user has already changed, or one asked for as the client's, stays as it is.
+  if (!window.clientSized && width == window.outer.w && height == window.outer.h &&
+      clientWidth > 0 && clientHeight > 0) {
     SDL_SetWindowSize(window.sdlWindow, clientWidth, clientHeight);
   }
   int x = 0, y = 0;
@@ -189,7 +191,8 @@ NativeWindow* nativeCreateWindow(const char* title, int x, int y, int width, int
   }
   if (!sdlWindow) return nullptr;
   setIcon(sdlWindow, icon);
-  nativeWindows.push_back(new NativeWindow{sdlWindow, hasGl, SDL_Rect{x, y, width, height}, false});
+  nativeWindows.push_back(
+      new NativeWindow{sdlWindow, hasGl, SDL_Rect{x, y, width, height}, false, false});
   return nativeWindows.back();
 }
 
@@ -207,6 +210,12 @@ void nativeDestroyWindow(NativeWindow* window) {
 void nativeClientSize(NativeWindow* window, int* width, int* height) {
   if (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_MINIMIZED) return;
   SDL_GetWindowSize(window->sdlWindow, width, height);
+}
+
+// SDL sizes are client sizes already.
+void nativeSetClientSize(NativeWindow* window, int width, int height) {
+  window->clientSized = true;
+  SDL_SetWindowSize(window->sdlWindow, width, height);
 }
 
 InputTaken nativeTakeInput(MSG* msg) {

@@ -111,6 +111,16 @@ bool getClientRect(HWND window, int* width, int* height) {
   return true;
 }
 
+bool setClientSize(HWND window, int width, int height) {
+  if (window == nullptr || !IsWindow(window)) return false;
+  RECT outer = {0, 0, width, height};
+  const DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+  const DWORD extendedStyle = static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE));
+  AdjustWindowRectEx(&outer, style, FALSE, extendedStyle);
+  return SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != 0;
+}
+
 bool peekMessage(MSG* msg) {
   if (quitPosted) {
     quitPosted = false;

@@ -1,0 +1,166 @@
+"""A rig set up by the scene, against the real bench: another eye size, field of view and
+baseline give the disparity the geometry predicts; a turned right eye shows in the pictures, in
+the camera models and in the calibration files; sensor noise repeats exactly."""
+
+import copy
+import math
+import os
+import shutil
+import subprocess
+import sys
+import unittest
+
+import cv2
+import numpy
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
+from running_bench import SOURCE_DIR, RunningBench, remove_folder, scratch_folder  # noqa: E402
+
+WALL_Y = 3.8  # the inner face of the far wall of the disparity example's scene
+POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 90.0)]
+
+
+class RigBench(unittest.TestCase):
+    """The disparity example's wall scene with the class's rig keys added, on a bench of its own."""
+
+    KEYS = {}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = scratch_folder("rig")
+        os.makedirs(os.path.join(cls.folder, "scene"))
+        os.makedirs(os.path.join(cls.folder, "demo"))
+        shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", "dots.bmp"),
+                    os.path.join(cls.folder, "demo"))
+        with open(os.path.join(SOURCE_DIR, "examples", "stereo_disparity", "config.txt")) as scene:
+            text = scene.read() + "".join("%s=%s\n" % item for item in cls.KEYS.items())
+        with open(os.path.join(cls.folder, "scene", "config.txt"), "w") as scene:
+            scene.write(text)
+        cls.bench = RunningBench(cls.folder, "scene")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.bench.stop()
+        remove_folder(cls.folder)
+
+    def record(self, poses):
+        """A dataset of the poses, written by oculant-client record; its folder."""
+        listing, dataset = (os.path.join(self.folder, name) for name in ("poses.csv", "dataset"))
+        with open(listing, "w") as stream:
+            stream.writelines("%r, %r, %r\n" % pose for pose in poses)
+        result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", listing, dataset,
+                                 "--overwrite"], capture_output=True, text=True, env=self.bench.env)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return dataset
+
+
+def info_sizes(bench):
+    """The byte counts of both cameras' camera infos, as they come off the wire."""
+    sizes = []
+    with bench.client() as client:
+        for role, camera in ((1, "oculant1"), (2, "oculant2")):
+            def on_message(code, payload, role=role):
+                if code == 3100 + role:
+                    sizes.append(len(payload))
+            client._send(camera, 3002, b"", on_message)
+    return sizes
+
+
+def repeated_neighbours(frame):
+    """The share of pixels whose right-hand neighbour has the very same bytes."""
+    image = frame.to_array().astype(int)
+    return float(numpy.mean(numpy.all(image[:, 1:] == image[:, :-1], axis=2)))
+
+
+class WiderRig(RigBench):
+    """400 x 300 eye images, a 60 degree field of view and a baseline of 0.25."""
+
+    KEYS = {"CAMERA_WIDTH": 400, "CAMERA_HEIGHT": 300, "CAMERA_FOV": 60, "RIG_BASELINE": 0.25}
+
+    def test_disparity_at_the_wall_follows_the_rig(self):
+        focal = 150 / math.tan(math.radians(30))
+        dataset = self.record(POSES)
+        for index, (x, y, heading) in enumerate(POSES):
+            sample = os.path.join(dataset, "%04d" % (index + 1))
+            with self.subTest(sample=sample):
+                self.assertEqual(cv2.imread(os.path.join(sample, "im1.png")).shape, (300, 400, 3))
+                wall = cv2.imread(os.path.join(sample, "disp0.pfm"), cv2.IMREAD_UNCHANGED)[20:]
+                truth = focal * 0.25 / (WALL_Y - y)
+                self.assertLess(float(numpy.max(numpy.abs(wall - truth))), 0.01)
+                with open(os.path.join(sample, "calib.txt")) as stream:
+                    fields = dict(line.split("=", 1) for line in stream.read().split("\n") if line)
+                self.assertEqual(fields["baseline"], "0.25")
+                self.assertEqual(fields["cam0"].split()[0], "[%r" % focal)
+        # The first 96 bytes say all about a rig whose eyes look in parallel at 0.2.
+        self.assertEqual(info_sizes(self.bench), [96, 96])
+        with self.bench.client() as client:
+            self.assertGreater(repeated_neighbours(client.grab("left")), 0.4, "no noise")
+
+
+class TurnedRightEye(RigBench):
+    """The right eye turned by yaw 2, pitch 1 and roll -1.5 degrees, and sensor noise."""
+
+    KEYS = {"RIGHT_EYE_YAW": 2, "RIGHT_EYE_PITCH": 1, "RIGHT_EYE_ROLL": -1.5, "CAMERA_NOISE": 3,
+            "CAMERA_NOISE_SEED": 7}
+
+    def test_turn_shows_in_pictures_models_and_calibration(self):
+        pose = POSES[0]
+        with self.bench.client() as client:
+            left, right = client.capture_stereo(pose)
+        self.assertEqual((right.camera.yaw, right.camera.pitch, right.camera.roll), (2, 1, -1.5))
+
+        # Each left pixel's point, projected into the right eye, has the colour it has on the
+        # left, up to the noise; projected as if the right eye were true, it does not.
+        rows, columns = numpy.mgrid[20:220:7, 20:300:7]
+        depth = left.depth_array()[rows, columns].astype(float)
+        left_image, right_image = left.frame.to_array(), right.frame.to_array()
+
+        def mismatch(camera):
+            x, y, _ = left.camera.project_to_other_eye(camera, columns, rows, depth)
+            x, y = numpy.rint(x).astype(int), numpy.rint(y).astype(int)
+            inside = (x >= 0) & (x < 320) & (y >= 0) & (y < 240)
+            difference = left_image[rows, columns].astype(int) - right_image[
+                y.clip(0, 239), x.clip(0, 319)].astype(int)
+            return float(numpy.median(numpy.abs(difference).max(axis=2)[inside]))
+
+        self.assertLess(mismatch(right.camera), 15)
+        unturned = copy.copy(right.camera)
+        unturned.rotation = left.camera.rotation
+        self.assertGreater(mismatch(unturned), 30)
+
+        # The C++ library's files: the true disparity as the Python client has it, and R, T.
+        dataset = self.record([pose])
+        sample = os.path.join(dataset, "0001")
+        expected = left.disparity_array(other=right.camera)
+        # Turned right by 2 degrees, the right eye sees the middle of the wall further left by
+        # about f tan 2.
+        focal = left.camera.focal_length
+        self.assertAlmostEqual(float(numpy.median(expected[110:130, 150:170])),
+                               focal * (0.1 / (WALL_Y - pose[1]) + math.tan(math.radians(2))),
+                               delta=0.3)
+        written = cv2.imread(os.path.join(sample, "disp0.pfm"), cv2.IMREAD_UNCHANGED)
+        numpy.testing.assert_allclose(written, expected, atol=1e-3)
+        calibration = cv2.FileStorage(os.path.join(sample, "calib.yml"), cv2.FILE_STORAGE_READ)
+        turned = numpy.array(right.camera.rotation)
+        numpy.testing.assert_allclose(calibration.getNode("R").mat(), turned.T, atol=1e-15)
+        numpy.testing.assert_allclose(calibration.getNode("T").mat().ravel(),
+                                      turned.T @ [-0.1, 0, 0], atol=1e-15)
+        self.assertEqual(calibration.getNode("right_eye_yaw_degrees").real(), 2)
+        self.assertEqual(info_sizes(self.bench), [216, 216])
+
+    def test_noise_repeats_for_a_pose(self):
+        with self.bench.client() as client:
+            client.set_position(2.0, 2.3)
+            client.set_heading(90)
+            first = client.grab("left")
+            client.set_position(1.7, 2.6)
+            self.assertNotEqual(client.grab("left").pixels, first.pixels)
+            client.set_position(2.0, 2.3)
+            self.assertEqual(client.grab("left").pixels, first.pixels)
+            captured = client.capture("left", (2.0, 2.3, 90.0))
+        self.assertEqual(captured.frame.pixels, first.pixels, "the same noise on every path")
+        self.assertLess(repeated_neighbours(first), 0.2, "the noise is there")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
