@@ -1,9 +1,9 @@
 #include "shard_selection.h"
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <unordered_map>
 
 namespace fs = std::filesystem;
 
@@ -44,14 +44,16 @@ bool mayWriteWithoutOverwrite(const fs::path& outdir, const ShardSelection& shar
                               const std::vector<std::string>& sampleNames,
                               const std::string& tableName, const std::string& tableText,
                               std::string* reason) {
+  // Looked up by name: a large recording has as many entries as samples.
+  std::unordered_map<std::string, size_t> poseIndex;
+  for (size_t index = 0; index < sampleNames.size(); ++index) poseIndex[sampleNames[index]] = index;
   std::error_code failure;
   for (const fs::directory_entry& entry : fs::directory_iterator(outdir, failure)) {
     const std::string name = entry.path().filename().string();
     if (name[0] == '.') continue;
     if (name == tableName && holdsExactly(entry.path(), tableText)) continue;
-    const auto sample = std::find(sampleNames.begin(), sampleNames.end(), name);
-    const bool othersSample =
-        sample != sampleNames.end() && !shard.holds(sample - sampleNames.begin());
+    const auto sample = poseIndex.find(name);
+    const bool othersSample = sample != poseIndex.end() && !shard.holds(sample->second);
     if (!othersSample) {
       *reason = outdir.string() + " already holds " + name + "; --overwrite records over it";
       return false;
