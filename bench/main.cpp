@@ -15,6 +15,7 @@
 #include "fetch_figures.h"
 #include "gl_figures.h"
 #include "live_bench.h"
+#include "record_figures.h"
 
 namespace {
 
@@ -137,6 +138,23 @@ void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchF
   if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
 }
 
+// A recorded sample costs at least its ground-truth capture; beyond it go setting the pose in
+// the three windows, the tool's start and the files it encodes and writes.
+void recordRow(const char* size, const FetchFigures& f, const char* mode) {
+#ifdef OCULANT_CLIENT_TOOL
+  const double rate = measureRecording(OCULANT_CLIENT_TOOL, secondsPerFigure);
+  const std::string figure = std::string("record ") + size + " " + mode + " (samples/s)";
+  if (rate <= 0) {
+    std::printf("%s: the recording failed\n", figure.c_str());
+    return;
+  }
+  row(figure, rate, f.groundTruthPairsPerSecond, f.groundTruthPairsPerSecond / rate,
+      "x the cost of a ground-truth capture");
+#else
+  (void)size, (void)f, (void)mode;
+#endif
+}
+
 // One camera's fetches with a hostile peer at work, against the same fetches without it.
 void attackRow(const AttackFigures& f, const char* mode) {
   row(std::string("fetch 320x240 ") + mode + ", hostile peer (frames/s)", f.attackedPerSecond,
@@ -163,12 +181,15 @@ double liveFigures(const std::string& executable, const std::string& demo, const
   sleep(static_cast<unsigned>(std::max(2.0, secondsPerFigure)));
   const double idle = (bench.cpuSeconds() - cpuBefore) / (nowSeconds() - start);
   const bool paced = std::string(pacing) == "on";
-  fetchRows("320x240", measureFetch(320, 240, secondsPerFigure, paced), floorSmall, mode.c_str());
+  const FetchFigures small = measureFetch(320, 240, secondsPerFigure, paced);
+  fetchRows("320x240", small, floorSmall, mode.c_str());
   if (paced) {
+    recordRow("320x240", small, mode.c_str());
     attackRow(measureFetchUnderAttack(320, 240, secondsPerFigure), mode.c_str());
     if (bench.resizeCameras(1280, 960)) {
-      fetchRows("1280x960", measureFetch(1280, 960, secondsPerFigure, true), floorLarge,
-                mode.c_str());
+      const FetchFigures large = measureFetch(1280, 960, secondsPerFigure, true);
+      fetchRows("1280x960", large, floorLarge, mode.c_str());
+      recordRow("1280x960", large, mode.c_str());
     } else {
       std::printf("the camera windows could not be resized to 1280x960\n");
     }

@@ -60,6 +60,16 @@ TEST_F(ClientToolTest, HelpArgumentErrorsAndNoBench) {
   const ToolRun nan = runTool("rig 1 nan");
   EXPECT_EQ(nan.status, 2);
   EXPECT_EQ(nan.out.substr(0, nan.out.find('\n')), "oculant-client: 'nan' is not a finite number");
+  for (const char* shard : {"0/2", "3/2", "1/0", "-1/2", "1/2/3", "1", "a/2", ""})
+    EXPECT_EQ(runTool(std::string("record p.csv out --shard ") + shard).status, 2) << shard;
+  const ToolRun shard = runTool("record p.csv out --shard 3/2");
+  EXPECT_EQ(shard.out.substr(0, shard.out.find('\n')),
+            "oculant-client: --shard 3/2: K counts from 1 to N");
+  // A shard beyond the poses has nothing to do, and needs no bench to find that out.
+  std::ofstream(file("p.csv")) << "1 2 90\n1 2 91\n";
+  const ToolRun empty = runTool("record " + file("p.csv") + " " + file("out") + " --shard 3/4");
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.out, "oculant-client: shard 3/4 takes none of the 2 poses\n");
   const ToolRun jpg = runTool("grab left -o x.jpg");
   EXPECT_EQ(jpg.status, 2);
   EXPECT_EQ(jpg.out.substr(0, jpg.out.find('\n')),

@@ -2,6 +2,7 @@
 wall of a lattice, whose true disparity is known; `oculant-client record` writes a dataset that
 OpenCV reads back and its matcher is scored against."""
 
+import hashlib
 import math
 import os
 import re
@@ -112,6 +113,54 @@ class GroundTruth(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         bad = re.search(r"all 20 samples: bad 1\.0 [\d.]+ %, bad 2\.0 ([\d.]+) %", result.stdout)
         self.assertLess(float(bad.group(1)), 5.0, result.stdout)
+
+    def test_shards_merged_by_copying_equal_one_run(self):
+        poses = os.path.join(self.folder, "shard-poses.csv")
+        with open(poses, "w") as stream:
+            stream.writelines("%r, %r, %r\n" % pose for pose in POSES[:5])
+
+        def record(outdir, *flags, pose_list=poses):
+            return subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", pose_list,
+                                   outdir, *flags], capture_output=True, text=True,
+                                  env=self.bench.env)
+
+        def digests(folder):
+            """Every file below folder by its path there, with a digest of its bytes."""
+            found = {}
+            for top, _, names in os.walk(folder):
+                for name in names:
+                    with open(os.path.join(top, name), "rb") as stream:
+                        found[os.path.relpath(os.path.join(top, name), folder)] = \
+                            hashlib.sha256(stream.read()).hexdigest()
+            return found
+
+        whole = os.path.join(self.folder, "whole")
+        self.assertEqual(record(whole).returncode, 0)
+        copied = os.path.join(self.folder, "copied")
+        os.makedirs(copied)
+        in_place = os.path.join(self.folder, "in-place")
+        for number, samples in ((2, ["0002", "0004"]), (1, ["0001", "0003", "0005"])):
+            shard = os.path.join(self.folder, "shard%d" % number)
+            result = record(shard, "--shard", "%d/2" % number)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertEqual(sorted(os.listdir(shard)), samples + ["poses.csv"])
+            subprocess.run(["cp", "-r", shard + "/.", copied], check=True)
+            # Beside another shard's samples of the same list, no --overwrite is needed.
+            result = record(in_place, "--shard", "%d/2" % number)
+            self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(digests(copied), digests(whole))
+        self.assertEqual(digests(in_place), digests(whole))
+
+        # A shard's own samples, and another list's, are not recorded over without --overwrite.
+        again = record(in_place, "--shard", "1/2")
+        self.assertEqual(again.returncode, 1)
+        self.assertRegex(again.stderr, "already holds 000[135]; --overwrite records over it")
+        other = os.path.join(self.folder, "other-poses.csv")
+        with open(other, "w") as stream:
+            stream.writelines("%r, %r, %r\n" % (x, y, 91.0) for x, y, _ in POSES[:5])
+        mixed = record(os.path.join(self.folder, "shard1"), "--shard", "2/2", pose_list=other)
+        self.assertEqual(mixed.returncode, 1)
+        self.assertIn("already holds poses.csv;", mixed.stderr)
 
     def test_record_names_the_samples_that_see_nothing(self):
         poses = os.path.join(self.folder, "blind-poses.csv")

@@ -13,14 +13,16 @@
 #include "oculant/client.h"
 #include "oculant/stereo_files.h"
 #include "platform/console.h"
+#include "platform/platform.h"
 #include "png_writer.h"
 #include "pose_list.h"
+#include "shard_selection.h"
 #include "tool_status.h"
 
 namespace fs = std::filesystem;
 
 const char* const kRecordHelp =
-    "usage: oculant-client record POSES.csv OUTDIR [--overwrite]\n"
+    "usage: oculant-client record POSES.csv OUTDIR [--shard K/N] [--overwrite]\n"
     "       oculant-client record --evaluate DATASET [--result NAME]\n"
     "Visits every pose of POSES.csv (one 'x, y, heading' per line; '#' starts a comment)\n"
     "with the rig in all three windows and records one sample per pose in OUTDIR:\n"
@@ -33,9 +35,20 @@ const char* const kRecordHelp =
     "  NNNN/ids0.png, ids1.png   the scene object each pixel sees (16-bit grey: n of OBJECTn,\n"
     "                            0 for none)\n"
     "  NNNN/calib.txt, calib.yml the calibration (Middlebury style; OpenCV FileStorage)\n"
-    "  poses.csv                 each sample's pose as the cameras drew it\n"
-    "Both frames of a sample come from one pose. An OUTDIR that already holds files is\n"
-    "refused unless --overwrite is given. When done, the rig goes back to the pose it had.\n"
+    "  poses.csv                 every pose of the list with its sample's name; the\n"
+    "                            cameras draw each sample at exactly its pose\n"
+    "Both frames of a sample come from one pose. A sample folder gets its name only once\n"
+    "it is whole. When done, the rig goes back to the pose it had.\n"
+    "\n"
+    "--shard K/N records only every N-th pose from the K-th (K counts from 1: 1/4 takes\n"
+    "the 1st, 5th, 9th, ... pose of the list). A sample is named by its pose's place in\n"
+    "the whole list and poses.csv is the same in every shard, so shards merge by copying\n"
+    "their folders into one, which then equals an unsharded run byte for byte.\n"
+    "\n"
+    "An OUTDIR that holds anything but hidden names, other shards' samples and the same\n"
+    "poses.csv is refused unless --overwrite is given, so shards of one list can write into\n"
+    "one folder; --overwrite records over this run's own samples (keeping files of other\n"
+    "names in them) and removes samples numbered beyond the list.\n"
     "Progress shows as a bar when stderr is a terminal, else as a line every 10 samples;\n"
     "samples whose left view sees nothing (background only) are named in a warning.\n"
     "\n"
@@ -141,6 +154,37 @@ bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, flo
          writeCalibration(folder, pair, left, right, error);
 }
 
+// A sample is written into a hidden folder beside its own and takes its name only once whole,
+// so a recording cut short leaves no folder that looks like a sample and is not one.
+bool placeSample(const fs::path& partial, const fs::path& folder, std::string* error) {
+  std::error_code failure;
+  if (fs::is_directory(folder)) {
+    // Recording over a sample: its files are replaced, and others (an algorithm's results) stay.
+    for (const char* name : kSampleFiles) {
+      fs::rename(partial / name, folder / name, failure);
+      if (failure) break;
+    }
+    if (!failure) fs::remove(partial, failure);
+  } else {
+    fs::rename(partial, folder, failure);
+  }
+  if (failure) *error = "cannot name " + folder.string() + ": " + failure.message();
+  return !failure;
+}
+
+// Every pose of the list under its sample's name: the same text in every shard, so that a copy
+// of one shard's folder over another's keeps every sample's line. The cameras draw at exactly
+// the pose asked (a capture fails otherwise), so the asked pose is the drawn one.
+std::string poseTable(const std::vector<oculant::Pose>& poses) {
+  std::string table = "sample,x,y,heading\n";
+  for (size_t index = 0; index < poses.size(); ++index) {
+    const oculant::Pose& pose = poses[index];
+    table += sampleName(index) + "," + oculant::exactNumber(pose.x) + "," +
+             oculant::exactNumber(pose.y) + "," + oculant::exactNumber(pose.heading) + "\n";
+  }
+  return table;
+}
+
 // A bar redrawn in place on a terminal; in a log, where that would run on, a line now and then.
 void showProgress(size_t done, size_t total) {
   if (!standardErrorIsTerminal()) {
@@ -181,14 +225,16 @@ bool readFile(const std::string& fileName, std::string* text) {
   return !file.bad();
 }
 
-// Visits every pose and writes its sample; the exit status.
+// Visits every pose of the shard and writes its sample; the exit status.
 int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses,
-                const fs::path& outdir, oculant::StereoCapture* pair, float* low, float* high,
-                std::vector<std::string>* blind) {
+                const ShardSelection& shard, const fs::path& outdir, oculant::StereoCapture* pair,
+                float* low, float* high, std::vector<std::string>* blind) {
   std::string error;
-  std::string poseTable = "sample,x,y,heading\n";
-  showProgress(0, poses.size());
+  const size_t total = shard.sizeOf(poses.size());
+  size_t done = 0;
+  showProgress(0, total);
   for (size_t index = 0; index < poses.size(); ++index) {
+    if (!shard.holds(index)) continue;
     const oculant::Pose& pose = poses[index];
     // The overview follows through the original messages; the capture itself carries the
     // pose to the cameras, so both frames are drawn at it whatever else moves the rig.
@@ -202,20 +248,16 @@ int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses
       return fail("the cameras sent empty frames (are their windows minimised?)");
     }
     bool seen = false;
-    if (!writeSample(outdir / sampleName(index), *pair, low, high, &seen, &error)) {
-      endProgressLine();
-      return fail(error);
-    }
-    const oculant::Pose& drawn = pair->left.camera.pose;
-    poseTable += sampleName(index) + "," + oculant::exactNumber(drawn.x) + "," +
-                 oculant::exactNumber(drawn.y) + "," + oculant::exactNumber(drawn.heading) + "\n";
-    // Rewritten after every sample, so an interrupted recording still lists what it holds.
-    if (!oculant::writeTextFile((outdir / "poses.csv").string(), poseTable, &error)) {
+    const fs::path partial = outdir / ("." + sampleName(index) + ".partial");
+    if (!writeSample(partial, *pair, low, high, &seen, &error) ||
+        !placeSample(partial, outdir / sampleName(index), &error)) {
+      std::error_code ignored;
+      fs::remove_all(partial, ignored);
       endProgressLine();
       return fail(error);
     }
     if (!seen) blind->push_back(sampleName(index));
-    showProgress(index + 1, poses.size());
+    showProgress(++done, total);
   }
   return EXIT_SUCCESS;
 }
@@ -227,6 +269,7 @@ int record(const std::vector<std::string>& args) {
   bool overwrite = false;
   bool evaluate = false;
   std::string resultName;
+  ShardSelection shard;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--overwrite") {
       overwrite = true;
@@ -235,12 +278,18 @@ int record(const std::vector<std::string>& args) {
     } else if (args[i] == "--result") {
       if (i + 1 >= args.size()) return usageError("--result needs a NAME", kRecordHelp);
       resultName = args[++i];
+    } else if (args[i] == "--shard") {
+      std::string error;
+      if (i + 1 >= args.size()) return usageError("--shard needs K/N", kRecordHelp);
+      if (!parseShard(args[++i], &shard, &error)) return usageError(error, kRecordHelp);
     } else {
       positional.push_back(args[i]);
     }
   }
   if (evaluate) {
-    if (overwrite) return usageError("--evaluate writes nothing to overwrite", kRecordHelp);
+    if (overwrite || shard.count != 1) {
+      return usageError("--evaluate records nothing: no --overwrite or --shard", kRecordHelp);
+    }
     if (positional.size() != 1) return usageError("--evaluate needs one DATASET", kRecordHelp);
     // A name that reaches out of the sample folder would score some other file.
     if (resultName.find_first_of("/\\") != std::string::npos) {
@@ -269,8 +318,19 @@ int record(const std::vector<std::string>& args) {
   if (fs::exists(outdir) && !fs::is_directory(outdir)) {
     return fail(outdir.string() + " is not a folder");
   }
-  if (fs::is_directory(outdir) && !fs::is_empty(outdir, failure) && !overwrite) {
-    return fail(outdir.string() + " already holds files; --overwrite records over them");
+  const std::string table = poseTable(poses);
+  std::vector<std::string> names;
+  for (size_t index = 0; index < poses.size(); ++index) names.push_back(sampleName(index));
+  if (fs::is_directory(outdir) && !overwrite &&
+      !mayWriteWithoutOverwrite(outdir, shard, names, "poses.csv", table, &error)) {
+    return fail(error);
+  }
+  // More shards than poses leave some with nothing to do, which is no failure of theirs.
+  const size_t count = shard.sizeOf(poses.size());
+  if (count == 0) {
+    std::fprintf(stderr, "oculant-client: shard %zu/%zu takes none of the %zu poses\n",
+                 shard.number, shard.count, poses.size());
+    return EXIT_SUCCESS;
   }
   fs::create_directories(outdir, failure);
   if (failure) return fail("cannot make " + outdir.string() + ": " + failure.message());
@@ -279,11 +339,17 @@ int record(const std::vector<std::string>& args) {
   if (const int status = connect(client)) return status;
   oculant::CameraModel before;
   if (!client.describe(oculant::Eye::LEFT, &before)) return fail(client.error());
+  // Whole or not at all: other shards may be reading it to compare with their own.
+  const fs::path tableFile = outdir / "poses.csv";
+  const FilePart part = {table.data(), table.size()};
+  if (!replaceFile(tableFile.string().c_str(), &part, 1, &error)) {
+    return fail("cannot write " + tableFile.string() + ": " + error);
+  }
   oculant::StereoCapture pair;
   float low = 1e30f;
   float high = 0;
   std::vector<std::string> blind;
-  const int status = recordPoses(client, poses, outdir, &pair, &low, &high, &blind);
+  const int status = recordPoses(client, poses, shard, outdir, &pair, &low, &high, &blind);
   // The user's view of the bench is as it was, whether the recording ended or failed.
   const oculant::Pose& pose = before.pose;
   if (client.ready()) {
@@ -301,8 +367,9 @@ int record(const std::vector<std::string>& args) {
   }
   if (overwrite) removeLeftOverSamples(outdir, poses.size());
   const oculant::CameraModel& camera = pair.left.camera;
-  std::printf("recorded %zu samples of %d x %d in %s\n", poses.size(), camera.width, camera.height,
-              outdir.string().c_str());
+  const std::string ofShard = shard.count == 1 ? "" : " of " + std::to_string(poses.size());
+  std::printf("recorded %zu%s samples of %d x %d in %s\n", count, ofShard.c_str(), camera.width,
+              camera.height, outdir.string().c_str());
   std::printf("focal length %.3f px, baseline %g, depth buffer %d bits\n", camera.focalLength,
               oculant::baselineOf(pair.left.camera, pair.right.camera), camera.depthBits);
   if (high > 0) std::printf("left-view disparity from %.3f to %.3f px\n", low, high);
