@@ -92,11 +92,13 @@ def bad_pixel_rates(disparity, truth, region=None):
 
 
 def sample_folders(dataset):
-    """The sample folders of a recorded dataset, or the dataset itself when it is one sample."""
+    """The sample folders of a recorded dataset, or the dataset itself when it is one sample.
+    Hidden folders are samples a recording has not finished."""
     if os.path.exists(os.path.join(dataset, "disp0.pfm")):
         return [dataset]
     return sorted(os.path.join(dataset, name) for name in os.listdir(dataset)
-                  if os.path.exists(os.path.join(dataset, name, "disp0.pfm")))
+                  if not name.startswith(".")
+                  and os.path.exists(os.path.join(dataset, name, "disp0.pfm")))
 
 
 def evaluate(args):

@@ -155,6 +155,9 @@ class OcclusionAndIds(unittest.TestCase):
         self.assertIn("no disp0TEST.pfm in sample 0002", missing.stderr)
 
         write_pfm(self.sample("disp0TEST.pfm", 2), numpy.full((240, 320), numpy.nan))
+        # A sample a killed recording left unfinished is hidden, and not scored.
+        os.makedirs(os.path.join(self.dataset, ".0003.partial"), exist_ok=True)
+        shutil.copy(self.sample("disp0.pfm"), os.path.join(self.dataset, ".0003.partial"))
         scored = self.tool("record", "--evaluate", self.dataset, "--result", "TEST")
         self.assertEqual(scored.returncode, 0, scored.stderr)
         mask = read(self.sample("mask0nocc.png"))

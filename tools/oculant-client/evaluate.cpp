@@ -81,13 +81,15 @@ void printRow(const std::string& name, const SampleScore& score) {
 }
 
 // The sample folders of a dataset: those that hold a true disparity, in name order; or the
-// dataset itself when it is one sample.
+// dataset itself when it is one sample. Hidden folders are samples a recording has not finished
+// (it renames them into place once whole), so they are not scored.
 std::vector<fs::path> sampleFolders(const fs::path& dataset) {
   if (fs::exists(dataset / "disp0.pfm")) return {dataset};
   std::vector<fs::path> folders;
   std::error_code failure;
   for (const fs::directory_entry& entry : fs::directory_iterator(dataset, failure)) {
-    if (fs::exists(entry.path() / "disp0.pfm")) folders.push_back(entry.path());
+    const bool hidden = entry.path().filename().string().rfind('.', 0) == 0;
+    if (!hidden && fs::exists(entry.path() / "disp0.pfm")) folders.push_back(entry.path());
   }
   std::sort(folders.begin(), folders.end());
   return folders;
