@@ -138,8 +138,8 @@ void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchF
   if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
 }
 
-// A recorded sample costs at least its ground-truth capture; beyond it go setting the pose in
-// the three windows, the tool's start and the files it encodes and writes.
+// A recorded sample costs at least its ground-truth capture with object ids; beyond it go
+// setting the pose in the three windows, the tool's start and the files it encodes and writes.
 void recordRow(const char* size, const FetchFigures& f, const char* mode) {
 #ifdef OCULANT_CLIENT_TOOL
   const double rate = measureRecording(OCULANT_CLIENT_TOOL, secondsPerFigure);
@@ -148,8 +148,8 @@ void recordRow(const char* size, const FetchFigures& f, const char* mode) {
     std::printf("%s: the recording failed\n", figure.c_str());
     return;
   }
-  row(figure, rate, f.groundTruthPairsPerSecond, f.groundTruthPairsPerSecond / rate,
-      "x the cost of a ground-truth capture");
+  row(figure, rate, f.withIdsPairsPerSecond, f.withIdsPairsPerSecond / rate,
+      "x the cost of a ground-truth capture with ids");
 #else
   (void)size, (void)f, (void)mode;
 #endif
