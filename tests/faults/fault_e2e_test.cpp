@@ -38,16 +38,18 @@ class FaultTest : public ::testing::Test {
 TEST_F(FaultTest, KillNineOfACameraMidFetchGivesAClearErrorAndAStartByHandBringsItBack) {
   start();
   const pid_t left = pidOfWindow("oculant1");
+  // The camera serves before it is killed: the first fetch may take longer than the kill's
+  // delay on a loaded machine, so the kill waits for it.
+  oculant::Frame frame;
+  ASSERT_TRUE(client_.grab(oculant::Eye::LEFT, &frame)) << client_.error();
   std::thread killer([left] {
-    usleep(300000);
+    usleep(100000);
     kill(left, SIGKILL);
   });
-  oculant::Frame frame;
-  int fetched = 0;
   const time_t giveUp = time(nullptr) + 20;
-  while (client_.grab(oculant::Eye::LEFT, &frame) && time(nullptr) < giveUp) ++fetched;
+  while (client_.grab(oculant::Eye::LEFT, &frame) && time(nullptr) < giveUp) {
+  }
   killer.join();
-  EXPECT_GT(fetched, 0);
   EXPECT_NE(client_.error().find("left camera"), std::string::npos) << client_.error();
   EXPECT_EQ(waitExit(left), 128 + SIGKILL);
 
