@@ -10,7 +10,6 @@ wheel built from the source archive) carries it without the source tree.
 import ast
 import base64
 import hashlib
-import importlib.util
 import io
 import os
 import tarfile
@@ -43,16 +42,15 @@ def _project():
 
 def _module_source():
     """The module's text with its version written in, and that version."""
-    spec = importlib.util.spec_from_file_location("_oculant_client_source",
-                                                  os.path.join(HERE, MODULE + ".py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    if module.__version__ == "unknown":
+    path = os.path.join(HERE, MODULE + ".py")
+    namespace = {"__file__": path, "__name__": "_oculant_client_source"}
+    exec(compile(_read(MODULE + ".py"), path, "exec"), namespace)
+    version = namespace["__version__"]
+    if version == "unknown":
         raise RuntimeError("cannot tell the version: %s lies outside the bench's source tree "
                            "(no ../../CMakeLists.txt)" % HERE)
-    source = _read(MODULE + ".py").replace(VERSION_LOOKUP,
-                                           '__version__ = "%s"\n' % module.__version__)
-    return source, module.__version__
+    source = _read(MODULE + ".py").replace(VERSION_LOOKUP, '__version__ = "%s"\n' % version)
+    return source, version
 
 
 def _metadata(version):

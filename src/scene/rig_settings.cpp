@@ -66,39 +66,39 @@ std::string text(double value) {
 
 // The value of key when the file gives a usable one; else the default, with a warning when the
 // key is there but unusable.
-void readReal(const RealKey& spec, RigSettings* rig, std::vector<std::string>* warnings) {
-  const ConfigValue value = configLookup(spec.key);
+void readReal(const RealKey& entry, RigSettings* rig, std::vector<std::string>* warnings) {
+  const ConfigValue value = configLookup(entry.key);
   if (value.text[0] == '\0') return;
   char* end = nullptr;
   const double number = parseNumberC(value.text, &end);
-  const std::string fallback = text(kDefaultRig.*spec.field);
+  const std::string fallback = text(kDefaultRig.*entry.field);
   if (end == value.text || !onlyBlanksAt(end) || !std::isfinite(number)) {
-    warn(warnings, spec.key, value.text, "is not a number", fallback);
-  } else if (number < spec.low || number > spec.high) {
-    const std::string range = "is outside " + text(spec.low) + " to " + text(spec.high);
-    warn(warnings, spec.key, value.text, range.c_str(), fallback);
+    warn(warnings, entry.key, value.text, "is not a number", fallback);
+  } else if (number < entry.low || number > entry.high) {
+    const std::string range = "is outside " + text(entry.low) + " to " + text(entry.high);
+    warn(warnings, entry.key, value.text, range.c_str(), fallback);
   } else {
-    rig->*spec.field = number;
+    rig->*entry.field = number;
   }
 }
 
-bool readWhole(const WholeKey& spec, long long fallback, long long* result,
+bool readWhole(const WholeKey& entry, long long fallback, long long* result,
                std::vector<std::string>* warnings) {
-  const ConfigValue value = configLookup(spec.key);
+  const ConfigValue value = configLookup(entry.key);
   if (value.text[0] == '\0') return false;
   char* end = nullptr;
   errno = 0;
   const long long number = std::strtoll(value.text, &end, 10);
   const std::string fallbackText =
-      fallback == 0 && spec.low > 0 ? "(the window's size)" : std::to_string(fallback);
+      fallback == 0 && entry.low > 0 ? "(the window's size)" : std::to_string(fallback);
   if (end == value.text || !onlyBlanksAt(end) || errno == ERANGE) {
-    warn(warnings, spec.key, value.text, "is not a whole number", fallbackText);
+    warn(warnings, entry.key, value.text, "is not a whole number", fallbackText);
     return false;
   }
-  if (number < spec.low || number > spec.high) {
+  if (number < entry.low || number > entry.high) {
     const std::string range =
-        "is outside " + std::to_string(spec.low) + " to " + std::to_string(spec.high);
-    warn(warnings, spec.key, value.text, range.c_str(), fallbackText);
+        "is outside " + std::to_string(entry.low) + " to " + std::to_string(entry.high);
+    warn(warnings, entry.key, value.text, range.c_str(), fallbackText);
     return false;
   }
   *result = number;
@@ -116,7 +116,7 @@ RigSettings rigSettingsFromConfig(std::vector<std::string>* warnings) {
   if (readWhole(kCameraHeight, kDefaultRig.cameraHeight, &whole, warnings)) {
     rig.cameraHeight = static_cast<int32_t>(whole);
   }
-  for (const RealKey& spec : kRealKeys) readReal(spec, &rig, warnings);
+  for (const RealKey& entry : kRealKeys) readReal(entry, &rig, warnings);
   if (readWhole(kNoiseSeed, kDefaultRig.noiseSeed, &whole, warnings)) {
     rig.noiseSeed = static_cast<uint32_t>(whole);
   }
