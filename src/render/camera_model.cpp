@@ -19,10 +19,6 @@ void multiply(const double a[9], const double b[9], double product[9]) {
   }
 }
 
-bool rightEyeTurned(const RigSettings& rig) {
-  return rig.rightEyeYaw != 0 || rig.rightEyePitch != 0 || rig.rightEyeRoll != 0;
-}
-
 }  // namespace
 
 double fieldOfViewFor(InstanceRole instanceRole, const RigSettings& rig) {

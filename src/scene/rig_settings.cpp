@@ -123,7 +123,10 @@ RigSettings rigSettingsFromConfig(std::vector<std::string>* warnings) {
   return rig;
 }
 
+bool rightEyeTurned(const RigSettings& rig) {
+  return rig.rightEyeYaw != 0 || rig.rightEyePitch != 0 || rig.rightEyeRoll != 0;
+}
+
 bool rigIsPlain(const RigSettings& rig) {
-  return rig.eyeHeight == kDefaultRig.eyeHeight && rig.rightEyeYaw == 0 && rig.rightEyePitch == 0 &&
-         rig.rightEyeRoll == 0 && rig.noise == 0;
+  return rig.eyeHeight == kDefaultRig.eyeHeight && !rightEyeTurned(rig) && rig.noise == 0;
 }

@@ -38,6 +38,9 @@ RigSettings rigSettingsFromConfig(std::vector<std::string>* warnings);
 // The keys the rig reads, for tools that list the keys a scene may use.
 extern const char* const kRigKeys[10];
 
+// True when any of the right eye's rotations is set.
+bool rightEyeTurned(const RigSettings& rig);
+
 // True when the rig draws and describes as the fixed rig always did: eyes at the default height
 // and parallel, no noise (size, field of view and baseline aside).
 bool rigIsPlain(const RigSettings& rig);
