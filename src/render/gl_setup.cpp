@@ -56,7 +56,7 @@ void setOverviewStart() {
 }  // namespace
 
 int selectPixelFormat(HDC deviceContext) {
-  const PixelFormatRequest request = {16, 16, true};
+  const PixelFormatRequest request = {16, 24, true};
   if (setPixelFormat(deviceContext, request)) return 1;
   showSetUpError();
   return 0;

@@ -11,16 +11,16 @@ HDC getDC(HWND window) {
 void releaseDC(HWND, HDC) {}
 
 bool setPixelFormat(HDC deviceContext, const PixelFormatRequest& request) {
-  HWND window = static_cast<HWND>(deviceContext);
-  if (!windowHasGl(window)) return false;
-  // The window was made with a visual of at least 16 colour and 16 depth bits, double
+  const int depthBits = windowDepthBits(static_cast<HWND>(deviceContext));
+  if (depthBits == 0) return false;
+  // The window was made with a visual of at least 16 colour bits and its depth bits, double
   // buffered; a request for more than that cannot be promised.
-  return request.colorBits <= 16 && request.depthBits <= 16;
+  return request.colorBits <= 16 && request.depthBits <= depthBits;
 }
 
 HGLRC createGlContext(HDC deviceContext) {
   HWND window = static_cast<HWND>(deviceContext);
-  if (!windowHasGl(window)) return 0;
+  if (windowDepthBits(window) == 0) return 0;
   SDL_GLContext context = SDL_GL_CreateContext(sdlWindowOf(window));
   return reinterpret_cast<HGLRC>(context);
 }

@@ -8,8 +8,8 @@
 // The SDL window behind a handle; null for an unknown or closed window.
 SDL_Window* sdlWindowOf(HWND window);
 
-// False when the window could not get a GL-capable visual.
-bool windowHasGl(HWND window);
+// The depth bits of the window's GL visual; 0 when it could not get a GL-capable visual.
+int windowDepthBits(HWND window);
 
 // Feeds the event to the panel host; true when it was the panel's (a mouse event over its
 // area), so that it must not reach the window procedure.

@@ -17,7 +17,7 @@
 
 struct NativeWindow {
   SDL_Window* sdlWindow;
-  bool hasGl;
+  int depthBits;     // of the GL visual; 0 when the window has none
   SDL_Rect outer;    // position and outer size asked for at creation
   bool frameFitted;  // the window manager's frame has been taken out of the outer size
   bool clientSized;  // the client size was asked for: the frame comes on top of it
@@ -31,13 +31,63 @@ std::vector<NativeWindow*> nativeWindows;
 // mouse messages; key events carry the state as of themselves.
 Uint16 modifiersInQueueOrder = 0;
 
-void requestGlVisual() {
-  // Minimums: 16 colour bits as 5-6-5, a 16-bit depth buffer, double buffering.
+// The depth buffers asked for, best first. An X server offers the largest depth buffer at least
+// as deep as asked and EGL the smallest, so only asking for 32 bits gives both the same buffer,
+// and with it the same depth test and the same depth values, windowed or headless.
+constexpr int kDepthBitsWanted[] = {32, 24};
+
+void requestGlVisual(int depthBits) {
+  // Minimums: 16 colour bits as 5-6-5, the depth buffer, double buffering.
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 6);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 5);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+// A GL window of the best depth buffer to be had; null when there is no GL visual at all.
+SDL_Window* createGlWindow(const char* title, int x, int y, int width, int height, Uint32 flags,
+                           int* depthBits) {
+  for (const int bits : kDepthBitsWanted) {
+    requestGlVisual(bits);
+    SDL_Window* sdlWindow = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL);
+    if (sdlWindow) {
+      *depthBits = bits;
+      return sdlWindow;
+    }
+  }
+  *depthBits = 0;
+  return nullptr;
+}
+
+// On an X server a window's drawable follows its size. SDL's offscreen driver gives a window a
+// drawable of its size at creation that keeps that size, so a window made larger would be drawn
+// only in its first corner.
+bool drawableFollowsSize() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver == nullptr || std::string(driver) != "offscreen";
+}
+
+// Gives the window a new SDL window of its current size, with a drawable of that size. The GL
+// context is made current on the new one before the old one goes, so the context and everything
+// in it (textures, glyph lists, matrices) carries over.
+void replaceDrawable(NativeWindow& window) {
+  if (window.depthBits == 0) return;
+  SDL_Window* old = window.sdlWindow;
+  int x = 0, y = 0, width = 0, height = 0;
+  SDL_GetWindowPosition(old, &x, &y);
+  SDL_GetWindowSize(old, &width, &height);
+  const Uint32 shown = SDL_GetWindowFlags(old) & SDL_WINDOW_SHOWN;
+  requestGlVisual(window.depthBits);
+  SDL_Window* replacement =
+      SDL_CreateWindow(SDL_GetWindowTitle(old), x, y, width, height,
+                       SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_OPENGL);
+  if (!replacement) return;
+  SDL_GLContext context = SDL_GL_GetCurrentContext();
+  if (context && SDL_GL_GetCurrentWindow() == old) SDL_GL_MakeCurrent(replacement, context);
+  window.sdlWindow = replacement;
+  SDL_DestroyWindow(old);
+  if (shown) SDL_ShowWindow(replacement);
 }
 
 void setIcon(SDL_Window* sdlWindow, const WindowIcon& icon) {
@@ -151,9 +201,9 @@ SDL_Window* sdlWindowOf(HWND window) {
   return native ? native->sdlWindow : nullptr;
 }
 
-bool windowHasGl(HWND window) {
+int windowDepthBits(HWND window) {
   NativeWindow* native = nativeWindowOf(window);
-  return native && native->hasGl;
+  return native ? native->depthBits : 0;
 }
 
 // SDL reads the X11 WM_CLASS from this variable when its video starts. It is set only for
@@ -180,19 +230,15 @@ bool nativeStartDisplay(const char* className) {
 
 NativeWindow* nativeCreateWindow(const char* title, int x, int y, int width, int height,
                                  const WindowIcon& icon) {
-  requestGlVisual();
   Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
-  bool hasGl = true;
-  SDL_Window* sdlWindow = SDL_CreateWindow(title, x, y, width, height, flags | SDL_WINDOW_OPENGL);
-  if (!sdlWindow) {
-    // Without a GL-capable visual the window still exists; its pixel format request fails.
-    hasGl = false;
-    sdlWindow = SDL_CreateWindow(title, x, y, width, height, flags);
-  }
+  int depthBits = 0;
+  SDL_Window* sdlWindow = createGlWindow(title, x, y, width, height, flags, &depthBits);
+  // Without a GL-capable visual the window still exists; its pixel format request fails.
+  if (!sdlWindow) sdlWindow = SDL_CreateWindow(title, x, y, width, height, flags);
   if (!sdlWindow) return nullptr;
   setIcon(sdlWindow, icon);
   nativeWindows.push_back(
-      new NativeWindow{sdlWindow, hasGl, SDL_Rect{x, y, width, height}, false, false});
+      new NativeWindow{sdlWindow, depthBits, SDL_Rect{x, y, width, height}, false, false});
   return nativeWindows.back();
 }
 
@@ -216,6 +262,7 @@ void nativeClientSize(NativeWindow* window, int* width, int* height) {
 void nativeSetClientSize(NativeWindow* window, int width, int height) {
   window->clientSized = true;
   SDL_SetWindowSize(window->sdlWindow, width, height);
+  if (!drawableFollowsSize()) replaceDrawable(*window);
 }
 
 InputTaken nativeTakeInput(MSG* msg) {

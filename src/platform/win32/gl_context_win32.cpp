@@ -19,7 +19,9 @@ bool setPixelFormat(HDC deviceContext, const PixelFormatRequest& request) {
   if (request.doubleBuffered) wanted.dwFlags |= PFD_DOUBLEBUFFER;
   wanted.iPixelType = PFD_TYPE_RGBA;
   wanted.cColorBits = static_cast<BYTE>(request.colorBits);
-  wanted.cDepthBits = static_cast<BYTE>(request.depthBits);
+  // The deepest buffer to be had, as a window of the SDL backend gets: the closest match to 32
+  // bits is 24 where the driver has no deeper one, and then passes the check below.
+  wanted.cDepthBits = static_cast<BYTE>(request.depthBits > 32 ? request.depthBits : 32);
   wanted.iLayerType = PFD_MAIN_PLANE;
   const int format = ChoosePixelFormat(deviceContext, &wanted);
   if (format == 0) return false;
