@@ -1,5 +1,5 @@
 """Starts the real bench for a test: in a scratch folder, with a runtime folder of its own, under
-the X server the test runs with (tests/with_xvfb), and ends it again."""
+the X server the test runs with (tests/with_xvfb) or headless, and ends it again."""
 
 import os
 import shutil
@@ -17,6 +17,9 @@ from oculant_client import Bench, BenchError  # noqa: E402
 # Only a guard against a hang: nothing checked depends on how fast the bench is.
 PATIENCE_SECONDS = 60
 
+# Set by CTest for the headless runs of the tests that run in both modes.
+HEADLESS = os.environ.get("OCULANT_TEST_HEADLESS") == "1"
+
 
 def required_env(name):
     value = os.environ.get(name)
@@ -26,14 +29,18 @@ def required_env(name):
 
 
 class RunningBench:
-    """The bench running `scene_folder` (a folder name inside `folder`), until stop()."""
+    """The bench running `scene_folder` (a folder name inside `folder`), until stop(); headless
+    (no display at all) or on the test's X server."""
 
-    def __init__(self, folder, scene_folder="."):
+    def __init__(self, folder, scene_folder=".", headless=HEADLESS, name="run"):
         self.folder = folder
         self.cwd = os.path.join(folder, scene_folder)
-        self.runtime = os.path.join(folder, "run")
+        self.runtime = os.path.join(folder, name)
         self.env = dict(os.environ, OCULANT_RUNTIME_DIR=self.runtime, OCULANT_HEADLESS="1")
-        self.log = open(os.path.join(folder, "bench.log"), "wb")
+        if headless:
+            for variable in ("DISPLAY", "WAYLAND_DISPLAY"):
+                self.env.pop(variable, None)
+        self.log = open(os.path.join(folder, name + ".log"), "wb")
         # A session of its own: the camera processes it starts are ended with it on a failure.
         self.process = subprocess.Popen(
             [required_env("OCULANT_EXECUTABLE")], cwd=self.cwd, env=self.env,

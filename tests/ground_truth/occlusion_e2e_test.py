@@ -15,7 +15,8 @@ import cv2
 import numpy
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
-from running_bench import SOURCE_DIR, RunningBench, remove_folder, scratch_folder  # noqa: E402
+from running_bench import (HEADLESS, SOURCE_DIR, RunningBench, remove_folder,  # noqa: E402
+                           scratch_folder)
 
 SCENE = """ALL=3
 OBJECT1=1
@@ -198,6 +199,7 @@ class OcclusionAndIds(unittest.TestCase):
                        env=self.bench.env)
         return read(shot)
 
+    @unittest.skipIf(HEADLESS, "a headless bench has no window on a screen to look at")
     def test_the_id_pass_changes_neither_the_frame_nor_the_window(self):
         with self.bench.client() as bench:
             plain = bench.capture("left", POSE)
