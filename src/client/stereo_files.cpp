@@ -1,11 +1,13 @@
 #include "oculant/stereo_files.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace oculant {
@@ -165,6 +167,55 @@ int disparityLevels(const std::vector<float>& disparity) {
   return (levels + 15) / 16 * 16;
 }
 
+VerticalDisparity verticalDisparity(const DepthMap& depth, const CameraModel& camera,
+                                    const CameraModel& other, const std::vector<uint8_t>& mask) {
+  VerticalDisparity result;
+  const size_t count = static_cast<size_t>(depth.width) * static_cast<size_t>(depth.height);
+  if (rectifiedPair(camera, other) || depth.width <= 0 || depth.height <= 0 ||
+      mask.size() != count || depth.values.size() != count) {
+    return result;
+  }
+  double sum = 0;
+  size_t seen = 0;
+  for (int y = 0; y < depth.height; ++y) {
+    for (int x = 0; x < depth.width; ++x) {
+      // The mask is laid out as the depth, bottom row first; y counts from the top.
+      if (mask[static_cast<size_t>(depth.height - 1 - y) * depth.width + x] != kMaskVisible) {
+        continue;
+      }
+      EyePoint point;
+      if (!projectToOtherEye(camera, other, x, y, depth.at(x, y), &point)) continue;
+      const double offset = std::abs(point.y - y);
+      sum += offset;
+      result.largest = std::max(result.largest, offset);
+      ++seen;
+    }
+  }
+  if (seen > 0) result.average = sum / static_cast<double>(seen);
+  return result;
+}
+
+DisparityBounds disparityBounds(const std::vector<float>& left, const std::vector<float>& right,
+                                const VerticalDisparity& vertical) {
+  DisparityBounds bounds;
+  bounds.ndisp = std::max(disparityLevels(left), disparityLevels(right));
+  bounds.vertical = vertical;
+  float low = std::numeric_limits<float>::infinity();
+  float high = -std::numeric_limits<float>::infinity();
+  for (const std::vector<float>* view : {&left, &right}) {
+    for (const float value : *view) {
+      if (!std::isfinite(value)) continue;
+      low = std::min(low, value);
+      high = std::max(high, value);
+    }
+  }
+  if (low <= high) {
+    bounds.vmin = static_cast<int>(std::floor(low));
+    bounds.vmax = static_cast<int>(std::ceil(high));
+  }
+  return bounds;
+}
+
 std::string openCvCalibration(const CameraModel& left, const CameraModel& right) {
   const double baseline = baselineOf(left, right);
   const Extrinsics extrinsics = extrinsicsOf(left, right);
@@ -186,13 +237,17 @@ std::string openCvCalibration(const CameraModel& left, const CameraModel& right)
          "right_eye_roll_degrees: " + number(right.roll) + "\n";
 }
 
-std::string middleburyCalibration(const CameraModel& left, const CameraModel& right, int ndisp) {
+std::string middleburyCalibration(const CameraModel& left, const CameraModel& right,
+                                  const DisparityBounds& bounds) {
   std::string text =
       "cam0=[" + cameraMatrix(left, "; ") + "]\n" + "cam1=[" + cameraMatrix(right, "; ") + "]\n" +
       "doffs=" + number(right.centreX - left.centreX) + "\n" +
       "baseline=" + number(baselineOf(left, right)) + "\n" + "width=" + std::to_string(left.width) +
-      "\n" + "height=" + std::to_string(left.height) + "\n" + "ndisp=" + std::to_string(ndisp) +
-      "\n";
+      "\n" + "height=" + std::to_string(left.height) + "\n" +
+      "ndisp=" + std::to_string(bounds.ndisp) + "\n" + "isint=0\n" +
+      "vmin=" + std::to_string(bounds.vmin) + "\n" + "vmax=" + std::to_string(bounds.vmax) + "\n" +
+      "dyavg=" + number(bounds.vertical.average) + "\n" +
+      "dymax=" + number(bounds.vertical.largest) + "\n";
   // The format knows rectified pairs only; a pair that is not gets its extrinsics beside.
   if (!rectifiedPair(left, right)) {
     const Extrinsics extrinsics = extrinsicsOf(left, right);

@@ -14,6 +14,7 @@
 #include "oculant/client.h"
 #include "oculant/stereo_files.h"
 #include "pose_list.h"
+#include "sample_check.h"
 
 namespace {
 
@@ -112,13 +113,13 @@ TEST(GroundTruth, CalibrationCarriesTheTrueExtrinsics) {
   const std::string plain = oculant::openCvCalibration(left, right);
   EXPECT_NE(plain.find("data: [ 1., 0., 0., 0., 1., 0., 0., 0., 1. ]"), std::string::npos);
   EXPECT_NE(plain.find("data: [ -0.1, 0., 0. ]"), std::string::npos);
-  EXPECT_EQ(oculant::middleburyCalibration(left, right, 16).find("R="), std::string::npos);
+  EXPECT_EQ(oculant::middleburyCalibration(left, right, {}).find("R="), std::string::npos);
 
   const auto [same, turned] = eyes(2.0);
   const std::string yml = oculant::openCvCalibration(same, turned);
   EXPECT_NE(yml.find("right_eye_yaw_degrees: 2\n"), std::string::npos);
   // R is the right eye's rotation transposed; T the left eye's place seen from the right eye.
-  const std::string text = oculant::middleburyCalibration(same, turned, 16);
+  const std::string text = oculant::middleburyCalibration(same, turned, {});
   const std::string c = oculant::exactNumber(turned.rotation[0]);
   const std::string s = oculant::exactNumber(turned.rotation[2]);
   EXPECT_NE(text.find("R=[" + c + " 0 -" + s + "; 0 1 0; " + s + " 0 " + c + "]\n"),
@@ -128,6 +129,90 @@ TEST(GroundTruth, CalibrationCarriesTheTrueExtrinsics) {
                       oculant::exactNumber(-0.1 * turned.rotation[2]) + "]\n"),
             std::string::npos)
       << text;
+}
+
+TEST(GroundTruth, CalibrationBoundsTheDisparities) {
+  const std::vector<float> left = {kInfinity, 38.6f, 40.2f};
+  const std::vector<float> right = {-1.5f, kInfinity};
+  const oculant::DisparityBounds bounds = oculant::disparityBounds(left, right, {0.25, 0.5});
+  EXPECT_EQ(bounds.ndisp, 48);
+  EXPECT_EQ(bounds.vmin, -2);
+  EXPECT_EQ(bounds.vmax, 41);
+  const auto [plainLeft, plainRight] = eyes(0.0);
+  const std::string text = oculant::middleburyCalibration(plainLeft, plainRight, bounds);
+  EXPECT_NE(text.find("\nndisp=48\nisint=0\nvmin=-2\nvmax=41\ndyavg=0.25\ndymax=0.5\n"),
+            std::string::npos)
+      << text;
+  const oculant::DisparityBounds none = oculant::disparityBounds({kInfinity}, {}, {});
+  EXPECT_EQ(none.vmin, 0);
+  EXPECT_EQ(none.vmax, 0);
+
+  // Vertical disparity: none for a rectified pair; for a turned eye the mean and largest |dy|
+  // of the pixels both eyes see (255 in the mask, laid out bottom row first as the depth).
+  oculant::DepthMap depth;
+  depth.width = 2, depth.height = 2;
+  depth.values = {2.0f, 3.0f, 1.5f, 2.5f};
+  const std::vector<uint8_t> mask = {oculant::kMaskVisible, oculant::kMaskOccluded,
+                                     oculant::kMaskVisible, oculant::kMaskVisible};
+  const oculant::VerticalDisparity plain =
+      oculant::verticalDisparity(depth, plainLeft, plainRight, mask);
+  EXPECT_EQ(plain.largest, 0.0);
+  const auto [same, pitched] = eyes(0.0);
+  oculant::CameraModel tilted = pitched;
+  const double a = 3.0 * 3.141592653589793 / 180;  // pitched up by 3 degrees about x
+  const double turned[9] = {1, 0, 0, 0, std::cos(a), -std::sin(a), 0, std::sin(a), std::cos(a)};
+  std::copy(turned, turned + 9, tilted.rotation);
+  tilted.pitch = 3;
+  double expected[3];
+  const int seen[3][2] = {{0, 1}, {0, 0}, {1, 0}};  // (x, y from the top) of the visible pixels
+  for (int i = 0; i < 3; ++i) {
+    oculant::EyePoint point;
+    ASSERT_TRUE(oculant::projectToOtherEye(same, tilted, seen[i][0], seen[i][1],
+                                           depth.at(seen[i][0], seen[i][1]), &point));
+    expected[i] = std::abs(point.y - seen[i][1]);
+  }
+  const oculant::VerticalDisparity dy = oculant::verticalDisparity(depth, same, tilted, mask);
+  EXPECT_NEAR(dy.average, (expected[0] + expected[1] + expected[2]) / 3, 1e-12);
+  EXPECT_EQ(dy.largest, *std::max_element(expected, expected + 3));
+  EXPECT_GT(dy.largest, 10.0) << "3 degrees of pitch move points some 15 rows";
+}
+
+// Every way a captured pair can fail the recording's check, each named by its message.
+TEST(GroundTruth, RecordedPairsAreChecked) {
+  oculant::Capture view;
+  view.colour.width = view.depth.width = view.objectIds.width = 2;
+  view.colour.height = view.depth.height = view.objectIds.height = 2;
+  view.depth.values = {2.0f, kInfinity, 1.0f, 1.0f};  // bottom row first, as the ids
+  view.objectIds.values = {3, 0, 1, 1};
+  const oculant::StereoCapture good = {view, view};
+  EXPECT_EQ(sampleFault(good, 2, 2), "");
+  struct Case {
+    const char* fault;
+    void (*spoil)(oculant::StereoCapture*);
+    const char* message;
+  };
+  const Case cases[] = {
+      {"another size", [](oculant::StereoCapture* p) { p->left.colour.width = 1; },
+       "the left frame is 1 x 2, not the rig's 2 x 2"},
+      {"short depth", [](oculant::StereoCapture* p) { p->right.depth.values.pop_back(); },
+       "the right depth map does not have the frame's size"},
+      {"no ids", [](oculant::StereoCapture* p) { p->left.objectIds.values.clear(); },
+       "the left object ids do not have the frame's size"},
+      {"drawn only in part", [](oculant::StereoCapture* p) { p->right.depth.values[1] = 0.1f; },
+       "the right view has depth at 1 pixels that show no surface (the first at column 1, row 1 "
+       "from the top)"},
+      {"a surface without depth",
+       [](oculant::StereoCapture* p) {
+         p->left.depth.values[2] = p->left.depth.values[3] = kInfinity;
+       },
+       "the left view has no depth at 2 pixels that show a surface (the first at column 0, row 0 "
+       "from the top)"},
+  };
+  for (const Case& test : cases) {
+    oculant::StereoCapture spoilt = good;
+    test.spoil(&spoilt);
+    EXPECT_EQ(sampleFault(spoilt, 2, 2), test.message) << test.fault;
+  }
 }
 
 TEST(GroundTruth, PoseLists) {

@@ -199,6 +199,32 @@ class OcclusionAndIds(unittest.TestCase):
                        env=self.bench.env)
         return read(shot)
 
+    def test_middlebury_layout(self):
+        """--layout middlebury: the MiddEval3 names, the same bytes, scored as well."""
+        poses = os.path.join(self.folder, "one-pose.csv")
+        with open(poses, "w") as stream:
+            stream.write("%r, %r, %r\n" % POSE)
+        dataset = os.path.join(self.folder, "middlebury")
+        recorded = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", poses, dataset,
+                                   "--layout", "middlebury"], capture_output=True, text=True,
+                                  env=self.bench.env)
+        self.assertEqual(recorded.returncode, 0, recorded.stderr)
+        sample = os.path.join(dataset, "0001")
+        self.assertEqual(sorted(os.listdir(sample)), sorted([
+            "im0.png", "im1.png", "disp0GT.pfm", "disp1GT.pfm", "mask0nocc.png", "mask1nocc.png",
+            "ids0.png", "ids1.png", "calib.txt", "calib.yml"]))
+        for eye in "01":
+            with open(os.path.join(sample, "disp%sGT.pfm" % eye), "rb") as ours, \
+                    open(self.sample("disp%s.pfm" % eye), "rb") as theirs:
+                self.assertEqual(ours.read(), theirs.read(), "disp%sGT.pfm" % eye)
+        shutil.copy(os.path.join(sample, "disp0GT.pfm"), os.path.join(sample, "disp0SAME.pfm"))
+        scored = self.tool("record", "--evaluate", dataset, "--result", "SAME")
+        self.assertEqual(scored.returncode, 0, scored.stderr)
+        overall = scored.stdout.splitlines()[-1].split()
+        self.assertEqual(overall[1:5], ["0.00%", "0.00%", "0.000", "0.00%"], scored.stdout)
+        bad = self.tool("record", poses, dataset, "--layout", "kitti")
+        self.assertEqual(bad.returncode, 2)
+
     @unittest.skipIf(HEADLESS, "a headless bench has no window on a screen to look at")
     def test_the_id_pass_changes_neither_the_frame_nor_the_window(self):
         with self.bench.client() as bench:

@@ -8,13 +8,15 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 
 import cv2
 import numpy
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
-from running_bench import SOURCE_DIR, RunningBench, remove_folder, scratch_folder  # noqa: E402
+from running_bench import (HEADLESS, PATIENCE_SECONDS, SOURCE_DIR, RunningBench,  # noqa: E402
+                           remove_folder, scratch_folder)
 
 WALL_Y = 3.8  # the inner face of the far wall of the disparity example's scene
 POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 90.0)]
@@ -43,15 +45,61 @@ class RigBench(unittest.TestCase):
         cls.bench.stop()
         remove_folder(cls.folder)
 
-    def record(self, poses):
+    def record(self, poses, *flags):
         """A dataset of the poses, written by oculant-client record; its folder."""
         listing, dataset = (os.path.join(self.folder, name) for name in ("poses.csv", "dataset"))
         with open(listing, "w") as stream:
             stream.writelines("%r, %r, %r\n" % pose for pose in poses)
         result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", listing, dataset,
-                                 "--overwrite"], capture_output=True, text=True, env=self.bench.env)
+                                 "--overwrite", *flags], capture_output=True, text=True,
+                                env=self.bench.env)
         self.assertEqual(result.returncode, 0, result.stderr)
         return dataset
+
+    def check_middlebury_calibration(self, sample, truth="disp%d.pfm", vertical=None):
+        """calib.txt read as the Middlebury 2014 format describes it, each field against the
+        sample's own files: its images, its true disparities and `vertical`, the |dy| of the
+        left view's pixels that both eyes see (zero for a rectified rig)."""
+        calib = read_middlebury_calibration(os.path.join(sample, "calib.txt"))
+        self.assertTrue(MIDDLEBURY_FIELDS <= set(calib), set(calib))
+        height, width = cv2.imread(os.path.join(sample, "im0.png")).shape[:2]
+        self.assertEqual((calib["width"], calib["height"]), (width, height))
+        (f0, cx0, cy0), (f1, cx1, cy1) = calib["cam0"], calib["cam1"]
+        self.assertEqual((f0, cy0), (f1, cy1))
+        self.assertAlmostEqual(calib["doffs"], cx1 - cx0, places=12)
+        finite = numpy.concatenate([
+            values[numpy.isfinite(values)] for values in
+            (cv2.imread(os.path.join(sample, truth % eye), cv2.IMREAD_UNCHANGED) for eye in (0, 1))])
+        self.assertGreater(calib["ndisp"], finite.max())
+        self.assertEqual(calib["isint"], 0)  # the disparities are exact, not whole numbers
+        self.assertTrue(finite.min() - 1 < calib["vmin"] <= finite.min(), calib["vmin"])
+        self.assertTrue(finite.max() <= calib["vmax"] < finite.max() + 1, calib["vmax"])
+        expected = (0.0, 0.0) if vertical is None else (vertical.mean(), vertical.max())
+        self.assertAlmostEqual(calib["dyavg"], expected[0], places=6)
+        self.assertAlmostEqual(calib["dymax"], expected[1], places=6)
+        return calib
+
+
+MIDDLEBURY_FIELDS = {"cam0", "cam1", "doffs", "baseline", "width", "height", "ndisp", "isint",
+                     "vmin", "vmax", "dyavg", "dymax"}
+
+
+def read_middlebury_calibration(path):
+    """A calib.txt of the Middlebury 2014 stereo datasets: one "name=value" a line; cam0 and cam1
+    are 3 x 3 matrices "[f 0 cx; 0 f cy; 0 0 1]" (kept as f, cx, cy), width, height, ndisp,
+    isint, vmin and vmax whole numbers, the rest (doffs, baseline, dyavg, dymax) reals."""
+    calib = {}
+    with open(path) as stream:
+        for line in stream:
+            name, _, value = line.strip().partition("=")
+            if name in ("cam0", "cam1"):
+                rows = [row.split() for row in value.strip("[]").split(";")]
+                calib[name] = (float(rows[0][0]), float(rows[0][2]), float(rows[1][2]))
+            elif name in ("width", "height", "ndisp", "isint", "vmin", "vmax"):
+                calib[name] = int(value)
+            elif name:
+                calib[name] = value if value.startswith("[") else float(value)
+    return calib
 
 
 def info_sizes(bench):
@@ -87,10 +135,9 @@ class WiderRig(RigBench):
                 wall = cv2.imread(os.path.join(sample, "disp0.pfm"), cv2.IMREAD_UNCHANGED)[20:]
                 truth = focal * 0.25 / (WALL_Y - y)
                 self.assertLess(float(numpy.max(numpy.abs(wall - truth))), 0.01)
-                with open(os.path.join(sample, "calib.txt")) as stream:
-                    fields = dict(line.split("=", 1) for line in stream.read().split("\n") if line)
-                self.assertEqual(fields["baseline"], "0.25")
-                self.assertEqual(fields["cam0"].split()[0], "[%r" % focal)
+                calib = self.check_middlebury_calibration(sample)
+                self.assertEqual(calib["baseline"], 0.25)
+                self.assertEqual(calib["cam0"][0], focal)
         # The first 96 bytes say all about a rig whose eyes look in parallel at 0.2.
         self.assertEqual(info_sizes(self.bench), [96, 96])
         with self.bench.client() as client:
@@ -140,6 +187,12 @@ class TurnedRightEye(RigBench):
                                delta=0.3)
         written = cv2.imread(os.path.join(sample, "disp0.pfm"), cv2.IMREAD_UNCHANGED)
         numpy.testing.assert_allclose(written, expected, atol=1e-3)
+        # The vertical disparity of the points both eyes see, as the Python client projects them.
+        seen = cv2.imread(os.path.join(sample, "mask0nocc.png"), cv2.IMREAD_UNCHANGED) == 255
+        rows, columns = numpy.nonzero(seen)
+        _, y, _ = left.camera.project_to_other_eye(right.camera, columns, rows,
+                                                   left.depth_array()[seen].astype(float))
+        self.check_middlebury_calibration(sample, vertical=numpy.abs(y - rows))
         calibration = cv2.FileStorage(os.path.join(sample, "calib.yml"), cv2.FILE_STORAGE_READ)
         turned = numpy.array(right.camera.rotation)
         numpy.testing.assert_allclose(calibration.getNode("R").mat(), turned.T, atol=1e-15)
@@ -160,6 +213,34 @@ class TurnedRightEye(RigBench):
             captured = client.capture("left", (2.0, 2.3, 90.0))
         self.assertEqual(captured.frame.pixels, first.pixels, "the same noise on every path")
         self.assertLess(repeated_neighbours(first), 0.2, "the noise is there")
+
+
+@unittest.skipIf(HEADLESS, "a headless bench has no window to resize")
+class ResizedWhileRecording(RigBench):
+    """Both eye windows resized in the middle of a recording: the samples after that would not
+    be of the rig's size, so the recording stops at the first of them and keeps no part of it
+    (or at a pair caught between the two resizes, whose eyes differ in size)."""
+
+    def test_the_recording_stops_with_no_half_sample(self):
+        listing, dataset = (os.path.join(self.folder, name) for name in ("poses.csv", "dataset"))
+        with open(listing, "w") as stream:
+            stream.writelines("%r, %r, %r\n" % (2.0, 2.0 + i * 1e-4, 90.0) for i in range(600))
+        recording = subprocess.Popen([os.environ["OCULANT_CLIENT_TOOL"], "record", listing,
+                                      dataset], stderr=subprocess.PIPE, text=True,
+                                     env=self.bench.env)
+        deadline = time.monotonic() + PATIENCE_SECONDS
+        while not os.path.isdir(os.path.join(dataset, "0001")) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        subprocess.run(["xdotool", "search", "--name", "^Camera [12] ", "windowsize", "%@", "200",
+                        "150"], check=True, env=self.bench.env)
+        _, errors = recording.communicate(timeout=PATIENCE_SECONDS)
+        self.assertEqual(recording.returncode, 1, errors)
+        self.assertRegex(errors, r"sample \d{4}: (the left frame is 200 x 150, not the rig's "
+                                 r"320 x 240; the bench did not draw true ground truth|"
+                                 r"the left and right cameras differ in size)")
+        names = os.listdir(dataset)
+        self.assertEqual([name for name in names if name.startswith(".")], [], "a half sample")
+        self.assertLess(len(names), 601, "the recording went on")
 
 
 if __name__ == "__main__":

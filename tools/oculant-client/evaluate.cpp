@@ -80,16 +80,24 @@ void printRow(const std::string& name, const SampleScore& score) {
               columns(score.nonOccluded).c_str());
 }
 
+// A sample's true disparity of the left view, under either layout's name; empty for none.
+fs::path truthFile(const fs::path& folder) {
+  for (const char* name : {"disp0.pfm", "disp0GT.pfm"}) {
+    if (fs::exists(folder / name)) return folder / name;
+  }
+  return {};
+}
+
 // The sample folders of a dataset: those that hold a true disparity, in name order; or the
 // dataset itself when it is one sample. Hidden folders are samples a recording has not finished
 // (it renames them into place once whole), so they are not scored.
 std::vector<fs::path> sampleFolders(const fs::path& dataset) {
-  if (fs::exists(dataset / "disp0.pfm")) return {dataset};
+  if (!truthFile(dataset).empty()) return {dataset};
   std::vector<fs::path> folders;
   std::error_code failure;
   for (const fs::directory_entry& entry : fs::directory_iterator(dataset, failure)) {
     const bool hidden = entry.path().filename().string().rfind('.', 0) == 0;
-    if (!hidden && fs::exists(entry.path() / "disp0.pfm")) folders.push_back(entry.path());
+    if (!hidden && !truthFile(entry.path()).empty()) folders.push_back(entry.path());
   }
   std::sort(folders.begin(), folders.end());
   return folders;
@@ -101,7 +109,8 @@ bool scoreSample(const fs::path& folder, const std::string& resultName, SampleSc
   int width = 0;
   int height = 0;
   std::vector<float> truth;
-  if (!oculant::readPfm((folder / "disp0.pfm").string(), &width, &height, &truth, error)) {
+  const fs::path truthPath = truthFile(folder);
+  if (!oculant::readPfm(truthPath.string(), &width, &height, &truth, error)) {
     return false;
   }
   int resultWidth = 0;
@@ -127,7 +136,7 @@ bool scoreSample(const fs::path& folder, const std::string& resultName, SampleSc
   }
   if (!readGreyPng(maskFile.string(), &maskWidth, &maskHeight, &mask, error)) return false;
   if (maskWidth != width || maskHeight != height) {
-    *error = maskFile.string() + " does not match the size of disp0.pfm";
+    *error = maskFile.string() + " does not match the size of " + truthPath.string();
     return false;
   }
   for (size_t i = 0; i < truth.size(); ++i) {
@@ -144,7 +153,9 @@ bool scoreSample(const fs::path& folder, const std::string& resultName, SampleSc
 int evaluateDataset(const std::string& dataset, const std::string& resultName) {
   if (!fs::is_directory(dataset)) return fail(dataset + " is not a folder");
   const std::vector<fs::path> folders = sampleFolders(dataset);
-  if (folders.empty()) return fail("no samples (folders with disp0.pfm) in " + dataset);
+  if (folders.empty()) {
+    return fail("no samples (folders with disp0.pfm or disp0GT.pfm) in " + dataset);
+  }
   const std::string resultFile = "disp0" + resultName + ".pfm";
   std::vector<fs::path> scored;
   std::vector<std::string> missing;
@@ -167,7 +178,7 @@ int evaluateDataset(const std::string& dataset, const std::string& resultName) {
     // A result older than the truth was made from frames recorded over since.
     std::error_code failure;
     if (fs::last_write_time(folder / resultFile, failure) <
-        fs::last_write_time(folder / "disp0.pfm", failure)) {
+        fs::last_write_time(truthFile(folder), failure)) {
       stale.push_back(folder.filename().string());
     }
     SampleScore score;

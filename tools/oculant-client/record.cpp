@@ -16,13 +16,15 @@
 #include "platform/platform.h"
 #include "png_writer.h"
 #include "pose_list.h"
+#include "sample_check.h"
 #include "shard_selection.h"
 #include "tool_status.h"
 
 namespace fs = std::filesystem;
 
 const char* const kRecordHelp =
-    "usage: oculant-client record POSES.csv OUTDIR [--shard K/N] [--overwrite]\n"
+    "usage: oculant-client record POSES.csv OUTDIR [--shard K/N] [--layout middlebury]\n"
+    "                             [--overwrite]\n"
     "       oculant-client record --evaluate DATASET [--result NAME]\n"
     "Visits every pose of POSES.csv (one 'x, y, heading' per line; '#' starts a comment)\n"
     "with the rig in all three windows and records one sample per pose in OUTDIR:\n"
@@ -34,11 +36,17 @@ const char* const kRecordHelp =
     "                            from the other eye or outside its view), 0 no ground truth\n"
     "  NNNN/ids0.png, ids1.png   the scene object each pixel sees (16-bit grey: n of OBJECTn,\n"
     "                            0 for none)\n"
-    "  NNNN/calib.txt, calib.yml the calibration (Middlebury style; OpenCV FileStorage)\n"
+    "  NNNN/calib.txt, calib.yml the calibration (every field of Middlebury 2014's\n"
+    "                            calib.txt; OpenCV FileStorage)\n"
     "  poses.csv                 every pose of the list with its sample's name; the\n"
     "                            cameras draw each sample at exactly its pose\n"
-    "Both frames of a sample come from one pose. A sample folder gets its name only once\n"
-    "it is whole. When done, the rig goes back to the pose it had.\n"
+    "Both frames of a sample come from one pose. Each pair is checked before it is written\n"
+    "(the rig's size in colour, depth and ids; depth exactly where a surface shows): a pair\n"
+    "that fails stops the recording with exit status 1. A sample folder gets its name only\n"
+    "once it is whole. When done, the rig goes back to the pose it had.\n"
+    "\n"
+    "--layout middlebury names the true disparities disp0GT.pfm and disp1GT.pfm, as\n"
+    "MiddEval3's tools expect them beside im0.png, im1.png, mask0nocc.png and calib.txt.\n"
     "\n"
     "--shard K/N records only every N-th pose from the K-th (K counts from 1: 1/4 takes\n"
     "the 1st, 5th, 9th, ... pose of the list). A sample is named by its pose's place in\n"
@@ -54,7 +62,8 @@ const char* const kRecordHelp =
     "\n"
     "With --evaluate, no bench is needed: every sample's result of a stereo algorithm,\n"
     "NNNN/disp0NAME.pfm (NAME from --result, default SGBM; the left view's disparity in\n"
-    "pixels, +inf or NaN where it has none), is scored against disp0.pfm: the share of pixels\n"
+    "pixels, +inf or NaN where it has none), is scored against disp0.pfm (or disp0GT.pfm):\n"
+    "the share of pixels\n"
     "off by more than 1 and 2 pixels (bad 1.0, bad 2.0; a pixel without a result counts as\n"
     "bad), the mean absolute error of those with a result (avgerr) and the share without\n"
     "(invalid), on all pixels with ground truth and on the non-occluded ones (255 in\n"
@@ -69,10 +78,18 @@ const char* const kCalibrationHelp =
 
 namespace {
 
+// The names of a sample's files: the true disparities' differ between the layouts.
+struct SampleLayout {
+  const char* disparity[2];
+};
+constexpr SampleLayout kOwnLayout = {{"disp0.pfm", "disp1.pfm"}};
+constexpr SampleLayout kMiddleburyLayout = {{"disp0GT.pfm", "disp1GT.pfm"}};
+
 // The names a sample folder holds; an overwrite removes only these from folders left over.
-const char* const kSampleFiles[] = {"im0.png",   "im1.png",  "disp0.pfm",     "disp1.pfm",
-                                    "ids0.png",  "ids1.png", "mask0nocc.png", "mask1nocc.png",
-                                    "calib.txt", "calib.yml"};
+std::vector<std::string> sampleFiles(const SampleLayout& layout) {
+  return {"im0.png",       "im1.png",   "ids0.png",  "ids1.png",          "mask0nocc.png",
+          "mask1nocc.png", "calib.txt", "calib.yml", layout.disparity[0], layout.disparity[1]};
+}
 
 std::string sampleName(size_t index) {
   char name[32];
@@ -80,14 +97,28 @@ std::string sampleName(size_t index) {
   return name;
 }
 
+std::vector<float> disparityOf(const oculant::Capture& view, const oculant::Capture& other) {
+  return oculant::trueDisparity(view.depth, view.camera, other.camera);
+}
+
+std::vector<uint8_t> maskOf(const oculant::Capture& view, const oculant::Capture& other) {
+  return oculant::occlusionMask(view.depth, view.camera, other.depth, other.camera);
+}
+
+// What calib.txt says of a pair whose true disparities and left occlusion mask are known.
+oculant::DisparityBounds boundsOf(const oculant::StereoCapture& pair,
+                                  const std::vector<float>& left, const std::vector<float>& right,
+                                  const std::vector<uint8_t>& leftMask) {
+  return oculant::disparityBounds(
+      left, right,
+      oculant::verticalDisparity(pair.left.depth, pair.left.camera, pair.right.camera, leftMask));
+}
+
 bool writeCalibration(const fs::path& folder, const oculant::StereoCapture& pair,
-                      const std::vector<float>& leftDisparity,
-                      const std::vector<float>& rightDisparity, std::string* error) {
-  const int levels =
-      std::max(oculant::disparityLevels(leftDisparity), oculant::disparityLevels(rightDisparity));
+                      const oculant::DisparityBounds& bounds, std::string* error) {
   return oculant::writeTextFile(
              (folder / "calib.txt").string(),
-             oculant::middleburyCalibration(pair.left.camera, pair.right.camera, levels), error) &&
+             oculant::middleburyCalibration(pair.left.camera, pair.right.camera, bounds), error) &&
          oculant::writeTextFile((folder / "calib.yml").string(),
                                 oculant::openCvCalibration(pair.left.camera, pair.right.camera),
                                 error);
@@ -103,13 +134,11 @@ bool writePngFrame(const fs::path& fileName, const oculant::Frame& frame, std::s
 }
 
 bool writeGreyMaps(const fs::path& folder, const char* eye, const oculant::Capture& capture,
-                   const oculant::Capture& other, std::string* error) {
+                   const std::vector<uint8_t>& visible, std::string* error) {
   const int width = capture.colour.width;
   const int height = capture.colour.height;
   const fs::path mask = folder / (std::string("mask") + eye + "nocc.png");
   const fs::path ids = folder / (std::string("ids") + eye + ".png");
-  const std::vector<uint8_t> visible =
-      oculant::occlusionMask(capture.depth, capture.camera, other.depth, other.camera);
   if (!writeGreyPng(mask.string().c_str(), visible, width, height)) {
     *error = "cannot write " + mask.string();
     return false;
@@ -123,18 +152,17 @@ bool writeGreyMaps(const fs::path& folder, const char* eye, const oculant::Captu
 
 // Writes one sample's folder. The disparity ranges widen low and high; *seen tells whether the
 // left view holds any surface, as background pixels have no disparity.
-bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, float* low,
-                 float* high, bool* seen, std::string* error) {
+bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair,
+                 const SampleLayout& layout, float* low, float* high, bool* seen,
+                 std::string* error) {
   std::error_code failure;
   fs::create_directories(folder, failure);
   if (failure) {
     *error = "cannot make " + folder.string() + ": " + failure.message();
     return false;
   }
-  const std::vector<float> left =
-      oculant::trueDisparity(pair.left.depth, pair.left.camera, pair.right.camera);
-  const std::vector<float> right =
-      oculant::trueDisparity(pair.right.depth, pair.right.camera, pair.left.camera);
+  const std::vector<float> left = disparityOf(pair.left, pair.right);
+  const std::vector<float> right = disparityOf(pair.right, pair.left);
   *seen = false;
   for (const float value : left) {
     // Pixels that see nothing have +inf, no disparity.
@@ -145,22 +173,26 @@ bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair, flo
   }
   const int width = pair.left.colour.width;
   const int height = pair.left.colour.height;
+  const std::vector<uint8_t> leftMask = maskOf(pair.left, pair.right);
+  const std::vector<uint8_t> rightMask = maskOf(pair.right, pair.left);
+  const oculant::DisparityBounds bounds = boundsOf(pair, left, right, leftMask);
   return writePngFrame(folder / "im0.png", pair.left.colour, error) &&
          writePngFrame(folder / "im1.png", pair.right.colour, error) &&
-         oculant::writePfm((folder / "disp0.pfm").string(), width, height, left, error) &&
-         oculant::writePfm((folder / "disp1.pfm").string(), width, height, right, error) &&
-         writeGreyMaps(folder, "0", pair.left, pair.right, error) &&
-         writeGreyMaps(folder, "1", pair.right, pair.left, error) &&
-         writeCalibration(folder, pair, left, right, error);
+         oculant::writePfm((folder / layout.disparity[0]).string(), width, height, left, error) &&
+         oculant::writePfm((folder / layout.disparity[1]).string(), width, height, right, error) &&
+         writeGreyMaps(folder, "0", pair.left, leftMask, error) &&
+         writeGreyMaps(folder, "1", pair.right, rightMask, error) &&
+         writeCalibration(folder, pair, bounds, error);
 }
 
 // A sample is written into a hidden folder beside its own and takes its name only once whole,
 // so a recording cut short leaves no folder that looks like a sample and is not one.
-bool placeSample(const fs::path& partial, const fs::path& folder, std::string* error) {
+bool placeSample(const fs::path& partial, const fs::path& folder, const SampleLayout& layout,
+                 std::string* error) {
   std::error_code failure;
   if (fs::is_directory(folder)) {
     // Recording over a sample: its files are replaced, and others (an algorithm's results) stay.
-    for (const char* name : kSampleFiles) {
+    for (const std::string& name : sampleFiles(layout)) {
       fs::rename(partial / name, folder / name, failure);
       if (failure) break;
     }
@@ -211,7 +243,9 @@ void removeLeftOverSamples(const fs::path& outdir, size_t count) {
   for (size_t index = count; fs::is_directory(outdir / sampleName(index)); ++index) {
     const fs::path folder = outdir / sampleName(index);
     std::error_code ignored;
-    for (const char* name : kSampleFiles) fs::remove(folder / name, ignored);
+    for (const SampleLayout* layout : {&kOwnLayout, &kMiddleburyLayout}) {
+      for (const std::string& name : sampleFiles(*layout)) fs::remove(folder / name, ignored);
+    }
     fs::remove(folder, ignored);  // only when nothing else is in it
   }
 }
@@ -226,9 +260,20 @@ bool readFile(const std::string& fileName, std::string* text) {
 }
 
 // Visits every pose of the shard and writes its sample; the exit status.
+// What one recording does besides the poses: where, which shard, in which layout, at which size.
+struct Recording {
+  fs::path outdir;
+  ShardSelection shard;
+  const SampleLayout* layout;
+  int width;  // the rig's eye images
+  int height;
+};
+
 int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses,
-                const ShardSelection& shard, const fs::path& outdir, oculant::StereoCapture* pair,
-                float* low, float* high, std::vector<std::string>* blind) {
+                const Recording& recording, oculant::StereoCapture* pair, float* low, float* high,
+                std::vector<std::string>* blind) {
+  const ShardSelection& shard = recording.shard;
+  const fs::path& outdir = recording.outdir;
   std::string error;
   const size_t total = shard.sizeOf(poses.size());
   size_t done = 0;
@@ -247,10 +292,16 @@ int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses
       endProgressLine();
       return fail("the cameras sent empty frames (are their windows minimised?)");
     }
+    const std::string fault = sampleFault(*pair, recording.width, recording.height);
+    if (!fault.empty()) {
+      endProgressLine();
+      return fail("sample " + sampleName(index) + ": " + fault +
+                  "; the bench did not draw true ground truth, so the recording stops here");
+    }
     bool seen = false;
     const fs::path partial = outdir / ("." + sampleName(index) + ".partial");
-    if (!writeSample(partial, *pair, low, high, &seen, &error) ||
-        !placeSample(partial, outdir / sampleName(index), &error)) {
+    if (!writeSample(partial, *pair, *recording.layout, low, high, &seen, &error) ||
+        !placeSample(partial, outdir / sampleName(index), *recording.layout, &error)) {
       std::error_code ignored;
       fs::remove_all(partial, ignored);
       endProgressLine();
@@ -270,6 +321,7 @@ int record(const std::vector<std::string>& args) {
   bool evaluate = false;
   std::string resultName;
   ShardSelection shard;
+  const SampleLayout* layout = &kOwnLayout;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--overwrite") {
       overwrite = true;
@@ -278,6 +330,13 @@ int record(const std::vector<std::string>& args) {
     } else if (args[i] == "--result") {
       if (i + 1 >= args.size()) return usageError("--result needs a NAME", kRecordHelp);
       resultName = args[++i];
+    } else if (args[i] == "--layout") {
+      if (i + 1 >= args.size()) return usageError("--layout needs a NAME", kRecordHelp);
+      if (args[++i] != "middlebury") {
+        return usageError("unknown --layout " + args[i] + " (the one there is: middlebury)",
+                          kRecordHelp);
+      }
+      layout = &kMiddleburyLayout;
     } else if (args[i] == "--shard") {
       std::string error;
       if (i + 1 >= args.size()) return usageError("--shard needs K/N", kRecordHelp);
@@ -287,8 +346,9 @@ int record(const std::vector<std::string>& args) {
     }
   }
   if (evaluate) {
-    if (overwrite || shard.count != 1) {
-      return usageError("--evaluate records nothing: no --overwrite or --shard", kRecordHelp);
+    if (overwrite || shard.count != 1 || layout != &kOwnLayout) {
+      return usageError("--evaluate records nothing: no --overwrite, --shard or --layout",
+                        kRecordHelp);
     }
     if (positional.size() != 1) return usageError("--evaluate needs one DATASET", kRecordHelp);
     // A name that reaches out of the sample folder would score some other file.
@@ -349,7 +409,8 @@ int record(const std::vector<std::string>& args) {
   float low = 1e30f;
   float high = 0;
   std::vector<std::string> blind;
-  const int status = recordPoses(client, poses, shard, outdir, &pair, &low, &high, &blind);
+  const Recording recording = {outdir, shard, layout, before.width, before.height};
+  const int status = recordPoses(client, poses, recording, &pair, &low, &high, &blind);
   // The user's view of the bench is as it was, whether the recording ended or failed.
   const oculant::Pose& pose = before.pose;
   if (client.ready()) {
@@ -399,12 +460,10 @@ int calibration(const std::vector<std::string>& original) {
   const double baseline = oculant::baselineOf(pair.left.camera, pair.right.camera);
   const double focal = pair.left.camera.focalLength;
   std::string error;
-  if (!writeCalibration(
-          outdir, pair,
-          oculant::trueDisparity(pair.left.depth, pair.left.camera, pair.right.camera),
-          oculant::trueDisparity(pair.right.depth, pair.right.camera, pair.left.camera), &error)) {
-    return fail(error);
-  }
+  const oculant::DisparityBounds bounds =
+      boundsOf(pair, disparityOf(pair.left, pair.right), disparityOf(pair.right, pair.left),
+               maskOf(pair.left, pair.right));
+  if (!writeCalibration(outdir, pair, bounds, &error)) return fail(error);
   const oculant::CameraModel& camera = pair.left.camera;
   std::printf("%d x %d, focal length %.6f px, principal point (%g, %g), baseline %g\n",
               camera.width, camera.height, focal, camera.centreX, camera.centreY, baseline);
