@@ -91,20 +91,28 @@ def bad_pixel_rates(disparity, truth, region=None):
     return float(numpy.mean(error > 1.0)), float(numpy.mean(error > 2.0)), count
 
 
+def truth_file(folder):
+    """A sample's true disparity of the left view under either layout's name, or None."""
+    for name in ("disp0.pfm", "disp0GT.pfm"):
+        if os.path.exists(os.path.join(folder, name)):
+            return os.path.join(folder, name)
+    return None
+
+
 def sample_folders(dataset):
     """The sample folders of a recorded dataset, or the dataset itself when it is one sample.
     Hidden folders are samples a recording has not finished."""
-    if os.path.exists(os.path.join(dataset, "disp0.pfm")):
+    if truth_file(dataset):
         return [dataset]
     return sorted(os.path.join(dataset, name) for name in os.listdir(dataset)
-                  if not name.startswith(".")
-                  and os.path.exists(os.path.join(dataset, name, "disp0.pfm")))
+                  if not name.startswith(".") and truth_file(os.path.join(dataset, name)))
 
 
 def evaluate(args):
     folders = sample_folders(args.evaluate)
     if not folders:
-        sys.exit("stereo_disparity: no samples (NNNN/im0.png, im1.png, disp0.pfm) in %s"
+        sys.exit("stereo_disparity: no samples (NNNN/im0.png, im1.png, disp0.pfm or disp0GT.pfm)"
+                 " in %s"
                  % args.evaluate)
     total_bad1 = total_bad2 = total_count = 0.0
     for folder in folders:
@@ -112,7 +120,7 @@ def evaluate(args):
         right = cv2.imread(os.path.join(folder, "im1.png"))
         if left is None or right is None:
             sys.exit("stereo_disparity: %s lacks im0.png or im1.png" % folder)
-        truth = read_pfm(os.path.join(folder, "disp0.pfm"))
+        truth = read_pfm(truth_file(folder))
         disparity = disparity_map(left, right, args.max_disparity)
         if args.write_result:
             write_pfm(os.path.join(folder, "disp0%s.pfm" % args.write_result), disparity)
