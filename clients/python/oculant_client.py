@@ -23,6 +23,7 @@ Failures raise BenchError, or one of its two kinds that tell why a window could 
 """
 
 import errno
+import math
 import os
 import re
 import select
@@ -117,6 +118,16 @@ class BenchNotRunning(BenchError):
 class BenchNotAnswering(BenchError):
     """The window exists but did not take or answer the message within the time-out (it is
     stopped or busy), or hung up without answering."""
+
+
+def _finite(what, *values):
+    """The values as floats; ValueError naming `what` when one is NaN or infinite, which the
+    cameras would take for a pose that draws nothing."""
+    numbers = tuple(float(value) for value in values)
+    for number in numbers:
+        if not math.isfinite(number):
+            raise ValueError("%s must be finite, not %r" % (what, number))
+    return numbers
 
 
 def runtime_folder(environ=None):
@@ -425,7 +436,7 @@ class Bench:
         def on_message(code, payload):
             received[code - role] = payload
 
-        payload = POSE.pack(*pose) if pose is not None else b""
+        payload = POSE.pack(*_finite("the pose", *pose)) if pose is not None else b""
         self._send(CAMERA_CLASS[role], MSG_EXT_CAPTURE_WITH_IDS if ids else MSG_EXT_CAPTURE,
                    payload, on_message)
         info = received.get(MSG_EXT_CAMERA_INFO)
@@ -454,11 +465,13 @@ class Bench:
 
     def set_heading(self, degrees, scene=False):
         """Turns the rig to `degrees` in both cameras (and the scene window with scene=True)."""
-        self._send_to_windows(MSG_HEADING, struct.pack("<d", degrees), scene)
+        self._send_to_windows(MSG_HEADING, struct.pack("<d", *_finite("the heading", degrees)),
+                              scene)
 
     def set_position(self, x, y, scene=False):
         """Moves the rig to (x, y) in both cameras (and the scene window with scene=True)."""
-        self._send_to_windows(MSG_RIG_XY, struct.pack("<dd", x, y), scene)
+        self._send_to_windows(MSG_RIG_XY, struct.pack("<dd", *_finite("the rig position", x, y)),
+                              scene)
 
     def save(self):
         """Makes both cameras write "image1.bmp" and "image2.bmp" in the bench's folder."""

@@ -1,6 +1,7 @@
 #include "oculant/client.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -159,11 +160,24 @@ bool Client::sendToCameras(uintptr_t code, uint32_t length, const void* payload,
   return fail(Failure::NOT_RUNNING, "no camera is running" + lookedIn());
 }
 
+bool Client::allFinite(std::initializer_list<double> values, const char* what) {
+  for (const double value : values) {
+    // NaN or infinity would reach the cameras as a pose that draws nothing.
+    if (!std::isfinite(value)) {
+      return fail(Failure::OTHER,
+                  std::string(what) + " must be finite, not " + std::to_string(value));
+    }
+  }
+  return true;
+}
+
 bool Client::sendHeading(double degrees, bool alsoScene) {
+  if (!allFinite({degrees}, "the heading")) return false;
   return sendToCameras(MSG_HEADING, sizeof degrees, &degrees, alsoScene);
 }
 
 bool Client::sendRigPosition(double x, double y, bool alsoScene) {
+  if (!allFinite({x, y}, "the rig position")) return false;
   const double xy[2] = {x, y};
   return sendToCameras(MSG_RIG_XY, sizeof xy, xy, alsoScene);
 }

@@ -149,6 +149,7 @@ bool Client::capture(Eye eye, Capture* capture, const Pose* pose, bool withObjec
   if (capture == nullptr || (role != 1 && role != 2)) {
     return fail(Failure::OTHER, "no capture to fill");
   }
+  if (pose != nullptr && !allFinite({pose->x, pose->y, pose->heading}, "the pose")) return false;
   RigPoseRecord record = {};
   if (pose != nullptr) record = {pose->x, pose->y, pose->heading};
   capture->objectIds = ObjectIdMap();

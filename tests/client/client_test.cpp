@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -22,6 +23,15 @@ TEST(Client, GrabsSteersAndNamesWhatIsMissing) {
   EXPECT_EQ(client.failure(), oculant::Client::Failure::NOT_RUNNING);
 
   FakeBench bench(true);
+  // NaN and infinity never reach a window: nothing of them shows in the bench's reports below.
+  EXPECT_FALSE(client.sendHeading(std::nan("")));
+  EXPECT_EQ(client.error(), "the heading must be finite, not nan");
+  EXPECT_FALSE(client.sendRigPosition(1.0, -HUGE_VAL, true));
+  EXPECT_EQ(client.error(), "the rig position must be finite, not -inf");
+  oculant::Capture capture;
+  const oculant::Pose nowhere = {0, std::nan(""), 90};
+  EXPECT_FALSE(client.capture(oculant::Eye::LEFT, &capture, &nowhere));
+  EXPECT_EQ(client.error(), "the pose must be finite, not nan");
   for (int round = 0; round < 20; ++round) {
     ASSERT_TRUE(client.grabPair(&left, &right)) << client.error();
     EXPECT_EQ(left.pixels, fakePixels(1));

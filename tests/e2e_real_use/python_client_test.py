@@ -142,6 +142,16 @@ class WithoutABench(unittest.TestCase):
                     bench.grab("left")
                 with self.assertRaises(BenchNotRunning) as turn:
                     bench.set_heading(90)
+                # Refused before anything is sent, whatever runs.
+                for call, args, message in (
+                        (bench.set_heading, (float("nan"),), "the heading must be finite, not nan"),
+                        (bench.set_position, (1, float("inf")),
+                         "the rig position must be finite, not inf"),
+                        (bench.capture, ("left", (0, 0, float("-inf"))),
+                         "the pose must be finite, not -inf")):
+                    with self.assertRaises(ValueError) as refused:
+                        call(*args)
+                    self.assertEqual(str(refused.exception), message)
             with self.assertRaises(BenchNotRunning) as missing:
                 Bench(os.path.join(folder, "missing"))
         finally:

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -92,7 +93,8 @@ class Client {
 
   // Turns the rig (degrees) or moves it, in both cameras as the scene window does it; with
   // alsoScene, the scene window's own rig is changed too. False when none of those windows
-  // runs, or when one that runs did not handle it.
+  // runs, or when one that runs did not handle it; NaN or infinity is refused before anything
+  // is sent (as is a pose of capture's).
   bool sendHeading(double degrees, bool alsoScene = false);
   bool sendRigPosition(double x, double y, bool alsoScene = false);
 
@@ -121,6 +123,8 @@ class Client {
                       const void* payload);
   bool sendToCameras(uintptr_t code, uint32_t length, const void* payload, bool alsoScene);
   bool fail(Failure failure, const std::string& error);
+  // True when every value is a finite number; else fails naming `what` (nothing is sent).
+  bool allFinite(std::initializer_list<double> values, const char* what);
   // " (looked in FOLDER)", or nothing where there is no folder.
   std::string lookedIn() const;
 
