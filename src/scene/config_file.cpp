@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/platform.h"
@@ -82,7 +85,16 @@ int readConfigFile() {
 int readConfigFileNamed(const char* fileName) {
   std::vector<uint8_t> bytes;
   bool cut = false;
-  if (readSceneFile(fileName, kConfigMaxBytes, &bytes, &cut) != FileReadStatus::OK) return 1;
+  const FileReadStatus status = readSceneFile(fileName, kConfigMaxBytes, &bytes, &cut);
+  if (status == FileReadStatus::ABSENT && role == ROLE_SCENE) {
+    // The scene stays empty, which a bench started in the wrong folder would show without a
+    // word; the scene says so once for the three processes.
+    std::error_code unknown;
+    const std::string folder = std::filesystem::current_path(unknown).string();
+    std::fprintf(stderr, "oculant: no %s in %s: the scene is empty\n", fileName,
+                 folder.empty() ? "this folder" : folder.c_str());
+  }
+  if (status != FileReadStatus::OK) return 1;
   size_t length = bytes.size();
   if (cut) {
     // The line the bound runs through is part of the rest, not an entry of its own.

@@ -1,5 +1,6 @@
 // The bench without an X server: started with no display in its environment it runs on SDL's
-// offscreen driver, says nothing on stderr, serves the same frames as under X and ends on quit.
+// offscreen driver, says nothing on stderr, serves the same frames as under X and ends on quit;
+// started where there is no scene, it says so once.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -14,18 +15,19 @@
 namespace {
 
 struct BenchRun {
+  std::string folder;
   oculant::Frame left, right;
   std::string errors;
   int exitCode = -1;
 };
 
-// Starts the bench on the demo scene in a fresh folder, fetches the pair once both cameras
-// answer, and ends it with quit. The display variables in force are the caller's.
-BenchRun runOnDemoScene() {
+// Starts the bench on the demo scene (or none) in a fresh folder, fetches the pair once both
+// cameras answer, and ends it with quit. The display variables in force are the caller's.
+BenchRun runOnDemoScene(bool withScene = true) {
   BenchRun run;
   PrivateRuntimeDir runtime;
-  const std::string folder = runtime.path() + "/scene";
-  if (mkdir(folder.c_str(), 0700) != 0 || !copyDemoScene(folder)) return run;
+  const std::string folder = run.folder = runtime.path() + "/scene";
+  if (mkdir(folder.c_str(), 0700) != 0 || (withScene && !copyDemoScene(folder))) return run;
   StderrText errors;
   const pid_t scene = launchBench(folder, "", errors.fd());
   oculant::Client client;
@@ -55,6 +57,11 @@ TEST(Headless, ServesTheFramesOfXQuietlyAndEndsOnQuit) {
   EXPECT_EQ(headless.left.height, underX.left.height);
   EXPECT_TRUE(headless.left.pixels == underX.left.pixels) << "left frame differs from X's";
   EXPECT_TRUE(headless.right.pixels == underX.right.pixels) << "right frame differs from X's";
+
+  // A folder without a scene: still a bench, with an empty scene, and one line that says why.
+  const BenchRun empty = runOnDemoScene(false);
+  EXPECT_EQ(empty.exitCode, 0);
+  EXPECT_EQ(empty.errors, "oculant: no config.txt in " + empty.folder + ": the scene is empty\n");
 }
 
 }  // namespace
