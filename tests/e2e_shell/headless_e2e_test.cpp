@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "oculant/client.h"
 #include "real_bench.h"
@@ -62,6 +65,42 @@ TEST(Headless, ServesTheFramesOfXQuietlyAndEndsOnQuit) {
   const BenchRun empty = runOnDemoScene(false);
   EXPECT_EQ(empty.exitCode, 0);
   EXPECT_EQ(empty.errors, "oculant: no config.txt in " + empty.folder + ": the scene is empty\n");
+}
+
+// The names the bench's windows listen under in its runtime folder.
+std::vector<std::string> windowNames(const std::string& runtimeDir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(runtimeDir)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("class.", 0) == 0 || name.rfind("window.", 0) == 0) names.push_back(name);
+  }
+  return names;
+}
+
+// Ctrl+C in a terminal signals all three processes; SIGTERM may reach the scene alone. Either
+// way the bench ends as when its overview is closed: all three, with status 0, names removed.
+TEST(Signals, CtrlCAndSigtermEndTheWholeBenchAndRemoveItsNames) {
+  const std::vector<const char*> classes = {"oculant", "oculant1", "oculant2"};
+  for (const bool wholeGroup : {true, false}) {
+    BenchFolder bench;
+    ASSERT_TRUE(bench.ok());
+    bench.launch();
+    std::vector<pid_t> pids;
+    for (const char* className : classes) {
+      ASSERT_TRUE(waitForClass(className)) << className;
+      pids.push_back(pidOfWindow(className));
+    }
+    ASSERT_EQ(windowNames(bench.runtimeDir()).size(), 6u);
+    for (const pid_t pid : pids) {
+      if (wholeGroup || pid == pids[0]) kill(pid, wholeGroup ? SIGINT : SIGTERM);
+    }
+    for (size_t i = 0; i < pids.size(); ++i) {
+      EXPECT_EQ(waitExit(pids[i]), 0)
+          << classes[i] << (wholeGroup ? " after SIGINT" : " after SIGTERM");
+    }
+    EXPECT_EQ(windowNames(bench.runtimeDir()), std::vector<std::string>{})
+        << (wholeGroup ? "SIGINT" : "SIGTERM");
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/posix/termination_signals.h"
 #include "platform/posix/transport.h"
 #include "platform/sdl/event_translation_sdl.h"
 #include "platform/sdl/sdl_backend.h"
@@ -211,9 +212,10 @@ int windowDepthBits(HWND window) {
 bool nativeStartDisplay(const char* className) {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
   SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
-  // A termination signal ends the process as usual instead of becoming a quit event that
-  // nothing here waits for.
+  // SDL would turn termination signals into a quit event that nothing here waits for; they
+  // close the window instead.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  catchTerminationSignals();
   chooseVideoDriver();
   const char* variable = "SDL_VIDEO_X11_WMCLASS";
   const char* previous = std::getenv(variable);
@@ -267,6 +269,14 @@ void nativeSetClientSize(NativeWindow* window, int width, int height) {
 
 InputTaken nativeTakeInput(MSG* msg) {
   for (NativeWindow* window : nativeWindows) fitFrameInOuterSize(*window);
+  // A termination signal closes the process's window (its only one) like the user would.
+  if (takeTerminationRequest() && !nativeWindows.empty()) {
+    const HWND window = windowOfNative(nativeWindows.front());
+    if (isWindow(window)) {
+      *msg = MSG{window, WM_CLOSE, 0, 0};
+      return InputTaken::MESSAGE;
+    }
+  }
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return InputTaken::NONE;
   SDL_Event event;
   if (!SDL_PollEvent(&event)) return InputTaken::NONE;
@@ -279,10 +289,12 @@ InputTaken nativeTakeInput(MSG* msg) {
 }
 
 void nativeWait(int timeoutMs) {
-  pollfd fds[2];
+  pollfd fds[3];
   nfds_t count = 0;
   const int wakeFd = transportWakeFd();
   if (wakeFd >= 0) fds[count++] = pollfd{wakeFd, POLLIN, 0};
+  const int signalFd = terminationWakeFd();
+  if (signalFd >= 0) fds[count++] = pollfd{signalFd, POLLIN, 0};
   const int timerMs = transportTimerMs();
   if (timerMs >= 0 && timerMs < timeoutMs) timeoutMs = timerMs;
   if (timeoutMs <= 0) return;
