@@ -15,6 +15,12 @@ The bench is found in its runtime folder: $OCULANT_RUNTIME_DIR, else $XDG_RUNTIM
 else /tmp/oculant-<uid>. The wire format is described in docs/protocol.md. A Bench is meant to
 be used from one thread.
 
+A program can also start a bench itself and have it ended again:
+
+    from oculant_client import launch
+    with launch("examples/demo") as bench:    # headless when there is no display
+        left, right = bench.grab_pair()
+
 Failures raise BenchError, or one of its two kinds that tell why a window could not be used:
 
     BenchNotRunning     the window does not exist: no bench (or not that window) is running
@@ -27,10 +33,14 @@ import math
 import os
 import re
 import select
+import shutil
+import signal
 import socket
 import stat
 import struct
+import subprocess
 import sys
+import tempfile
 import time
 
 
@@ -56,6 +66,8 @@ __all__ = [
     "CameraModel",
     "Capture",
     "Frame",
+    "LaunchedBench",
+    "launch",
     "runtime_folder",
 ]
 
@@ -75,6 +87,10 @@ MSG_EXT_CAMERA_INFO = 3100  # + role
 MSG_EXT_COLOUR = 3200  # + role
 MSG_EXT_DEPTH = 3300  # + role
 MSG_EXT_OBJECT_IDS = 3400  # + role
+MSG_EXT_VERSION = 3004  # to any window
+MSG_EXT_VERSION_INFO = 3500  # + role (0 the scene window)
+VERSION_INFO = struct.Struct("<I28s")  # protocol, the bench's version as NUL-ended text
+PROTOCOL_VERSION = 1  # the protocol this module speaks
 CAMERA_INFO = struct.Struct("<Iiiiii9d")  # version 1: 96 bytes
 CAMERA_INFO_V2 = struct.Struct("<4d9ddII")  # what version 2 appends: 120 bytes more
 POSE = struct.Struct("<ddd")
@@ -477,6 +493,60 @@ class Bench:
         """Makes both cameras write "image1.bmp" and "image2.bmp" in the bench's folder."""
         self._send_to_windows(MSG_SAVE_FRAME, b"", False)
 
+    def bench_version(self):
+        """(version, protocol) of the running bench, as its scene window (else a camera) says
+        them. BenchError when the bench does not say (one older than the question) or speaks
+        another protocol than this module."""
+        for class_name in (SCENE_CLASS,) + tuple(CAMERA_CLASS.values()):
+            try:
+                return self._ask_version(class_name)
+            except BenchNotRunning:
+                pass
+        raise BenchNotRunning("no bench is running (looked in %s)" % self.folder)
+
+    def wait(self, timeout=30.0):
+        """Returns once the scene window and both cameras answer (a bench just started);
+        BenchNotRunning naming the windows that did not answer after `timeout` seconds, or
+        BenchError at once for a bench of another protocol."""
+        deadline = time.monotonic() + timeout
+        waiting = [SCENE_CLASS] + list(CAMERA_CLASS.values())
+        own_timeout = self.timeout
+        try:
+            while waiting:
+                for class_name in list(waiting):
+                    self.timeout = max(0.001, min(own_timeout, deadline - time.monotonic()))
+                    try:
+                        self._ask_version(class_name)
+                        waiting.remove(class_name)
+                    except (BenchNotRunning, BenchNotAnswering):
+                        pass
+                if waiting and time.monotonic() >= deadline:
+                    raise BenchNotRunning("no answer within %g s from the %s (looked in %s)" % (
+                        timeout, ", ".join(WINDOW_NAME[name] for name in waiting), self.folder))
+                if waiting:
+                    time.sleep(0.05)
+        finally:
+            self.timeout = own_timeout
+
+    def window_processes(self):
+        """The process ids of the bench's windows that run now: the scene's, the left and
+        the right camera's (as the kernel says who listens under each window's name)."""
+        pids = []
+        for class_name in (SCENE_CLASS,) + tuple(CAMERA_CLASS.values()):
+            probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            probe.setblocking(False)
+            try:
+                probe.connect(os.path.join(self.folder, "class." + class_name))
+                pid = struct.unpack("3i", probe.getsockopt(socket.SOL_SOCKET,
+                                                           socket.SO_PEERCRED, 12))[0]
+                if pid > 0:
+                    pids.append(pid)
+            except OSError:
+                pass
+            finally:
+                probe.close()
+        return pids
+
     def quit(self, cameras_only=False):
         """Closes the scene window, which ends the whole bench; with cameras_only, just the
         two camera windows."""
@@ -643,6 +713,27 @@ class Bench:
     def _hung_up(class_name):
         return BenchNotAnswering("the %s hung up without answering" % WINDOW_NAME[class_name])
 
+    def _ask_version(self, class_name):
+        role = 0 if class_name == SCENE_CLASS else EYE_ROLE["left" if class_name == "oculant1"
+                                                             else "right"]
+        received = {}
+
+        def on_message(code, payload):
+            if code == MSG_EXT_VERSION_INFO + role and len(payload) >= VERSION_INFO.size:
+                received["info"] = VERSION_INFO.unpack_from(payload)
+
+        self._send(class_name, MSG_EXT_VERSION, b"", on_message)
+        if "info" not in received:
+            raise BenchError("the %s did not say its version: a bench older than this client, "
+                             "which speaks protocol %d" % (WINDOW_NAME[class_name],
+                                                          PROTOCOL_VERSION))
+        protocol, text = received["info"]
+        version = text.split(b"\0", 1)[0].decode("ascii", "replace")
+        if protocol != PROTOCOL_VERSION:
+            raise BenchError("the bench (%s) speaks protocol %d, this client protocol %d: use the "
+                             "client of the bench's version" % (version, protocol, PROTOCOL_VERSION))
+        return version, protocol
+
     def _send_to_windows(self, code, payload, scene):
         """Sends to the left camera, the right one, and the scene window with scene=True, as the
         scene window turns the rig. Windows that do not exist are skipped, but one must exist;
@@ -693,6 +784,111 @@ class Bench:
     @staticmethod
     def _eye_name(role):
         return "left" if role == 1 else "right"
+
+
+class LaunchedBench(Bench):
+    """A Bench whose bench this program started with launch(); leaving its `with` block (or
+    stop()) ends the bench and waits until its processes are gone."""
+
+    def __init__(self, process, runtime, own_runtime, timeout):
+        self.process = process
+        self._own_runtime = own_runtime
+        Bench.__init__(self, runtime, timeout)
+
+    def stop(self, timeout=10.0):
+        """Closes the bench as its overview's close would and waits at most `timeout` seconds
+        for its three processes to end; what still runs then is killed. The scene's exit
+        status."""
+        cameras = [pid for pid in self.window_processes() if pid != self.process.pid]
+        try:
+            if self._mailbox is not None and self.process.poll() is None:
+                self.quit()
+        except BenchError:
+            pass
+        deadline = time.monotonic() + timeout
+        try:
+            self.process.wait(max(0.0, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            pass
+        while any(_running(pid) for pid in cameras) and time.monotonic() < deadline:
+            time.sleep(0.02)
+        for pid in [self.process.pid] + cameras:
+            if _running(pid):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+        status = self.process.wait()
+        self.close()
+        if self._own_runtime:
+            shutil.rmtree(self.folder, ignore_errors=True)
+        return status
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+def launch(folder, executable=None, headless=None, timeout=30.0, runtime=None):
+    """Starts a bench on the scene in `folder` and returns a LaunchedBench once all three of its
+    windows answer (BenchError if it ends or does not answer within `timeout` seconds; it is
+    then ended). executable: the bench program, else $OCULANT_EXECUTABLE, else `oculant` on the
+    PATH. headless: True runs it without a display, False on the display in the environment,
+    None headless only when there is none. runtime: the runtime folder to run it in, else a
+    fresh private one, removed when the bench ends; other programs reach the bench through
+    bench.folder (as OCULANT_RUNTIME_DIR).
+
+        with launch("examples/demo") as bench:
+            left, right = bench.grab_pair()
+    """
+    program = executable or os.environ.get("OCULANT_EXECUTABLE") or shutil.which("oculant")
+    if not program:
+        raise BenchError("no bench program: give executable=, set OCULANT_EXECUTABLE or put "
+                         "oculant on the PATH")
+    if not os.path.isfile(os.path.join(folder, "config.txt")):
+        raise BenchError("no config.txt in %s: not a scene folder" % folder)
+    own_runtime = runtime is None
+    runtime = runtime or tempfile.mkdtemp(prefix="oculant-run-")
+    env = dict(os.environ, OCULANT_RUNTIME_DIR=runtime)
+    display = env.get("DISPLAY") or env.get("WAYLAND_DISPLAY")
+    if headless or (headless is None and not display):
+        env.pop("DISPLAY", None)
+        env.pop("WAYLAND_DISPLAY", None)
+    process = subprocess.Popen([program], cwd=folder, env=env, stdin=subprocess.DEVNULL,
+                               start_new_session=True)
+    deadline = time.monotonic() + timeout
+    bench = None
+    try:
+        while True:
+            if process.poll() is not None:
+                raise BenchError("the bench ended at start with status %d" % process.returncode)
+            if os.path.isdir(runtime):
+                bench = bench or LaunchedBench(process, runtime, own_runtime, 10.0)
+                try:
+                    bench.wait(min(0.5, max(0.001, deadline - time.monotonic())))
+                    return bench
+                except BenchNotRunning:
+                    pass
+            if time.monotonic() >= deadline:
+                raise BenchError("the bench in %s did not answer within %g s" % (folder, timeout))
+            time.sleep(0.05)
+    except BaseException:
+        if bench is not None:
+            bench.stop(1.0)
+        else:
+            process.kill()
+            process.wait()
+            if own_runtime:
+                shutil.rmtree(runtime, ignore_errors=True)
+        raise
+
+
+def _running(pid):
+    """True while the process exists and is not a zombie."""
+    try:
+        with open("/proc/%d/stat" % pid) as status:
+            return status.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
 
 
 def _time_left(conn, deadline):

@@ -7,6 +7,7 @@
 
 #include "exchange.h"
 #include "ground_truth_replies.h"
+#include "version_replies.h"
 #include "platform/envelope.h"
 #include "wire/extension_messages.h"
 
@@ -28,6 +29,7 @@ PendingGrab pending;
 void receiveReply(const Reply& data) {
   if (isExtensionMessage(data.code)) {
     receiveGroundTruthReply(data);
+    receiveVersionReply(data);
     return;
   }
   if (pending.frame == nullptr) return;

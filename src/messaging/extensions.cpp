@@ -1,5 +1,6 @@
 #include "messaging/extensions.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -120,7 +121,16 @@ LRESULT handleExtensionMessage(HWND window, WPARAM sender, const COPYDATASTRUCT*
   const bool camera = role == ROLE_LEFT_CAMERA || role == ROLE_RIGHT_CAMERA;
   // Replies go to the window the request named; a value that is no handle gets none.
   const HWND client = windowFromWParam(sender);
-  if (data == nullptr || !camera || client == 0) return 0;
+  if (data == nullptr || client == 0) return 0;
+  if (data->dwData == MSG_EXT_VERSION) {
+    // Every role answers: the reply tells a waiting program that this window is up.
+    VersionInfo info = {};
+    info.protocol = kProtocolVersion;
+    std::snprintf(info.benchVersion, sizeof info.benchVersion, "%s", OCULANT_VERSION);
+    post(client, window, MSG_EXT_VERSION_INFO, sizeof info, &info);
+    return 0;
+  }
+  if (!camera) return 0;
   if (data->dwData == MSG_EXT_CAPTURE || data->dwData == MSG_EXT_CAPTURE_WITH_IDS) {
     takePose(data);
     sendCapture(window, client, data->dwData == MSG_EXT_CAPTURE_WITH_IDS);

@@ -19,6 +19,10 @@ constexpr uintptr_t MSG_EXT_DESCRIBE = 3002;
 // As MSG_EXT_CAPTURE, and the camera also sends MSG_EXT_OBJECT_IDS after the depth. A request
 // of its own, so programs that don't want the ids neither wait for them nor meet a fourth reply.
 constexpr uintptr_t MSG_EXT_CAPTURE_WITH_IDS = 3003;
+// To any window of the bench, scene or camera, no payload: the window answers with
+// MSG_EXT_VERSION_INFO. A program learns from it that the window answers, which bench it is and
+// which protocol it speaks.
+constexpr uintptr_t MSG_EXT_VERSION = 3004;
 // The replies carry the answering camera's role (1 left, 2 right), as the frame replies do.
 constexpr uintptr_t MSG_EXT_CAMERA_INFO = 3100;  // + role; CameraInfo, 96 (v1) or 216 (v2) bytes
 constexpr uintptr_t MSG_EXT_COLOUR = 3200;       // + role; stride * height bytes, as a frame's
@@ -26,6 +30,13 @@ constexpr uintptr_t MSG_EXT_DEPTH = 3300;        // + role; width * height float
 // + role; width * height uint16, bottom row first: the 1-based number of the scene object each
 // pixel sees (OBJECTn of the scene file), 0 where it sees none.
 constexpr uintptr_t MSG_EXT_OBJECT_IDS = 3400;
+// + role (3500 from the scene window, 3501, 3502): a VersionInfo.
+constexpr uintptr_t MSG_EXT_VERSION_INFO = 3500;
+
+// The version of the messages' bytes: it grows when a message changes in a way that a program
+// written for the earlier one would misread. Additions that earlier programs never meet (new
+// codes, longer records that keep their start) leave it as it is.
+constexpr uint32_t kProtocolVersion = 1;
 
 constexpr bool isExtensionMessage(uintptr_t code) {
   return code >= 3000 && code < 4000;
@@ -73,7 +84,14 @@ struct CameraInfo {
   uint32_t noiseSeed;
   uint32_t reserved2;
 };
+
+// What a window says of its bench.
+struct VersionInfo {
+  uint32_t protocol;      // kProtocolVersion of the bench
+  char benchVersion[28];  // the bench's version, "0.1.0": text ended by at least one NUL
+};
 #pragma pack(pop)
+static_assert(sizeof(VersionInfo) == 32, "VersionInfo is 32 bytes on the wire");
 static_assert(sizeof(RigPoseRecord) == 24, "RigPoseRecord is 24 bytes on the wire");
 static_assert(offsetof(CameraInfo, eyeHeight) == 96, "version 1 is the first 96 bytes");
 static_assert(sizeof(CameraInfo) == 216, "CameraInfo is 216 bytes on the wire");

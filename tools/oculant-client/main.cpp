@@ -31,6 +31,8 @@ const char* const kUsage =
     "  record POSES.csv OUTDIR       record stereo samples with true disparity at each pose\n"
     "  record --evaluate DATASET     score a stereo algorithm's results in a recorded dataset\n"
     "  calibration OUTDIR            write the camera pair's calibration (YAML, calib.txt)\n"
+    "  wait                          wait until all three windows of a bench answer\n"
+    "  version                       print this tool's and the running bench's versions\n"
     "\n"
     "options:\n"
     "  --timeout SECONDS             wait at most this long for each window to answer\n"
@@ -212,6 +214,35 @@ int quit(const std::vector<std::string>& original) {
   return client.quit(camerasOnly) ? EXIT_SUCCESS : fail(client.error());
 }
 
+const char* const kWaitHelp =
+    "usage: oculant-client wait [--timeout SECONDS]\n"
+    "Waits until the scene window and both camera windows of a bench answer (a bench just\n"
+    "started), at most --timeout seconds in all (default 10). Exit status 0 as soon as all\n"
+    "three answer, 1 at the time-out with a line naming the windows that did not.\n";
+
+int waitForBench(const std::vector<std::string>& args) {
+  if (!args.empty()) return usageError("unexpected argument '" + args[0] + "'", kWaitHelp);
+  oculant::Client client;
+  if (!client.ready()) return fail(client.error());
+  return client.waitForBench(toolTimeoutSeconds) ? EXIT_SUCCESS : fail(client.error());
+}
+
+const char* const kVersionHelp =
+    "usage: oculant-client version\n"
+    "Prints this tool's version and protocol, then the running bench's, as the bench says\n"
+    "them. Exit status 1 when no bench runs, or when it speaks another protocol.\n";
+
+int version(const std::vector<std::string>& args) {
+  if (!args.empty()) return usageError("unexpected argument '" + args[0] + "'", kVersionHelp);
+  std::printf("oculant-client %s (protocol %u)\n", OCULANT_VERSION, oculant::protocolVersion());
+  oculant::Client client;
+  if (const int status = connect(client)) return status;
+  oculant::BenchVersion bench;
+  if (!client.benchVersion(&bench)) return fail(client.error());
+  std::printf("bench %s (protocol %u)\n", bench.version.c_str(), bench.protocol);
+  return EXIT_SUCCESS;
+}
+
 const Command kCommands[] = {
     {"grab", kGrabHelp, grab},
     {"save", kSaveHelp, save},
@@ -220,6 +251,8 @@ const Command kCommands[] = {
     {"quit", kQuitHelp, quit},
     {"record", kRecordHelp, record},
     {"calibration", kCalibrationHelp, calibration},
+    {"wait", kWaitHelp, waitForBench},
+    {"version", kVersionHelp, version},
 };
 
 // Takes --timeout SECONDS out of the arguments; false when its value is no positive number.

@@ -53,6 +53,15 @@ struct StereoCapture {
   Capture right;
 };
 
+// What a window of a running bench says of it.
+struct BenchVersion {
+  std::string version;    // the bench's version, "0.1.0"
+  uint32_t protocol = 0;  // the protocol its messages follow
+};
+
+// The protocol this library speaks; a bench of another one is refused with a clear error.
+uint32_t protocolVersion();
+
 class Client {
  public:
   // Opens this program's own mailbox, through which the cameras answer.
@@ -117,12 +126,23 @@ class Client {
   // two camera windows. False when there was nothing to close or it did not answer.
   bool quit(bool camerasOnly = false);
 
+  // Asks the bench which version it is (its scene window, else a camera). False when none
+  // runs, when it does not say (a bench older than the question) or speaks another protocol
+  // than this library: error() says which.
+  bool benchVersion(BenchVersion* version);
+  // Waits until all three windows of a bench answer, at most seconds in all (for a bench just
+  // started). False at the time-out, error() naming the windows that did not answer, or at
+  // once for a bench of another protocol.
+  bool waitForBench(double seconds);
+
  private:
   // 0 handled, else the failure, with error() set for the window named by who.
   Failure sendToClass(const char* className, const char* who, uintptr_t code, uint32_t length,
                       const void* payload);
   bool sendToCameras(uintptr_t code, uint32_t length, const void* payload, bool alsoScene);
   bool fail(Failure failure, const std::string& error);
+  // Asks the window of the role (0 scene, 1 left, 2 right) for its version.
+  Failure askVersion(int role, BenchVersion* version);
   // True when every value is a finite number; else fails naming `what` (nothing is sent).
   bool allFinite(std::initializer_list<double> values, const char* what);
   // " (looked in FOLDER)", or nothing where there is no folder.

@@ -1,0 +1,112 @@
+"""Starting and waiting for a bench from a program: launch() and Bench.wait() in Python,
+`oculant-client wait` and `version`, and a bench of another protocol refused with a clear
+message."""
+
+import os
+import socket
+import struct
+import subprocess
+import tempfile
+import threading
+import unittest
+
+from running_bench import SOURCE_DIR, remove_folder, required_env
+import oculant_client  # found via running_bench
+from oculant_client import Bench, BenchError, BenchNotRunning, launch
+
+DEMO = os.path.join(SOURCE_DIR, "examples", "demo")
+
+
+def tool(runtime, *args):
+    return subprocess.run([required_env("OCULANT_CLIENT_TOOL")] + list(args), capture_output=True,
+                          text=True, env=dict(os.environ, OCULANT_RUNTIME_DIR=runtime))
+
+
+def running(pid):
+    return oculant_client._running(pid)
+
+
+class Launch(unittest.TestCase):
+    def test_launch_waits_answers_and_ends_every_process(self):
+        version = required_env("OCULANT_VERSION")
+        with launch(DEMO, executable=required_env("OCULANT_EXECUTABLE"), headless=True) as bench:
+            pids = bench.window_processes()
+            self.assertEqual(len(set(pids)), 3, "the scene and its two cameras")
+            self.assertEqual(pids[0], bench.process.pid)
+            self.assertEqual(bench.bench_version(), (version, 1))
+            left, right = bench.grab_pair()
+            self.assertEqual((left.width, right.height), (320, 240))
+            waited = tool(bench.folder, "wait", "--timeout", "5")
+            self.assertEqual(waited.returncode, 0, waited.stderr)
+            said = tool(bench.folder, "version")
+            self.assertEqual(said.stdout, "oculant-client %s (protocol 1)\nbench %s (protocol 1)\n"
+                             % (version, version), said.stderr)
+        self.assertEqual(bench.process.returncode, 0)
+        self.assertEqual([pid for pid in pids if running(pid)], [], "processes left running")
+        self.assertFalse(os.path.exists(bench.folder), "its private runtime folder stays")
+
+    def test_what_cannot_start_or_answer_is_told(self):
+        runtime = tempfile.mkdtemp(prefix="oculant-launch-")
+        self.addCleanup(remove_folder, runtime)
+        missing = "no answer within 0.5 s from the scene window, left camera, right camera " \
+                  "(looked in %s)" % runtime
+        waited = tool(runtime, "wait", "--timeout", "0.5")
+        self.assertEqual((waited.returncode, waited.stderr),
+                         (1, "oculant-client: %s\n" % missing))
+        with Bench(runtime) as bench:
+            with self.assertRaises(BenchNotRunning) as nobody:
+                bench.wait(0.5)
+        self.assertEqual(str(nobody.exception), missing)
+        with self.assertRaises(BenchError) as no_scene:
+            launch(runtime, executable=required_env("OCULANT_EXECUTABLE"))
+        self.assertEqual(str(no_scene.exception), "no config.txt in %s: not a scene folder"
+                         % runtime)
+        with self.assertRaises(BenchError) as ended:
+            launch(DEMO, executable="/bin/false", timeout=10)
+        self.assertEqual(str(ended.exception), "the bench ended at start with status 1")
+
+    def test_a_bench_of_another_protocol_is_refused(self):
+        """A scene window that answers the version question with protocol 2."""
+        runtime = tempfile.mkdtemp(prefix="oculant-protocol-")
+        self.addCleanup(remove_folder, runtime)
+        handle = (os.getpid() << 10 | 1000) & 0xFFFFFFFF
+        listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        listener.bind(os.path.join(runtime, "window.%d" % handle))
+        listener.listen(4)
+        os.symlink("window.%d" % handle, os.path.join(runtime, "class.oculant"))
+
+        def answer_versions():
+            while True:
+                try:
+                    request, _ = listener.accept()
+                except OSError:
+                    return
+                with request:
+                    envelope = request.recv(oculant_client.ENVELOPE.size, socket.MSG_WAITALL)
+                    if len(envelope) < oculant_client.ENVELOPE.size:
+                        continue  # a look whether the window is there
+                    magic, code, sender, length = oculant_client.ENVELOPE.unpack(envelope)
+                    info = oculant_client.VERSION_INFO.pack(2, b"9.0")
+                    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as reply:
+                        reply.connect(os.path.join(runtime, "window.%d" % sender))
+                        reply.sendall(oculant_client.ENVELOPE.pack(magic, 3500, handle, len(info))
+                                      + info)
+                        reply.recv(8, socket.MSG_WAITALL)
+                    request.sendall(bytes(8))
+
+        server = threading.Thread(target=answer_versions, daemon=True)
+        server.start()
+        self.addCleanup(listener.close)
+        refused = "the bench (9.0) speaks protocol 2, this client protocol 1: use the client " \
+                  "of the bench's version"
+        with Bench(runtime, timeout=5) as bench:
+            with self.assertRaises(BenchError) as python:
+                bench.bench_version()
+        self.assertEqual(str(python.exception), refused)
+        said = tool(runtime, "version")
+        self.assertEqual((said.returncode, said.stderr.splitlines()[-1]),
+                         (1, "oculant-client: " + refused))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
