@@ -1,7 +1,9 @@
 #include "attack_figures.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 
@@ -20,6 +22,25 @@ constexpr int kIdleConnections = 100;
 // Connections the peer leaves hanging at once (requests and the camera's deliveries); older
 // ones are let go, so the peer never runs out of descriptors.
 constexpr size_t kMaxHeld = 200;
+// Requesters that keep a request open and take each delivery, answering it just inside the
+// camera's bound: valid, but as slow as the protocol allows.
+constexpr int kSlowRequesters = 50;
+constexpr double kSlowAnswerSeconds = 1.9;
+// A handle no window has: replies to it find nobody.
+constexpr uint32_t kNoWindow = 0x7FFFFC01u;
+
+// A delivery the slow requesters took: answered once it has waited long enough.
+struct SlowDelivery {
+  int fd;
+  double takenAt;
+};
+
+// Reads what has arrived of a delivery, so that the camera can write the rest.
+void drain(int fd) {
+  char bytes[65536];
+  while (recv(fd, bytes, sizeof bytes, MSG_DONTWAIT) > 0) {
+  }
+}
 
 // True when the other end has closed the connection.
 bool closedByPeer(int fd) {
@@ -30,9 +51,39 @@ bool closedByPeer(int fd) {
 // The hostile peer's life, until it is killed.
 [[noreturn]] void attack(const std::string& folder, const std::string& camera) {
   RawMailbox mailbox(folder, 1000);
+  RawMailbox slowMailbox(folder, 1001);
   std::vector<int> idle(kIdleConnections, -1);
+  std::vector<int> slowRequests(kSlowRequesters, -1);
+  std::vector<SlowDelivery> slowDeliveries;
   std::deque<int> held;
-  for (;;) {
+  for (double nextRound = 0;;) {
+    // The slow requesters: a new request once the last one is answered.
+    for (int& fd : slowRequests) {
+      if (fd >= 0 && closedByPeer(fd)) {
+        close(fd);
+        fd = -1;
+      }
+      if (fd < 0 && (fd = connectRaw(camera, 0)) >= 0) {
+        sendMessage(fd, kFrameRequest, slowMailbox.handle());
+      }
+    }
+    for (int fd; (fd = slowMailbox.accept(0)) >= 0;) slowDeliveries.push_back({fd, nowSeconds()});
+    for (size_t i = 0; i < slowDeliveries.size();) {
+      SlowDelivery& delivery = slowDeliveries[i];
+      drain(delivery.fd);
+      if (nowSeconds() - delivery.takenAt < kSlowAnswerSeconds) {
+        ++i;
+        continue;
+      }
+      send(delivery.fd, "\0\0\0\0\0\0\0\0", 8, MSG_NOSIGNAL | MSG_DONTWAIT);
+      close(delivery.fd);
+      slowDeliveries.erase(slowDeliveries.begin() + static_cast<long>(i));
+    }
+    if (nowSeconds() < nextRound) {
+      usleep(5000);
+      continue;
+    }
+    nextRound = nowSeconds() + 0.1;
     // Idle connections the camera has dropped are opened again.
     for (int& fd : idle) {
       if (fd >= 0 && closedByPeer(fd)) {
@@ -43,10 +94,24 @@ bool closedByPeer(int fd) {
     }
     held.push_back(connectRaw(camera, 0));
     sendMessage(held.back(), kFrameRequest, mailbox.handle());
+    // A request whose replies go to a window that does not exist, while the lock is held.
+    held.push_back(connectRaw(camera, 0));
+    sendMessage(held.back(), kFrameRequest, kNoWindow);
     for (int fd; (fd = mailbox.accept(0)) >= 0;) held.push_back(fd);
     for (; held.size() > kMaxHeld; held.pop_front()) close(held.front());
-    usleep(100000);
   }
+}
+
+// A process stopped while it holds the runtime folder's lock, as one in a debugger would.
+pid_t holdFolderLock(const std::string& folder) {
+  const pid_t holder = fork();
+  if (holder == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const int fd = open((folder + "/transport.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0 && flock(fd, LOCK_EX) == 0) raise(SIGSTOP);
+    _exit(0);
+  }
+  return holder;
 }
 
 // Whole frames per second from the left camera over about `seconds`; a failed fetch is
@@ -73,6 +138,7 @@ AttackFigures measureFetchUnderAttack(int width, int height, double seconds) {
   long quietFailures = 0;
   figures.quietPerSecond = fetchRate(client, width, height, seconds, &quietFailures);
   const std::string folder = client.runtimeFolder();
+  const pid_t lockHolder = holdFolderLock(folder);
   const pid_t peer = fork();
   if (peer == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -80,8 +146,10 @@ AttackFigures measureFetchUnderAttack(int width, int height, double seconds) {
   }
   usleep(500000);  // its idle connections and first requests are in place
   figures.attackedPerSecond = fetchRate(client, width, height, seconds, &figures.failedFetches);
-  kill(peer, SIGKILL);
-  waitpid(peer, nullptr, 0);
+  for (const pid_t pid : {peer, lockHolder}) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
   // The figures after this one start from a camera that answers again.
   oculant::Frame frame;
   const double start = nowSeconds();

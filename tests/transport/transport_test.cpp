@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,10 +19,13 @@ constexpr uintptr_t CODE_SUM = 10;       // result: byte sum of the payload + 10
 constexpr uintptr_t CODE_CALLBACK = 20;  // the peer sends CODE_PING back; result = its result + 1
 constexpr uintptr_t CODE_PING = 30;
 constexpr uintptr_t CODE_STOP = 99;
-constexpr uintptr_t CODE_POST_KEPT = 40;  // the peer posts its kept buffer back to the sender
-constexpr uintptr_t CODE_REPLACE = 50;    // the peer replaces its kept buffer with other bytes
-constexpr uintptr_t CODE_COUNT = 60;      // result: how many messages the peer has handled
+constexpr uintptr_t CODE_POST_KEPT = 40;   // the peer posts its kept buffer back to the sender
+constexpr uintptr_t CODE_REPLACE = 50;     // the peer replaces its kept buffer with other bytes
+constexpr uintptr_t CODE_COUNT = 60;       // result: how many messages the peer has handled
+constexpr uintptr_t CODE_POST_FRESH = 70;  // the peer fills a new buffer and posts it back
+constexpr uintptr_t CODE_PEAK = 80;        // result: the peer's peak resident memory in KiB
 constexpr size_t kKeptBytes = 4u << 20;
+constexpr size_t kFreshBytes = 8u << 20;
 
 volatile bool peerStop = false;
 std::shared_ptr<std::vector<char>> kept;
@@ -46,6 +50,15 @@ LRESULT sumOf(const COPYDATASTRUCT& data) {
   return sum;
 }
 
+LRESULT peakResidentKib() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
 LRESULT peerDeliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
   ++handled;
   switch (data.dwData) {
@@ -60,6 +73,14 @@ LRESULT peerDeliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
       return 0;
     case CODE_COUNT:
       return handled;
+    case CODE_POST_FRESH: {
+      const auto fresh = std::make_shared<std::vector<char>>(kFreshBytes, 'f');
+      const COPYDATASTRUCT reply = {CODE_PING, uint32_t(fresh->size()), fresh->data()};
+      transportPost(sender, target, reply, fresh, peerDeliver);
+      return 0;
+    }
+    case CODE_PEAK:
+      return peakResidentKib();
     case CODE_SUM:
       return sumOf(data);
     case CODE_CALLBACK: {
@@ -292,6 +313,65 @@ TEST_F(TransportTest, AStoppedHolderOfTheFolderLockFreezesNobody) {
   transportClose(window);
   alarm(0);
   reapPeer(holder);
+}
+
+TEST_F(TransportTest, RepliesInFlightStayWithinBudget) {
+  const pid_t peer = startPeer("peer");
+  ASSERT_TRUE(waitForClass("peer"));
+  const auto ask = [](uintptr_t code) {
+    LRESULT result = -1;
+    const COPYDATASTRUCT data = {code, 0, nullptr};
+    transportSendToClass("peer", 0, data, nullptr, 5000, &result);
+    return result;
+  };
+  const auto request = [&](uintptr_t code, const RawMailbox& mailbox) {
+    const int fd = connectRaw(dir.path() + "/class.peer");
+    EXPECT_TRUE(sendMessage(fd, code, mailbox.handle()));
+    return fd;
+  };
+  std::vector<int> held;
+  // Five requests from a requester that never takes its replies: two are handled, the others
+  // wait for those replies to go.
+  RawMailbox slow(dir.path(), 1100);
+  const LRESULT before = ask(CODE_COUNT);
+  for (int i = 0; i < 5; ++i) held.push_back(request(CODE_POST_KEPT, slow));
+  EXPECT_EQ(ask(CODE_COUNT), before + 3) << "two requests and the count";
+
+  // Sixty requests for fresh 8 MiB replies from twenty such requesters: however many wait,
+  // the replies under way stay a bounded amount of memory.
+  const LRESULT peakBefore = ask(CODE_PEAK);
+  std::vector<std::unique_ptr<RawMailbox>> mailboxes;
+  for (uint32_t n = 0; n < 20; ++n) {
+    mailboxes.push_back(std::make_unique<RawMailbox>(dir.path(), 1101 + n));
+    for (int i = 0; i < 3; ++i) held.push_back(request(CODE_POST_FRESH, *mailboxes.back()));
+  }
+  ask(CODE_COUNT);  // answered once the peer has taken every request before it
+  EXPECT_LT(ask(CODE_PEAK) - peakBefore, 200 * 1024) << "KiB more than before";
+  for (int fd : held) close(fd);
+  reapPeer(peer);
+}
+
+TEST_F(TransportTest, RequestersWaitingForTheirRepliesGiveWayWhenTheTableIsFull) {
+  const pid_t peer = startPeer("peer");
+  ASSERT_TRUE(waitForClass("peer"));
+  // As many requests as a window takes at a time, all from a requester whose mailbox never
+  // answers: each holds its place while its reply waits.
+  RawMailbox slow(dir.path(), 1200);
+  std::vector<int> held;
+  for (int i = 0; i < 256; ++i) {
+    held.push_back(connectRaw(dir.path() + "/class.peer"));
+    ASSERT_TRUE(sendMessage(held.back(), CODE_POST_KEPT, slow.handle()));
+  }
+  // A requester that takes its reply at once is served well before any of theirs is given up.
+  const HWND own = allocateWindowHandle();
+  ASSERT_TRUE(transportListen(own, nullptr));
+  const COPYDATASTRUCT data = {CODE_POST_KEPT, 0, nullptr};
+  EXPECT_EQ(transportSendToClass("peer", own, data, recordDeliver, kPostLimitMs / 2),
+            SendStatus::HANDLED);
+  EXPECT_EQ(received.size(), 1u);
+  transportClose(own);
+  for (int fd : held) close(fd);
+  reapPeer(peer);
 }
 
 }  // namespace

@@ -8,6 +8,10 @@
 //   win32_probe send CLASS CODE [D...]  one message whose payload is the doubles D
 //   win32_probe resize CLASS W H        gives the window a client area of W x H pixels
 //   win32_probe boxes                   every message box up: process, caption and text
+//   win32_probe late CLASS              a frame request given up after 20 ms, its replies taken
+//                                       only seconds later: the codes of those that still came
+//   win32_probe flood CLASS COUNT       COUNT frame requests given up after 20 ms each, whose
+//                                       replies are never taken
 #include <windows.h>
 
 #include <cstdio>
@@ -133,6 +137,41 @@ int resize(const char* className, int width, int height) {
              : 1;
 }
 
+// A frame request whose sender gives up after 20 ms without taking any reply meanwhile.
+void giveUpRequest(HWND camera, HWND mailbox) {
+  COPYDATASTRUCT data = {kFrameRequest, 0, nullptr};
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(camera, WM_COPYDATA, reinterpret_cast<WPARAM>(mailbox),
+                      reinterpret_cast<LPARAM>(&data), SMTO_BLOCK, 20, &result);
+}
+
+int late(const char* className) {
+  HWND camera = findByClass(className);
+  if (camera == nullptr) return 1;
+  HWND mailbox = makeMailbox();
+  giveUpRequest(camera, mailbox);
+  // Past the camera's bound for the header, within the one for a reply sent after it.
+  Sleep(2500);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(10)) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  std::string codes;
+  for (const Reply& reply : replies)
+    codes += (codes.empty() ? "" : ",") + std::to_string(reply.code);
+  std::printf("codes=%s\n", codes.c_str());
+  return 0;
+}
+
+int flood(const char* className, int count) {
+  HWND camera = findByClass(className);
+  if (camera == nullptr) return 1;
+  HWND mailbox = makeMailbox();
+  for (int i = 0; i < count; ++i) giveUpRequest(camera, mailbox);
+  std::printf("sent=%d\n", count);
+  return 0;
+}
+
 // A message box is a dialog of the system class "#32770" whose text sits in control 0xFFFF.
 BOOL CALLBACK printBox(HWND window, LPARAM) {
   char className[64] = "";
@@ -160,10 +199,14 @@ int main(int argc, char** argv) {
     status = sendDoubles(argv[2], argv[3], argv + 4, argc - 4);
   } else if (command == "resize" && argc == 5) {
     status = resize(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+  } else if (command == "late" && argc == 3) {
+    status = late(argv[2]);
+  } else if (command == "flood" && argc == 4) {
+    status = flood(argv[2], std::atoi(argv[3]));
   } else if (command == "boxes" && argc == 2) {
     status = EnumWindows(printBox, 0) ? 0 : 1;
   } else {
-    std::fprintf(stderr, "usage: win32_probe window|frame|send|resize|boxes ...\n");
+    std::fprintf(stderr, "usage: win32_probe window|frame|send|resize|boxes|late|flood ...\n");
   }
   std::fflush(stdout);
   return status;

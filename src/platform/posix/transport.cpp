@@ -1,5 +1,6 @@
 #include "platform/posix/transport.h"
 
+#include <malloc.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/epoll.h>
@@ -19,9 +20,18 @@
 
 namespace {
 
-// Connections being read or waiting for their posts; when full, the oldest one still being
-// read makes room, so a flood of idle or trickling peers cannot lock healthy ones out.
+// Connections being read, waiting to be handled or waiting for their posts; when full, the one
+// that has held its place longest makes room, so a flood of idle, trickling or slow peers
+// cannot lock healthy ones out.
 constexpr size_t kMaxIncoming = 256;
+// The replies a window has under way: a request that asks for replies waits while its
+// requester has this many requests whose replies are still going out, or while the replies
+// under way hold this many bytes. Replies are made only as fast as requesters take them, so
+// memory stays bounded whoever asks (one reply set beyond the bytes at most).
+constexpr int kRequestsInFlightPerRequester = 2;
+constexpr size_t kMaxReplyBytes = 128u << 20;
+// Memory freed after a load goes back to the system once the allocator holds this much unused.
+constexpr size_t kTrimAboveFreeBytes = 16u << 20;
 constexpr int kMaxAcceptsPerPass = 64;
 // Payload bytes held by messages still arriving, all connections together.
 constexpr size_t kMaxBufferedBytes = 256u << 20;
@@ -75,6 +85,7 @@ struct Incoming {
   size_t payloadBytes = 0;
   InState state = InState::READING;
   int pendingPosts = 0;  // messages posted while it was handled and not yet finished
+  bool waitsForBudget = false;
   LRESULT result = 0;
 };
 
@@ -100,6 +111,7 @@ struct Outgoing {
   int64_t retryAt = 0;
   uint64_t parent = 0;  // the incoming message whose answer waits for this one
   bool waitedOn = false;
+  bool posted = false;  // counted in the replies under way
   OutState state = OutState::QUEUED;
   SendStatus status = SendStatus::NO_ANSWER;
   LRESULT result = 0;
@@ -115,10 +127,13 @@ struct State {
   std::vector<Buffer> spareBuffers;
   uint64_t nextId = 1;
   size_t bufferedBytes = 0;
-  int depth = 0;                       // handlers running, one inside the other
-  uint64_t handling = 0;               // the incoming message whose handler runs now
-  std::vector<int64_t> sendDeadlines;  // of the synchronous sends under way, innermost last
-  bool forked = false;                 // set in a forked child until its first use
+  size_t replyBytes = 0;                // posted and not finished
+  size_t repliesSinceTrim = 0;          // bytes of replies finished since the last trim
+  std::vector<uint32_t> replyingCodes;  // codes whose handling posted replies
+  int depth = 0;                        // handlers running, one inside the other
+  uint64_t handling = 0;                // the incoming message whose handler runs now
+  std::vector<int64_t> sendDeadlines;   // of the synchronous sends under way, innermost last
+  bool forked = false;                  // set in a forked child until its first use
 };
 
 State* theState = nullptr;
@@ -309,12 +324,26 @@ size_t liveIncoming() {
   return count;
 }
 
-// The oldest connection still being read: the one to give up when the table is full.
-Incoming* oldestReading() {
+// The connection that has held its place longest and can give it up (any but those whose
+// handlers run now): the one dropped when the table is full.
+Incoming* longestHeld() {
   for (const auto& in : state().incoming) {
-    if (in->state == InState::READING) return in.get();
+    if (in->state == InState::READING || in->state == InState::COMPLETE ||
+        in->state == InState::WAITING_POSTS) {
+      return in.get();
+    }
   }
   return nullptr;
+}
+
+void giveUpReplies(Incoming* in);
+
+void evict(Incoming* in) {
+  if (in->state == InState::WAITING_POSTS) {
+    giveUpReplies(in);
+  } else {
+    dropIncoming(in);
+  }
 }
 
 bool acceptFrom(HWND window, int* budget) {
@@ -322,10 +351,10 @@ bool acceptFrom(HWND window, int* budget) {
   while (*budget > 0) {
     const Listener* listener = findListener(window);
     const bool full = liveIncoming() >= kMaxIncoming;
-    if (listener == nullptr || (full && oldestReading() == nullptr)) break;
+    if (listener == nullptr || (full && longestHeld() == nullptr)) break;
     const int fd = accept4(listener->fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) break;
-    if (full) dropIncoming(oldestReading());
+    if (full) evict(longestHeld());
     --*budget;
     progress = true;
     if (!sameUser(fd)) {
@@ -355,6 +384,33 @@ bool acceptFrom(HWND window, int* budget) {
 bool senderGone(int fd) {
   pollfd p = {fd, POLLIN, 0};
   return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+bool asksForReplies(uint32_t code) {
+  const std::vector<uint32_t>& codes = state().replyingCodes;
+  return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+// Whether the message may be handled now. The transport does not know the codes: it learns
+// which ones are answered with replies from the handlers that post them, so that messages
+// without replies (a pose, a quit) never wait behind requests.
+bool withinReplyBudget(const Incoming& in) {
+  const State& s = state();
+  if (!asksForReplies(in.envelope.code)) return true;
+  if (s.replyBytes >= kMaxReplyBytes) return false;
+  int inFlight = 0;
+  for (const auto& other : s.incoming) {
+    inFlight +=
+        other->state == InState::WAITING_POSTS && other->envelope.sender == in.envelope.sender;
+  }
+  return inFlight < kRequestsInFlightPerRequester;
+}
+
+// A message waiting for the budget is dropped as soon as its sender hangs up.
+void waitForBudget(Incoming* in) {
+  if (in->waitsForBudget) return;
+  in->waitsForBudget = true;
+  watch(in->fd, in->id, EPOLLHUP, &in->watched);
 }
 
 void deliverIncoming(Incoming* in, DeliverFn deliver) {
@@ -407,6 +463,11 @@ void finish(Outgoing* out, SendStatus status) {
   closeWatched(&out->fd, &out->watched, out->forksAtOpen);
   out->state = OutState::FINISHED;
   out->status = status;
+  if (out->posted) {
+    State& s = state();
+    s.replyBytes -= std::min<size_t>(s.replyBytes, out->length);
+    s.repliesSinceTrim += out->length;
+  }
   out->keepAlive.reset();
   std::vector<char>().swap(out->copy);
   if (status != SendStatus::HANDLED) failLaterInChain(*out);
@@ -416,6 +477,16 @@ void finish(Outgoing* out, SendStatus status) {
         parent->state == InState::WAITING_POSTS) {
       answer(parent);
     }
+  }
+}
+
+// The requester gave up, or made room for another: what it asked for goes nowhere.
+void giveUpReplies(Incoming* in) {
+  State& s = state();
+  closeWatched(&in->fd, &in->watched, in->forksAtOpen);
+  for (size_t j = 0; j < s.outgoing.size(); ++j) {
+    Outgoing* out = s.outgoing[j].get();
+    if (out->parent == in->id) finish(out, SendStatus::NO_ANSWER);
   }
 }
 
@@ -561,13 +632,10 @@ void handleEvent(const epoll_event& event, int* acceptBudget) {
     if (in->id != key) continue;
     if (in->state == InState::READING) {
       if (!readIncoming(in)) dropIncoming(in);
+    } else if (in->state == InState::COMPLETE) {
+      dropIncoming(in);  // hung up while it waited for the budget
     } else if (in->state == InState::WAITING_POSTS) {
-      // The requester gave up: what it asked for goes nowhere.
-      closeWatched(&in->fd, &in->watched, in->forksAtOpen);
-      for (size_t j = 0; j < s.outgoing.size(); ++j) {
-        Outgoing* out = s.outgoing[j].get();
-        if (out->parent == in->id) finish(out, SendStatus::NO_ANSWER);
-      }
+      giveUpReplies(in);
     }
     return;
   }
@@ -580,9 +648,21 @@ void handleEvent(const epoll_event& event, int* acceptBudget) {
   }
 }
 
+// Large replies freed leave the allocator holding pages it keeps for later: once the replies
+// have all gone, they are given back, so a camera's memory returns to its size before a load.
+void returnFreedMemory() {
+  State& s = state();
+  if (s.replyBytes > 0 || s.repliesSinceTrim < kTrimAboveFreeBytes) return;
+  s.repliesSinceTrim = 0;
+#ifdef __GLIBC__
+  if (mallinfo2().fordblks > kTrimAboveFreeBytes) malloc_trim(0);
+#endif
+}
+
 void sweep() {
   State& s = state();
   if (s.depth > 0) return;
+  returnFreedMemory();
   s.incoming.erase(std::remove_if(s.incoming.begin(), s.incoming.end(),
                                   [](const auto& in) { return in->state == InState::DONE; }),
                    s.incoming.end());
@@ -610,6 +690,10 @@ bool pumpOnce(DeliverFn deliver, int waitMs) {
     for (size_t i = 0; i < s.incoming.size(); ++i) {
       Incoming* in = s.incoming[i].get();
       if (in->state != InState::COMPLETE) continue;
+      if (!withinReplyBudget(*in)) {
+        waitForBudget(in);
+        continue;
+      }
       deliverIncoming(in, deliver);
       progress = true;
     }
@@ -774,7 +858,7 @@ int transportTimerMs() {
   int64_t next = INT64_MAX;
   for (const auto& in : s.incoming) {
     if (in->state == InState::READING) next = std::min(next, in->deadline);
-    if (in->state == InState::COMPLETE) next = now;
+    if (in->state == InState::COMPLETE && withinReplyBudget(*in)) next = now;
   }
   for (const auto& out : s.outgoing) {
     if (!unfinished(*out) || (out->state == OutState::QUEUED && !chainFree(*out))) continue;
@@ -838,6 +922,8 @@ void transportPost(HWND target, HWND sender, const COPYDATASTRUCT& data,
   if (transportFolder().empty()) return;
   State& s = state();
   Outgoing* out = newOutgoing(target, nullptr, sender, data);
+  out->posted = true;
+  s.replyBytes += out->length;
   if (keepAlive) {
     out->keepAlive = std::move(keepAlive);
   } else if (out->length > 0) {
@@ -847,6 +933,7 @@ void transportPost(HWND target, HWND sender, const COPYDATASTRUCT& data,
   if (Incoming* parent = s.handling != 0 ? findIncoming(s.handling) : nullptr) {
     out->parent = parent->id;
     ++parent->pendingPosts;
+    if (!asksForReplies(parent->envelope.code)) s.replyingCodes.push_back(parent->envelope.code);
   }
   // Started by the loop's next turn, once the posts before it in its chain are done.
 }

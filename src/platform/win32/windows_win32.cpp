@@ -5,8 +5,31 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/reply_chain_win32.h"
 
 namespace {
+
+// The application's procedure of each class this process registered.
+struct ClassProcedure {
+  ATOM atom;
+  WNDPROC procedure;
+};
+std::vector<ClassProcedure> classProcedures;
+
+// Every message passes here on its way to the application's procedure, so that the replies
+// made while an instance message is handled form one chain.
+LRESULT CALLBACK applicationProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const ATOM atom = static_cast<ATOM>(GetClassLongA(window, GCW_ATOM));
+  WNDPROC procedure = DefWindowProcA;
+  for (const ClassProcedure& entry : classProcedures) {
+    if (entry.atom == atom) procedure = entry.procedure;
+  }
+  if (message != WM_COPYDATA) return procedure(window, message, wParam, lParam);
+  beginReplyChain();
+  const LRESULT result = procedure(window, message, wParam, lParam);
+  endReplyChain();
+  return result;
+}
 
 // Windows whose DestroyWindow is under way: they are still windows to the system, but no
 // longer to the application, and a second destruction must not begin.
@@ -59,7 +82,7 @@ bool registerWindowClass(const char* className, WNDPROC windowProc, const Window
   // A GL context keeps the window's device context for its whole life; a resized window is
   // repainted whole, as the scene is drawn to fit the client area.
   windowClass.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = windowProc;
+  windowClass.lpfnWndProc = applicationProcedure;
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.lpszClassName = className;
@@ -67,7 +90,10 @@ bool registerWindowClass(const char* className, WNDPROC windowProc, const Window
     if (!classIcon) classIcon = createIcon(*icon);
     windowClass.hIcon = classIcon;
   }
-  return RegisterClassA(&windowClass) != 0;
+  const ATOM atom = RegisterClassA(&windowClass);
+  if (atom == 0) return false;
+  classProcedures.push_back(ClassProcedure{atom, windowProc});
+  return true;
 }
 
 HWND createWindow(const char* className, const char* title, int x, int y, int width, int height) {
