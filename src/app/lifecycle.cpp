@@ -13,6 +13,7 @@
 #include "scene/scene_state.h"
 
 HWND mainWindow = 0;
+HWND destroyedWindow = 0;
 
 namespace {
 
@@ -48,6 +49,7 @@ void onClose(HWND window) {
 }
 
 void onDestroy(HWND window) {
+  destroyedWindow = window;
   waitInstanceSemaphore(1);
   sendToCameras(MSG_QUIT, 0, nullptr, window);
   postQuitMessage(0);

@@ -5,6 +5,9 @@
 
 // The window created for this process's role; the sender of the rig position messages.
 extern HWND mainWindow;
+// The window whose destruction onDestroy handled last, 0 before: tells a window closed by a quit
+// while it was being created (an error box of the set-up was up) from one never made.
+extern HWND destroyedWindow;
 
 // Configuration, the initial rig pose, GL set-up and textures in every role; the scene role then
 // starts the missing camera instances and opens the info panel. Quit messages close the window

@@ -8,6 +8,7 @@
 #include "app/role_table.h"
 #include "app/window_icon.h"
 #include "app/window_proc.h"
+#include "messaging/camera_links.h"
 #include "platform/platform.h"
 #include "scene/scene_state.h"
 
@@ -33,10 +34,19 @@ int main(int argc, char** argv) {
   }
   mainWindow = createWindow(roleWindow.className, roleWindow.title, roleWindow.x, roleWindow.y,
                             roleWindow.width, roleWindow.height);
+  if (mainWindow == 0 && destroyedWindow != 0) {
+    // A quit closed the window while its set-up was still under way: the bench was closed, which
+    // is no failure to start.
+    finishCameraCommands(destroyedWindow);
+    return 0;
+  }
   if (mainWindow == 0) {
     showMessageBox("Error1001", "Error", MessageBoxIcon::ERROR_ICON);
     return kStartFailed;
   }
   showWindow(mainWindow);
-  return runMainLoop();
+  const int exitCode = runMainLoop();
+  // The quit onDestroy sent reaches a camera that was not answering then, if it comes back soon.
+  finishCameraCommands(mainWindow);
+  return exitCode;
 }

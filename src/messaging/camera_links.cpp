@@ -1,6 +1,9 @@
 #include "messaging/camera_links.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <deque>
 
 #include "messaging/instance_messages.h"
 #include "platform/platform.h"
@@ -9,19 +12,29 @@
 namespace {
 
 const char* const kCameraClasses[2] = {kLeftCameraClass, kRightCameraClass};
+const char* const kCameraNames[2] = {"left", "right"};
+const char* const kSavedFiles[2] = {"image1.bmp", "image2.bmp"};
 
-// What the scene knows of one camera.
+// A save or a quit, kept until the camera has taken it.
+struct Command {
+  uintptr_t code;
+  SaveFrameRequest save;  // for MSG_SAVE_FRAME
+};
+
+// What the instance knows of one camera.
 struct CameraLink {
   HWND window = 0;      // the camera window last seen
   bool seen = false;    // looked for at least once
   bool stale = false;   // the window may not hold the scene's pose
   bool failed = false;  // the last send to it was not answered
   uint32_t failedAt = 0;
+  std::deque<Command> waiting;  // commands not taken yet, oldest first
 };
 
 CameraLink links[2];
 uint32_t lastCheck = 0;
 bool checkedOnce = false;
+uint32_t lastSaveNumber = 0;
 
 bool atStartPose() {
   return std::memcmp(&rigPose, &kStartPose, sizeof rigPose) == 0;
@@ -31,15 +44,57 @@ bool isPoseChange(uintptr_t code) {
   return code == MSG_HEADING || code == MSG_RIG_XY;
 }
 
+size_t savesWaiting(const CameraLink& link) {
+  return static_cast<size_t>(
+      std::count_if(link.waiting.begin(), link.waiting.end(),
+                    [](const Command& c) { return c.code == MSG_SAVE_FRAME; }));
+}
+
+// The saves of a camera that will never take them: its file and the other camera's may then
+// show different poses, which the user must hear of. A quit needs no word when its window is
+// gone, only when the window may still run.
+void reportLost(int camera, const Command& command, const char* why) {
+  if (command.code == MSG_SAVE_FRAME) {
+    std::fprintf(stderr,
+                 "oculant: %s was not saved: the %s camera %s; image1.bmp and image2.bmp may "
+                 "not be one pair\n",
+                 kSavedFiles[camera], kCameraNames[camera], why);
+  } else {
+    std::fprintf(stderr, "oculant: the %s camera did not take the quit: it %s\n",
+                 kCameraNames[camera], why);
+  }
+}
+
 // Notes the window now holding the camera's class. Windows found at the scene's first look
 // may be left over from an earlier scene and hold any pose; a window that appears later
-// starts from the start pose and needs the scene's only when the rig has moved.
-void observe(CameraLink& link, HWND window) {
+// starts from the start pose and needs the scene's only when the rig has moved. Commands kept
+// for a window that has gone went with it.
+void observe(int camera, HWND window) {
+  CameraLink& link = links[camera];
   if (link.seen && window == link.window) return;
+  for (const Command& command : link.waiting) {
+    if (command.code == MSG_SAVE_FRAME) reportLost(camera, command, "ended before it took it");
+  }
+  link.waiting.clear();
   link.stale = window != 0 && (!link.seen || !atStartPose());
   link.window = window;
   link.seen = true;
   link.failed = false;
+}
+
+// Set while finishCameraCommands runs: when it gives up.
+bool closingPhase = false;
+uint32_t closingEnd = 0;
+
+// Milliseconds until the closing instance gives up, 0 once it has (the clock wraps around).
+uint32_t closingTimeLeft() {
+  const uint32_t left = closingEnd - tickCount();
+  return left <= kClosingBoundMs ? left : 0;
+}
+
+int closingTimeoutMs() {
+  return static_cast<int>(
+      std::max<uint32_t>(1, std::min<uint32_t>(closingTimeLeft(), kClosingAnswerMs)));
 }
 
 bool retryDue(const CameraLink& link) {
@@ -71,30 +126,74 @@ bool sendPose(CameraLink& link, HWND sender) {
   return true;
 }
 
+// Sends the waiting commands in order until one is not taken; the ones after it wait with it.
+void sendCommands(CameraLink& link, HWND sender, int timeoutMs) {
+  while (!link.waiting.empty()) {
+    const Command& command = link.waiting.front();
+    const COPYDATASTRUCT data =
+        command.code == MSG_SAVE_FRAME
+            ? makeCopyData(MSG_SAVE_FRAME, kSaveFramePayloadSize, &command.save)
+            : makeCopyData(command.code, 0, nullptr);
+    if (!send(link, sender, data, timeoutMs)) return;
+    link.waiting.pop_front();
+  }
+}
+
+// A camera that missed something, once it is due: while the scene runs the pose first (its
+// short wait tells a camera that still does not answer at little cost), then the commands in
+// order. A closing instance has no pose to keep and sends the commands alone.
+void catchUp(CameraLink& link, HWND sender, bool closing) {
+  if (link.window == 0 || !retryDue(link)) return;
+  const bool quitNext = !link.waiting.empty() && link.waiting.front().code == MSG_QUIT;
+  if (role == ROLE_SCENE && !closing && link.stale && !quitNext && !sendPose(link, sender)) return;
+  sendCommands(link, sender, closing ? closingTimeoutMs() : kCommandAnswerMs);
+}
+
+Command commandFor(uintptr_t code) {
+  Command command = {code, {}};
+  if (code == MSG_SAVE_FRAME) {
+    command.save = {rigPose.rigX, rigPose.rigY, rigPose.heading, ++lastSaveNumber, 0};
+  }
+  return command;
+}
+
 void sendToSceneCamera(CameraLink& link, const COPYDATASTRUCT& data, HWND sender) {
-  if (data.dwData != MSG_QUIT && link.stale) {
+  if (link.stale) {
     // A camera that missed changes is brought to the pose first; one that still does not
     // answer is left alone until it is due again, so it costs the scene one short wait.
     if (!retryDue(link) || !sendPose(link, sender)) return;
     if (isPoseChange(data.dwData)) return;  // the pose just sent includes this change
   }
-  send(link, sender, data, isPoseChange(data.dwData) ? kPoseAnswerMs : kCommandAnswerMs);
+  send(link, sender, data, kPoseAnswerMs);
 }
 
 }  // namespace
 
 void sendToCameras(uintptr_t code, uint32_t length, const void* payload, HWND sender) {
   const COPYDATASTRUCT data = makeCopyData(code, length, payload);
+  const bool isCommand = code == MSG_QUIT || (code == MSG_SAVE_FRAME && role == ROLE_SCENE);
+  const Command command = isCommand ? commandFor(code) : Command{code, {}};
   // The left camera is always served first.
   for (int camera = 0; camera < 2; ++camera) {
     const HWND window = findWindow(kCameraClasses[camera]);
-    if (role != ROLE_SCENE) {
-      if (window != 0) sendCopyDataTimeout(window, sender, data, kCommandAnswerMs);
+    observe(camera, window);
+    if (window == 0) continue;
+    CameraLink& link = links[camera];
+    if (!isCommand) {
+      if (role == ROLE_SCENE) {
+        sendToSceneCamera(link, data, sender);
+      } else {
+        sendCopyDataTimeout(window, sender, data, kCommandAnswerMs);
+      }
       continue;
     }
-    CameraLink& link = links[camera];
-    observe(link, window);
-    if (window != 0) sendToSceneCamera(link, data, sender);
+    if (code == MSG_SAVE_FRAME && savesWaiting(link) >= kMaxWaitingSaves) {
+      reportLost(camera, command, "has too many saves waiting");
+      continue;
+    }
+    // Behind the commands it has not taken yet, so that it takes them in the order given.
+    link.waiting.push_back(command);
+    catchUp(link, sender, closingPhase);
   }
 }
 
@@ -105,9 +204,39 @@ void syncCameras(HWND sender) {
   checkedOnce = true;
   lastCheck = now;
   for (int camera = 0; camera < 2; ++camera) {
+    observe(camera, findWindow(kCameraClasses[camera]));
     CameraLink& link = links[camera];
-    observe(link, findWindow(kCameraClasses[camera]));
-    if (link.window != 0 && link.stale && retryDue(link)) sendPose(link, sender);
+    if (link.stale || !link.waiting.empty()) catchUp(link, sender, false);
+  }
+}
+
+void finishCameraCommands(HWND sender) {
+  char closingGiveUp[80];
+  std::snprintf(closingGiveUp, sizeof closingGiveUp,
+                "did not answer within %u s and may still be running", kClosingBoundMs / 1000);
+  closingPhase = true;
+  closingEnd = tickCount() + kClosingBoundMs;
+  for (;;) {
+    bool waiting = false;
+    for (int camera = 0; camera < 2; ++camera) {
+      observe(camera, findWindow(kCameraClasses[camera]));
+      CameraLink& link = links[camera];
+      if (link.waiting.empty()) continue;
+      catchUp(link, sender, true);
+      waiting = waiting || !link.waiting.empty();
+    }
+    if (!waiting || closingTimeLeft() == 0) break;
+    // Input still queued would cut every wait short: take it, it goes to no window now.
+    MSG ignored;
+    peekMessage(&ignored);
+    waitForMessage(static_cast<int>(std::min(kRetryMs, closingTimeLeft())));
+  }
+  closingPhase = false;
+  for (int camera = 0; camera < 2; ++camera) {
+    for (const Command& command : links[camera].waiting) {
+      reportLost(camera, command, closingGiveUp);
+    }
+    links[camera].waiting.clear();
   }
 }
 
@@ -116,4 +245,5 @@ void resetCameraLinks() {
   links[1] = CameraLink();
   checkedOnce = false;
   lastCheck = 0;
+  lastSaveNumber = 0;
 }

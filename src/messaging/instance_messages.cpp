@@ -34,11 +34,29 @@ void sendFrame(HWND window, WPARAM requester) {
   postCopyData(client, window, pixelMessage, image);
 }
 
-void saveOwnFrame(HWND window) {
+// The last numbered save taken and its sender: a save sent again after its sender gave up
+// waiting (while it was being handled) is not taken twice.
+WPARAM lastSaveSender = 0;
+uint32_t lastSaveNumber = 0;
+
+// A save with a payload names the pose it was asked at: the frame of that pose is written, so a
+// save taken late still pairs with the other camera's, while the window keeps showing its own.
+void saveOwnFrame(HWND window, WPARAM sender, const COPYDATASTRUCT& data) {
+  const bool numbered = data.lpData != nullptr && data.cbData >= kSaveFramePayloadSize;
+  SaveFrameRequest request = {};
+  if (numbered) {
+    std::memcpy(&request, data.lpData, sizeof request);
+    if (sender == lastSaveSender && request.number <= lastSaveNumber) return;
+    lastSaveSender = sender;
+    lastSaveNumber = request.number;
+  }
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
+  const RigPose shown = rigPose;
+  if (numbered) rigPose = RigPose{request.rigX, request.rigY, request.heading};
   const std::shared_ptr<const CaptureImage> image = latestFrame(width, height);
+  rigPose = shown;
   if (image == nullptr) return;
   // The save has no reply on the wire, so standard error is the only place to say it failed.
   const char* fileName = role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp";
@@ -58,7 +76,7 @@ LRESULT handleInstanceMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* 
       if (quitHandler != nullptr) quitHandler(window);
       break;
     case MSG_SAVE_FRAME:
-      if (camera) saveOwnFrame(window);
+      if (camera) saveOwnFrame(window, sender, *data);
       break;
     case MSG_HEADING:
       // A payload shorter than the record is ignored rather than read past its end.

@@ -57,3 +57,6 @@ LRESULT deliverToWindow(HWND target, HWND sender, const COPYDATASTRUCT& data);
 NativeWindow* nativeWindowOf(HWND window);
 // The handle of a backend record; 0 before the window's record exists.
 HWND windowOfNative(const NativeWindow* native);
+
+// True between postQuitMessage and the pump pass that returns WM_QUIT: the process is ending.
+bool quitPending();

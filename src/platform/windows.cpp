@@ -194,6 +194,10 @@ LRESULT dispatchMessage(const MSG& msg) {
   return callProcedure(msg.hwnd, msg.message, msg.wParam, msg.lParam);
 }
 
+bool quitPending() {
+  return quitPosted;
+}
+
 void postQuitMessage(int exitCode) {
   quitPosted = true;
   quitExitCode = exitCode;

@@ -30,6 +30,7 @@ constexpr uintptr_t MSG_FRAME_PIXELS = 2200;  // + role; payload: stride * heigh
 
 constexpr uint32_t kHeadingPayloadSize = 8;
 constexpr uint32_t kRigXyPayloadSize = 16;
+constexpr uint32_t kSaveFramePayloadSize = 32;  // SaveFrameRequest; none saves the current frame
 
 #pragma pack(push, 1)
 // The frame's shape, sent before its pixels. The first word once held the sender's buffer
@@ -43,6 +44,20 @@ struct FrameHeader {
 };
 #pragma pack(pop)
 static_assert(sizeof(FrameHeader) == 20, "FrameHeader is 20 bytes on the wire");
+
+#pragma pack(push, 1)
+// The optional payload of MSG_SAVE_FRAME, as the scene sends it: a save taken late still writes
+// the frame of the pose it was asked at, and one sent again (the sender gave up waiting while
+// it was being handled) is not taken twice. Numbers count up per sender window from 1.
+struct SaveFrameRequest {
+  double rigX;
+  double rigY;
+  double heading;  // degrees
+  uint32_t number;
+  uint32_t reserved;
+};
+#pragma pack(pop)
+static_assert(sizeof(SaveFrameRequest) == kSaveFramePayloadSize, "SaveFrameRequest is 32 bytes");
 
 // Bytes per row of a 24-bit frame (and BMP): width * 3 rounded up to a multiple of 4; 0 for a
 // width of 0 or less.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ std::vector<std::string> calls;
 bool captureFails = false;
 const void* capturedPixels = nullptr;
 std::vector<const void*> livePixels;  // captured and not yet freed
+RigPose drawnAt = {};                 // the pose of the last frame drawn
 
 void recordClose(HWND window) {
   calls.push_back("close " + std::to_string(window));
@@ -31,6 +33,7 @@ void recordClose(HWND window) {
 
 void drawFrame() {
   calls.push_back("draw");
+  drawnAt = rigPose;
 }
 void captureFrame(CaptureImage* image, int width, int height) {
   calls.push_back("capture " + std::to_string(width) + "x" + std::to_string(height));
@@ -74,12 +77,18 @@ std::string joined(const std::vector<std::string>& parts) {
   return text;
 }
 
-// The codes sent to other windows since the last look, as "<target> <code> <timeout>".
+// The codes sent to other windows since the last look, as "<target> <code> <timeout>", a
+// numbered save followed by " #<number>@<heading>".
 std::string takeSends() {
   std::vector<std::string> parts;
-  for (const NullSentMessage& m : nullSentMessages())
+  for (const NullSentMessage& m : nullSentMessages()) {
     parts.push_back(std::to_string(m.target) + " " + std::to_string(m.code) + " " +
                     std::to_string(m.timeoutMs));
+    SaveFrameRequest save;
+    if (m.code != MSG_SAVE_FRAME || m.payload.size() != sizeof save) continue;
+    std::memcpy(&save, m.payload.data(), sizeof save);
+    parts.back() += " #" + std::to_string(save.number) + "@" + std::to_string(int(save.heading));
+  }
   nullSentMessages().clear();
   return joined(parts);
 }
@@ -102,6 +111,19 @@ class InstanceMessages : public ::testing::Test {
     captureFails = false;
     nullResizeWindow(window, 320, 240);
   }
+  // A scene at the start pose with both cameras in step, the left one no longer answering.
+  void startSceneWithStoppedLeft() {
+    start(ROLE_SCENE);
+    rigPose = kStartPose;
+    leftPeer = nullAddPeer("oculant1");
+    left = std::to_string(leftPeer);
+    right = std::to_string(nullAddPeer("oculant2"));
+    syncCameras(window);
+    takeSends();
+    nullSetPeerAnswers(leftPeer, false);
+  }
+  HWND leftPeer = 0;
+  std::string left, right;
 };
 
 TEST_F(InstanceMessages, EachCodeInEachRole) {
@@ -232,12 +254,102 @@ TEST_F(InstanceMessages, SlowCamerasAreSkippedThenResynchronisedLeftFirst) {
   syncCameras(window);
   EXPECT_EQ(takeSends(), newRight + " 1003 50, " + newRight + " 1002 50");
   sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
-  EXPECT_EQ(takeSends(), left + " 1001 500, " + newRight + " 1001 500");
+  EXPECT_EQ(takeSends(), left + " 1001 500 #1@100, " + newRight + " 1001 500 #1@100");
 
   // Cameras pass a quit on without any of this.
   role = ROLE_LEFT_CAMERA;
   sendToCameras(MSG_QUIT, 0, nullptr, window);
   EXPECT_EQ(takeSends(), left + " 1000 500, " + newRight + " 1000 500");
+}
+
+// A save from the scene names its pose and number: the camera writes the frame of that pose
+// (the window goes on showing its own) and takes each number from a sender once.
+TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
+  start(ROLE_LEFT_CAMERA);
+  const RigPose shown = {5, 6, 7};
+  const struct {
+    WPARAM sender;
+    uint32_t number;
+    bool written;
+  } cases[] = {{700, 1, true}, {700, 1, false}, {700, 2, true}, {700, 1, false}, {701, 1, true}};
+  for (const auto& c : cases) {
+    rigPose = shown;
+    forgetLatestFrame();
+    calls.clear();
+    const SaveFrameRequest save = {1.5, -2, 30 + double(c.number), c.number, 0};
+    handle(MSG_SAVE_FRAME, &save, sizeof save, c.sender);
+    const std::string what = "sender " + std::to_string(c.sender) + " #" + std::to_string(c.number);
+    EXPECT_EQ(joined(calls), c.written ? "draw, capture 320x240, write image1.bmp 320x240" : "")
+        << what;
+    if (c.written) EXPECT_EQ(drawnAt.heading, 30 + c.number) << what;
+    EXPECT_EQ(std::memcmp(&rigPose, &shown, sizeof shown), 0) << what;
+  }
+}
+
+// Saves and quits are commands: one a camera did not take waits, in order, and goes out when the
+// camera answers again; a save that can no longer be delivered is reported.
+TEST_F(InstanceMessages, CommandsACameraMissedAreSentInOrderWhenItAnswersAgain) {
+  startSceneWithStoppedLeft();
+  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+  EXPECT_EQ(takeSends(), left + " 1001 500 #1@90, " + right + " 1001 500 #1@90");
+  rigPose.heading = 100;
+  sendToCameras(MSG_HEADING, 8, &rigPose.heading, window);
+  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+  EXPECT_EQ(takeSends(), right + " 1002 50, " + right + " 1001 500 #2@100");
+
+  nullAdvanceTicks(kRetryMs);
+  nullSetPeerAnswers(leftPeer, true);
+  syncCameras(window);
+  EXPECT_EQ(takeSends(), left + " 1003 50, " + left + " 1002 50, " + left + " 1001 500 #1@90, " +
+                             left + " 1001 500 #2@100");
+  nullAdvanceTicks(kSyncCheckMs);
+  syncCameras(window);
+  EXPECT_EQ(takeSends(), "") << "each taken once";
+
+  // A camera that ends before it takes its save leaves a file that may not pair: said so.
+  nullSetPeerAnswers(leftPeer, false);
+  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+  takeSends();
+  nullRemovePeer(leftPeer);
+  nullAdvanceTicks(kSyncCheckMs);
+  testing::internal::CaptureStderr();
+  syncCameras(window);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "oculant: image1.bmp was not saved: the left camera ended before it took it; "
+            "image1.bmp and image2.bmp may not be one pair\n");
+}
+
+// A quit a camera did not take is tried again once the window is gone, after the saves before
+// it, until it is taken or the bound has passed; then it is reported.
+TEST_F(InstanceMessages, AQuitIsRetriedAfterTheLoopWithinABound) {
+  for (const bool answersLater : {true, false}) {
+    startSceneWithStoppedLeft();
+    sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+    sendToCameras(MSG_QUIT, 0, nullptr, window);
+    EXPECT_EQ(takeSends(),
+              left + " 1001 500 #1@90, " + right + " 1001 500 #1@90, " + right + " 1000 500");
+    nullSetPeerAnswers(leftPeer, answersLater);
+    testing::internal::CaptureStderr();
+    const uint32_t start = tickCount();
+    finishCameraCommands(window);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    const std::string sends = takeSends();
+    if (answersLater) {
+      EXPECT_EQ(sends, left + " 1001 2000 #1@90, " + left + " 1000 2000");
+      EXPECT_EQ(errors, "");
+    } else {
+      EXPECT_EQ(sends.rfind(left + " 1001 2000 #1@90, " + left + " 1001 2000 #1@90", 0), 0u)
+          << sends;
+      EXPECT_EQ(sends.find(left + " 1000 "), std::string::npos)
+          << "never before the save: " << sends;
+      EXPECT_EQ(tickCount() - start, kClosingBoundMs);
+      EXPECT_EQ(errors,
+                "oculant: image1.bmp was not saved: the left camera did not answer within 5 s "
+                "and may still be running; image1.bmp and image2.bmp may not be one pair\n"
+                "oculant: the left camera did not take the quit: it did not answer within 5 s "
+                "and may still be running\n");
+    }
+  }
 }
 
 }  // namespace

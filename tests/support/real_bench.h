@@ -81,9 +81,9 @@ inline bool copyDemoScene(const std::string& folder) {
 }
 
 // The exit code of a child (or adopted orphan): 128 + the signal when one ended it, -1 when it
-// has not ended within a minute (it is then killed), -2 when it is no child of ours.
-inline int waitExit(pid_t pid) {
-  for (int i = 0; i < 6000; ++i) {
+// has not ended within `seconds` (it is then killed), -2 when it is no child of ours.
+inline int waitExit(pid_t pid, int seconds = 60) {
+  for (int i = 0; i < seconds * 100; ++i) {
     int status = 0;
     const pid_t ended = waitpid(pid, &status, WNOHANG);
     if (ended == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

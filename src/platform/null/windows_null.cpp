@@ -114,8 +114,10 @@ InputTaken nativeTakeInput(MSG* msg) {
   return isWindow(msg->hwnd) ? InputTaken::MESSAGE : InputTaken::SWALLOWED;
 }
 
-// Nothing can arrive while the process sleeps.
-void nativeWait(int) {}
+// Nothing can arrive while the process sleeps, but the time asked for passes.
+void nativeWait(int timeoutMs) {
+  if (timeoutMs > 0) nullAdvanceTicks(static_cast<uint32_t>(timeoutMs));
+}
 
 HWND remoteAllocateHandle() {
   return ++lastHandle;

@@ -1,6 +1,9 @@
 #include <SDL.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -10,7 +13,7 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/platform.h"
+#include "platform/backend.h"
 #include "platform/posix/transport.h"
 
 namespace {
@@ -35,6 +38,29 @@ void noteForkOnBoxThread() {
   if (boxProcessStarted) boxProcessStarted->store(true);
 }
 
+// The box process tells its id through this pipe (the write end, set on the box thread), so
+// that the box can be closed when a quit ends this process: a box must not outlive its bench.
+thread_local int boxPidPipe = -1;
+
+void tellPidFromBoxProcess() {
+  if (boxPidPipe < 0) return;
+  const pid_t pid = getpid();
+  if (write(boxPidPipe, &pid, sizeof pid) != static_cast<ssize_t>(sizeof pid)) return;
+}
+
+// Ends the box process once a quit has been posted (a quit message served while the box was up
+// has closed the window): the user has nothing left to answer.
+void closeBoxOnQuit(int pidPipe, pid_t* boxPid) {
+  if (*boxPid == 0) {
+    pid_t told = 0;
+    if (read(pidPipe, &told, sizeof told) == static_cast<ssize_t>(sizeof told)) *boxPid = told;
+  }
+  if (*boxPid > 0 && quitPending()) {
+    kill(*boxPid, SIGTERM);
+    *boxPid = -1;
+  }
+}
+
 // Before and after the box SDL resets the keyboard, shows the cursor, leaves relative mouse
 // mode and raises the window that had the keyboard focus. With no focus, the cursor shown and
 // relative mode off none of that does anything, so another thread may show the box while this
@@ -51,20 +77,28 @@ bool boxLeavesSdlStateAlone() {
 // when no helper thread could be started.
 bool showWhileServing(Uint32 flags, const char* caption, const char* text) {
   static std::once_flag forkHandler;
-  std::call_once(forkHandler, [] { pthread_atfork(nullptr, noteForkOnBoxThread, nullptr); });
+  std::call_once(forkHandler,
+                 [] { pthread_atfork(nullptr, noteForkOnBoxThread, tellPidFromBoxProcess); });
+  int pidPipe[2];
+  if (pipe2(pidPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
   std::atomic<bool> started{false};
   std::atomic<bool> closed{false};
   std::thread boxThread;
   try {
     boxThread = std::thread([&] {
       boxProcessStarted = &started;
+      boxPidPipe = pidPipe[1];
       SDL_ShowSimpleMessageBox(flags, caption, text, nullptr);
+      boxPidPipe = -1;
       boxProcessStarted = nullptr;
       closed.store(true);
     });
   } catch (const std::system_error&) {
+    close(pidPipe[0]);
+    close(pidPipe[1]);
     return false;
   }
+  pid_t boxPid = 0;
   while (!closed.load()) {
     // Without a box process (SDL could not fork) SDL shows the box from the box thread inside
     // this process, through Xlib and with the process's locale changed: window procedures must
@@ -73,9 +107,14 @@ bool showWhileServing(Uint32 flags, const char* caption, const char* text) {
     const int timerMs = serving ? transportTimerMs() : -1;
     pollfd wake = {serving ? transportWakeFd() : -1, POLLIN, 0};
     poll(&wake, 1, timerMs >= 0 && timerMs < kServePollMs ? timerMs : kServePollMs);
-    if (serving) serveInstanceMessages();
+    if (serving) {
+      serveInstanceMessages();
+      closeBoxOnQuit(pidPipe[0], &boxPid);
+    }
   }
   boxThread.join();
+  close(pidPipe[0]);
+  close(pidPipe[1]);
   return true;
 }
 
