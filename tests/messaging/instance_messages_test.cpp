@@ -281,7 +281,9 @@ TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
     const std::string what = "sender " + std::to_string(c.sender) + " #" + std::to_string(c.number);
     EXPECT_EQ(joined(calls), c.written ? "draw, capture 320x240, write image1.bmp 320x240" : "")
         << what;
-    if (c.written) EXPECT_EQ(drawnAt.heading, 30 + c.number) << what;
+    if (c.written) {
+      EXPECT_EQ(drawnAt.heading, 30 + c.number) << what;
+    }
     EXPECT_EQ(std::memcmp(&rigPose, &shown, sizeof shown), 0) << what;
   }
 }

@@ -1,6 +1,7 @@
 #include "platform/posix/termination_signals.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -22,6 +23,13 @@ void onTerminationSignal(int) {
   errno = saved;
 }
 
+// A forked child that does not exec (the process SDL shows a message box in) has no window of
+// its own to close: a termination signal ends it, as whoever sends one expects.
+void defaultHandlingInChild() {
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+}
+
 }  // namespace
 
 void catchTerminationSignals() {
@@ -32,6 +40,7 @@ void catchTerminationSignals() {
   action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  pthread_atfork(nullptr, nullptr, defaultHandlingInChild);
 }
 
 int terminationWakeFd() {
