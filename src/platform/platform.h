@@ -175,12 +175,16 @@ void drawInfoPanel();
 // ---- Message boxes (MessageBoxA) ------------------------------------------------------------
 
 enum class MessageBoxIcon { PLAIN, ERROR_ICON };
+// Whether the box's text also goes to stderr: QUIET for a report another process of the bench
+// makes on stderr already, so a user reads it once.
+enum class MessageEcho { STDERR, QUIET };
 
-// Shows the text in a modal box with the caption. The text always also goes to stderr as
-// "<caption>: <text>". With OCULANT_HEADLESS=1 or no display, no box is shown and the call
-// returns at once. While a box is up, the instance messages sent to this process's windows are
-// still served, so window procedures may run inside this call.
-void showMessageBox(const char* text, const char* caption, MessageBoxIcon icon);
+// Shows the text in a modal box with the caption. The text also goes to stderr as
+// "<caption>: <text>" unless echo is QUIET. With OCULANT_HEADLESS=1 or no display, no box is
+// shown and the call returns at once. While a box is up, the instance messages sent to this
+// process's windows are still served, so window procedures may run inside this call.
+void showMessageBox(const char* text, const char* caption, MessageBoxIcon icon,
+                    MessageEcho echo = MessageEcho::STDERR);
 
 // ---- The instance semaphore and the role decision -------------------------------------------
 // The named counting semaphore that numbers the instances of one bench (OpenSemaphoreA,

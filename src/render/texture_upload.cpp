@@ -26,7 +26,10 @@ void uploadTextures() {
     char fileName[kFileNameSize + 1];
     std::memcpy(fileName, object.fileName, kFileNameSize);
     fileName[kFileNameSize] = '\0';
-    imageSlots[i] = loadTextureImage(fileName);
+    // All three instances read the same files: the scene says on stderr what fails, once for
+    // the bench, while each still shows its box.
+    imageSlots[i] =
+        loadTextureImage(fileName, role == ROLE_SCENE ? MessageEcho::STDERR : MessageEcho::QUIET);
     TextureImage* image = imageSlots[i];
     if (image == nullptr) continue;
     glTexImage2D(GL_TEXTURE_2D, 0, 3, image->width, image->height, 0, GL_RGB, GL_UNSIGNED_BYTE,

@@ -67,6 +67,24 @@ TEST(Headless, ServesTheFramesOfXQuietlyAndEndsOnQuit) {
   EXPECT_EQ(empty.errors, "oculant: no config.txt in " + empty.folder + ": the scene is empty\n");
 }
 
+// All three instances read the scene's textures; a missing one is told once for the bench.
+TEST(Headless, ATextureErrorIsReportedOnce) {
+  BenchFolder bench("ALL=1\nOBJECT1=2\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=missing.bmp\n");
+  ASSERT_TRUE(bench.ok());
+  StderrText errors;
+  const pid_t scene = bench.launch(&errors);
+  oculant::Client client;
+  oculant::Frame left, right;
+  ASSERT_TRUE(
+      waitUntil([&] { return client.grabPair(&left, &right); }, [] { usleep(100000); }, 30));
+  client.quit();
+  EXPECT_EQ(waitExit(scene), 0);
+  const std::string text = errors.untilClosed();
+  const size_t first = text.find("Error: ");
+  ASSERT_NE(first, std::string::npos) << text;
+  EXPECT_EQ(text.find("Error: ", first + 1), std::string::npos) << text;
+}
+
 // The names the bench's windows listen under in its runtime folder.
 std::vector<std::string> windowNames(const std::string& runtimeDir) {
   std::vector<std::string> names;

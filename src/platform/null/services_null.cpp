@@ -81,8 +81,8 @@ void deleteGlContext(HGLRC) {}
 
 void swapBuffers(HDC) {}
 
-void showMessageBox(const char* text, const char* caption, MessageBoxIcon icon) {
-  std::fprintf(stderr, "%s: %s\n", caption, text);
+void showMessageBox(const char* text, const char* caption, MessageBoxIcon icon, MessageEcho echo) {
+  if (echo == MessageEcho::STDERR) std::fprintf(stderr, "%s: %s\n", caption, text);
   boxes.push_back({text, caption, icon});
 }
 

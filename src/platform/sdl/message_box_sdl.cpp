@@ -120,9 +120,11 @@ bool showWhileServing(Uint32 flags, const char* caption, const char* text) {
 
 }  // namespace
 
-void showMessageBox(const char* text, const char* caption, MessageBoxIcon icon) {
-  std::fprintf(stderr, "%s: %s\n", caption, text);
-  std::fflush(stderr);
+void showMessageBox(const char* text, const char* caption, MessageBoxIcon icon, MessageEcho echo) {
+  if (echo == MessageEcho::STDERR) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+  }
   if (!boxesWanted()) return;
   Uint32 flags = icon == MessageBoxIcon::ERROR_ICON ? SDL_MESSAGEBOX_ERROR : 0;
   // With no window listening there is nothing to serve while the box is up.
