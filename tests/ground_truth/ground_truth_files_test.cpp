@@ -54,6 +54,9 @@ TEST(GroundTruth, PfmFilesBothWays) {
   EXPECT_EQ(width, 3);
   EXPECT_EQ(height, 2);
   EXPECT_EQ(read, values);
+  // Without an error to fill, a failure is still told by the result.
+  EXPECT_FALSE(oculant::writePfm(name + "/in-no-folder.pfm", 3, 2, values));
+  EXPECT_FALSE(oculant::readPfm(name + ".missing", &width, &height, &read));
 
   std::string bigEndian = "Pf\n1 1\n1.0\n";
   bigEndian += std::string("\x41\x9a\x80\x00", 4);  // 19.3125

@@ -10,15 +10,15 @@
 namespace oculant {
 
 // Writes a greyscale PFM ("Pf", scale -1.0: little-endian floats) of width x height values,
-// rows from the bottom of the picture up, as the format stores them. False (with error set
-// and no partial file left) when the file can't be written or values is too short.
+// rows from the bottom of the picture up, as the format stores them. False (with error set,
+// when given, and no partial file left) when the file can't be written or values is too short.
 bool writePfm(const std::string& fileName, int width, int height, const std::vector<float>& values,
-              std::string* error);
+              std::string* error = nullptr);
 
 // Reads a greyscale PFM ("Pf", either byte order) into values, rows from the bottom up as the
 // file stores them. False (with error naming the file and what is wrong) otherwise.
 bool readPfm(const std::string& fileName, int* width, int* height, std::vector<float>* values,
-             std::string* error);
+             std::string* error = nullptr);
 
 // A bound on the disparities of a view, as calib.txt's ndisp: more than the largest finite
 // value, rounded up to a multiple of 16 (at least 16).
@@ -63,6 +63,7 @@ std::string middleburyCalibration(const CameraModel& left, const CameraModel& ri
 std::string exactNumber(double value);
 
 // Writes text to a file; false (with error set, no partial file left) on failure.
-bool writeTextFile(const std::string& fileName, const std::string& text, std::string* error);
+bool writeTextFile(const std::string& fileName, const std::string& text,
+                   std::string* error = nullptr);
 
 }  // namespace oculant
