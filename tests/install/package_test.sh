@@ -27,11 +27,21 @@ for needed in libsdl2-2.0-0 libglu1-mesa libfontconfig1 libfreetype6 libstdc++6 
   grep -qx "$needed" <<<"$depends" || fail "Depends lacks $needed: $(dpkg-deb -f "$deb" Depends)"
 done
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for file in bin/oculant bin/oculant-client bin/oculant-scene 'lib/.*liboculant_client\.so\.0' \
-  include/oculant/client.h 'lib/.*pkgconfig/oculant-client\.pc' \
-  'lib/.*cmake/oculant/oculant-config\.cmake' share/oculant/demo/config.txt; do
-  grep -qxE "\./usr/$file" <<<"$contents" || fail "the package lacks /usr/$file"
+# The library and what finds it lie in the architecture's own folder, as Debian keeps them.
+libdir=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+for file in bin/oculant bin/oculant-client bin/oculant-scene "$libdir/liboculant_client.so.0" \
+  include/oculant/client.h "$libdir/pkgconfig/oculant-client.pc" \
+  "$libdir/cmake/oculant/oculant-config.cmake" share/oculant/demo/config.txt \
+  lib/python3/dist-packages/oculant_client.py share/doc/oculant/copyright; do
+  grep -qxF "./usr/$file" <<<"$contents" || fail "the package lacks /usr/$file"
 done
+# The copyright file in Debian's machine-readable format, with the licence and holder of LICENSE.
+copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/oculant/copyright)
+expect_eq "the copyright file's first line" \
+  "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" "${copyright%%$'\n'*}"
+holder=$(sed -n 's/^Copyright (c) //p' "$here/../../LICENSE")
+grep -qxF "Copyright: $holder" <<<"$copyright" || fail "the copyright file lacks 'Copyright: $holder'"
+grep -qxF "License: Expat" <<<"$copyright" || fail "the copyright file lacks 'License: Expat'"
 
 # Installed with apt-get into a copy-on-write copy of this system (an overlay over /, seen only
 # in this mount namespace, so the real system is untouched). Without the rights for that, apt
@@ -50,12 +60,28 @@ if [ -n "$own_mounts" ] &&
   expect_eq "dpkg's status of the package" "install ok installed" \
     "$(chroot "$root" dpkg-query -W -f='${Status}' oculant 2>&1)"
   echo "installed with apt-get into a throwaway system"
+  installed_root=
+  in_system() { chroot "$root" env -u PYTHONPATH -u PKG_CONFIG_PATH "$@"; }
 else
   apt-get install --simulate "$deb" >"$work/log" 2>&1 ||
     fail "apt cannot install the package here: $(cat "$work/log")"
   dpkg-deb -x "$deb" "$root" || die "dpkg-deb -x failed"
   echo "unpacked with dpkg-deb -x (a throwaway system needs root and mount namespaces)"
+  installed_root=$root
+  in_system() {
+    PYTHONPATH=$root/usr/lib/python3/dist-packages PKG_CONFIG_PATH=$root/usr/$libdir/pkgconfig "$@"
+  }
 fi
+
+# Under /usr the compiler finds the headers and the library by itself: no flag names a folder.
+expect_eq "pkg-config --cflags --libs" "-loculant_client" \
+  "$(in_system pkg-config --cflags --libs oculant-client 2>&1 | sed 's/ *$//')"
+expect_eq "pkg-config's libdir" "/usr/$libdir" \
+  "$(in_system pkg-config --variable=libdir oculant-client 2>&1)"
+expect_eq "the Python client under Debian's python3" \
+  "$version $installed_root/usr/lib/python3/dist-packages/oculant_client.py" \
+  "$(in_system /usr/bin/python3 -c \
+    'import oculant_client as c; print(c.__version__, c.__file__)' 2>&1)"
 
 bin=$root/usr/bin
 for program in oculant oculant-client oculant-scene; do
@@ -68,4 +94,12 @@ until_ok "$bin/oculant-client" grab both -o "$work/pair.bmp" ||
 expect_eq "the left frame's size" 230454 "$(stat -c %s "$work/pair-left.bmp")"
 expect_eq "the right frame's size" 230454 "$(stat -c %s "$work/pair-right.bmp")"
 stop_bench "$bin"
+
+# Removed again, the package leaves nothing behind, not even the Python client's byte code.
+if [ -z "$installed_root" ]; then
+  chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q oculant \
+    >"$work/log" 2>&1 || fail "apt-get remove of the package failed: $(cat "$work/log")"
+  expect_eq "what the removed package left in /usr" "" \
+    "$(find "$work/upper/usr" -name '*oculant*' 2>&1)"
+fi
 finish
