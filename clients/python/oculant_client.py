@@ -846,15 +846,24 @@ def launch(folder, executable=None, headless=None, timeout=30.0, runtime=None):
                          "oculant on the PATH")
     if not os.path.isfile(os.path.join(folder, "config.txt")):
         raise BenchError("no config.txt in %s: not a scene folder" % folder)
+    # The bench runs in the scene folder: paths given relative to the caller's folder must not
+    # be read relative to that one (a bare name is looked up on the PATH).
+    if os.sep in program:
+        program = os.path.abspath(program)
     own_runtime = runtime is None
-    runtime = runtime or tempfile.mkdtemp(prefix="oculant-run-")
+    runtime = os.path.abspath(runtime or tempfile.mkdtemp(prefix="oculant-run-"))
     env = dict(os.environ, OCULANT_RUNTIME_DIR=runtime)
     display = env.get("DISPLAY") or env.get("WAYLAND_DISPLAY")
     if headless or (headless is None and not display):
         env.pop("DISPLAY", None)
         env.pop("WAYLAND_DISPLAY", None)
-    process = subprocess.Popen([program], cwd=folder, env=env, stdin=subprocess.DEVNULL,
-                               start_new_session=True)
+    try:
+        process = subprocess.Popen([program], cwd=folder, env=env, stdin=subprocess.DEVNULL,
+                                   start_new_session=True)
+    except OSError as error:
+        if own_runtime:
+            shutil.rmtree(runtime, ignore_errors=True)
+        raise BenchError("cannot start the bench %s: %s" % (program, error.strerror))
     deadline = time.monotonic() + timeout
     bench = None
     try:

@@ -29,7 +29,9 @@ def running(pid):
 class Launch(unittest.TestCase):
     def test_launch_waits_answers_and_ends_every_process(self):
         version = required_env("OCULANT_VERSION")
-        with launch(DEMO, executable=required_env("OCULANT_EXECUTABLE"), headless=True) as bench:
+        # A relative program path is the caller's, not the scene folder's the bench runs in.
+        executable = os.path.relpath(required_env("OCULANT_EXECUTABLE"))
+        with launch(DEMO, executable=executable, headless=True) as bench:
             pids = bench.window_processes()
             self.assertEqual(len(set(pids)), 3, "the scene and its two cameras")
             self.assertEqual(pids[0], bench.process.pid)
@@ -64,6 +66,10 @@ class Launch(unittest.TestCase):
         with self.assertRaises(BenchError) as ended:
             launch(DEMO, executable="/bin/false", timeout=10)
         self.assertEqual(str(ended.exception), "the bench ended at start with status 1")
+        with self.assertRaises(BenchError) as absent:
+            launch(DEMO, executable="/nonexistent/oculant")
+        self.assertEqual(str(absent.exception), "cannot start the bench /nonexistent/oculant: "
+                         "No such file or directory")
 
     def test_a_bench_of_another_protocol_is_refused(self):
         """A scene window that answers the version question with protocol 2."""
