@@ -1,0 +1,149 @@
+"""The README's five-minute tour, run as written: its shell blocks in one shell, in order, at the
+top of a scratch copy of the source tree, its Python block saved where it says. Every step must
+succeed, print only what the README shows after it, leave the files it names, and the tour must
+end every bench it started."""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+# Only guards against a hang: nothing checked depends on how fast the tour runs.
+PATIENCE_SECONDS = 300
+
+# What the tour says it leaves, relative to the top of the tree.
+EXPECTED_FILES = [
+    "out/tour/pair-left.png", "out/tour/pair-right.png",
+    "out/tour/turned-left.png", "out/tour/turned-right.png",
+    "out/tour/dataset/poses.csv", "out/tour/tour.py", "out/tour/left.bmp",
+] + ["out/tour/dataset/%s/%s" % (sample, name) for sample in ("0001", "0002")
+     for name in ("im0.png", "im1.png", "disp0.pfm", "disp1.pfm", "mask0nocc.png",
+                  "mask1nocc.png", "ids0.png", "ids1.png", "calib.txt", "calib.yml")]
+
+
+def tour_blocks(readme):
+    """(language, text) of every fenced block of the tour section."""
+    section = re.search(r"^## A five-minute tour\n(.*?)^## ", readme, re.S | re.M)
+    if not section:
+        raise AssertionError("the README has no section '## A five-minute tour'")
+    return re.findall(r"^```(\w*)\n(.*?)^```", section.group(1), re.S | re.M)
+
+
+def tour_steps(blocks):
+    """(shell text, output the README shows after it or None) per step. A Python block is a step
+    that saves it in the file its first line names, as the tour asks the reader to."""
+    steps = []
+    for language, text in blocks:
+        if language == "sh":
+            steps.append([text, None])
+        elif language == "python":
+            saved_as = re.match(r"# (\S+\.py)\b", text)
+            if not saved_as:
+                raise AssertionError("the tour's Python block does not name its file on its "
+                                     "first line:\n" + text)
+            steps.append(["cat > %s <<'OCULANT_TOUR_PY'\n%sOCULANT_TOUR_PY\n"
+                          % (saved_as.group(1), text), None])
+        elif language == "text" and steps and steps[-1][1] is None:
+            steps[-1][1] = text
+    return steps
+
+
+def processes_in(folder):
+    """Ids of this user's processes working in `folder` or below it."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                cwd = os.readlink("/proc/%s/cwd" % entry)
+            except OSError:
+                continue
+            if cwd == folder or cwd.startswith(folder + os.sep):
+                found.append(int(entry))
+    return found
+
+
+class Tour(unittest.TestCase):
+    def setUp(self):
+        build = os.environ.get("OCULANT_BUILD_DIR")
+        if not build:
+            sys.exit("OCULANT_BUILD_DIR is not set (the test is meant to run from CTest)")
+        self.scratch = os.path.realpath(tempfile.mkdtemp(prefix="oculant-tour-"))
+        self.addCleanup(shutil.rmtree, self.scratch, True)
+        self.tree = os.path.join(self.scratch, "tree")
+        self.logs = os.path.join(self.scratch, "logs")
+        self.runtime = os.path.join(self.scratch, "run")
+        os.mkdir(self.logs)
+        # The scene folders are copied: a bench started in a linked folder would find `../..`
+        # in the real tree, not here.
+        shutil.copytree(os.path.join(SOURCE_DIR, "examples"), os.path.join(self.tree, "examples"),
+                        ignore=shutil.ignore_patterns("image1.bmp", "image2.bmp", "__pycache__"))
+        os.symlink(os.path.abspath(build), os.path.join(self.tree, "build"))
+        for linked in ("clients", "scripts", "tools", "docs"):
+            os.symlink(os.path.join(SOURCE_DIR, linked), os.path.join(self.tree, linked))
+        self.addCleanup(self.end_leftovers)
+
+    def end_leftovers(self):
+        for pid in processes_in(self.scratch):
+            os.kill(pid, signal.SIGKILL)
+
+    def test_the_tour_runs_as_written(self):
+        with open(os.path.join(SOURCE_DIR, "README.md"), encoding="utf-8") as readme:
+            steps = tour_steps(tour_blocks(readme.read()))
+        self.assertGreaterEqual(len(steps), 4, "the tour has lost its steps")
+
+        # One shell, as a reader types the blocks; each step's output goes to files (not pipes,
+        # which a bench left running in the background would hold open).
+        script = ["set -e"]
+        for number, (text, _) in enumerate(steps, 1):
+            script.append("{\n%s} >%s/%d.out 2>%s/%d.err\necho %d >%s/passed"
+                          % (text, self.logs, number, self.logs, number, number, self.logs))
+        env = dict(os.environ, OCULANT_RUNTIME_DIR=self.runtime)
+        with open(os.path.join(self.logs, "shell.err"), "wb") as shell_err:
+            shell = subprocess.run(["bash", "-c", "\n".join(script)], cwd=self.tree, env=env,
+                                   stdin=subprocess.DEVNULL, stdout=shell_err, stderr=shell_err,
+                                   timeout=PATIENCE_SECONDS)
+        passed = self.read_log("passed").strip()
+        passed = int(passed) if passed else 0
+        if shell.returncode != 0 or passed != len(steps):
+            failed = passed + 1
+            self.fail("tour step %d of %d failed (status %d):\n%s\nits output:\n%s%s%s" % (
+                failed, len(steps), shell.returncode, steps[failed - 1][0],
+                self.read_log("%d.out" % failed), self.read_log("%d.err" % failed),
+                self.read_log("shell.err")))
+
+        for number, (text, shown) in enumerate(steps, 1):
+            if shown is not None:
+                with self.subTest(step=number):
+                    printed = set(self.read_log("%d.out" % number).split())
+                    self.assertEqual(printed - set(shown.split()), set(),
+                                     "step %d printed what the README does not show:\n%s"
+                                     % (number, self.read_log("%d.out" % number)))
+        for name in EXPECTED_FILES:
+            with self.subTest(file=name):
+                self.assertTrue(os.path.isfile(os.path.join(self.tree, name)), name + " is missing")
+
+        # The tour ends what it started: no process left in the tree, no window's socket left.
+        deadline = time.monotonic() + 10
+        while processes_in(self.scratch) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(processes_in(self.scratch), [], "the tour left processes running")
+        sockets = [name for name in os.listdir(self.runtime)
+                   if name.startswith(("window.", "class."))]
+        self.assertEqual(sockets, [], "the tour left the bench's sockets behind")
+
+    def read_log(self, name):
+        try:
+            with open(os.path.join(self.logs, name), errors="replace") as log:
+                return log.read()
+        except FileNotFoundError:
+            return ""
+
+
+if __name__ == "__main__":
+    sys.exit(unittest.main(verbosity=2))
