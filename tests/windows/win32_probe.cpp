@@ -8,6 +8,8 @@
 //   win32_probe send CLASS CODE [D...]  one message whose payload is the doubles D
 //   win32_probe resize CLASS W H        gives the window a client area of W x H pixels
 //   win32_probe boxes                   every message box up: process, caption and text
+//   win32_probe focus CLASS             the classes of the window with the keyboard focus in the
+//                                       window's thread and of the foreground window
 //   win32_probe late CLASS              a frame request given up after 20 ms, its replies taken
 //                                       only seconds later: the codes of those that still came
 //   win32_probe flood CLASS COUNT       COUNT frame requests given up after 20 ms each, whose
@@ -83,6 +85,9 @@ int window(const char* className) {
   GetWindowThreadProcessId(window, &pid);
   std::printf("title=%s\nx=%ld\ny=%ld\nwidth=%ld\nheight=%ld\n", title, outer.left, outer.top,
               outer.right - outer.left, outer.bottom - outer.top);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  std::printf("client_x=%ld\nclient_y=%ld\n", origin.x, origin.y);
   std::printf("client_width=%ld\nclient_height=%ld\n", client.right, client.bottom);
   std::printf("class_style=%lu\npid=%lu\n", GetClassLongA(window, GCL_STYLE), pid);
   return 0;
@@ -172,6 +177,23 @@ int flood(const char* className, int count) {
   return 0;
 }
 
+std::string classOf(HWND window) {
+  char name[64] = "";
+  if (window != nullptr) GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+int focus(const char* className) {
+  HWND window = findByClass(className);
+  if (window == nullptr) return 1;
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return 1;
+  std::printf("focus=%s\nforeground=%s\n", classOf(info.hwndFocus).c_str(),
+              classOf(GetForegroundWindow()).c_str());
+  return 0;
+}
+
 // A message box is a dialog of the system class "#32770" whose text sits in control 0xFFFF.
 BOOL CALLBACK printBox(HWND window, LPARAM) {
   char className[64] = "";
@@ -203,10 +225,12 @@ int main(int argc, char** argv) {
     status = late(argv[2]);
   } else if (command == "flood" && argc == 4) {
     status = flood(argv[2], std::atoi(argv[3]));
+  } else if (command == "focus" && argc == 3) {
+    status = focus(argv[2]);
   } else if (command == "boxes" && argc == 2) {
     status = EnumWindows(printBox, 0) ? 0 : 1;
   } else {
-    std::fprintf(stderr, "usage: win32_probe window|frame|send|resize|boxes|late|flood ...\n");
+    std::fprintf(stderr, "usage: win32_probe window|frame|send|resize|focus|boxes|late|flood ...\n");
   }
   std::fflush(stdout);
   return status;
