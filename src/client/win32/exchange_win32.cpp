@@ -62,10 +62,9 @@ class Win32Exchange : public Exchange {
     // this call waits. SMTO_ABORTIFHUNG: a window the system sees as hung fails at once instead
     // of holding the caller for the whole time-out.
     SetLastError(ERROR_SUCCESS);
-    const LRESULT sent = SendMessageTimeoutA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(window_),
-                                             reinterpret_cast<LPARAM>(&data),
-                                             SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                                             static_cast<UINT>(timeoutMs), &result);
+    const LRESULT sent = SendMessageTimeoutA(
+        target, WM_COPYDATA, reinterpret_cast<WPARAM>(window_), reinterpret_cast<LPARAM>(&data),
+        SMTO_NORMAL | SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result);
     const DWORD error = GetLastError();
     currentHandler = nullptr;
     if (sent != 0) return Delivery::HANDLED;

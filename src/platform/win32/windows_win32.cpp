@@ -5,7 +5,8 @@
 // Where this backend departs from the plain Win32 calls the bench's design names, and why:
 //  - Classes are CS_OWNDC: a WGL context stays bound to one device context for the window's life.
 //  - Windows are WS_CLIPCHILDREN | WS_CLIPSIBLINGS, so GL never draws over another window.
-//  - A window is shown with the show command it was started with: the scene starts its cameras with SW_SHOWNOACTIVATE
+//  - A window is shown with the show command it was started with: the scene starts its cameras with
+//  SW_SHOWNOACTIVATE
 //    in their start-up information, so the keyboard stays with the overview whichever window
 //    appears last (process_tick_win32.cpp).
 //  - Instance messages are SendMessageTimeoutA with SMTO_ABORTIFHUNG and a bound, not
