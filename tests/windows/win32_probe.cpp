@@ -7,7 +7,12 @@
 //                                       the pixel bytes written to the file PIXELS
 //   win32_probe send CLASS CODE [D...]  one message whose payload is the doubles D
 //   win32_probe resize CLASS W H        gives the window a client area of W x H pixels
+//   win32_probe pose CLASS              the pose a camera reports (MSG_EXT_DESCRIBE)
+//   win32_probe panel                   the info panel: its screen rectangle and its text (UTF-8)
+//   win32_probe resources EXE           the executable's icon 101 and dialog 102
 //   win32_probe boxes                   every message box up: process, caption and text
+//   win32_probe focus CLASS             the classes of the window with the keyboard focus in the
+//                                       window's thread and of the foreground window
 //   win32_probe late CLASS              a frame request given up after 20 ms, its replies taken
 //                                       only seconds later: the codes of those that still came
 //   win32_probe flood CLASS COUNT       COUNT frame requests given up after 20 ms each, whose
@@ -83,6 +88,9 @@ int window(const char* className) {
   GetWindowThreadProcessId(window, &pid);
   std::printf("title=%s\nx=%ld\ny=%ld\nwidth=%ld\nheight=%ld\n", title, outer.left, outer.top,
               outer.right - outer.left, outer.bottom - outer.top);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  std::printf("client_x=%ld\nclient_y=%ld\n", origin.x, origin.y);
   std::printf("client_width=%ld\nclient_height=%ld\n", client.right, client.bottom);
   std::printf("class_style=%lu\npid=%lu\n", GetClassLongA(window, GCL_STYLE), pid);
   return 0;
@@ -172,6 +180,88 @@ int flood(const char* className, int count) {
   return 0;
 }
 
+std::string classOf(HWND window) {
+  char name[64] = "";
+  if (window != nullptr) GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+int focus(const char* className) {
+  HWND window = findByClass(className);
+  if (window == nullptr) return 1;
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return 1;
+  std::printf("focus=%s\nforeground=%s\n", classOf(info.hwndFocus).c_str(),
+              classOf(GetForegroundWindow()).c_str());
+  return 0;
+}
+
+int pose(const char* className) {
+  HWND camera = findByClass(className);
+  if (camera == nullptr) return 1;
+  if (!send(camera, makeMailbox(), 3002, nullptr, 0) || replies.size() != 1 ||
+      replies[0].payload.size() < 48) {
+    return 1;
+  }
+  double values[3];
+  std::memcpy(values, replies[0].payload.data() + 24, sizeof values);
+  std::printf("x=%.17g\ny=%.17g\nheading=%.17g\n", values[0], values[1], values[2]);
+  return 0;
+}
+
+// The panel is a dialog ("#32770") either owned by the scene window or a child of it.
+HWND ownedPanel = nullptr;
+BOOL CALLBACK findOwnedPanel(HWND window, LPARAM owner) {
+  if (classOf(window) == "#32770" && GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner)) {
+    ownedPanel = window;
+  }
+  return TRUE;
+}
+
+int panel() {
+  HWND scene = findByClass("oculant");
+  if (scene == nullptr) return 1;
+  EnumWindows(findOwnedPanel, reinterpret_cast<LPARAM>(scene));
+  HWND found = ownedPanel ? ownedPanel : FindWindowExA(scene, nullptr, "#32770", nullptr);
+  if (found == nullptr) return 1;
+  RECT rect;
+  GetWindowRect(found, &rect);
+  wchar_t text[2048] = L"";
+  GetDlgItemTextW(found, 1000, text, 2048);
+  char utf8[8192] = "";
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+  std::string lines;
+  for (const char* c = utf8; *c; ++c)
+    lines += *c == '\r' ? "" : *c == '\n' ? "|" : std::string(1, *c);
+  std::printf("x=%ld\ny=%ld\nwidth=%ld\nheight=%ld\ntext=%s\n", rect.left, rect.top,
+              rect.right - rect.left, rect.bottom - rect.top, lines.c_str());
+  return 0;
+}
+
+// The icon group's images (width x height x bits) and the dialog template's head.
+int resources(const char* executable) {
+  HMODULE module = LoadLibraryExA(executable, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (module == nullptr) return 1;
+  HRSRC icon = FindResourceA(module, MAKEINTRESOURCEA(101), RT_GROUP_ICON);
+  if (icon != nullptr) {
+    const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(module, icon)));
+    const WORD count = *reinterpret_cast<const WORD*>(group + 4);
+    for (WORD i = 0; i < count; ++i) {
+      const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
+      std::printf("icon=%dx%dx%d\n", entry[0], entry[1], *reinterpret_cast<const WORD*>(entry + 6));
+    }
+  }
+  HRSRC dialog = FindResourceA(module, MAKEINTRESOURCEA(102), RT_DIALOG);
+  if (dialog != nullptr) {
+    DLGTEMPLATE head;
+    std::memcpy(&head, LockResource(LoadResource(module, dialog)), sizeof head);
+    std::printf("dialog_style=0x%08lX\ndialog_controls=%d\ndialog_size=%dx%d\n", head.style,
+                head.cdit, head.cx, head.cy);
+  }
+  return 0;
+}
+
 // A message box is a dialog of the system class "#32770" whose text sits in control 0xFFFF.
 BOOL CALLBACK printBox(HWND window, LPARAM) {
   char className[64] = "";
@@ -203,10 +293,20 @@ int main(int argc, char** argv) {
     status = late(argv[2]);
   } else if (command == "flood" && argc == 4) {
     status = flood(argv[2], std::atoi(argv[3]));
+  } else if (command == "resources" && argc == 3) {
+    status = resources(argv[2]);
+  } else if (command == "pose" && argc == 3) {
+    status = pose(argv[2]);
+  } else if (command == "panel" && argc == 2) {
+    status = panel();
+  } else if (command == "focus" && argc == 3) {
+    status = focus(argv[2]);
   } else if (command == "boxes" && argc == 2) {
     status = EnumWindows(printBox, 0) ? 0 : 1;
   } else {
-    std::fprintf(stderr, "usage: win32_probe window|frame|send|resize|boxes|late|flood ...\n");
+    std::fprintf(stderr,
+                 "usage: win32_probe "
+                 "window|frame|send|resize|pose|panel|resources|focus|boxes|late|flood ...\n");
   }
   std::fflush(stdout);
   return status;

@@ -99,11 +99,12 @@ class WineBench:
         self.logs = []
         self.first = None
 
-    def start(self):
-        """Starts one oculant.exe in the folder, as a double click would; returns its process."""
+    def start(self, program="oculant.exe"):
+        """Starts one oculant.exe (or the program given) in the folder, as a double click would;
+        returns its process."""
         log = open(os.path.join(self.folder, "oculant-%d.log" % len(self.logs)), "wb")
         self.logs.append(log)
-        process = subprocess.Popen([self.wine, "oculant.exe"], cwd=self.folder, env=self.env,
+        process = subprocess.Popen([self.wine, program], cwd=self.folder, env=self.env,
                                    stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
         if self.first is None:
             self.first = process

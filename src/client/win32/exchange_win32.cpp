@@ -59,11 +59,12 @@ class Win32Exchange : public Exchange {
     DWORD_PTR result = 0;
     currentHandler = onReply;
     // SMTO_NORMAL, not SMTO_BLOCK: the replies are sent messages that must get through while
-    // this call waits.
+    // this call waits. SMTO_ABORTIFHUNG: a window the system sees as hung fails at once instead
+    // of holding the caller for the whole time-out.
     SetLastError(ERROR_SUCCESS);
-    const LRESULT sent = SendMessageTimeoutA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(window_),
-                                             reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
-                                             static_cast<UINT>(timeoutMs), &result);
+    const LRESULT sent = SendMessageTimeoutA(
+        target, WM_COPYDATA, reinterpret_cast<WPARAM>(window_), reinterpret_cast<LPARAM>(&data),
+        SMTO_NORMAL | SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result);
     const DWORD error = GetLastError();
     currentHandler = nullptr;
     if (sent != 0) return Delivery::HANDLED;

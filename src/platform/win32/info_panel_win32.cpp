@@ -1,5 +1,11 @@
-// The info panel on Windows: dialog 102, a child dialog of the scene window made from a
-// template in memory, holding one read-only, scrollable, multi-line edit control.
+// The info panel on Windows: dialog 102 of the executable's resources, holding one read-only,
+// scrollable, multi-line edit control. It is made an owned pop-up laid over the top-left corner
+// of the scene's client area, not a child: a GL window covers its child windows under Wine,
+// while a pop-up is a window of its own that no GL surface draws over. It never takes the
+// activation, so the keyboard stays with the scene window.
+#include "platform/win32/info_panel_win32.h"
+
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -8,68 +14,75 @@
 namespace {
 
 constexpr WORD kTextBoxId = 1000;
-constexpr WORD kEditClass = 0x0081;  // the predefined class atom of EDIT
+constexpr WORD kPanelTemplateId = 102;
 
 HWND panel = nullptr;
+HWND panelOwner = nullptr;
 
-// Appends a value to the template, which is built as a row of WORDs.
-void put(std::vector<WORD>& words, DWORD value) {
-  words.push_back(LOWORD(value));
-  words.push_back(HIWORD(value));
+// The resource's DLGTEMPLATE, with the child style swapped for an owned pop-up's: hidden until
+// placed, never activated. Empty when the executable has no dialog 102.
+std::vector<DWORD> popupTemplate() {
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(kPanelTemplateId), RT_DIALOG);
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  const DWORD size = found ? SizeofResource(module, found) : 0;
+  if (bytes == nullptr || size < sizeof(DLGTEMPLATE)) return {};
+  std::vector<DWORD> copy((size + sizeof(DWORD) - 1) / sizeof(DWORD), 0);
+  std::memcpy(copy.data(), bytes, size);
+  auto* dialog = reinterpret_cast<DLGTEMPLATE*>(copy.data());
+  dialog->style = (dialog->style & ~(WS_CHILD | WS_VISIBLE)) | WS_POPUP;
+  dialog->dwExtendedStyle |= WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
+  return copy;
 }
 
-void putText(std::vector<WORD>& words, const wchar_t* text) {
-  do {
-    words.push_back(static_cast<WORD>(*text));
-  } while (*text++ != L'\0');
-}
-
-// DLGTEMPLATE with a font, then one DLGITEMTEMPLATE, each on a DWORD boundary; dialog units.
-std::vector<WORD> panelTemplate() {
-  std::vector<WORD> words;
-  put(words, WS_CHILD | WS_VISIBLE | DS_SETFONT | DS_CONTROL);  // style
-  put(words, 0);                                                // extended style
-  words.push_back(1);                                           // one control
-  words.insert(words.end(), {0, 0, 166, 65});                   // x, y, cx, cy
-  words.insert(words.end(), {0, 0});                            // no menu, default class
-  putText(words, L"");                                          // no title
-  words.push_back(8);                                           // font size in points
-  putText(words, L"MS Sans Serif");
-  if (words.size() % 2 != 0) words.push_back(0);
-  put(words,
-      WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL);
-  put(words, 0);
-  words.insert(words.end(), {7, 7, 151, 51, kTextBoxId, 0xFFFF, kEditClass});
-  putText(words, L"");  // no initial text
-  words.push_back(0);   // no creation data
-  return words;
-}
-
-INT_PTR CALLBACK panelProcedure(HWND, UINT message, WPARAM, LPARAM) {
-  // TRUE for WM_INITDIALOG lets the system give the first control the focus.
-  return message == WM_INITDIALOG ? TRUE : FALSE;
+// FALSE for every message, WM_INITDIALOG included: the dialog manager then gives the edit
+// control no focus, so keys keep going to the scene window after any start order.
+INT_PTR CALLBACK panelProcedure(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
 }
 
 }  // namespace
 
 bool openInfoPanel(HWND parent) {
   if (panel != nullptr && IsWindow(panel)) return true;
-  const std::vector<WORD> words = panelTemplate();
+  const std::vector<DWORD> words = popupTemplate();
+  if (words.empty()) return false;
   panel = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
                                      reinterpret_cast<LPCDLGTEMPLATEA>(words.data()), parent,
                                      panelProcedure, 0);
-  return panel != nullptr;
+  if (panel == nullptr) return false;
+  panelOwner = parent;
+  placeInfoPanel(parent);
+  return true;
+}
+
+void placeInfoPanel(HWND owner) {
+  if (panel == nullptr || owner != panelOwner || !IsWindow(panel)) return;
+  POINT corner = {0, 0};
+  ClientToScreen(owner, &corner);
+  // A minimised owner hides its pop-ups itself; the panel follows it back.
+  const UINT show = IsIconic(owner) ? SWP_HIDEWINDOW : SWP_SHOWWINDOW;
+  SetWindowPos(panel, nullptr, corner.x, corner.y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | show);
 }
 
 // The text comes in Windows-1251 whatever the system's code page, so it goes in as UTF-16.
+// The control is set with its drawing turned off: an edit control scrolls to its caret when its
+// text is set, and under Wine that scroll can wait for the window system for good. With drawing
+// off it only marks its new position, and the repaint below shows the text.
 void setInfoPanelText(const char* text) {
   if (panel == nullptr || !IsWindow(panel)) return;
+  HWND box = GetDlgItem(panel, kTextBoxId);
   const int length = MultiByteToWideChar(1251, 0, text, -1, nullptr, 0);
-  if (length <= 0) return;
+  if (box == nullptr || length <= 0) return;
   std::wstring wide(length, L'\0');
   MultiByteToWideChar(1251, 0, text, -1, &wide[0], length);
-  SetDlgItemTextW(panel, kTextBoxId, wide.c_str());
+  SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+  SetWindowTextW(box, wide.c_str());
+  SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
 
-// The dialog is a child window and paints itself.
+// The dialog is a window of its own and paints itself.
 void drawInfoPanel() {}

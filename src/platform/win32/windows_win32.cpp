@@ -1,10 +1,33 @@
 // Window classes, windows and the message pump on Windows: the system keeps the records, sends
 // WM_CREATE, WM_SIZE and WM_DESTROY itself and hands sent messages (WM_COPYDATA from other
 // instances) to the window procedure whenever this thread asks for messages or waits in a send.
+//
+// Where this backend departs from the plain Win32 calls the bench's design names, and why:
+//  - Classes are CS_OWNDC: a WGL context stays bound to one device context for the window's life.
+//  - Windows are WS_CLIPCHILDREN | WS_CLIPSIBLINGS, so GL never draws over another window.
+//  - A window is shown with the show command it was started with: the scene starts its cameras with
+//  SW_SHOWNOACTIVATE
+//    in their start-up information, so the keyboard stays with the overview whichever window
+//    appears last (process_tick_win32.cpp).
+//  - Instance messages are SendMessageTimeoutA with SMTO_ABORTIFHUNG and a bound, not
+//    SendMessageA: a stopped or hung peer costs a sender one bound, never the bench
+//    (instances_win32.cpp).
+//  - The info panel (dialog 102) is an owned pop-up laid over the scene's client area and never
+//    activated, not a child dialog: under Wine a GL window covers its children. Its text is set
+//    with the edit control's drawing off, as setting it can otherwise wait on the window system
+//    for good under Wine (info_panel_win32.cpp).
+//  - WM_CLOSE reaches DefWindowProcA only as far as the application wants: the application
+//    destroys its window itself (defWindowProc below).
+//  - The class icon is resource 101 when the executable has it, else one made from the icon
+//    image the application hands over.
+//  - The bench is a GUI program; started from a console, it writes its messages there
+//    (attachParentConsole below).
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/info_panel_win32.h"
 #include "platform/win32/reply_chain_win32.h"
 
 namespace {
@@ -24,6 +47,7 @@ LRESULT CALLBACK applicationProcedure(HWND window, UINT message, WPARAM wParam, 
   for (const ClassProcedure& entry : classProcedures) {
     if (entry.atom == atom) procedure = entry.procedure;
   }
+  if (message == WM_MOVE || message == WM_SIZE) placeInfoPanel(window);
   if (message != WM_COPYDATA) return procedure(window, message, wParam, lParam);
   beginReplyChain();
   const LRESULT result = procedure(window, message, wParam, lParam);
@@ -38,6 +62,7 @@ bool quitPosted = false;
 int quitExitCode = 0;
 unsigned long messagesTaken = 0;
 HICON classIcon = nullptr;
+constexpr WORD kIconResourceId = 101;
 
 bool beingDestroyed(HWND window) {
   return std::find(windowsBeingDestroyed.begin(), windowsBeingDestroyed.end(), window) !=
@@ -73,6 +98,19 @@ HICON createIcon(const WindowIcon& icon) {
   return handle;
 }
 
+// A GUI program has no console of its own: started from a command prompt, its standard streams
+// that were not redirected go to that prompt's console, so --version, --help and the error
+// messages show there. Redirected streams stay as they are. Runs before main.
+struct ParentConsole {
+  ParentConsole() {
+    const bool outputUnset = GetStdHandle(STD_OUTPUT_HANDLE) == nullptr;
+    const bool errorUnset = GetStdHandle(STD_ERROR_HANDLE) == nullptr;
+    if (!(outputUnset || errorUnset) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    if (outputUnset) std::freopen("CONOUT$", "w", stdout);
+    if (errorUnset) std::freopen("CONOUT$", "w", stderr);
+  }
+} attachParentConsole;
+
 }  // namespace
 
 bool registerWindowClass(const char* className, WNDPROC windowProc, const WindowIcon* icon) {
@@ -86,10 +124,11 @@ bool registerWindowClass(const char* className, WNDPROC windowProc, const Window
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   windowClass.lpszClassName = className;
-  if (icon && icon->pixels && icon->width > 0 && icon->height > 0) {
-    if (!classIcon) classIcon = createIcon(*icon);
-    windowClass.hIcon = classIcon;
+  if (!classIcon) classIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconResourceId));
+  if (!classIcon && icon && icon->pixels && icon->width > 0 && icon->height > 0) {
+    classIcon = createIcon(*icon);
   }
+  windowClass.hIcon = classIcon;
   const ATOM atom = RegisterClassA(&windowClass);
   if (atom == 0) return false;
   classProcedures.push_back(ClassProcedure{atom, windowProc});
@@ -103,8 +142,13 @@ HWND createWindow(const char* className, const char* title, int x, int y, int wi
                          GetModuleHandleA(nullptr), nullptr);
 }
 
+// The show command the process was started with (SW_SHOWDEFAULT, spelled out).
 void showWindow(HWND window) {
-  ShowWindow(window, SW_SHOWNORMAL);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  GetStartupInfoA(&startup);
+  const bool given = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0;
+  ShowWindow(window, given ? startup.wShowWindow : SW_SHOWNORMAL);
   UpdateWindow(window);
 }
 
