@@ -110,11 +110,19 @@ Client::Failure Client::sendToClass(const char* className, const char* who, uint
     fail(Failure::NOT_RUNNING, std::string("no ") + who + " is running" + lookedIn());
     return failure_;
   }
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%g", timeoutSeconds_);
-  fail(Failure::NOT_ANSWERING, std::string("the ") + who +
-                                   " is running but did not answer within " + seconds +
-                                   " s (stopped or busy)");
+  if (delivery == Delivery::HUNG_UP) {
+    // Said as it happened: a window that is gone now ended while it was asked.
+    fail(Failure::NOT_ANSWERING,
+         std::string("the ") + who +
+             (exchange_->windowExists(className) ? " hung up without answering"
+                                                 : " ended before it answered"));
+  } else {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", timeoutSeconds_);
+    fail(Failure::NOT_ANSWERING, std::string("the ") + who +
+                                     " is running but did not answer within " + seconds +
+                                     " s (stopped or busy)");
+  }
   // Its answers may still come: a fresh mailbox keeps them out of the next call.
   if (!exchange_->renew()) exchange_.reset();
   return failure_;
