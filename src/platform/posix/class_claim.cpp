@@ -1,6 +1,6 @@
 // Class names: who may change "class.<name>", and why a live window never loses its name.
 //
-// Every class has a lock file, "class.<name>.lock". A window takes its lock (flock, without
+// Every class has a lock file, "claim.<name>". A window takes its lock (flock, without
 // waiting) before it points the link at its socket, and holds it until it has removed the link
 // again; the kernel drops it when the process ends in any way. Only a holder of the lock ever
 // creates, replaces or removes the link. Hence:
@@ -28,7 +28,7 @@
 #include "platform/posix/transport_files.h"
 
 int claimClass(const char* className, HWND window) {
-  const std::string lockPath = pathInFolder(classFile(className) + ".lock");
+  const std::string lockPath = pathInFolder(std::string("claim.") + className);
   const int claim = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (claim < 0) return -1;
   if (flock(claim, LOCK_EX | LOCK_NB) != 0) {
