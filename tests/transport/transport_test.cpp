@@ -306,7 +306,8 @@ TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
   reapPeer(peer);
 }
 
-TEST_F(TransportTest, AStoppedHolderOfTheFolderLockFreezesNobody) {
+TEST_F(TransportTest, AStoppedHolderOfAFolderLockFreezesNobody) {
+  // The lock file that claims and clean-ups once shared, held by a stopped process.
   const std::string lockPath = dir.path() + "/transport.lock";
   const pid_t holder = spawnStopped([&] {
     const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0600);

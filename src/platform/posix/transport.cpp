@@ -69,7 +69,6 @@ struct Incoming {
   uint64_t forksAtOpen;
   HWND window;
   int64_t deadline;  // for the whole message to arrive
-  pid_t peerPid = 0;
   uint32_t watched = 0;
   unsigned char header[kEnvelopeSize];
   size_t headerBytes = 0;
@@ -360,7 +359,6 @@ bool acceptFrom(HWND window, int* budget) {
     in->fd = fd;
     in->forksAtOpen = forks;
     in->window = window;
-    in->peerPid = peer;
     in->deadline = nowMs() + kReceiveLimitMs;
     Incoming* added = in.get();
     s.incoming.push_back(std::move(in));
