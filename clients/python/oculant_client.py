@@ -618,10 +618,15 @@ class Bench:
             % (WINDOW_NAME[class_name], self.timeout))
 
     def _hung_up(self, class_name):
-        # Said as it happened: a window that is gone now ended while it was asked.
-        if self._window_exists(class_name):
-            return BenchNotAnswering("the %s hung up without answering" % WINDOW_NAME[class_name])
-        return BenchNotAnswering("the %s ended before it answered" % WINDOW_NAME[class_name])
+        # Said as it happened: a window that is gone now ended while it was asked. A process
+        # killed while it answered may still listen for a moment after its connection closed
+        # (the system closes its files one by one), so it is given a short while to go.
+        for _ in range(20):
+            if not self._window_exists(class_name):
+                return BenchNotAnswering("the %s ended before it answered"
+                                         % WINDOW_NAME[class_name])
+            time.sleep(0.01)
+        return BenchNotAnswering("the %s hung up without answering" % WINDOW_NAME[class_name])
 
     def _send_to_windows(self, code, payload, scene):
         """Sends to the left camera, the right one, and the scene window with scene=True, as the

@@ -1,8 +1,10 @@
 #include "oculant/client.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "exchange.h"
 #include "ground_truth_replies.h"
@@ -23,6 +25,17 @@ struct PendingGrab {
   bool havePixels = false;
 };
 PendingGrab pending;
+
+// True when the window of the class has gone. A process killed while it answered may still
+// listen for a moment after its connection closed (the system closes its files one by one), so
+// it is given a short while to go before it is said to run on.
+bool windowEnded(Exchange& exchange, const char* className) {
+  for (int look = 0; look < 20; ++look) {
+    if (!exchange.windowExists(className)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
 
 void receiveReply(const Reply& data) {
   if (isExtensionMessage(data.code)) {
@@ -114,8 +127,8 @@ Client::Failure Client::sendToClass(const char* className, const char* who, uint
     // Said as it happened: a window that is gone now ended while it was asked.
     fail(Failure::NOT_ANSWERING,
          std::string("the ") + who +
-             (exchange_->windowExists(className) ? " hung up without answering"
-                                                 : " ended before it answered"));
+             (windowEnded(*exchange_, className) ? " ended before it answered"
+                                                 : " hung up without answering"));
   } else {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%g", timeoutSeconds_);
