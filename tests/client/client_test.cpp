@@ -65,6 +65,21 @@ TEST(Client, IncompleteOrInconsistentAnswersAreRefused) {
   }
 }
 
+TEST(Client, FramesComeOnlyFromTheCameraAskedAndAnEndedOneIsNamedSo) {
+  PrivateRuntimeDir dir;
+  oculant::Frame frame;
+  {
+    FakeBench bench(false, FakeFault::FORGER);
+    oculant::Client client;
+    EXPECT_TRUE(client.grab(oculant::Eye::LEFT, &frame)) << client.error();
+    EXPECT_EQ(frame.pixels, fakePixels(1)) << "pixels from another process were taken";
+  }
+  FakeBench bench(false, FakeFault::DIES);
+  oculant::Client client;
+  EXPECT_FALSE(client.grab(oculant::Eye::LEFT, &frame));
+  EXPECT_EQ(client.error(), "the left camera ended before it answered");
+}
+
 // A bench that runs but does not answer (stopped, its queue full) costs a call no more than
 // its time-out, and is told apart from one that is not there.
 TEST(Client, AStoppedBenchFailsWithinTheTimeoutAndServesAgainOnceContinued) {
