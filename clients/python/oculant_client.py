@@ -294,23 +294,34 @@ class CameraModel:
 
 
 class Capture:
-    """One eye's frame with its ground truth, all from one drawing: `frame` (a Frame), `depth`
+    """One eye's frame with its ground truth, all from one drawing: `colour` (a Frame), `depth`
     (float32 bytes, `height` rows of `width`, the bottom row first; +inf where the eye sees
-    nothing), `camera` (a CameraModel) and, when asked for, `ids` (uint16 bytes laid out as the
-    depth: the number n of the scene file's OBJECTn that each pixel sees, 0 for none; None when
-    not asked for)."""
+    nothing), `camera` (a CameraModel) and, when asked for, `object_ids` (uint16 bytes laid out
+    as the depth: the number n of the scene file's OBJECTn that each pixel sees, 0 for none;
+    None when not asked for). The names are the C++ library's (Capture::colour, ::objectIds);
+    `frame` and `ids` are their names before 0.2, kept for one version."""
 
-    def __init__(self, frame, depth, camera, ids=None):
-        self.frame = frame
+    def __init__(self, colour, depth, camera, object_ids=None):
+        self.colour = colour
         self.depth = depth
         self.camera = camera
-        self.ids = ids
+        self.object_ids = object_ids
+
+    @property
+    def frame(self):
+        """The name of `colour` before 0.2."""
+        return self.colour
+
+    @property
+    def ids(self):
+        """The name of `object_ids` before 0.2."""
+        return self.object_ids
 
     def depth_array(self):
         """Depth along the optical axis as numpy (height x width, float32, top row first)."""
         numpy = _numpy("Capture.depth_array")
-        rows = numpy.frombuffer(self.depth, dtype="<f4").reshape(self.frame.height,
-                                                                 self.frame.width)
+        rows = numpy.frombuffer(self.depth, dtype="<f4").reshape(self.colour.height,
+                                                                 self.colour.width)
         return rows[::-1].copy()
 
     def disparity_array(self, baseline=None, other=None):
@@ -339,14 +350,19 @@ class Capture:
             disparity = numpy.where(there > 0, columns - x if left else x - columns, numpy.inf)
         return numpy.where(seen, disparity, numpy.inf).astype("float32")
 
-    def ids_array(self):
+    def object_ids_array(self):
         """The object ids as numpy (height x width, uint16, top row first). Needs a capture
         made with ids=True."""
-        numpy = _numpy("Capture.ids_array")
-        if self.ids is None:
+        numpy = _numpy("Capture.object_ids_array")
+        if self.object_ids is None:
             raise BenchError("this capture was made without object ids (ids=True asks for them)")
-        rows = numpy.frombuffer(self.ids, dtype="<u2").reshape(self.frame.height, self.frame.width)
+        rows = numpy.frombuffer(self.object_ids, dtype="<u2").reshape(self.colour.height,
+                                                                      self.colour.width)
         return rows[::-1].copy()
+
+    def ids_array(self):
+        """The name of object_ids_array() before 0.2."""
+        return self.object_ids_array()
 
 
 class Bench:
@@ -404,10 +420,14 @@ class Bench:
 
     # ----- what a program asks of the bench
 
-    def running(self):
+    def bench_running(self):
         """True when the scene window or one of the camera windows is running."""
         names = (SCENE_CLASS,) + tuple(CAMERA_CLASS.values())
         return any(self._window_exists(name) for name in names)
+
+    def running(self):
+        """The name of bench_running() before 0.2."""
+        return self.bench_running()
 
     def grab(self, eye):
         """The current frame of one camera: eye is "left" or "right" (or role 1 or 2)."""
@@ -444,7 +464,7 @@ class Bench:
 
     def capture(self, eye, pose=None, ids=False):
         """A Capture of one eye; with pose = (x, y, heading) the camera takes that pose first.
-        With ids=True the camera also draws which object each pixel sees (Capture.ids)."""
+        With ids=True the camera also draws which object each pixel sees (Capture.object_ids)."""
         role = EYE_ROLE.get(eye)
         if role is None:
             raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
@@ -490,9 +510,30 @@ class Bench:
         self._send_to_windows(MSG_RIG_XY, struct.pack("<dd", *_finite("the rig position", x, y)),
                               scene)
 
-    def save(self):
+    def save_frames(self):
         """Makes both cameras write "image1.bmp" and "image2.bmp" in the bench's folder."""
         self._send_to_windows(MSG_SAVE_FRAME, b"", False)
+
+    def save(self):
+        """The name of save_frames() before 0.2."""
+        self.save_frames()
+
+    def describe(self, eye):
+        """The CameraModel of one camera at its current pose and size, without a frame."""
+        role = EYE_ROLE.get(eye)
+        if role is None:
+            raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
+        received = {}
+
+        def on_message(code, payload):
+            if code == MSG_EXT_CAMERA_INFO + role:
+                received["info"] = payload
+
+        self._send(CAMERA_CLASS[role], MSG_EXT_DESCRIBE, b"", on_message)
+        info = received.get("info")
+        if info is None or len(info) < CAMERA_INFO.size:
+            raise BenchError("the %s camera sent no camera model" % self._eye_name(role))
+        return CameraModel(info)
 
     def bench_version(self):
         """(version, protocol) of the running bench, as its scene window (else a camera) says
@@ -505,7 +546,7 @@ class Bench:
                 pass
         raise BenchNotRunning("no bench is running (looked in %s)" % self.folder)
 
-    def wait(self, timeout=30.0):
+    def wait_for_bench(self, timeout=30.0):
         """Returns once the scene window and both cameras answer (a bench just started);
         BenchNotRunning naming the windows that did not answer after `timeout` seconds, or
         BenchError at once for a bench of another protocol."""
@@ -909,7 +950,7 @@ def launch(folder, executable=None, headless=None, timeout=30.0, runtime=None):
             if os.path.isdir(runtime):
                 bench = bench or LaunchedBench(process, runtime, own_runtime, 10.0)
                 try:
-                    bench.wait(min(0.5, max(0.001, deadline - time.monotonic())))
+                    bench.wait_for_bench(min(0.5, max(0.001, deadline - time.monotonic())))
                     return bench
                 except BenchNotRunning:
                     pass

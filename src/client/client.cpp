@@ -194,12 +194,12 @@ bool Client::allFinite(std::initializer_list<double> values, const char* what) {
   return true;
 }
 
-bool Client::sendHeading(double degrees, bool alsoScene) {
+bool Client::setHeading(double degrees, bool alsoScene) {
   if (!allFinite({degrees}, "the heading")) return false;
   return sendToCameras(MSG_HEADING, sizeof degrees, &degrees, alsoScene);
 }
 
-bool Client::sendRigPosition(double x, double y, bool alsoScene) {
+bool Client::setPosition(double x, double y, bool alsoScene) {
   if (!allFinite({x, y}, "the rig position")) return false;
   const double xy[2] = {x, y};
   return sendToCameras(MSG_RIG_XY, sizeof xy, xy, alsoScene);

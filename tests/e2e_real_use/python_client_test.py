@@ -210,10 +210,19 @@ class AgainstTheBench(unittest.TestCase):
         tool("rig", "1.0", "1.5")
         self.assertEqual(self.cpp_grab("right"), moved[1].bmp_bytes())
 
-        self.client.save()
+        self.client.save_frames()
         for name, frame in (("image1.bmp", moved[0]), ("image2.bmp", moved[1])):
             with open(os.path.join(self.folder, name), "rb") as saved:
                 self.assertEqual(saved.read(), frame.bmp_bytes())
+
+        # The C++ library's names, with the names before 0.2 still answering.
+        model = self.client.describe("right")
+        self.assertEqual((model.width, model.pose), (320, (1.0, 1.5, 60.0)))
+        capture = self.client.capture("right", ids=True)
+        self.assertEqual(capture.colour.pixels, moved[1].pixels)
+        self.assertIs(capture.frame, capture.colour)
+        self.assertIs(capture.ids, capture.object_ids)
+        self.assertTrue(self.client.running())
 
     def test_a_stopped_camera_fails_in_time_and_works_again_once_continued(self):
         heading = self.client.capture("left").camera.pose[2]

@@ -160,7 +160,7 @@ class TurnedRightEye(RigBench):
         # left, up to the noise; projected as if the right eye were true, it does not.
         rows, columns = numpy.mgrid[20:220:7, 20:300:7]
         depth = left.depth_array()[rows, columns].astype(float)
-        left_image, right_image = left.frame.to_array(), right.frame.to_array()
+        left_image, right_image = left.colour.to_array(), right.colour.to_array()
 
         def mismatch(camera):
             x, y, _ = left.camera.project_to_other_eye(camera, columns, rows, depth)
@@ -211,7 +211,7 @@ class TurnedRightEye(RigBench):
             client.set_position(2.0, 2.3)
             self.assertEqual(client.grab("left").pixels, first.pixels)
             captured = client.capture("left", (2.0, 2.3, 90.0))
-        self.assertEqual(captured.frame.pixels, first.pixels, "the same noise on every path")
+        self.assertEqual(captured.colour.pixels, first.pixels, "the same noise on every path")
         self.assertLess(repeated_neighbours(first), 0.2, "the noise is there")
 
 
