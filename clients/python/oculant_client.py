@@ -149,6 +149,14 @@ def _finite(what, *values):
     return numbers
 
 
+def _role_of(eye):
+    """The camera role of "left" or "right" (or of role 1 or 2); ValueError for anything else."""
+    role = EYE_ROLE.get(eye)
+    if role is None:
+        raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
+    return role
+
+
 def runtime_folder(environ=None):
     """The folder where the bench's sockets live, chosen as the bench chooses it."""
     environ = os.environ if environ is None else environ
@@ -431,9 +439,7 @@ class Bench:
 
     def grab(self, eye):
         """The current frame of one camera: eye is "left" or "right" (or role 1 or 2)."""
-        role = EYE_ROLE.get(eye)
-        if role is None:
-            raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
+        role = _role_of(eye)
         received = {}
 
         def on_message(code, payload):
@@ -465,9 +471,7 @@ class Bench:
     def capture(self, eye, pose=None, ids=False):
         """A Capture of one eye; with pose = (x, y, heading) the camera takes that pose first.
         With ids=True the camera also draws which object each pixel sees (Capture.object_ids)."""
-        role = EYE_ROLE.get(eye)
-        if role is None:
-            raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
+        role = _role_of(eye)
         received = {}
 
         def on_message(code, payload):
@@ -520,9 +524,7 @@ class Bench:
 
     def describe(self, eye):
         """The CameraModel of one camera at its current pose and size, without a frame."""
-        role = EYE_ROLE.get(eye)
-        if role is None:
-            raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
+        role = _role_of(eye)
         received = {}
 
         def on_message(code, payload):
