@@ -1,7 +1,6 @@
 #include "app/main_loop.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "app/drive_steps.h"
 #include "app/lifecycle.h"
@@ -10,6 +9,7 @@
 #include "messaging/instance_messages.h"
 #include "panel/info_log.h"
 #include "platform/platform.h"
+#include "scene/camera_view.h"
 #include "scene/input_state.h"
 #include "scene/scene_state.h"
 
@@ -29,26 +29,11 @@ void advanceRig() {
 
 namespace {
 
-// What a frame is drawn from, apart from input (any input event counts as a change, the info
-// panel's included).
-struct ViewInputs {
-  RigPose pose;
-  OverviewView overview;
-  bool showThirdObject;
-  int width;
-  int height;
-};
-
-ViewInputs currentView() {
-  ViewInputs view = {rigPose, overviewView, inputState.showThirdObject, 0, 0};
-  getClientRect(mainWindow, &view.width, &view.height);
-  return view;
-}
-
-bool sameView(const ViewInputs& a, const ViewInputs& b) {
-  return std::memcmp(&a.pose, &b.pose, sizeof a.pose) == 0 &&
-         std::memcmp(&a.overview, &b.overview, sizeof a.overview) == 0 &&
-         a.showThirdObject == b.showThirdObject && a.width == b.width && a.height == b.height;
+CameraView viewOfMainWindow() {
+  int width = 0;
+  int height = 0;
+  getClientRect(mainWindow, &width, &height);
+  return currentCameraView(width, height);
 }
 
 }  // namespace
@@ -57,7 +42,7 @@ int runMainLoop() {
   const bool paced = loopPacingEnabled();
   uint32_t reference = tickCount();
   uint32_t lastFrame = reference - kIdleRefreshMs;
-  ViewInputs drawnView = currentView();
+  CameraView drawnView = viewOfMainWindow();
   unsigned long eventsAtFrame = inputEventsTaken() - 1;
   for (;;) {
     MSG message;
@@ -70,13 +55,13 @@ int runMainLoop() {
     // and saves are answered from a frame of their own, so serving them draws nothing here.
     // A window closed by the message just dispatched is not painted again: the panel would
     // read the size of a window that no longer exists.
-    const ViewInputs view = currentView();
+    const CameraView view = viewOfMainWindow();
     const uint32_t sinceFrame = tickCount() - lastFrame;
     const bool due = !paced || sinceFrame >= kIdleRefreshMs ||
                      (sinceFrame >= kFrameIntervalMs &&
                       (inputEventsTaken() != eventsAtFrame || !sameView(view, drawnView)));
     if (due && isWindow(mainWindow)) {
-      paintFrame();
+      paintFrame(view);
       lastFrame = tickCount();
       drawnView = view;
       eventsAtFrame = inputEventsTaken();

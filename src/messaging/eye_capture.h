@@ -4,7 +4,8 @@
 #pragma once
 
 #include "image/bmp_writer.h"
+#include "scene/camera_view.h"
 
-// Captures the current GL read buffer as captureFrame does (image/frame_capture.h) and adds the
-// noise of this eye at the current rig pose.
-void captureEyeFrame(CaptureImage* image, int width, int height);
+// Captures the view's size from the back buffer the view was just drawn into, as captureFrame
+// does (image/frame_capture.h), and adds the noise of the view's eye at its pose.
+void captureEyeFrame(const CameraView& view, CaptureImage* image);

@@ -31,9 +31,9 @@ void recordClose(HWND window) {
 
 }  // namespace
 
-void drawFrame() {
+void drawFrame(const CameraView& view) {
   calls.push_back("draw");
-  drawnAt = rigPose;
+  drawnAt = view.pose;
 }
 void captureFrame(CaptureImage* image, int width, int height) {
   calls.push_back("capture " + std::to_string(width) + "x" + std::to_string(height));
