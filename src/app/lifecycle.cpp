@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "app/gl_frame_source.h"
 #include "app/role_table.h"
 #include "messaging/instance_messages.h"
 #include "panel/info_log.h"
@@ -31,6 +32,7 @@ void sizeEyeImage(HWND window) {
 int onCreate(HWND window) {
   // Set first: a quit can arrive while a box of the set-up below is up.
   setQuitHandler(onClose);
+  setFrameSource(&glFrameSource());
   readConfigFile();
   sizeEyeImage(window);
   rigPose = kStartPose;

@@ -63,8 +63,9 @@ struct DrawnFrame {
   CaptureImage colour = {};
   std::vector<float> depth;
   std::vector<uint16_t> objectIds;
+  FrameSource* source = nullptr;  // the one that captured colour, which gives it back
   ~DrawnFrame() {
-    if (colour.pixels != nullptr) freeCaptureImage(&colour);
+    if (colour.pixels != nullptr) source->release(&colour);
   }
 };
 
@@ -76,9 +77,12 @@ void sendCapture(HWND window, HWND client, bool withIds) {
   int height = 0;
   getClientRect(window, &width, &height);
   const CameraView view = currentCameraView(width, height);
-  drawFrame(view);
   const auto frame = std::make_shared<DrawnFrame>();
-  captureEyeFrame(view, &frame->colour);
+  frame->source = frameSource();
+  if (frame->source != nullptr) {
+    frame->source->draw(view);
+    captureEyeFrame(*frame->source, view, &frame->colour);
+  }
   const bool haveDepth = captureDepth(&frame->depth, width, height, kNearPlane, kFarPlane);
   bool haveIds = true;
   if (withIds) {

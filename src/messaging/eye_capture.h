@@ -4,8 +4,8 @@
 #pragma once
 
 #include "image/bmp_writer.h"
-#include "scene/camera_view.h"
+#include "messaging/frame_source.h"
 
-// Captures the view's size from the back buffer the view was just drawn into, as captureFrame
-// does (image/frame_capture.h), and adds the noise of the view's eye at its pose.
-void captureEyeFrame(const CameraView& view, CaptureImage* image);
+// Captures the view's size from the back buffer the view was just drawn into and adds the noise
+// of the view's eye at its pose. pixels stays null when the capture fails.
+void captureEyeFrame(FrameSource& source, const CameraView& view, CaptureImage* image);

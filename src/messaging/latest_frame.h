@@ -11,8 +11,9 @@
 
 // The frame of the view, with the rig's sensor noise (messaging/eye_capture.h): the kept one
 // when the view is the one it was drawn from, else a fresh one drawn into the back buffer and
-// read. Null when the capture failed. Shared: a send still under way keeps its frame whole while a
-// newer one replaces it here.
+// read with the frame source (messaging/frame_source.h). Null when the capture failed or there
+// is no source. Shared: a send still under way keeps its frame whole while a newer one replaces
+// it here.
 std::shared_ptr<const CaptureImage> latestFrame(const CameraView& view);
 
 // Lets go of the kept frame; the next latestFrame draws and reads again.
