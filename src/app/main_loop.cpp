@@ -1,31 +1,15 @@
 #include "app/main_loop.h"
 
-#include <cmath>
-
 #include "app/drive_steps.h"
 #include "app/lifecycle.h"
 #include "app/loop_pacing.h"
 #include "app/paint.h"
-#include "messaging/instance_messages.h"
-#include "panel/info_log.h"
+#include "app/shell_rules.h"
+#include "messaging/camera_links.h"
 #include "platform/platform.h"
 #include "scene/camera_view.h"
 #include "scene/input_state.h"
 #include "scene/scene_state.h"
-
-namespace {
-constexpr double kPi = 3.141592653589793;
-constexpr double kDistancePerStep = 0.05;
-}  // namespace
-
-void advanceRig() {
-  double radians = rigPose.heading * kPi / 180;
-  rigPose.rigX += std::cos(radians) * kDistancePerStep;
-  rigPose.rigY += std::sin(radians) * kDistancePerStep;
-  double position[2] = {rigPose.rigX, rigPose.rigY};
-  sendToCameras(MSG_RIG_XY, kRigXyPayloadSize, position, mainWindow);
-  logRigPose();
-}
 
 namespace {
 
@@ -40,8 +24,8 @@ CameraView viewOfMainWindow() {
 
 int runMainLoop() {
   const bool paced = loopPacingEnabled();
-  uint32_t reference = tickCount();
-  uint32_t lastFrame = reference - kIdleRefreshMs;
+  DriveClock clock = {tickCount(), 0};
+  uint32_t lastFrame = clock.reference - kIdleRefreshMs;
   CameraView drawnView = viewOfMainWindow();
   unsigned long eventsAtFrame = inputEventsTaken() - 1;
   for (;;) {
@@ -68,18 +52,18 @@ int runMainLoop() {
     }
     syncCameras(mainWindow);
     const bool driving = inputState.leftButtonHeld && inputState.shiftHeld && role == ROLE_SCENE;
-    uint32_t remainder = 0;
-    const int steps = countDriveSteps(reference, tickCount(), &remainder);
+    const int steps = driveStepsDue(&clock, tickCount());
     if (steps > 0) {
       for (int step = 0; step < steps; ++step) {
-        if (inputState.leftButtonHeld && inputState.shiftHeld && role == ROLE_SCENE) advanceRig();
+        if (inputState.leftButtonHeld && inputState.shiftHeld && role == ROLE_SCENE) {
+          advanceRig(mainWindow);
+        }
       }
-      // Taken afresh, so time spent waiting on the cameras inside the steps is not counted.
-      reference = tickCount() - remainder;
+      driveStepsTaken(&clock, tickCount());
     }
     // More input may be queued behind a message taken, so only an idle pass waits.
     if (paced && !tookMessage) {
-      waitForMessage(pacedWaitMs(lastFrame, tickCount(), driving, reference));
+      waitForMessage(pacedWaitMs(lastFrame, tickCount(), driving, clock.reference));
     }
   }
 }
