@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/shell_rules.h"  // onDestroy, startCameraInstances and the window handles
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // Configuration, the initial rig pose, GL set-up and textures in every role; the scene role then
 // starts the missing camera instances and opens the info panel. Quit messages close the window

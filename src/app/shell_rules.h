@@ -3,7 +3,7 @@
 // unit tests run them on the null platform.
 #pragma once
 
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // The window created for this process's role; the sender of the rig position messages.
 extern HWND mainWindow;
