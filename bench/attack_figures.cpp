@@ -48,8 +48,22 @@ bool closedByPeer(int fd) {
   return poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
+// A process of the peer's that takes every lock file of the folder it can get and stops while it
+// holds them, as one stopped in a debugger; it dies with the peer.
+void holdLocksStopped(const std::string& folder) {
+  if (fork() != 0) return;
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  for (const char* name : {"/transport.lock", "/role.lock"}) {
+    const int fd = open((folder + name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0) flock(fd, LOCK_EX | LOCK_NB);
+  }
+  raise(SIGSTOP);
+  _exit(0);
+}
+
 // The hostile peer's life, until it is killed.
 [[noreturn]] void attack(const std::string& folder, const std::string& camera) {
+  holdLocksStopped(folder);
   RawMailbox mailbox(folder, 1000);
   RawMailbox slowMailbox(folder, 1001);
   std::vector<int> idle(kIdleConnections, -1);
@@ -94,7 +108,7 @@ bool closedByPeer(int fd) {
     }
     held.push_back(connectRaw(camera, 0));
     sendMessage(held.back(), kFrameRequest, mailbox.handle());
-    // A request whose replies go to a window that does not exist, while the lock is held.
+    // A request whose replies go to a window that does not exist.
     held.push_back(connectRaw(camera, 0));
     sendMessage(held.back(), kFrameRequest, kNoWindow);
     for (int fd; (fd = mailbox.accept(0)) >= 0;) held.push_back(fd);

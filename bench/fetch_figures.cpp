@@ -35,9 +35,9 @@ FetchFigures measureFetch(int width, int height, double seconds, bool withTurns)
     double heading = 90;
     figures.turnedPerSecond = ratePerSecond(seconds, [&] {
       heading = heading == 90 ? 91 : 90;
-      return client.sendHeading(heading) && client.grab(oculant::Eye::LEFT, &left) && fits(left);
+      return client.setHeading(heading) && client.grab(oculant::Eye::LEFT, &left) && fits(left);
     });
-    client.sendHeading(90);
+    client.setHeading(90);
   }
   return figures;
 }

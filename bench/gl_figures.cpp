@@ -15,6 +15,7 @@
 #include "render/gl_resources.h"
 #include "render/gl_setup.h"
 #include "render/texture_upload.h"
+#include "scene/camera_view.h"
 #include "scene/config_file.h"
 #include "vertex_count.h"
 
@@ -63,12 +64,13 @@ bool measureGl(InstanceRole asRole, int width, int height, double seconds, GlFig
   RoleWindow window(asRole, width, height);
   if (!window.ok()) return false;
   const HDC dc = glResources.deviceContext;
-  paintFrame();  // the first frame pays for texture residency and the like
+  const CameraView view = currentCameraView(width, height);
+  paintFrame(view);  // the first frame pays for texture residency and the like
   const long long before = verticesSent();
-  drawFrame();
+  drawFrame(view);
   out->verticesPerFrame = static_cast<double>(verticesSent() - before);
-  out->framesPerSecond = ratePerSecond(seconds, [] {
-    paintFrame();
+  out->framesPerSecond = ratePerSecond(seconds, [&view] {
+    paintFrame(view);
     glFinish();
     return true;
   });
@@ -79,7 +81,7 @@ bool measureGl(InstanceRole asRole, int width, int height, double seconds, GlFig
     return true;
   });
   // The floor of a fetch: the drawn frame read as the cameras read it, then copied once.
-  drawFrame();
+  drawFrame(view);
   const int stride = strideForWidth(width);
   std::vector<uint8_t> read(static_cast<size_t>(stride) * height);
   std::vector<uint8_t> copy(read.size());
@@ -95,7 +97,7 @@ bool measureGl(InstanceRole asRole, int width, int height, double seconds, GlFig
 bool openDrawReadOnce(int width, int height) {
   RoleWindow window(ROLE_LEFT_CAMERA, width, height);
   if (!window.ok()) return false;
-  paintFrame();
+  paintFrame(currentCameraView(width, height));
   CaptureImage image = {};
   captureFrame(&image, width, height);
   const bool read = image.pixels != nullptr;

@@ -61,8 +61,7 @@ LiveBench::LiveBench(const std::string& executable, const std::string& folder, c
     usleep(1000);
   }
   transportClose(own);
-  for (int i = 1; i < 3; ++i)
-    pids_[i] = static_cast<pid_t>(transportFindClass(kWindowClass[i]) >> 10);
+  for (int i = 1; i < 3; ++i) pids_[i] = transportClassPid(kWindowClass[i]);
 }
 
 LiveBench::~LiveBench() {

@@ -70,8 +70,8 @@ Sample sample(const LiveBench& bench) {
 }
 
 void setPose(oculant::Client& client, int pose) {
-  client.sendHeading(60 + 10 * pose, true);
-  client.sendRigPosition(0.7 + 0.1 * (pose % 3), 0.7 - 0.1 * (pose % 2), true);
+  client.setHeading(60 + 10 * pose, true);
+  client.setPosition(0.7 + 0.1 * (pose % 3), 0.7 - 0.1 * (pose % 2), true);
 }
 
 bool savedFileHolds(const std::string& path, const oculant::Frame& frame) {

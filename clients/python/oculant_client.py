@@ -32,6 +32,7 @@ import errno
 import math
 import os
 import re
+import secrets
 import select
 import shutil
 import signal
@@ -110,6 +111,8 @@ WINDOW_NAME = {SCENE_CLASS: "scene window", "oculant1": "left camera", "oculant2
 MESSAGE_SECONDS = 2.0
 # How often to knock again on a window whose listen queue is full.
 CONNECT_RETRY_SECONDS = 0.02
+# Messages the mailbox reads side by side; when more come, the one arriving longest is dropped.
+MAX_INCOMING = 64
 
 
 def _numpy(what):
@@ -144,6 +147,14 @@ def _finite(what, *values):
         if not math.isfinite(number):
             raise ValueError("%s must be finite, not %r" % (what, number))
     return numbers
+
+
+def _role_of(eye):
+    """The camera role of "left" or "right" (or of role 1 or 2); ValueError for anything else."""
+    role = EYE_ROLE.get(eye)
+    if role is None:
+        raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
+    return role
 
 
 def runtime_folder(environ=None):
@@ -291,23 +302,34 @@ class CameraModel:
 
 
 class Capture:
-    """One eye's frame with its ground truth, all from one drawing: `frame` (a Frame), `depth`
+    """One eye's frame with its ground truth, all from one drawing: `colour` (a Frame), `depth`
     (float32 bytes, `height` rows of `width`, the bottom row first; +inf where the eye sees
-    nothing), `camera` (a CameraModel) and, when asked for, `ids` (uint16 bytes laid out as the
-    depth: the number n of the scene file's OBJECTn that each pixel sees, 0 for none; None when
-    not asked for)."""
+    nothing), `camera` (a CameraModel) and, when asked for, `object_ids` (uint16 bytes laid out
+    as the depth: the number n of the scene file's OBJECTn that each pixel sees, 0 for none;
+    None when not asked for). The names are the C++ library's (Capture::colour, ::objectIds);
+    `frame` and `ids` are their names before 0.2, kept for one version."""
 
-    def __init__(self, frame, depth, camera, ids=None):
-        self.frame = frame
+    def __init__(self, colour, depth, camera, object_ids=None):
+        self.colour = colour
         self.depth = depth
         self.camera = camera
-        self.ids = ids
+        self.object_ids = object_ids
+
+    @property
+    def frame(self):
+        """The name of `colour` before 0.2."""
+        return self.colour
+
+    @property
+    def ids(self):
+        """The name of `object_ids` before 0.2."""
+        return self.object_ids
 
     def depth_array(self):
         """Depth along the optical axis as numpy (height x width, float32, top row first)."""
         numpy = _numpy("Capture.depth_array")
-        rows = numpy.frombuffer(self.depth, dtype="<f4").reshape(self.frame.height,
-                                                                 self.frame.width)
+        rows = numpy.frombuffer(self.depth, dtype="<f4").reshape(self.colour.height,
+                                                                 self.colour.width)
         return rows[::-1].copy()
 
     def disparity_array(self, baseline=None, other=None):
@@ -336,14 +358,19 @@ class Capture:
             disparity = numpy.where(there > 0, columns - x if left else x - columns, numpy.inf)
         return numpy.where(seen, disparity, numpy.inf).astype("float32")
 
-    def ids_array(self):
+    def object_ids_array(self):
         """The object ids as numpy (height x width, uint16, top row first). Needs a capture
         made with ids=True."""
-        numpy = _numpy("Capture.ids_array")
-        if self.ids is None:
+        numpy = _numpy("Capture.object_ids_array")
+        if self.object_ids is None:
             raise BenchError("this capture was made without object ids (ids=True asks for them)")
-        rows = numpy.frombuffer(self.ids, dtype="<u2").reshape(self.frame.height, self.frame.width)
+        rows = numpy.frombuffer(self.object_ids, dtype="<u2").reshape(self.colour.height,
+                                                                      self.colour.width)
         return rows[::-1].copy()
+
+    def ids_array(self):
+        """The name of object_ids_array() before 0.2."""
+        return self.object_ids_array()
 
 
 class Bench:
@@ -363,8 +390,6 @@ class Bench:
     Every method raises BenchNotRunning when the window it needs does not exist,
     BenchNotAnswering when it exists but does not answer in time, and BenchError for the rest.
     """
-
-    _next_number = 1
 
     def __init__(self, folder=None, timeout=10.0):
         """folder: the runtime folder (found as the bench finds it when None). timeout: the most
@@ -403,16 +428,18 @@ class Bench:
 
     # ----- what a program asks of the bench
 
-    def running(self):
+    def bench_running(self):
         """True when the scene window or one of the camera windows is running."""
         names = (SCENE_CLASS,) + tuple(CAMERA_CLASS.values())
         return any(self._window_exists(name) for name in names)
 
+    def running(self):
+        """The name of bench_running() before 0.2."""
+        return self.bench_running()
+
     def grab(self, eye):
         """The current frame of one camera: eye is "left" or "right" (or role 1 or 2)."""
-        role = EYE_ROLE.get(eye)
-        if role is None:
-            raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
+        role = _role_of(eye)
         received = {}
 
         def on_message(code, payload):
@@ -443,10 +470,8 @@ class Bench:
 
     def capture(self, eye, pose=None, ids=False):
         """A Capture of one eye; with pose = (x, y, heading) the camera takes that pose first.
-        With ids=True the camera also draws which object each pixel sees (Capture.ids)."""
-        role = EYE_ROLE.get(eye)
-        if role is None:
-            raise ValueError("eye must be 'left' or 'right', not %r" % (eye,))
+        With ids=True the camera also draws which object each pixel sees (Capture.object_ids)."""
+        role = _role_of(eye)
         received = {}
 
         def on_message(code, payload):
@@ -489,9 +514,28 @@ class Bench:
         self._send_to_windows(MSG_RIG_XY, struct.pack("<dd", *_finite("the rig position", x, y)),
                               scene)
 
-    def save(self):
+    def save_frames(self):
         """Makes both cameras write "image1.bmp" and "image2.bmp" in the bench's folder."""
         self._send_to_windows(MSG_SAVE_FRAME, b"", False)
+
+    def save(self):
+        """The name of save_frames() before 0.2."""
+        self.save_frames()
+
+    def describe(self, eye):
+        """The CameraModel of one camera at its current pose and size, without a frame."""
+        role = _role_of(eye)
+        received = {}
+
+        def on_message(code, payload):
+            if code == MSG_EXT_CAMERA_INFO + role:
+                received["info"] = payload
+
+        self._send(CAMERA_CLASS[role], MSG_EXT_DESCRIBE, b"", on_message)
+        info = received.get("info")
+        if info is None or len(info) < CAMERA_INFO.size:
+            raise BenchError("the %s camera sent no camera model" % self._eye_name(role))
+        return CameraModel(info)
 
     def bench_version(self):
         """(version, protocol) of the running bench, as its scene window (else a camera) says
@@ -504,7 +548,7 @@ class Bench:
                 pass
         raise BenchNotRunning("no bench is running (looked in %s)" % self.folder)
 
-    def wait(self, timeout=30.0):
+    def wait_for_bench(self, timeout=30.0):
         """Returns once the scene window and both cameras answer (a bench just started);
         BenchNotRunning naming the windows that did not answer after `timeout` seconds, or
         BenchError at once for a bench of another protocol."""
@@ -573,84 +617,63 @@ class Bench:
             )
 
     def _open_mailbox(self):
-        # Handles are (pid << 10) | n; the pid keeps them apart from other processes', n from
-        # this process's other mailboxes.
-        pid_part = (os.getpid() << 10) & 0xFFFFFFFF
-        for _ in range(1023):
-            number = Bench._next_number
-            Bench._next_number = number % 1023 + 1
-            handle = pid_part | number
+        # A handle drawn at random: no other program can bind its name before us. One that is
+        # taken (a squatter's, or a socket left by a dead process) costs another draw; the
+        # socket of another process is never removed.
+        for _ in range(64):
+            handle = secrets.randbits(32)
+            if handle == 0:
+                continue
             path = os.path.join(self.folder, "window.%d" % handle)
             mailbox = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
             try:
                 mailbox.bind(path)
             except OSError as error:
                 mailbox.close()
-                if error.errno != errno.EADDRINUSE or not self._remove_if_stale(path):
+                if error.errno == errno.EADDRINUSE:
                     continue
-                mailbox = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-                try:
-                    mailbox.bind(path)
-                except OSError:
-                    mailbox.close()
-                    continue
+                raise BenchError("cannot open a socket in the runtime folder %s: %s"
+                                 % (self.folder, error.strerror)) from None
             os.chmod(path, 0o600)
-            mailbox.listen(16)
+            mailbox.listen(64)
             mailbox.setblocking(False)
             self.handle, self._mailbox, self._mailbox_path = handle, mailbox, path
             return
         raise BenchError("cannot open a socket in the runtime folder %s" % self.folder)
 
-    @staticmethod
-    def _remove_if_stale(path):
-        # A socket file nobody listens on is left over from a process that died.
-        probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        probe.setblocking(False)  # a live listener with a full queue must not hold us up
-        try:
-            probe.connect(path)
-            return False
-        except ConnectionRefusedError:
-            os.unlink(path)
-            return True
-        except OSError:
-            return False
-        finally:
-            probe.close()
+    def _accept(self, incoming, camera_pid, deadline):
+        """Takes the connections waiting at the mailbox. Only the process of the window being
+        asked may talk to it: others are hung up on, so no other program can slip us a frame."""
+        while True:
+            try:
+                conn, _ = self._mailbox.accept()
+            except (BlockingIOError, InterruptedError):
+                return
+            pid, uid, _gid = struct.unpack(
+                "3i", conn.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))
+            if uid != os.getuid() or pid != camera_pid:
+                conn.close()
+                continue
+            if len(incoming) >= MAX_INCOMING:
+                incoming.pop(0).close()
+            conn.setblocking(False)
+            incoming.append(_Incoming(conn, min(deadline, time.monotonic() + MESSAGE_SECONDS)))
 
-    def _serve_one(self, on_message, deadline):
-        """Takes one message from the mailbox, hands it to on_message and answers it, all by
-        the deadline and within MESSAGE_SECONDS."""
-        try:
-            conn, _ = self._mailbox.accept()
-        except (BlockingIOError, InterruptedError):
-            return  # the sender gave up between select and accept
-        deadline = min(deadline, time.monotonic() + MESSAGE_SECONDS)
-        try:
-            uid = struct.unpack("3i", conn.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))[1]
-            if uid != os.getuid():
-                return  # only our own user's windows may talk to us
-            magic, code, _sender, length = ENVELOPE.unpack(
-                _read_exactly(conn, ENVELOPE.size, deadline))
-            if magic != MAGIC or length > MAX_PAYLOAD:
-                return  # hanging up without a reply tells the sender it was not handled
-            payload = _read_exactly(conn, length, deadline)
-            if on_message is not None:
-                on_message(code, payload)
-            _write_all(conn, REPLY, deadline)
-        except (OSError, EOFError):
-            pass  # a sender that stalls or hangs up loses its message, nothing more
-        finally:
-            conn.close()
+    # ----- sending
 
     # ----- sending
 
     def _send(self, class_name, code, payload, on_message=None):
         """Sends one message to the window holding class_name and waits for its reply, serving
-        the mailbox meanwhile, all within self.timeout."""
+        the mailbox meanwhile, all within self.timeout. The mailbox reads every connection as
+        its bytes come, so one that stalls holds up nothing but itself."""
         if self._mailbox is None:
             raise BenchError("this Bench has been closed")
         deadline = time.monotonic() + self.timeout
         request = self._connect(class_name, deadline)
+        camera_pid = struct.unpack(
+            "3i", request.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))[0]
+        incoming = []
         try:
             try:
                 _write_all(request, ENVELOPE.pack(MAGIC, code, self.handle, len(payload)) + payload,
@@ -660,14 +683,23 @@ class Bench:
             except OSError:
                 raise self._hung_up(class_name) from None
             while True:
-                remaining = deadline - time.monotonic()
-                if remaining <= 0:
+                now = time.monotonic()
+                if now >= deadline:
                     raise self._not_answering(class_name)
-                ready, _, _ = select.select([request, self._mailbox], [], [], remaining)
+                for message in [message for message in incoming if now >= message.deadline]:
+                    message.close()  # it did not arrive in time: not handled
+                    incoming.remove(message)
+                wait = min([deadline] + [message.deadline for message in incoming]) - now
+                ready, _, _ = select.select(
+                    [request, self._mailbox] + [message.conn for message in incoming], [], [],
+                    max(wait, 0))
                 # The window's own messages come before its reply, so serve them first.
                 if self._mailbox in ready:
-                    self._serve_one(on_message, deadline)
-                elif request in ready:
+                    self._accept(incoming, camera_pid, deadline)
+                for message in [message for message in incoming if message.conn in ready]:
+                    if message.serve(on_message):
+                        incoming.remove(message)
+                if request in ready:
                     try:
                         _read_exactly(request, len(REPLY), deadline)
                     except socket.timeout:
@@ -677,6 +709,8 @@ class Bench:
                     return
         finally:
             request.close()
+            for message in incoming:
+                message.close()
 
     def _connect(self, class_name, deadline):
         """A connection to the window holding class_name, made by the deadline."""
@@ -709,8 +743,15 @@ class Bench:
             "the %s is running but did not answer within %g s (stopped or busy)"
             % (WINDOW_NAME[class_name], self.timeout))
 
-    @staticmethod
-    def _hung_up(class_name):
+    def _hung_up(self, class_name):
+        # Said as it happened: a window that is gone now ended while it was asked. A process
+        # killed while it answered may still listen for a moment after its connection closed
+        # (the system closes its files one by one), so it is given a short while to go.
+        for _ in range(20):
+            if not self._window_exists(class_name):
+                return BenchNotAnswering("the %s ended before it answered"
+                                         % WINDOW_NAME[class_name])
+            time.sleep(0.01)
         return BenchNotAnswering("the %s hung up without answering" % WINDOW_NAME[class_name])
 
     def _ask_version(self, class_name):
@@ -784,6 +825,53 @@ class Bench:
     @staticmethod
     def _eye_name(role):
         return "left" if role == 1 else "right"
+
+
+class _Incoming:
+    """A message arriving at the mailbox, read as its bytes come."""
+
+    def __init__(self, conn, deadline):
+        self.conn = conn
+        self.deadline = deadline
+        self.data = bytearray()
+        self.length = None  # of the payload, once the envelope is in
+
+    def serve(self, on_message):
+        """Reads what has arrived; once the message is whole, hands it to on_message and
+        answers it. True when the connection is done with (answered or dropped)."""
+        try:
+            while True:
+                needed = ENVELOPE.size + (self.length or 0) - len(self.data)
+                if needed == 0 and self.length is not None:
+                    break
+                chunk = self.conn.recv(min(max(needed, 1), 1 << 20))
+                if not chunk:
+                    self.close()  # the sender gave up
+                    return True
+                self.data += chunk
+                if self.length is None and len(self.data) >= ENVELOPE.size:
+                    magic, _code, _sender, length = ENVELOPE.unpack_from(self.data)
+                    if magic != MAGIC or length > MAX_PAYLOAD:
+                        self.close()  # hanging up without a reply: not handled
+                        return True
+                    self.length = length
+        except (BlockingIOError, InterruptedError):
+            return False
+        except OSError:
+            self.close()
+            return True
+        _magic, code, _sender, _length = ENVELOPE.unpack_from(self.data)
+        if on_message is not None:
+            on_message(code, bytes(self.data[ENVELOPE.size:]))
+        try:
+            self.conn.send(REPLY)  # eight bytes into an empty buffer never block
+        except OSError:
+            pass
+        self.close()
+        return True
+
+    def close(self):
+        self.conn.close()
 
 
 class LaunchedBench(Bench):
@@ -873,7 +961,7 @@ def launch(folder, executable=None, headless=None, timeout=30.0, runtime=None):
             if os.path.isdir(runtime):
                 bench = bench or LaunchedBench(process, runtime, own_runtime, 10.0)
                 try:
-                    bench.wait(min(0.5, max(0.001, deadline - time.monotonic())))
+                    bench.wait_for_bench(min(0.5, max(0.001, deadline - time.monotonic())))
                     return bench
                 except BenchNotRunning:
                     pass

@@ -245,7 +245,7 @@ def main(argv=None):
             left_capture, right_capture = bench.capture_stereo((rig_x, rig_y, 90.0))
     except BenchError as error:
         sys.exit("stereo_disparity: %s" % error)
-    left_frame, right_frame = left_capture.frame, right_capture.frame
+    left_frame, right_frame = left_capture.colour, right_capture.colour
     if left_frame.width == 0 or left_frame.height == 0:
         sys.exit("stereo_disparity: the cameras sent empty frames (minimised windows?)")
 

@@ -15,3 +15,12 @@ int countDriveSteps(uint32_t reference, uint32_t now, uint32_t* remainder) {
   *remainder = elapsed;
   return steps;
 }
+
+int driveStepsDue(DriveClock* clock, uint32_t now) {
+  clock->remainder = 0;
+  return countDriveSteps(clock->reference, now, &clock->remainder);
+}
+
+void driveStepsTaken(DriveClock* clock, uint32_t now) {
+  clock->reference = now - clock->remainder;
+}

@@ -1,7 +1,7 @@
 // What keys and the mouse do: the input rows of the window procedure.
 #pragma once
 
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // Acts on one input message (keys, mouse buttons, mouse moves, the wheel) for this instance's
 // role; other messages are ignored. The scene role turns and drives the rig, moves the

@@ -1,9 +1,8 @@
 #include "app/lifecycle.h"
 
-#include <initializer_list>
-
+#include "app/gl_frame_source.h"
 #include "app/role_table.h"
-#include "messaging/instance_messages.h"
+#include "messaging/instance_messages.h"  // setQuitHandler
 #include "panel/info_log.h"
 #include "platform/platform.h"
 #include "render/gl_setup.h"
@@ -11,9 +10,6 @@
 #include "scene/config_file.h"
 #include "scene/rig_settings.h"
 #include "scene/scene_state.h"
-
-HWND mainWindow = 0;
-HWND destroyedWindow = 0;
 
 namespace {
 
@@ -31,6 +27,7 @@ void sizeEyeImage(HWND window) {
 int onCreate(HWND window) {
   // Set first: a quit can arrive while a box of the set-up below is up.
   setQuitHandler(onClose);
+  setFrameSource(&glFrameSource());
   readConfigFile();
   sizeEyeImage(window);
   rigPose = kStartPose;
@@ -46,18 +43,4 @@ int onCreate(HWND window) {
 void onClose(HWND window) {
   tearDownGl(window);
   destroyWindow(window);
-}
-
-void onDestroy(HWND window) {
-  destroyedWindow = window;
-  waitInstanceSemaphore(1);
-  sendToCameras(MSG_QUIT, 0, nullptr, window);
-  postQuitMessage(0);
-}
-
-void startCameraInstances() {
-  // A scene started where its cameras outlived the previous scene takes them over.
-  for (const char* camera : {kLeftCameraClass, kRightCameraClass}) {
-    if (findWindow(camera) == 0) startInstanceProcess();
-  }
 }

@@ -7,6 +7,3 @@
 
 // Runs until WM_QUIT; returns its wParam, the process exit code.
 int runMainLoop();
-
-// One drive step: 0.05 along the heading, the new position to both cameras, then the log.
-void advanceRig();

@@ -4,8 +4,8 @@
 #include "render/frame_renderer.h"
 #include "render/gl_resources.h"
 
-void paintFrame() {
-  drawFrame();
+void paintFrame(const CameraView& view) {
+  drawFrame(view);
   // The panel goes over the finished frame, in the same back buffer.
   drawInfoPanel();
   swapBuffers(glResources.deviceContext);

@@ -3,11 +3,12 @@
 #include "app/input_handling.h"
 #include "app/lifecycle.h"
 #include "app/paint.h"
-#include "wire/extension_messages.h"
 #include "messaging/extensions.h"
 #include "messaging/instance_messages.h"
 #include "platform/platform.h"
 #include "render/gl_setup.h"
+#include "scene/camera_view.h"
+#include "wire/extension_messages.h"
 
 LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -21,7 +22,7 @@ LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
       int width = 0, height = 0;
       getClientRect(window, &width, &height);
       resizeGl(width, height);
-      paintFrame();
+      paintFrame(currentCameraView(width, height));
       break;
     }
     case WM_CLOSE:

@@ -2,6 +2,6 @@
 // messages. Every message also goes to the default procedure, whose result is returned.
 #pragma once
 
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

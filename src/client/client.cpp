@@ -1,14 +1,16 @@
 #include "oculant/client.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "exchange.h"
 #include "ground_truth_replies.h"
-#include "version_replies.h"
 #include "platform/envelope.h"
+#include "version_replies.h"
 #include "wire/extension_messages.h"
 
 namespace oculant {
@@ -25,6 +27,17 @@ struct PendingGrab {
   bool havePixels = false;
 };
 PendingGrab pending;
+
+// True when the window of the class has gone. A process killed while it answered may still
+// listen for a moment after its connection closed (the system closes its files one by one), so
+// it is given a short while to go before it is said to run on.
+bool windowEnded(Exchange& exchange, const char* className) {
+  for (int look = 0; look < 20; ++look) {
+    if (!exchange.windowExists(className)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
 
 void receiveReply(const Reply& data) {
   if (isExtensionMessage(data.code)) {
@@ -113,11 +126,19 @@ Client::Failure Client::sendToClass(const char* className, const char* who, uint
     fail(Failure::NOT_RUNNING, std::string("no ") + who + " is running" + lookedIn());
     return failure_;
   }
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%g", timeoutSeconds_);
-  fail(Failure::NOT_ANSWERING, std::string("the ") + who +
-                                   " is running but did not answer within " + seconds +
-                                   " s (stopped or busy)");
+  if (delivery == Delivery::HUNG_UP) {
+    // Said as it happened: a window that is gone now ended while it was asked.
+    fail(Failure::NOT_ANSWERING,
+         std::string("the ") + who +
+             (windowEnded(*exchange_, className) ? " ended before it answered"
+                                                 : " hung up without answering"));
+  } else {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", timeoutSeconds_);
+    fail(Failure::NOT_ANSWERING, std::string("the ") + who +
+                                     " is running but did not answer within " + seconds +
+                                     " s (stopped or busy)");
+  }
   // Its answers may still come: a fresh mailbox keeps them out of the next call.
   if (!exchange_->renew()) exchange_.reset();
   return failure_;
@@ -173,12 +194,12 @@ bool Client::allFinite(std::initializer_list<double> values, const char* what) {
   return true;
 }
 
-bool Client::sendHeading(double degrees, bool alsoScene) {
+bool Client::setHeading(double degrees, bool alsoScene) {
   if (!allFinite({degrees}, "the heading")) return false;
   return sendToCameras(MSG_HEADING, sizeof degrees, &degrees, alsoScene);
 }
 
-bool Client::sendRigPosition(double x, double y, bool alsoScene) {
+bool Client::setPosition(double x, double y, bool alsoScene) {
   if (!allFinite({x, y}, "the rig position")) return false;
   const double xy[2] = {x, y};
   return sendToCameras(MSG_RIG_XY, sizeof xy, xy, alsoScene);

@@ -21,6 +21,7 @@ enum class Delivery {
   HANDLED,    // the window's handler returned
   NO_WINDOW,  // no window of that class runs
   NO_ANSWER,  // it runs but did not handle the message in time
+  HUNG_UP,    // it closed the connection without handling the message (it may have ended)
 };
 
 class Exchange {

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // The longest the sender waits for each camera while it runs: pose changes are superseded by
 // the next one, commands are kept and sent again, so neither holds the overview up for long.

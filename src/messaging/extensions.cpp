@@ -6,15 +6,14 @@
 #include <vector>
 
 #include "image/depth_capture.h"
-#include "image/frame_capture.h"
 #include "image/object_id_capture.h"
 #include "messaging/eye_capture.h"
 #include "platform/envelope.h"
 #include "platform/platform.h"
 #include "render/camera_model.h"
 #include "render/frame_renderer.h"
+#include "scene/camera_view.h"
 #include "scene/rig_settings.h"
-#include "scene/scene_state.h"
 #include "wire/extension_messages.h"
 
 namespace {
@@ -64,8 +63,9 @@ struct DrawnFrame {
   CaptureImage colour = {};
   std::vector<float> depth;
   std::vector<uint16_t> objectIds;
+  FrameSource* source = nullptr;  // the one that captured colour, which gives it back
   ~DrawnFrame() {
-    if (colour.pixels != nullptr) freeCaptureImage(&colour);
+    if (colour.pixels != nullptr) source->release(&colour);
   }
 };
 
@@ -76,13 +76,17 @@ void sendCapture(HWND window, HWND client, bool withIds) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
-  drawFrame();
+  const CameraView view = currentCameraView(width, height);
   const auto frame = std::make_shared<DrawnFrame>();
-  captureEyeFrame(&frame->colour, width, height);
+  frame->source = frameSource();
+  if (frame->source != nullptr) {
+    frame->source->draw(view);
+    captureEyeFrame(*frame->source, view, &frame->colour);
+  }
   const bool haveDepth = captureDepth(&frame->depth, width, height, kNearPlane, kFarPlane);
   bool haveIds = true;
   if (withIds) {
-    drawObjectIds();
+    drawObjectIds(view);
     haveIds = captureObjectIds(&frame->objectIds, width, height);
   }
   const uint64_t colourBytes = static_cast<uint64_t>(frame->colour.stride) * frame->colour.height;

@@ -1,7 +1,7 @@
 // The camera's side of the ground-truth messages (messaging/extension_messages.h).
 #pragma once
 
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // Acts on one extension message received by window; sender is the window replies go to. The
 // scene window ignores them all. Always returns 0.

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "image/bmp_writer.h"
+#include "messaging/frame_source.h"
 
-// Captures the current GL read buffer as captureFrame does (image/frame_capture.h) and adds the
-// noise of this eye at the current rig pose.
-void captureEyeFrame(CaptureImage* image, int width, int height);
+// Captures the view's size from the back buffer the view was just drawn into and adds the noise
+// of the view's eye at its pose. pixels stays null when the capture fails.
+void captureEyeFrame(FrameSource& source, const CameraView& view, CaptureImage* image);

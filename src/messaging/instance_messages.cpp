@@ -5,10 +5,9 @@
 #include <string>
 
 #include "image/bmp_writer.h"
-#include "image/frame_capture.h"
 #include "messaging/latest_frame.h"
 #include "platform/platform.h"
-#include "scene/scene_state.h"
+#include "scene/camera_view.h"
 
 namespace {
 
@@ -22,7 +21,7 @@ void sendFrame(HWND window, WPARAM requester) {
   int height = 0;
   getClientRect(window, &width, &height);
   // The frame belongs to these sends until they end, whatever is drawn meanwhile.
-  const std::shared_ptr<const CaptureImage> image = latestFrame(width, height);
+  const std::shared_ptr<const CaptureImage> image = latestFrame(currentCameraView(width, height));
   if (image == nullptr) return;
   const FrameHeader header = {0, image->width, image->stride, image->height, 0};
   const COPYDATASTRUCT headerMessage =
@@ -53,10 +52,10 @@ void saveOwnFrame(HWND window, WPARAM sender, const COPYDATASTRUCT& data) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
-  const RigPose shown = rigPose;
-  if (numbered) rigPose = RigPose{request.rigX, request.rigY, request.heading};
-  const std::shared_ptr<const CaptureImage> image = latestFrame(width, height);
-  rigPose = shown;
+  const RigPose asked = {request.rigX, request.rigY, request.heading};
+  const CameraView view =
+      numbered ? cameraViewAt(asked, width, height) : currentCameraView(width, height);
+  const std::shared_ptr<const CaptureImage> image = latestFrame(view);
   if (image == nullptr) return;
   // The save has no reply on the wire, so standard error is the only place to say it failed.
   const char* fileName = role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp";

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "messaging/camera_links.h"  // sendToCameras, where the senders find it
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 #include "wire/wire_format.h"  // the codes and records the handlers speak
 
 // Acts on one WM_COPYDATA message received by window, according to this instance's role.

@@ -1,54 +1,44 @@
 #include "messaging/latest_frame.h"
 
-#include <cstring>
-
 #include "messaging/eye_capture.h"
-#include "render/frame_renderer.h"
-#include "scene/scene_state.h"
+#include "messaging/frame_source.h"
 
 namespace {
 
-// What a camera frame is drawn from. The input flags are not part of it: they change only the
-// overview, never an eye view.
-struct FrameInputs {
-  InstanceRole role;
-  int width;
-  int height;
-  RigPose pose;
-  OverviewView overview;
-};
-
+FrameSource* source = nullptr;
 std::shared_ptr<const CaptureImage> kept;
-FrameInputs keptInputs;
-
-// Compared byte by byte, so a pose that is not a number still matches itself.
-bool sameInputs(const FrameInputs& a, const FrameInputs& b) {
-  return a.role == b.role && a.width == b.width && a.height == b.height &&
-         std::memcmp(&a.pose, &b.pose, sizeof a.pose) == 0 &&
-         std::memcmp(&a.overview, &b.overview, sizeof a.overview) == 0;
-}
-
-void freeCapture(CaptureImage* image) {
-  freeCaptureImage(image);
-  delete image;
-}
+CameraView keptView;
 
 }  // namespace
 
-std::shared_ptr<const CaptureImage> latestFrame(int width, int height) {
-  const FrameInputs inputs = {role, width, height, rigPose, overviewView};
-  if (kept && sameInputs(inputs, keptInputs)) return kept;
+void setFrameSource(FrameSource* newSource) {
   forgetLatestFrame();
+  source = newSource;
+}
+
+FrameSource* frameSource() {
+  return source;
+}
+
+std::shared_ptr<const CaptureImage> latestFrame(const CameraView& view) {
+  if (kept && sameView(view, keptView)) return kept;
+  forgetLatestFrame();
+  if (source == nullptr) return nullptr;
   // After a swap the back buffer is undefined: draw the frame again before reading it.
-  drawFrame();
+  source->draw(view);
   auto* image = new CaptureImage{};
-  captureEyeFrame(image, width, height);
+  captureEyeFrame(*source, view, image);
   if (image->pixels == nullptr) {
     delete image;
     return nullptr;
   }
-  kept.reset(image, freeCapture);
-  keptInputs = inputs;
+  // The source that captured the pixels gives them back, even if another is set meanwhile.
+  FrameSource* owner = source;
+  kept.reset(image, [owner](CaptureImage* done) {
+    owner->release(done);
+    delete done;
+  });
+  keptView = view;
   return kept;
 }
 

@@ -1,4 +1,4 @@
-// What the shared bookkeeping (windows.cpp) calls in a backend, and what it offers back.
+// What the shared bookkeeping (window_records.cpp) calls in a backend, and what it offers back.
 // Internal to src/platform: the application sees only platform/platform.h.
 #pragma once
 

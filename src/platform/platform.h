@@ -1,8 +1,10 @@
 // What a platform backend provides: everything the application asks of the operating system.
-// The application speaks the Windows vocabulary of platform/win32.h; a backend makes it true on
-// its system. Every backend links the shared bookkeeping (windows.cpp: classes, window records,
-// message order, quit, local delivery) and supplies the rest, listed here with what each call
-// must do. Backends: sdl/ + posix/ (the bench on Linux) and null/ (no display, for unit tests).
+// The application speaks the Windows vocabulary of platform/windows_vocabulary.h; a backend makes
+// it true on its system, and each call below says what it must do. Backends: sdl/ + posix/ (the
+// bench on Linux), win32/ (the bench on Windows, on the system's own windows and messages) and
+// null/ (no display, for unit tests). The SDL and null backends link the shared bookkeeping
+// (window_records.cpp: classes, window records, message order, quit, local delivery) and supply
+// the rest; on Windows the system keeps those records, so win32/ provides the whole contract.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // ---- Window classes and windows -------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 # client library) can link it without the windowing layer.
 add_library(oculant_transport STATIC
   ${CMAKE_CURRENT_LIST_DIR}/envelope.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/posix/class_claim.cpp
   ${CMAKE_CURRENT_LIST_DIR}/posix/runtime_dir.cpp
   ${CMAKE_CURRENT_LIST_DIR}/posix/transport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/posix/transport_files.cpp)

@@ -9,9 +9,7 @@
 #include "render/gl_resources.h"
 #include "render/overview_transform.h"
 #include "render/text_overlay.h"
-#include "scene/input_state.h"
-#include "scene/rig_settings.h"
-#include "scene/scene_state.h"
+#include "scene/camera_view.h"
 
 namespace {
 
@@ -32,10 +30,10 @@ void setFrameMaterial() {
   glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
 }
 
-void drawRigSphere(GLUquadric* quadric) {
-  const float x = static_cast<float>(rigPose.rigX);
-  const float y = static_cast<float>(rigPose.rigY);
-  const float z = static_cast<float>(rigSettings.eyeHeight);
+void drawRigSphere(const CameraView& view, GLUquadric* quadric) {
+  const float x = static_cast<float>(view.pose.rigX);
+  const float y = static_cast<float>(view.pose.rigY);
+  const float z = static_cast<float>(view.rig.eyeHeight);
   glTranslatef(x, y, z);
   // Without a quadric there is no sphere to draw; the rest of the frame still is.
   if (quadric != nullptr) gluSphere(quadric, kRigSphereRadius, kRigSphereSlices, kRigSphereStacks);
@@ -44,10 +42,10 @@ void drawRigSphere(GLUquadric* quadric) {
 
 // Places the eye beside the rig, perpendicular to the heading, looking one unit ahead along
 // its own viewing direction (the heading itself unless the right eye is set turned).
-void lookFromEye(bool rightEye) {
-  const EyeView view = eyeViewAt(rigPose, rigSettings, rightEye);
-  gluLookAt(view.eye[0], view.eye[1], view.eye[2], view.centre[0], view.centre[1], view.centre[2],
-            view.up[0], view.up[1], view.up[2]);
+void lookFromEye(const CameraView& view, bool rightEye) {
+  const EyeView eye = eyeViewAt(view.pose, view.rig, rightEye);
+  gluLookAt(eye.eye[0], eye.eye[1], eye.eye[2], eye.centre[0], eye.centre[1], eye.centre[2],
+            eye.up[0], eye.up[1], eye.up[2]);
 }
 
 // Only textured slabs and lattices have a shape in the frame.
@@ -92,29 +90,31 @@ void drawObject(const SceneObject& object) {
 
 // The objects a frame shows, by index, handed to draw in list order.
 template <typename Draw>
-void forEachShownObject(Draw draw) {
-  int count = sceneModel.objectCount;
+void forEachShownObject(const CameraView& view, Draw draw) {
+  const SceneModel& scene = *view.scene;
+  int count = scene.objectCount;
   if (count > kMaxSceneObjects) count = kMaxSceneObjects;
   for (int i = 0; i < count; ++i) {
-    if (role == ROLE_SCENE && i == kThirdObjectIndex && !inputState.showThirdObject) continue;
-    draw(i, sceneModel.objects[i]);
+    if (view.role == ROLE_SCENE && i == kThirdObjectIndex && !view.showThirdObject) continue;
+    draw(i, scene.objects[i]);
   }
 }
 
 // The overview transform, then the rig (overview) or the eye (camera views).
-void placeViewer(GLUquadric* quadric) {
-  applyPanTransform(overviewView.panX, overviewView.panY, 0, 0, 0, 0);
-  applyOrbitTransform(overviewView.distance, 0, overviewView.tilt, overviewView.spin);
-  if (role == ROLE_SCENE) {
-    drawRigSphere(quadric);
+void placeViewer(const CameraView& view, GLUquadric* quadric) {
+  const OverviewView& overview = view.overview;
+  applyPanTransform(overview.panX, overview.panY, 0, 0, 0, 0);
+  applyOrbitTransform(overview.distance, 0, overview.tilt, overview.spin);
+  if (view.role == ROLE_SCENE) {
+    drawRigSphere(view, quadric);
   } else {
-    lookFromEye(role == ROLE_RIGHT_CAMERA);
+    lookFromEye(view, view.role == ROLE_RIGHT_CAMERA);
   }
 }
 
 }  // namespace
 
-void drawFrame() {
+void drawFrame(const CameraView& view) {
   glEnable(GL_LIGHTING);
   glClearColor(0, 0, 0, 0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -122,20 +122,20 @@ void drawFrame() {
   setFrameMaterial();
   GLUquadric* quadric = gluNewQuadric();
   glPushMatrix();
-  placeViewer(quadric);
+  placeViewer(view, quadric);
   glEnable(GL_TEXTURE_2D);
   // Default planes: s follows object x and t object y.
   glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
   glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
-  forEachShownObject([](int, const SceneObject& object) { drawObject(object); });
+  forEachShownObject(view, [](int, const SceneObject& object) { drawObject(object); });
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();
   glLoadIdentity();
-  if (role == ROLE_SCENE) drawAxisMarker();
+  if (view.role == ROLE_SCENE) drawAxisMarker(view.overview, view.pose.heading);
   if (quadric != nullptr) gluDeleteQuadric(quadric);
 }
 
-void drawObjectIds() {
+void drawObjectIds(const CameraView& view) {
   // Every setting changed here comes back with the pop, so the next frame is drawn as ever.
   glPushAttrib(GL_ENABLE_BIT | GL_LIGHTING_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT);
   // Flat colours only: no light, texture or dithering may touch the bits of an id.
@@ -148,8 +148,8 @@ void drawObjectIds() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glPushMatrix();
   // The rig sphere of the overview is no scene object: it is left out.
-  placeViewer(nullptr);
-  forEachShownObject([](int index, const SceneObject& object) {
+  placeViewer(view, nullptr);
+  forEachShownObject(view, [](int index, const SceneObject& object) {
     if (!hasShape(object)) return;
     setObjectIdColour(static_cast<uint16_t>(index + 1));
     drawShape(object);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // Gives the window its context and fixed state, then the glyph font.
 // 0 on success; -1 (after the "Error1002" box) when no pixel format or context can be had, in

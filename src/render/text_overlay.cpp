@@ -43,11 +43,11 @@ void printText(const char* format, ...) {
   glPopAttrib();
 }
 
-void drawAxisMarker() {
+void drawAxisMarker(const OverviewView& overview, double heading) {
   glPushMatrix();
   glTranslatef(0.4f, 0.25f, -1.0f);
   // Turns with the overview but ignores its distance and pan.
-  applyOrbitTransform(0, 0, overviewView.tilt, overviewView.spin);
+  applyOrbitTransform(0, 0, overview.tilt, overview.spin);
   glLineWidth(5);
   glBegin(GL_LINES);
   glColor3f(0, 1, 0);
@@ -62,7 +62,7 @@ void drawAxisMarker() {
   glEnd();
   glColor3f(1, 1, 1);
   char label[kTextBufferSize];
-  std::snprintf(label, sizeof label, "X- %5.3f", rigPose.heading);
+  std::snprintf(label, sizeof label, "X- %5.3f", heading);
   glRasterPos2f(0.1f, 0);
   printText("%s", label);
   std::snprintf(label, sizeof label, "Y");

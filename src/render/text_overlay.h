@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "scene/scene_state.h"
 
 constexpr int kFontFirstChar = 32;
 constexpr int kFontGlyphCount = 96;  // codes 32..127
@@ -21,4 +22,4 @@ void deleteTextFont();
 void printText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The three axis lines turning with the overview and the heading and "Y" labels.
-void drawAxisMarker();
+void drawAxisMarker(const OverviewView& overview, double heading);

@@ -18,15 +18,15 @@ TEST(Client, GrabsSteersAndNamesWhatIsMissing) {
   oculant::Frame left, right;
   EXPECT_FALSE(client.grab(oculant::Eye::RIGHT, &right));
   EXPECT_EQ(client.error(), "no right camera is running (looked in " + dir.path() + ")");
-  EXPECT_FALSE(client.sendHeading(10));
+  EXPECT_FALSE(client.setHeading(10));
   EXPECT_EQ(client.error(), "no camera is running (looked in " + dir.path() + ")");
   EXPECT_EQ(client.failure(), oculant::Client::Failure::NOT_RUNNING);
 
   FakeBench bench(true);
   // NaN and infinity never reach a window: nothing of them shows in the bench's reports below.
-  EXPECT_FALSE(client.sendHeading(std::nan("")));
+  EXPECT_FALSE(client.setHeading(std::nan("")));
   EXPECT_EQ(client.error(), "the heading must be finite, not nan");
-  EXPECT_FALSE(client.sendRigPosition(1.0, -HUGE_VAL, true));
+  EXPECT_FALSE(client.setPosition(1.0, -HUGE_VAL, true));
   EXPECT_EQ(client.error(), "the rig position must be finite, not -inf");
   oculant::Capture capture;
   const oculant::Pose nowhere = {0, std::nan(""), 90};
@@ -45,8 +45,8 @@ TEST(Client, GrabsSteersAndNamesWhatIsMissing) {
   EXPECT_FALSE(left.rgbAt(301, 0, rgb));
   EXPECT_FALSE(left.rgbAt(0, 5, rgb));
 
-  ASSERT_TRUE(client.sendHeading(90.5));
-  ASSERT_TRUE(client.sendRigPosition(1.0, -2.0, true));
+  ASSERT_TRUE(client.setHeading(90.5));
+  ASSERT_TRUE(client.setPosition(1.0, -2.0, true));
   ASSERT_TRUE(client.saveFrames());
   ASSERT_TRUE(client.quit(true));
   ASSERT_TRUE(client.quit());
@@ -63,6 +63,21 @@ TEST(Client, IncompleteOrInconsistentAnswersAreRefused) {
     EXPECT_FALSE(client.grab(oculant::Eye::LEFT, &frame)) << static_cast<int>(fault);
     EXPECT_EQ(client.error(), "the left camera sent no complete frame");
   }
+}
+
+TEST(Client, FramesComeOnlyFromTheCameraAskedAndAnEndedOneIsNamedSo) {
+  PrivateRuntimeDir dir;
+  oculant::Frame frame;
+  {
+    FakeBench bench(false, FakeFault::FORGER);
+    oculant::Client client;
+    EXPECT_TRUE(client.grab(oculant::Eye::LEFT, &frame)) << client.error();
+    EXPECT_EQ(frame.pixels, fakePixels(1)) << "pixels from another process were taken";
+  }
+  FakeBench bench(false, FakeFault::DIES);
+  oculant::Client client;
+  EXPECT_FALSE(client.grab(oculant::Eye::LEFT, &frame));
+  EXPECT_EQ(client.error(), "the left camera ended before it answered");
 }
 
 // A bench that runs but does not answer (stopped, its queue full) costs a call no more than

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "raw_peer.h"
 #include "test_bench.h"
 #include "wire/wire_format.h"
 
@@ -51,7 +52,9 @@ inline const std::vector<std::string> kSteeringReports = {
 };
 
 // How a fake camera misbehaves when asked for a frame.
-enum class FakeFault { NONE, WRONG_STRIDE, SHORT_PIXELS, NO_PIXELS, WRONG_ROLE };
+// FORGER: another process of the same user sends the requester other pixels before the camera
+// answers. DIES: the camera's process ends after the header.
+enum class FakeFault { NONE, WRONG_STRIDE, SHORT_PIXELS, NO_PIXELS, WRONG_ROLE, FORGER, DIES };
 
 namespace fake_bench_detail {
 
@@ -59,6 +62,23 @@ inline int reportTo = -1;
 inline FakeFault fault = FakeFault::NONE;
 inline HWND windows[3] = {0, 0, 0};
 inline volatile bool stop = false;
+
+// From a process of its own, sends the requester's mailbox a pixel message of the right length
+// but other bytes, and waits (a bounded time) for it to be answered or refused.
+inline void forgePixels(HWND requester, uint32_t code, size_t length) {
+  const pid_t forger = fork();
+  if (forger == 0) {
+    const std::string mailbox =
+        std::string(getenv("OCULANT_RUNTIME_DIR")) + "/window." + std::to_string(requester);
+    std::string message(16 + length, '\xEE');
+    writeEnvelope(reinterpret_cast<unsigned char*>(&message[0]), code, 1, uint32_t(length));
+    const int fd = connectRaw(mailbox);
+    send(fd, message.data(), message.size(), MSG_NOSIGNAL);
+    char reply[8];
+    _exit(readUpTo(fd, reply, sizeof reply) == sizeof reply ? 0 : 1);
+  }
+  waitpid(forger, nullptr, 0);
+}
 
 inline LRESULT deliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
   int role = 0;
@@ -73,7 +93,10 @@ inline LRESULT deliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
     transportSend(sender, target, headerMessage, deliver, 10000);
     const uint32_t length = uint32_t(pixels.size()) - (fault == FakeFault::SHORT_PIXELS);
     const COPYDATASTRUCT pixelMessage = {MSG_FRAME_PIXELS + replyRole, length, pixels.data()};
+    if (fault == FakeFault::DIES) _exit(9);
     if (fault != FakeFault::NO_PIXELS) transportSend(sender, target, pixelMessage, deliver, 10000);
+    if (fault == FakeFault::FORGER)
+      forgePixels(sender, MSG_FRAME_PIXELS + replyRole, pixels.size());
     return 0;
   }
   std::string line = std::to_string(role) + " " + std::to_string(data.dwData) + " ";

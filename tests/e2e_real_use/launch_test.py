@@ -1,4 +1,4 @@
-"""Starting and waiting for a bench from a program: launch() and Bench.wait() in Python,
+"""Starting and waiting for a bench from a program: launch() and Bench.wait_for_bench() in Python,
 `oculant-client wait` and `version`, and a bench of another protocol refused with a clear
 message."""
 
@@ -57,7 +57,7 @@ class Launch(unittest.TestCase):
                          (1, "oculant-client: %s\n" % missing))
         with Bench(runtime) as bench:
             with self.assertRaises(BenchNotRunning) as nobody:
-                bench.wait(0.5)
+                bench.wait_for_bench(0.5)
         self.assertEqual(str(nobody.exception), missing)
         with self.assertRaises(BenchError) as no_scene:
             launch(runtime, executable=required_env("OCULANT_EXECUTABLE"))

@@ -2,9 +2,11 @@
 
 import contextlib
 import os
+import resource
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import unittest
 
@@ -47,6 +49,114 @@ def fill_listen_queue(path, connections):
             return
         connections.append(connection)
     raise AssertionError("the listen queue of %s took 200 connections" % path)
+
+
+def peer_pid(path):
+    """The process listening on the socket at path."""
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe:
+        probe.connect(path)
+        return struct.unpack("3i", probe.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))[0]
+
+
+# The stand-in camera's frame: 4 x 2 pixels, rows of 12 bytes.
+HEADER = struct.pack("<Iiiii", 0, 4, 12, 2, 0)
+PIXELS = bytes(range(24))
+
+
+def post(folder, handle, code, payload):
+    """Sends one message to the window with that handle, as a camera posts a reply: taken and
+    answered within 2 s, or given up. True when answered."""
+    try:
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as conn:
+            conn.settimeout(2)
+            conn.connect(os.path.join(folder, "window.%d" % handle))
+            conn.sendall(b"OCUM" + struct.pack("<III", code, 1, len(payload)) + payload)
+            return len(conn.recv(8)) == 8
+    except OSError:
+        return False
+
+
+def stand_in_camera(folder, behaviour):
+    """Starts a process that holds the left camera's class and answers one frame request:
+    "forger" lets another process of ours send the requester other pixels before it answers;
+    "idle" first opens three connections to the requester that say nothing; "dies" ends after
+    the header. Returns the process once it listens."""
+    ready_read, ready_write = os.pipe()
+    pid = os.fork()
+    if pid:
+        os.close(ready_write)
+        os.read(ready_read, 1)
+        os.close(ready_read)
+        return pid
+    try:
+        server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        server.bind(os.path.join(folder, "window.77"))
+        server.listen()
+        os.symlink("window.77", os.path.join(folder, "class.oculant1"))
+        os.write(ready_write, b"1")
+        request, _ = server.accept()
+        request.settimeout(5)
+        _magic, _code, requester, _length = struct.unpack("<4sIII", request.recv(16))
+        idle = []
+        if behaviour == "idle":
+            for _ in range(3):
+                idle.append(socket.socket(socket.AF_UNIX, socket.SOCK_STREAM))
+                idle[-1].connect(os.path.join(folder, "window.%d" % requester))
+        if post(folder, requester, 2101, HEADER) and behaviour != "dies":
+            post(folder, requester, 2201, PIXELS)
+            if behaviour == "forger":
+                forger = os.fork()
+                if forger == 0:
+                    post(folder, requester, 2201, bytes(24))
+                    os._exit(0)
+                os.waitpid(forger, 0)
+            request.sendall(bytes(8))
+    finally:
+        os._exit(0)
+
+
+class AgainstAStandInCamera(unittest.TestCase):
+    def setUp(self):
+        self.folder = scratch_folder("python-mailbox")
+        self.camera = None
+
+    def tearDown(self):
+        if self.camera:
+            os.kill(self.camera, signal.SIGKILL)
+            os.waitpid(self.camera, 0)
+        remove_folder(self.folder)
+
+    def grab(self, behaviour):
+        self.camera = stand_in_camera(self.folder, behaviour)
+        with time_limit(20), Bench(self.folder, timeout=5) as bench:
+            return bench.grab("left")
+
+    def test_frames_come_only_from_the_camera_asked(self):
+        self.assertEqual(self.grab("forger").pixels, PIXELS)
+
+    def test_idle_connections_to_the_mailbox_hold_up_no_reply(self):
+        self.assertEqual(self.grab("idle").pixels, PIXELS)
+
+    def test_a_camera_that_ends_while_asked_is_said_to_have_ended(self):
+        with self.assertRaises(BenchNotAnswering) as grab:
+            self.grab("dies")
+        self.assertEqual(str(grab.exception), "the left camera ended before it answered")
+
+    def test_squatted_handles_are_passed_over(self):
+        # Sockets bound under every handle this process could be predicted to take.
+        limit = resource.getrlimit(resource.RLIMIT_NOFILE)
+        resource.setrlimit(resource.RLIMIT_NOFILE, (limit[1], limit[1]))
+        squatted = []
+        try:
+            for n in range(1, 1024):
+                squatted.append(socket.socket(socket.AF_UNIX, socket.SOCK_STREAM))
+                squatted[-1].bind(os.path.join(self.folder, "window.%d"
+                                               % ((os.getpid() << 10 | n) & 0xFFFFFFFF)))
+                squatted[-1].listen()
+            Bench(self.folder).close()
+        finally:
+            for squatter in squatted:
+                squatter.close()
 
 
 class AgainstTheBench(unittest.TestCase):
@@ -100,15 +210,24 @@ class AgainstTheBench(unittest.TestCase):
         tool("rig", "1.0", "1.5")
         self.assertEqual(self.cpp_grab("right"), moved[1].bmp_bytes())
 
-        self.client.save()
+        self.client.save_frames()
         for name, frame in (("image1.bmp", moved[0]), ("image2.bmp", moved[1])):
             with open(os.path.join(self.folder, name), "rb") as saved:
                 self.assertEqual(saved.read(), frame.bmp_bytes())
 
+        # The C++ library's names, with the names before 0.2 still answering.
+        model = self.client.describe("right")
+        self.assertEqual((model.width, model.pose), (320, (1.0, 1.5, 60.0)))
+        capture = self.client.capture("right", ids=True)
+        self.assertEqual(capture.colour.pixels, moved[1].pixels)
+        self.assertIs(capture.frame, capture.colour)
+        self.assertIs(capture.ids, capture.object_ids)
+        self.assertTrue(self.client.running())
+
     def test_a_stopped_camera_fails_in_time_and_works_again_once_continued(self):
         heading = self.client.capture("left").camera.pose[2]
         link = os.path.join(self.bench.runtime, "class.oculant1")
-        pid = int(os.path.basename(os.readlink(link)).split(".")[1]) >> 10
+        pid = peer_pid(link)
         impatient = Bench(self.bench.runtime, timeout=2)
         flood = []
         os.kill(pid, signal.SIGSTOP)

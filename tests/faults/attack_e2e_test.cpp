@@ -117,7 +117,7 @@ TEST_F(AttackTest, AFrameStaysWholeWhileTheCameraServesATurnAndAnotherGrabMidSen
   if (other == 0) {
     oculant::Client client;
     oculant::Frame turned;
-    _exit(client.sendHeading(45) && client.grab(oculant::Eye::LEFT, &turned) &&
+    _exit(client.setHeading(45) && client.grab(oculant::Eye::LEFT, &turned) &&
                   turned.pixels != before.pixels
               ? 0
               : 1);
@@ -158,7 +158,7 @@ TEST_F(AttackTest, AMailboxThatNeverAnswersNestedRequestsHoldsUpNobody) {
     EXPECT_LT(longest, kPromptSeconds);
   }
   closeAll(held);
-  ASSERT_TRUE(client_.sendHeading(45));
+  ASSERT_TRUE(client_.setHeading(45));
   ASSERT_TRUE(client_.grab(oculant::Eye::LEFT, &frame));
   EXPECT_TRUE(frame.pixels != first.pixels) << "the camera did not draw the new heading";
 }
@@ -194,7 +194,7 @@ TEST_F(AttackTest, IdleAndTricklingConnectionsHoldUpNobody) {
     ASSERT_TRUE(waitUntil([&] { return rounds >= 5; }, {}, 10));
     // The heading goes to both cameras, then to the scene.
     bool sent = false;
-    EXPECT_LT(secondsTaken([&] { return client_.sendHeading(90, true); }, &sent), kPromptSeconds);
+    EXPECT_LT(secondsTaken([&] { return client_.setHeading(90, true); }, &sent), kPromptSeconds);
     EXPECT_TRUE(sent);
     EXPECT_LT(grabSeconds(), kPromptSeconds);
   }

@@ -51,12 +51,12 @@ TEST_F(CommandDelivery, ASaveTheLeftCameraMissedIsWrittenAtItsPoseWhenItRunsAgai
   ASSERT_TRUE(waitUntil([&] { return saved("image2.bmp"); }));
   oculant::Client turner;
   turner.setTimeout(0.3);
-  turner.sendHeading(45, true);  // the stopped left camera fails it; the scene turns
+  turner.setHeading(45, true);  // the stopped left camera fails it; the scene turns
   sleep(1);
   ASSERT_EQ(kill(left_, SIGCONT), 0);
   ASSERT_TRUE(waitUntil([&] { return saved("image1.bmp"); }, {}, 15)) << errors_.text();
 
-  ASSERT_TRUE(client_.sendHeading(90, true)) << client_.error();
+  ASSERT_TRUE(client_.setHeading(90, true)) << client_.error();
   oculant::Frame left, right;
   ASSERT_TRUE(client_.grabPair(&left, &right)) << client_.error();
   const std::string leftRows(left.pixels.begin(), left.pixels.end());

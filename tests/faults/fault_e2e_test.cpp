@@ -29,7 +29,7 @@ class FaultTest : public ::testing::Test {
     EXPECT_EQ(left.width, 320);
     EXPECT_EQ(right.height, 240);
   }
-  bool sceneAnswers() { return oculant::Client().sendHeading(90, true); }
+  bool sceneAnswers() { return oculant::Client().setHeading(90, true); }
 
   BenchFolder bench_;
   oculant::Client client_;
@@ -68,7 +68,7 @@ TEST_F(FaultTest, KillNineOfTheSceneLeavesTheCamerasServingAndAStartBringsTheSce
   EXPECT_EQ(waitExit(scene), 128 + SIGKILL);
   oculant::Frame before, after;
   ASSERT_TRUE(client_.grab(oculant::Eye::LEFT, &before)) << client_.error();
-  ASSERT_TRUE(client_.sendHeading(45));
+  ASSERT_TRUE(client_.setHeading(45));
   ASSERT_TRUE(client_.grab(oculant::Eye::LEFT, &after)) << client_.error();
   EXPECT_NE(before.pixels, after.pixels);
 

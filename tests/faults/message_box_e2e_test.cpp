@@ -54,7 +54,7 @@ TEST(MessageBoxE2e, InstancesServeMessagesWhileTheirErrorBoxesAreUp) {
   oculant::Client client;
   const auto start = std::chrono::steady_clock::now();
   // Unserved, the heading waits out the send time-out and fails; nothing after it could pass.
-  ASSERT_TRUE(client.sendHeading(45, true)) << client.error();
+  ASSERT_TRUE(client.setHeading(45, true)) << client.error();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 
   // With its box closed the scene starts the cameras, and each shows the same box; the scene

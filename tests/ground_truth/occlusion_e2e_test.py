@@ -229,7 +229,7 @@ class OcclusionAndIds(unittest.TestCase):
     def test_the_id_pass_changes_neither_the_frame_nor_the_window(self):
         with self.bench.client() as bench:
             plain = bench.capture("left", POSE)
-            picture = plain.frame.to_array()
+            picture = plain.colour.to_array()
             # The window shows the pose once its loop has drawn it.
             deadline = time.monotonic() + 10
             while (not numpy.array_equal(self.left_window_on_screen(), picture) and
@@ -239,11 +239,11 @@ class OcclusionAndIds(unittest.TestCase):
             # At once: the paced loop draws the view again within a quarter of a second, so an
             # id picture shown by mistake would not stay for long.
             numpy.testing.assert_array_equal(self.left_window_on_screen(), picture)
-            self.assertEqual(bench.grab("left").pixels, plain.frame.pixels)
-        self.assertIsNone(plain.ids)
-        self.assertEqual(with_ids.frame.pixels, plain.frame.pixels)
+            self.assertEqual(bench.grab("left").pixels, plain.colour.pixels)
+        self.assertIsNone(plain.object_ids)
+        self.assertEqual(with_ids.colour.pixels, plain.colour.pixels)
         self.assertEqual(with_ids.depth, plain.depth)
-        ids = with_ids.ids_array()
+        ids = with_ids.object_ids_array()
         self.assertEqual(ids[ROW, 160], 3)
         self.assertEqual(ids[ROW, 5], 2)
 

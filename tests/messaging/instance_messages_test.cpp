@@ -1,20 +1,21 @@
-// The message handlers and the camera links on the null platform. The capture, the renderer,
-// the BMP writer and the life cycle's close are recording stand-ins: the real ones need GL or
-// end the process.
+// The message handlers and the camera links on the null platform. The frame source and the life
+// cycle's close are recording stand-ins: the real ones need GL or end the process. Saved files
+// go to a folder of the test's own.
 #include "messaging/instance_messages.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "image/frame_capture.h"
+#include "messaging/frame_source.h"
 #include "messaging/latest_frame.h"
 #include "platform/null/null_platform.h"
-#include "render/frame_renderer.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -31,34 +32,56 @@ void recordClose(HWND window) {
 
 }  // namespace
 
-void drawFrame() {
-  calls.push_back("draw");
-  drawnAt = rigPose;
+namespace {
+
+// Draws and captures by recording: the real ones need GL.
+class RecordingSource : public FrameSource {
+ public:
+  void draw(const CameraView& view) override {
+    calls.push_back("draw");
+    drawnAt = view.pose;
+  }
+  void capture(CaptureImage* image, int width, int height) override {
+    calls.push_back("capture " + std::to_string(width) + "x" + std::to_string(height));
+    image->width = width;
+    image->height = height;
+    image->stride = (width * 3 + 3) / 4 * 4;
+    image->pixels = nullptr;
+    if (captureFails) return;
+    const size_t size = static_cast<size_t>(image->stride) * height;
+    image->pixels = static_cast<uint8_t*>(std::calloc(size + 1, 1));
+    capturedPixels = image->pixels;
+    livePixels.push_back(image->pixels);
+  }
+  void release(CaptureImage* image) override {
+    const auto live = std::find(livePixels.begin(), livePixels.end(), image->pixels);
+    calls.push_back(live != livePixels.end() ? "free" : "free of a stranger");
+    if (live != livePixels.end()) livePixels.erase(live);
+    std::free(image->pixels);
+    image->pixels = nullptr;
+  }
+};
+
+RecordingSource source;
+
+// Notes each frame file saved since the last look as "write <name> <width>x<height>" and
+// removes it.
+void noteSavedFiles() {
+  for (const char* fileName : {"image1.bmp", "image2.bmp"}) {
+    FILE* file = std::fopen(fileName, "rb");
+    if (file == nullptr) continue;
+    unsigned char header[26] = {};
+    const size_t got = std::fread(header, 1, sizeof header, file);
+    std::fclose(file);
+    std::remove(fileName);
+    const int width = got == sizeof header ? header[18] | header[19] << 8 : -1;
+    const int height = got == sizeof header ? header[22] | header[23] << 8 : -1;
+    calls.push_back(std::string("write ") + fileName + " " + std::to_string(width) + "x" +
+                    std::to_string(height));
+  }
 }
-void captureFrame(CaptureImage* image, int width, int height) {
-  calls.push_back("capture " + std::to_string(width) + "x" + std::to_string(height));
-  image->width = width;
-  image->height = height;
-  image->stride = (width * 3 + 3) / 4 * 4;
-  image->pixels = nullptr;
-  if (captureFails) return;
-  const size_t size = static_cast<size_t>(image->stride) * height;
-  image->pixels = static_cast<uint8_t*>(std::calloc(size + 1, 1));
-  capturedPixels = image->pixels;
-  livePixels.push_back(image->pixels);
-}
-int writeBmp(const char* fileName, CaptureImage image, std::string*) {
-  calls.push_back(std::string("write ") + fileName + " " + std::to_string(image.width) + "x" +
-                  std::to_string(image.height));
-  return 0;
-}
-void freeCaptureImage(CaptureImage* image) {
-  const auto live = std::find(livePixels.begin(), livePixels.end(), image->pixels);
-  calls.push_back(live != livePixels.end() ? "free" : "free of a stranger");
-  if (live != livePixels.end()) livePixels.erase(live);
-  std::free(image->pixels);
-  image->pixels = nullptr;
-}
+
+}  // namespace
 
 namespace {
 
@@ -96,10 +119,19 @@ std::string takeSends() {
 class InstanceMessages : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    ASSERT_EQ(chdir(folder), 0);
+    setFrameSource(&source);
     registerWindowClass("handler", [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
     window = createWindow("handler", "handler", 0, 0, 320, 240);
   }
-  static void TearDownTestSuite() { destroyWindow(window); }
+  static void TearDownTestSuite() {
+    destroyWindow(window);
+    setFrameSource(nullptr);
+    EXPECT_EQ(chdir("/"), 0);
+    EXPECT_EQ(rmdir(folder), 0) << "a file left behind";
+  }
+  static char folder[];
   void start(InstanceRole instanceRole) {
     nullReset();
     setQuitHandler(recordClose);
@@ -125,6 +157,8 @@ class InstanceMessages : public ::testing::Test {
   HWND leftPeer = 0;
   std::string left, right;
 };
+
+char InstanceMessages::folder[] = "/tmp/oculant-messages-XXXXXX";
 
 TEST_F(InstanceMessages, EachCodeInEachRole) {
   const std::string self = std::to_string(window);
@@ -157,6 +191,7 @@ TEST_F(InstanceMessages, EachCodeInEachRole) {
   for (const auto& c : cases) {
     start(c.role);
     EXPECT_EQ(handle(c.code, "x", 1, c.sender), 0);
+    noteSavedFiles();
     EXPECT_EQ(joined(calls), c.calls) << "role " << c.role << " code " << c.code;
     EXPECT_EQ(takeSends(), c.sends) << "role " << c.role << " code " << c.code;
   }
@@ -278,6 +313,7 @@ TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
     calls.clear();
     const SaveFrameRequest save = {1.5, -2, 30 + double(c.number), c.number, 0};
     handle(MSG_SAVE_FRAME, &save, sizeof save, c.sender);
+    noteSavedFiles();
     const std::string what = "sender " + std::to_string(c.sender) + " #" + std::to_string(c.number);
     EXPECT_EQ(joined(calls), c.written ? "draw, capture 320x240, write image1.bmp 320x240" : "")
         << what;

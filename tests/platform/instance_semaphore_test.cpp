@@ -12,6 +12,7 @@
 
 #include "app/role_decision.h"
 #include "app/role_table.h"
+#include "bounded_child.h"
 #include "platform/platform.h"
 #include "platform/posix/transport.h"
 #include "scene/scene_state.h"
@@ -84,6 +85,35 @@ TEST(InstanceSemaphore, AStartStoppedMidDecisionHoldsLaterStartsOnlyForAWhile) {
   endRoleDecision();
   alarm(0);
   reapPeer(stopped);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(InstanceSemaphore, ItsFilesAreNeverWrittenThroughALinkPlantedAtTheirName) {
+  PrivateRuntimeDir dir;
+  const std::string victim = dir.path() + "/victim";
+  FILE* file = fopen(victim.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  fputs("keep", file);
+  fclose(file);
+  for (const char* name : {"/Oculant_Semaphore", "/Oculant_Semaphore.unit.0"})
+    ASSERT_EQ(symlink(victim.c_str(), (dir.path() + name).c_str()), 0);
+  // Followed, the links could make two of its locks one file that the start then waits on for
+  // ever: the child is held to a time bound.
+  const ChildOutcome scene = runBounded([] {
+    beginRoleDecision();
+    const bool created = createInstanceSemaphore(1, 10);
+    endRoleDecision();
+    return created && instanceSemaphoreCount() == 1 ? 0 : 1;
+  });
+  EXPECT_EQ(scene.exitCode, 0) << "the semaphore works all the same";
+  char text[16] = {};
+  file = fopen(victim.c_str(), "r");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::string(fgets(text, sizeof text, file) ? text : ""), "keep");
+  fclose(file);
 }
 
 }  // namespace

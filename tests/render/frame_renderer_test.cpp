@@ -19,6 +19,7 @@
 #include "render/gl_resources.h"
 #include "render/gl_setup.h"
 #include "render/texture_upload.h"
+#include "scene/camera_view.h"
 #include "scene/config_file.h"
 #include "scene/input_state.h"
 #include "scene/scene_state.h"
@@ -36,6 +37,8 @@ class FrameTest : public ::testing::Test {
     resetGlResources();
     resetInputState();
     role = instanceRole;
+    width_ = width;
+    height_ = height;
     window_.reset(new GlTestWindow(width, height));
     ASSERT_TRUE(window_->ok());
     initGlState(width, height);
@@ -45,13 +48,16 @@ class FrameTest : public ::testing::Test {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, green);
   }
 
+  CameraView view() const { return currentCameraView(width_, height_); }
   std::vector<uint8_t> frame() {
-    drawFrame();
+    drawFrame(view());
     return window_->readBackBuffer();
   }
 
   std::unique_ptr<GlTestWindow> window_;
   GLuint green_ = 0;
+  int width_ = 0;
+  int height_ = 0;
 };
 
 bool isBlack(const Pixel& p) {
@@ -157,7 +163,7 @@ TEST_F(FrameTest, ObjectIdsNameTheObjectsTheFrameShows) {
   const std::vector<uint8_t> before = frame();
   std::vector<float> depth(320 * 240);
   glReadPixels(0, 0, 320, 240, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
-  drawObjectIds();
+  drawObjectIds(view());
   std::vector<uint16_t> ids;
   ASSERT_TRUE(captureObjectIds(&ids, 320, 240));
   auto idAt = [&ids](int x, int y) { return ids[static_cast<size_t>(239 - y) * 320 + x]; };

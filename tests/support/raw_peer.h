@@ -70,7 +70,8 @@ inline uint32_t readLe32(const unsigned char* bytes) {
 // A program's own window socket, made by hand: the cameras connect to it to deliver frames.
 class RawMailbox {
  public:
-  // Listens on window.<handle> in folder, handle (pid << 10) | n as the bench expects.
+  // Listens on window.<handle> in folder, handle (pid << 10) | n: any handle that no other
+  // socket has will do.
   RawMailbox(const std::string& folder, uint32_t n)
       : handle_(static_cast<uint32_t>(getpid()) << 10 | n),
         path_(folder + "/window." + std::to_string(handle_)) {

@@ -67,10 +67,9 @@ inline bool waitForClass(const char* className) {
   return false;
 }
 
-// The process behind the live window of the class: handles carry the pid above their low 10
-// bits. 0 when no such window listens.
+// The process behind the live window of the class; 0 when no such window listens.
 inline pid_t pidOfWindow(const char* className) {
-  return static_cast<pid_t>(transportFindClass(className) >> 10);
+  return transportClassPid(className);
 }
 
 // Kills a peer started by this test (if it still runs) and returns its exit code, -1 when it

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -12,6 +14,24 @@
 
 #include "raw_peer.h"
 #include "test_bench.h"
+
+namespace {
+
+// Set in a process that is to stop just before it removes the class link "class.<name>": the
+// moment at which a clean-up has decided a name is stale and not yet acted on it.
+const char* stopBeforeUnlinking = nullptr;
+
+}  // namespace
+
+// Every unlink of this test program passes here, the transport's included.
+extern "C" int unlink(const char* path) {
+  if (stopBeforeUnlinking != nullptr) {
+    const std::string link = std::string("/class.") + stopBeforeUnlinking;
+    const size_t length = std::strlen(path);
+    if (length >= link.size() && link == path + length - link.size()) raise(SIGSTOP);
+  }
+  return unlinkat(AT_FDCWD, path, 0);
+}
 
 namespace {
 
@@ -24,6 +44,7 @@ constexpr uintptr_t CODE_REPLACE = 50;     // the peer replaces its kept buffer 
 constexpr uintptr_t CODE_COUNT = 60;       // result: how many messages the peer has handled
 constexpr uintptr_t CODE_POST_FRESH = 70;  // the peer fills a new buffer and posts it back
 constexpr uintptr_t CODE_PEAK = 80;        // result: the peer's peak resident memory in KiB
+constexpr uintptr_t CODE_POST_BACK = 90;   // the peer posts a short message to the sender
 constexpr size_t kKeptBytes = 4u << 20;
 constexpr size_t kFreshBytes = 8u << 20;
 
@@ -81,6 +102,11 @@ LRESULT peerDeliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
     }
     case CODE_PEAK:
       return peakResidentKib();
+    case CODE_POST_BACK: {
+      const COPYDATASTRUCT reply = {CODE_PING, 4, "back"};
+      transportPost(sender, target, reply, nullptr, peerDeliver);
+      return 0;
+    }
     case CODE_SUM:
       return sumOf(data);
     case CODE_CALLBACK: {
@@ -165,19 +191,21 @@ TEST_F(TransportTest, DeliversSynchronouslyServesOwnWindowsMeanwhileAndMissesSil
   EXPECT_EQ(received.size(), 1u);
 }
 
-TEST_F(TransportTest, StaleSocketsAreRemovedAndTheirClassesFreed) {
-  // A peer killed outright leaves its socket and class link behind: a send finds nobody, the
-  // files go, and the class can be taken over.
+TEST_F(TransportTest, AStaleNameIsNoWindowAndTheNextWindowOfItsClassReplacesIt) {
+  // A peer killed outright leaves its socket and class link behind: a send finds nobody, and
+  // the next window of the class takes the name over and removes the dead socket.
   const pid_t peer = startPeer("victim");
   ASSERT_TRUE(waitForClass("victim"));
+  const HWND dead = transportFindClass("victim");
   reapPeer(peer);
   const COPYDATASTRUCT data = {CODE_SUM, 1, "x"};
-  EXPECT_EQ(sendToClass("victim", 0, data, nullptr), 0);
-  struct stat info;
-  EXPECT_NE(lstat((dir.path() + "/class.victim").c_str(), &info), 0);
+  EXPECT_EQ(transportSendToClass("victim", 0, data, nullptr, 5000), SendStatus::NO_WINDOW);
+  EXPECT_EQ(transportFindClass("victim"), 0u);
   const HWND heir = allocateWindowHandle();
   EXPECT_TRUE(transportListen(heir, "victim"));
   EXPECT_EQ(transportFindClass("victim"), heir);
+  struct stat info;
+  EXPECT_NE(lstat((dir.path() + "/window." + std::to_string(dead)).c_str(), &info), 0);
   transportClose(heir);
 }
 
@@ -299,7 +327,8 @@ TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
   reapPeer(peer);
 }
 
-TEST_F(TransportTest, AStoppedHolderOfTheFolderLockFreezesNobody) {
+TEST_F(TransportTest, AStoppedHolderOfAFolderLockFreezesNobody) {
+  // The lock file that claims and clean-ups once shared, held by a stopped process.
   const std::string lockPath = dir.path() + "/transport.lock";
   const pid_t holder = spawnStopped([&] {
     const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0600);
@@ -312,6 +341,25 @@ TEST_F(TransportTest, AStoppedHolderOfTheFolderLockFreezesNobody) {
   EXPECT_EQ(transportFindClass("claimed"), window);
   transportClose(window);
   alarm(0);
+
+  // Nor do replies to requesters that are gone (or never were) wait for it.
+  const pid_t peer = startPeer("peer");
+  ASSERT_TRUE(waitForClass("peer"));
+  std::vector<int> requests;
+  for (uint32_t missing = 1; missing <= 30; ++missing) {
+    requests.push_back(connectRaw(dir.path() + "/class.peer"));
+    EXPECT_TRUE(sendMessage(requests.back(), CODE_POST_BACK, missing));
+  }
+  // Once the peer has begun to send the replies, thirty that each waited for the lock would
+  // hold the next request up for 15 s.
+  int64_t answer = -1;
+  EXPECT_EQ(readUpTo(requests[0], &answer, sizeof answer, 20000), sizeof answer);
+  const COPYDATASTRUCT count = {CODE_COUNT, 0, nullptr};
+  LRESULT counted = 0;
+  EXPECT_EQ(transportSendToClass("peer", 0, count, nullptr, 3000, &counted), SendStatus::HANDLED);
+  EXPECT_EQ(counted, 31);
+  for (int fd : requests) close(fd);
+  reapPeer(peer);
   reapPeer(holder);
 }
 
@@ -372,6 +420,60 @@ TEST_F(TransportTest, RequestersWaitingForTheirRepliesGiveWayWhenTheTableIsFull)
   transportClose(own);
   for (int fd : held) close(fd);
   reapPeer(peer);
+}
+
+TEST_F(TransportTest, ANameClaimedByALiveWindowIsRemovedOnlyByIt) {
+  // A window killed outright leaves its class link behind.
+  const pid_t dead = startPeer("cam");
+  ASSERT_TRUE(waitForClass("cam"));
+  reapPeer(dead);
+  // A process that finds the stale name and stops as it is about to remove it...
+  const pid_t cleaner = spawnPeer([] {
+    stopBeforeUnlinking = "cam";
+    transportFindClass("cam");
+    const COPYDATASTRUCT data = {CODE_SUM, 1, "x"};
+    transportSendToClass("cam", 0, data, nullptr, 1000);
+    return 0;
+  });
+  int status = 0;
+  ASSERT_EQ(waitpid(cleaner, &status, WUNTRACED), cleaner);
+  // ...while the new window claims the name, then goes on.
+  const HWND heir = allocateWindowHandle();
+  EXPECT_TRUE(transportListen(heir, "cam"));
+  if (WIFSTOPPED(status)) {
+    kill(cleaner, SIGCONT);
+    waitpid(cleaner, &status, 0);
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  char target[64] = {};
+  EXPECT_GT(readlink((dir.path() + "/class.cam").c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(std::string(target), "window." + std::to_string(heir));
+
+  // Another window cannot take the name from a live one, nor can a lookup clear it.
+  const pid_t rival =
+      spawnPeer([] { return transportListen(allocateWindowHandle(), "cam") ? 1 : 0; });
+  EXPECT_EQ(reapPeer(rival, false), 0);
+  EXPECT_EQ(reapPeer(spawnPeer([] { return transportFindClass("cam") != 0 ? 0 : 1; }), false), 0);
+  transportClose(heir);
+  struct stat info;
+  EXPECT_NE(lstat((dir.path() + "/class.cam").c_str(), &info), 0) << "its window gave it up";
+}
+
+TEST_F(TransportTest, SquattedHandlesDoNotKeepAWindowFromListening) {
+  // Sockets bound under every handle a process could predict for this one.
+  rlimit files;
+  getrlimit(RLIMIT_NOFILE, &files);
+  files.rlim_cur = files.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &files);
+  std::vector<std::unique_ptr<RawMailbox>> squatted;
+  for (uint32_t n = 1; n <= 1023; ++n)
+    squatted.push_back(std::make_unique<RawMailbox>(dir.path(), n));
+  for (int window = 0; window < 3; ++window) {
+    const HWND handle = allocateWindowHandle();
+    EXPECT_NE(handle, 0u);
+    EXPECT_TRUE(transportListen(handle, window == 0 ? "squatted" : nullptr)) << window;
+  }
+  EXPECT_NE(transportFindClass("squatted"), 0u);
 }
 
 }  // namespace

@@ -181,7 +181,7 @@ int heading(const std::vector<std::string>& original) {
   if (const int status = parseNumbers(args, &degrees, kHeadingHelp)) return status;
   oculant::Client client;
   if (const int status = connect(client)) return status;
-  return client.sendHeading(degrees, scene) ? EXIT_SUCCESS : fail(client.error());
+  return client.setHeading(degrees, scene) ? EXIT_SUCCESS : fail(client.error());
 }
 
 const char* const kRigHelp =
@@ -197,7 +197,7 @@ int rig(const std::vector<std::string>& original) {
   if (const int status = parseNumbers(args, xy, kRigHelp)) return status;
   oculant::Client client;
   if (const int status = connect(client)) return status;
-  return client.sendRigPosition(xy[0], xy[1], scene) ? EXIT_SUCCESS : fail(client.error());
+  return client.setPosition(xy[0], xy[1], scene) ? EXIT_SUCCESS : fail(client.error());
 }
 
 const char* const kQuitHelp =

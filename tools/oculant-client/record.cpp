@@ -283,7 +283,7 @@ int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses
     const oculant::Pose& pose = poses[index];
     // The overview follows through the original messages; the capture itself carries the
     // pose to the cameras, so both frames are drawn at it whatever else moves the rig.
-    if (!client.sendRigPosition(pose.x, pose.y, true) || !client.sendHeading(pose.heading, true) ||
+    if (!client.setPosition(pose.x, pose.y, true) || !client.setHeading(pose.heading, true) ||
         !client.captureStereo(pair, &pose, true)) {
       endProgressLine();
       return fail("sample " + sampleName(index) + ": " + client.error());
@@ -414,7 +414,7 @@ int record(const std::vector<std::string>& args) {
   // The user's view of the bench is as it was, whether the recording ended or failed.
   const oculant::Pose& pose = before.pose;
   if (client.ready()) {
-    if (!client.sendRigPosition(pose.x, pose.y, true) || !client.sendHeading(pose.heading, true)) {
+    if (!client.setPosition(pose.x, pose.y, true) || !client.setHeading(pose.heading, true)) {
       const int putBack = fail("cannot put the rig back: " + client.error());
       if (status == EXIT_SUCCESS) return putBack;
     }

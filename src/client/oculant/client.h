@@ -104,8 +104,16 @@ class Client {
   // alsoScene, the scene window's own rig is changed too. False when none of those windows
   // runs, or when one that runs did not handle it; NaN or infinity is refused before anything
   // is sent (as is a pose of capture's).
-  bool sendHeading(double degrees, bool alsoScene = false);
-  bool sendRigPosition(double x, double y, bool alsoScene = false);
+  bool setHeading(double degrees, bool alsoScene = false);
+  bool setPosition(double x, double y, bool alsoScene = false);
+  // Their names before 0.2, kept for one version (Python's are set_heading, set_position).
+  [[deprecated("use setHeading")]] bool sendHeading(double degrees, bool alsoScene = false) {
+    return setHeading(degrees, alsoScene);
+  }
+  [[deprecated("use setPosition")]] bool sendRigPosition(double x, double y,
+                                                         bool alsoScene = false) {
+    return setPosition(x, y, alsoScene);
+  }
 
   // Ground truth (oculant/ground_truth.h). With a pose, the camera takes that pose before it
   // draws; without, it draws at its current pose. withObjectIds adds which object each pixel
@@ -119,7 +127,7 @@ class Client {
   bool describe(Eye eye, CameraModel* camera);
 
   // Makes both cameras write their frames ("image1.bmp", "image2.bmp" in the bench's folder).
-  // False as for sendHeading.
+  // False as for setHeading.
   bool saveFrames();
 
   // Closes the scene window, which ends the whole bench; with camerasOnly, closes just the

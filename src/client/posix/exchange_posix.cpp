@@ -24,8 +24,15 @@ class PosixExchange : public Exchange {
 
   bool renew() override {
     if (window_ != 0) transportClose(window_);
-    window_ = allocateWindowHandle();
-    if (window_ != 0 && transportListen(window_, nullptr)) return true;
+    // A handle taken between its draw and the bind costs another draw.
+    for (int tries = 0; tries < 8; ++tries) {
+      window_ = allocateWindowHandle();
+      if (window_ != 0 && transportListen(window_, nullptr)) {
+        // Replies are taken only from the camera asked, never from another process.
+        transportHearOnlyFromAddressees(window_);
+        return true;
+      }
+    }
     window_ = 0;
     return false;
   }
@@ -41,8 +48,16 @@ class PosixExchange : public Exchange {
     const SendStatus status =
         transportSendToClass(className, window_, data, deliverReply, timeoutMs);
     currentHandler = nullptr;
-    if (status == SendStatus::HANDLED) return Delivery::HANDLED;
-    return status == SendStatus::NO_WINDOW ? Delivery::NO_WINDOW : Delivery::NO_ANSWER;
+    switch (status) {
+      case SendStatus::HANDLED:
+        return Delivery::HANDLED;
+      case SendStatus::NO_WINDOW:
+        return Delivery::NO_WINDOW;
+      case SendStatus::HUNG_UP:
+        return Delivery::HUNG_UP;
+      default:
+        return Delivery::NO_ANSWER;
+    }
   }
 
  private:

@@ -13,11 +13,14 @@ const char kMailboxClass[] = "oculant_client_mailbox";
 
 // The window procedure is a plain function; one send at a time per process.
 ReplyHandler currentHandler = nullptr;
+HWND currentTarget = nullptr;
 
 LRESULT CALLBACK mailboxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_COPYDATA) return DefWindowProcA(window, message, wParam, lParam);
   const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-  if (currentHandler != nullptr && data != nullptr) {
+  // A camera names itself in wParam; messages naming another window are not its replies.
+  if (currentHandler != nullptr && data != nullptr &&
+      reinterpret_cast<HWND>(wParam) == currentTarget) {
     currentHandler(Reply{data->dwData, data->cbData, data->lpData});
   }
   return TRUE;
@@ -58,6 +61,7 @@ class Win32Exchange : public Exchange {
     COPYDATASTRUCT data = {code, length, const_cast<void*>(payload)};
     DWORD_PTR result = 0;
     currentHandler = onReply;
+    currentTarget = target;
     // SMTO_NORMAL, not SMTO_BLOCK: the replies are sent messages that must get through while
     // this call waits. SMTO_ABORTIFHUNG: a window the system sees as hung fails at once instead
     // of holding the caller for the whole time-out.
@@ -67,6 +71,7 @@ class Win32Exchange : public Exchange {
         SMTO_NORMAL | SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result);
     const DWORD error = GetLastError();
     currentHandler = nullptr;
+    currentTarget = nullptr;
     if (sent != 0) return Delivery::HANDLED;
     // The window closed between the lookup and the send.
     if (error == ERROR_INVALID_WINDOW_HANDLE) return Delivery::NO_WINDOW;

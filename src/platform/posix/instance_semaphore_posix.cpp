@@ -42,10 +42,16 @@ std::string pathInRuntimeFolder(const std::string& name) {
   return folder + "/" + name;
 }
 
+// A link planted at one of these names is never followed: the file it leads to is not ours to
+// lock or write. Where the file would be created, the link makes way for it.
 int openFile(const std::string& name, int flags) {
   std::string path = pathInRuntimeFolder(name);
   if (path.empty()) return -1;
-  return open(path.c_str(), flags | O_CLOEXEC, 0600);
+  int fd = open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0 && errno == ELOOP && (flags & O_CREAT) != 0 && unlink(path.c_str()) == 0) {
+    fd = open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, 0600);
+  }
+  return fd;
 }
 
 bool lockFile(int fd, int operation) {

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/epoll.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -56,6 +57,8 @@ struct Listener {
   HWND window;
   int fd;
   std::string className;
+  int claim = -1;                   // the class's lock, held while the window holds the class
+  bool onlyFromAddressees = false;  // takes messages only from processes it awaits answers from
 };
 
 // Payload memory. Frames of one size arrive again and again, so buffers are recycled rather
@@ -98,6 +101,7 @@ struct Outgoing {
   std::string className;  // addressed by class when not empty
   int fd = -1;
   uint64_t forksAtOpen = 0;
+  pid_t peerPid = 0;  // the process that listens on the target's socket
   uint32_t watched = 0;
   unsigned char header[kEnvelopeSize];
   const char* payload = nullptr;
@@ -149,7 +153,10 @@ void countFork() {
 // descriptors are closed now, the bookkeeping is dropped at the child's next use.
 void forgetAfterFork() {
   State& s = *theState;
-  for (const Listener& listener : s.listeners) close(listener.fd);
+  for (const Listener& listener : s.listeners) {
+    close(listener.fd);
+    if (listener.claim >= 0) close(listener.claim);  // never unlocked here: the parent holds it
+  }
   for (const auto& in : s.incoming) {
     if (in->fd >= 0) close(in->fd);
   }
@@ -169,7 +176,7 @@ State& state() {
   }();
   if (s->forked) {
     // The child is another process: the parent's windows and exchanges are not its own.
-    forgetTransportFolder(false);
+    forgetTransportFolder();
     *s = State();
   }
   return *s;
@@ -346,21 +353,35 @@ void evict(Incoming* in) {
   }
 }
 
+// True when a send of this process waits on a window of that process: the only one whose
+// messages a window that hears only from its addressees takes.
+bool awaitingAnswerFrom(pid_t pid) {
+  for (const auto& out : state().outgoing) {
+    if (out->waitedOn && out->peerPid == pid &&
+        (out->state == OutState::SENDING || out->state == OutState::AWAITING_REPLY)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool acceptFrom(HWND window, int* budget) {
   bool progress = false;
   while (*budget > 0) {
     const Listener* listener = findListener(window);
     const bool full = liveIncoming() >= kMaxIncoming;
     if (listener == nullptr || (full && longestHeld() == nullptr)) break;
+    const bool onlyFromAddressees = listener->onlyFromAddressees;
     const int fd = accept4(listener->fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) break;
-    if (full) evict(longestHeld());
     --*budget;
     progress = true;
-    if (!sameUser(fd)) {
-      close(fd);
+    pid_t peer = 0;
+    if (!sameUser(fd, &peer) || (onlyFromAddressees && !awaitingAnswerFrom(peer))) {
+      close(fd);  // hung up unanswered: not handled
       continue;
     }
+    if (full) evict(longestHeld());
     State& s = state();
     auto in = std::make_unique<Incoming>();
     in->id = s.nextId++;
@@ -490,15 +511,6 @@ void giveUpReplies(Incoming* in) {
   }
 }
 
-void removeStaleTarget(const Outgoing& out) {
-  FolderLock lock;
-  if (!out.className.empty()) {
-    clearStaleClass(out.className.c_str());
-  } else if (probe(windowFile(out.target)) == Liveness::DEAD) {
-    unlink(pathInFolder(windowFile(out.target)).c_str());
-  }
-}
-
 void writeOutgoing(Outgoing* out) {
   while (out->sent < kEnvelopeSize + out->length) {
     iovec parts[2];
@@ -522,7 +534,7 @@ void writeOutgoing(Outgoing* out) {
       watch(out->fd, out->id, EPOLLOUT, &out->watched);
       return;
     }
-    finish(out, SendStatus::NO_ANSWER);  // the receiver hung up before taking it all
+    finish(out, SendStatus::HUNG_UP);  // the receiver hung up before taking it all
     return;
   }
   out->state = OutState::AWAITING_REPLY;
@@ -537,7 +549,7 @@ void readReply(Outgoing* out) {
       continue;
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
-    finish(out, SendStatus::NO_ANSWER);  // hung up without answering: not handled
+    finish(out, SendStatus::HUNG_UP);  // not handled
     return;
   }
   uint64_t bits = 0;
@@ -557,13 +569,13 @@ void connectOutgoing(Outgoing* out) {
       out->retryAt = nowMs() + kConnectRetryMs;
       return;
     }
-    if (errno == ECONNREFUSED || errno == ENOENT) removeStaleTarget(*out);
+    // A stale name stays for the next window of its class to replace (class_claim.cpp).
     finish(out, SendStatus::NO_WINDOW);
     return;
   }
   out->fd = fd;
   out->forksAtOpen = forks;
-  if (!sameUser(fd)) {
+  if (!sameUser(fd, &out->peerPid)) {
     finish(out, SendStatus::NO_WINDOW);
     return;
   }
@@ -758,18 +770,22 @@ SendStatus sendAndWait(HWND target, const char* className, HWND sender, const CO
 }  // namespace
 
 HWND allocateWindowHandle() {
-  // The process id fills the upper 22 bits (Linux never hands out larger ids) and a counter
-  // the lower 10, so handles of different live processes never collide.
+  // Drawn at random, so that no other program can know a handle before it is in use and bind
+  // its name first; one whose socket file exists (a squatter's, or left by a dead process) is
+  // passed over, and bind() refuses the rare one taken between the look and the bind.
   State& s = state();
-  const uint32_t pid = static_cast<uint32_t>(getpid());
-  for (int tries = 0; tries < 1023; ++tries) {
-    const uint32_t counter = s.nextCounter;
-    s.nextCounter = counter % 1023 + 1;
-    const HWND handle = pid << 10 | counter;
-    if (std::find(s.allocated.begin(), s.allocated.end(), handle) == s.allocated.end()) {
-      s.allocated.push_back(handle);
-      return handle;
+  for (int tries = 0; tries < 64; ++tries) {
+    uint32_t handle = 0;
+    if (getrandom(&handle, sizeof handle, 0) != sizeof handle) continue;
+    struct stat info;
+    if (handle == 0 ||
+        std::find(s.allocated.begin(), s.allocated.end(), handle) != s.allocated.end() ||
+        (!transportFolder().empty() &&
+         lstat(pathInFolder(windowFile(handle)).c_str(), &info) == 0)) {
+      continue;
     }
+    s.allocated.push_back(handle);
+    return handle;
   }
   return 0;
 }
@@ -781,31 +797,24 @@ bool transportListen(HWND window, const char* className) {
   sockaddr_un address;
   socklen_t length;
   if (!makeAddress(windowFile(window), &address, &length)) return false;
-  FolderLock lock;
-  if (probe(windowFile(window)) == Liveness::LIVE) return false;
-  unlink(address.sun_path);
   const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return false;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 128) != 0) {
+  // bind() fails when the name exists: a socket of another process is never replaced.
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
     close(fd);
     return false;
   }
-  chmod(address.sun_path, 0600);
-  if (className != nullptr) {
-    const std::string link = pathInFolder(classFile(className));
-    bool claimed = symlink(windowFile(window).c_str(), link.c_str()) == 0;
-    if (!claimed && errno == EEXIST && clearStaleClass(className)) {
-      claimed = symlink(windowFile(window).c_str(), link.c_str()) == 0;
-    }
-    if (!claimed) {
-      close(fd);
-      unlink(address.sun_path);
-      return false;
-    }
+  const int claim = className != nullptr ? claimClass(className, window) : -1;
+  if (listen(fd, 128) != 0 || (className != nullptr && claim < 0)) {
+    if (claim >= 0) releaseClass(className, window, claim);
+    close(fd);
+    unlink(address.sun_path);
+    return false;
   }
+  chmod(address.sun_path, 0600);
   uint32_t watched = 0;
   watch(fd, kListenerKey | window, EPOLLIN, &watched);
-  s.listeners.push_back(Listener{window, fd, className ? className : ""});
+  s.listeners.push_back(Listener{window, fd, className ? className : "", claim});
   if (std::find(s.allocated.begin(), s.allocated.end(), window) == s.allocated.end()) {
     s.allocated.push_back(window);
   }
@@ -829,11 +838,12 @@ void transportClose(HWND window) {
     }
   }
   if (transportFolder().empty()) return;
-  FolderLock lock;
-  if (!closing.className.empty() && readClassLink(closing.className.c_str()) == window) {
-    unlink(pathInFolder(classFile(closing.className.c_str())).c_str());
-  }
+  releaseClass(closing.className.c_str(), window, closing.claim);
   unlink(pathInFolder(windowFile(window)).c_str());
+}
+
+void transportHearOnlyFromAddressees(HWND window) {
+  if (Listener* listener = findListener(window)) listener->onlyFromAddressees = true;
 }
 
 void transportServeWaiting(DeliverFn deliver) {
@@ -879,12 +889,16 @@ HWND transportFindClass(const char* className) {
   if (const Listener* local = findLocalClass(className)) return local->window;
   if (transportFolder().empty()) return 0;
   const HWND holder = readClassLink(className);
-  if (holder != 0 && probe(windowFile(holder)) == Liveness::LIVE) return holder;
-  struct stat info;
-  if (holder == 0 && lstat(pathInFolder(classFile(className)).c_str(), &info) != 0) return 0;
-  FolderLock lock;
-  clearStaleClass(className);
-  return 0;
+  return holder != 0 && probe(windowFile(holder)) == Liveness::LIVE ? holder : 0;
+}
+
+pid_t transportClassPid(const char* className) {
+  if (className == nullptr || !validClassName(className)) return 0;
+  const int fd = connectTo(classFile(className));
+  pid_t pid = 0;
+  if (fd >= 0 && !sameUser(fd, &pid)) pid = 0;
+  if (fd >= 0) close(fd);
+  return pid;
 }
 
 SendStatus transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver,

@@ -8,6 +8,8 @@
 // or floods costs others nothing but its own slot, and every wait is bounded in total.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -33,15 +35,23 @@ enum class SendStatus {
   HANDLED,    // the target's handler returned; the result is its result
   NO_WINDOW,  // no such window listens (none ever did, or it has gone)
   NO_ANSWER,  // the window exists but did not take or answer the message in time
+  HUNG_UP,    // the window closed the connection without answering: not handled
 };
 
-// A handle no other live window of this machine has.
+// A handle that no socket in the runtime folder has, drawn at random: nobody can tell in advance
+// which handle a window will have.
 HWND allocateWindowHandle();
 
 // Starts listening for messages to the window, under its handle and, when className is not
-// null, under the class name. False when the class name is held by another live window or the
-// runtime folder cannot be used.
+// null, under the class name. False when the handle's name or the class name is held by another
+// live window, or the runtime folder cannot be used. Never waits on another process.
 bool transportListen(HWND window, const char* className);
+
+// From now on the window takes a message only from a process that this process is waiting on
+// for an answer (the peer of a send under way, found by SO_PEERCRED); others are hung up on
+// unanswered. A program's mailbox for replies uses it, so that no other process can slip it
+// a frame of its own.
+void transportHearOnlyFromAddressees(HWND window);
 
 // Stops listening and drops the messages under way to the window; messages to it then fail as
 // for a missing window.
@@ -59,8 +69,11 @@ int transportWakeFd();
 // -1 when it needs none.
 int transportTimerMs();
 
-// The live window of the class, looked up afresh; 0 when none. Stale sockets are removed.
+// The live window of the class, looked up afresh; 0 when none. A stale name is left for the
+// next window of the class to replace.
 HWND transportFindClass(const char* className);
+// The process whose window holds the class, 0 when none listens.
+pid_t transportClassPid(const char* className);
 
 // True when the window listens in this process.
 bool transportIsLocal(HWND window);

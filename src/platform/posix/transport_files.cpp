@@ -1,8 +1,5 @@
 #include "platform/posix/transport_files.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,17 +16,13 @@ struct FolderState {
   std::string own;  // the environment that dir was resolved from
   std::string xdg;
   std::string dir;
-  int lockFd = -1;
 };
 
 FolderState folderState;
-constexpr int kLockWaitMs = 500;
 
 }  // namespace
 
-void forgetTransportFolder(bool closeLock) {
-  if (closeLock && folderState.lockFd >= 0) close(folderState.lockFd);
-  folderState.lockFd = -1;
+void forgetTransportFolder() {
   folderState.own.clear();
   folderState.xdg.clear();
   folderState.dir.clear();
@@ -43,7 +36,7 @@ const std::string& transportFolder() {
   xdg = xdg ? xdg : "";
   // Resolved once per environment: checking the folder on every message would cost syscalls.
   if (s.dir.empty() || s.own != own || s.xdg != xdg) {
-    forgetTransportFolder(true);
+    forgetTransportFolder();
     s.own = own;
     s.xdg = xdg;
     s.dir = runtimeDirectory();
@@ -75,28 +68,6 @@ std::string classFile(const char* className) {
   return std::string("class.") + className;
 }
 
-FolderLock::FolderLock() {
-  FolderState& s = folderState;
-  if (s.lockFd < 0 && !s.dir.empty()) {
-    s.lockFd = open((s.dir + "/transport.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  }
-  fd_ = s.lockFd;
-  // A holder that was stopped (SIGSTOP, a debugger) must not freeze every window: after a
-  // bounded wait the claim goes ahead unlocked, as each of its steps is atomic on its own.
-  for (int waited = 0; fd_ >= 0; ++waited) {
-    if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
-    if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kLockWaitMs) {
-      fd_ = -1;
-      return;
-    }
-    usleep(1000);
-  }
-}
-
-FolderLock::~FolderLock() {
-  if (fd_ >= 0) flock(fd_, LOCK_UN);
-}
-
 bool makeAddress(const std::string& name, sockaddr_un* address, socklen_t* length) {
   const std::string& dir = transportFolder();
   if (dir.empty()) return false;
@@ -109,10 +80,11 @@ bool makeAddress(const std::string& name, sockaddr_un* address, socklen_t* lengt
   return true;
 }
 
-bool sameUser(int fd) {
+bool sameUser(int fd, pid_t* pid) {
   ucred peer;
   socklen_t size = sizeof peer;
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return false;
+  if (pid != nullptr) *pid = peer.pid;
   return peer.uid == geteuid();
 }
 
@@ -155,16 +127,4 @@ HWND readClassLink(const char* className) {
   const unsigned long value = std::strtoul(target + 7, &end, 10);
   if (end == target + 7 || *end != '\0' || value == 0 || value > UINT32_MAX) return 0;
   return static_cast<HWND>(value);
-}
-
-bool clearStaleClass(const char* className) {
-  const std::string link = pathInFolder(classFile(className));
-  struct stat info;
-  if (lstat(link.c_str(), &info) != 0) return errno == ENOENT;
-  const HWND holder = readClassLink(className);
-  if (holder != 0 && probe(windowFile(holder)) != Liveness::DEAD) return false;
-  if (holder == 0 && probe(classFile(className)) != Liveness::DEAD) return false;
-  if (holder != 0) unlink(pathInFolder(windowFile(holder)).c_str());
-  unlink(link.c_str());
-  return true;
 }

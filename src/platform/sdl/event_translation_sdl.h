@@ -4,7 +4,7 @@
 
 #include <SDL.h>
 
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // What the translation needs besides the event itself, sampled by the pump.
 struct EventContext {

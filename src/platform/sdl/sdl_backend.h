@@ -3,7 +3,7 @@
 
 #include <SDL.h>
 
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // The SDL window behind a handle; null for an unknown or closed window.
 SDL_Window* sdlWindowOf(HWND window);

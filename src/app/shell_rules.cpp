@@ -1,0 +1,41 @@
+#include "app/shell_rules.h"
+
+#include <cmath>
+#include <initializer_list>
+
+#include "app/role_table.h"
+#include "messaging/instance_messages.h"
+#include "panel/info_log.h"
+#include "platform/platform.h"
+#include "scene/scene_state.h"
+
+HWND mainWindow = 0;
+HWND destroyedWindow = 0;
+
+namespace {
+constexpr double kPi = 3.141592653589793;
+constexpr double kDistancePerStep = 0.05;
+}  // namespace
+
+void advanceRig(HWND sender) {
+  double radians = rigPose.heading * kPi / 180;
+  rigPose.rigX += std::cos(radians) * kDistancePerStep;
+  rigPose.rigY += std::sin(radians) * kDistancePerStep;
+  double position[2] = {rigPose.rigX, rigPose.rigY};
+  sendToCameras(MSG_RIG_XY, kRigXyPayloadSize, position, sender);
+  logRigPose();
+}
+
+void startCameraInstances() {
+  // A scene started where its cameras outlived the previous scene takes them over.
+  for (const char* camera : {kLeftCameraClass, kRightCameraClass}) {
+    if (findWindow(camera) == 0) startInstanceProcess();
+  }
+}
+
+void onDestroy(HWND window) {
+  destroyedWindow = window;
+  waitInstanceSemaphore(1);
+  sendToCameras(MSG_QUIT, 0, nullptr, window);
+  postQuitMessage(0);
+}
