@@ -3,6 +3,8 @@ compare with: runs the Linux bench under its own X server (run it with tests/wit
 both camera windows' client areas to WIDTH x HEIGHT and writes each camera's pixel bytes.
 
     linux_reference_frames.py WIDTH HEIGHT OUTDIR    writes OUTDIR/left.bin and OUTDIR/right.bin
+    ... WIDTH HEIGHT OUTDIR POSES.csv                 also records every pose of POSES.csv with
+                                                      oculant-client into OUTDIR/record
 """
 
 import os
@@ -42,6 +44,9 @@ def main():
                     sys.exit("the Linux %s camera showed no steady %d x %d frame" % (eye, width, height))
                 with open(os.path.join(out, eye + ".bin"), "wb") as pixels:
                     pixels.write(frame.pixels)
+        if len(sys.argv) > 4:
+            subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", sys.argv[4],
+                            os.path.join(out, "record")], env=bench.env, check=True, timeout=300)
     finally:
         bench.stop()
         remove_folder(folder)

@@ -15,6 +15,13 @@ import zlib
 from wine_bench import SOURCE_DIR, WineBench, required_env, stride_for_width
 
 CAMERAS = {"oculant1": ("left", 1), "oculant2": ("right", 2)}
+# Rig poses (x, y, heading) away from the start: headings whose sine and cosine the C runtimes
+# round differently, quarter turns, and positions off the grid.
+POSES = [(0, 0, 10), (0, 0, 37.5), (0, 0, 45), (0, 0, 90), (0, 0, 120), (0, 0, 200.3),
+         (0, 0, 333.3), (1.3, 0.2, 37.5), (1.3, 0.2, 10), (-2.7, 1.1, 251.7), (0.35, -1.9, 3.3),
+         (3.1, 2.9, 181.25), (-0.8, -0.45, 299.9), (2.05, -3.3, 72.6), (-4.4, 0.65, 164.2),
+         (0.1, 0.1, 1), (5.5, -0.3, 359.5), (-1.75, 2.25, 17.85), (0.6, 4.2, 270.1),
+         (-3.05, -2.6, 128.4), (1.9, 1.45, 58.75), (-0.25, 0.9, 222.2)]
 
 
 def png_image_data(data):
@@ -130,11 +137,27 @@ class Frames(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.bench.folder, "hung.png")))
 
     def test_pixels_equal_the_linux_build(self):
+        # Both eyes at the start pose, and recorded by oculant-client at every pose of POSES.
         values, _ = self.frames["oculant1"]
+        poses = os.path.join(self.bench.folder, "poses.csv")
+        with open(poses, "w") as pose_list:
+            pose_list.write("".join("%r, %r, %r\n" % pose for pose in POSES))
+        self.bench.client("record", "poses.csv", "record")
         with tempfile.TemporaryDirectory(prefix="oculant-linux-frames-") as out:
             subprocess.run([os.path.join(SOURCE_DIR, "tests", "with_xvfb"), sys.executable, "-B",
                             os.path.join(os.path.dirname(__file__), "linux_reference_frames.py"),
-                            values["width"], values["height"], out], check=True, timeout=300)
+                            values["width"], values["height"], out, poses], check=True, timeout=600)
+            for number, pose in enumerate(POSES, 1):
+                for image in ("im0.png", "im1.png"):
+                    with self.subTest(pose=pose, image=image):
+                        sample = os.path.join("%04d" % number, image)
+                        with open(os.path.join(self.bench.folder, "record", sample), "rb") as png:
+                            windows = png_image_data(png.read())
+                        with open(os.path.join(out, "record", sample), "rb") as png:
+                            linux = png_image_data(png.read())
+                        self.assertEqual(len(windows), len(linux))
+                        self.assertTrue(windows == linux, "%d of %d bytes differ" % (
+                            sum(a != b for a, b in zip(windows, linux)), len(linux)))
             for name, (eye, _) in CAMERAS.items():
                 with self.subTest(camera=name):
                     with open(os.path.join(out, eye + ".bin"), "rb") as linux:
