@@ -22,7 +22,8 @@ constexpr double kStartLimitSeconds = 30;
 
 bool sceneTakesFrameRequest(HWND own) {
   const COPYDATASTRUCT request = {MSG_FRAME_REQUEST, 0, nullptr};
-  return transportSendToClass(kSceneClass, own, request, nullptr, 10000) == SendStatus::HANDLED;
+  return transportSendToClass(kSceneClass, own, request, nullptr, nullptr, 10000) ==
+         SendStatus::HANDLED;
 }
 
 bool processGone(pid_t pid) {

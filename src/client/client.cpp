@@ -8,25 +8,21 @@
 #include <thread>
 
 #include "exchange.h"
-#include "ground_truth_replies.h"
-#include "platform/envelope.h"
-#include "version_replies.h"
-#include "wire/extension_messages.h"
+#include "wire/envelope.h"
+#include "wire/wire_format.h"
 
 namespace oculant {
 namespace {
 
 const char* const kCameraName[3] = {nullptr, "left camera", "right camera"};
 
-// The grab under way. Replies go to a plain function, so it finds the frame being filled here;
-// one grab at a time per process.
+// A grab under way, which its replies fill.
 struct PendingGrab {
   int role = 0;
   Frame* frame = nullptr;
   bool haveHeader = false;
   bool havePixels = false;
 };
-PendingGrab pending;
 
 // True when the window of the class has gone. A process killed while it answered may still
 // listen for a moment after its connection closed (the system closes its files one by one), so
@@ -39,13 +35,8 @@ bool windowEnded(Exchange& exchange, const char* className) {
   return false;
 }
 
-void receiveReply(const Reply& data) {
-  if (isExtensionMessage(data.code)) {
-    receiveGroundTruthReply(data);
-    receiveVersionReply(data);
-    return;
-  }
-  if (pending.frame == nullptr) return;
+void receiveFrameReply(void* request, const Reply& data) {
+  PendingGrab& pending = *static_cast<PendingGrab*>(request);
   if (data.code == MSG_FRAME_HEADER + pending.role && data.length == sizeof(FrameHeader)) {
     FrameHeader header;
     std::memcpy(&header, data.data, sizeof header);
@@ -115,11 +106,12 @@ bool Client::benchRunning() {
 }
 
 Client::Failure Client::sendToClass(const char* className, const char* who, uintptr_t code,
-                                    uint32_t length, const void* payload) {
+                                    uint32_t length, const void* payload,
+                                    void (*onReply)(void*, const Reply&), void* request) {
   // The mailbox is gone only after a time-out whose error stands; nothing more is sent.
   if (!ready()) return Failure::OTHER;
   const double milliseconds = std::min(timeoutSeconds_ * 1000.0, 2147483647.0);
-  const Delivery delivery = exchange_->send(className, code, length, payload, receiveReply,
+  const Delivery delivery = exchange_->send(className, code, length, payload, onReply, request,
                                             static_cast<int>(milliseconds));
   if (delivery == Delivery::HANDLED) return Failure::NONE;
   if (delivery == Delivery::NO_WINDOW) {
@@ -148,11 +140,10 @@ bool Client::grab(Eye eye, Frame* frame) {
   const int role = static_cast<int>(eye);
   if (!ready()) return false;
   if (frame == nullptr || (role != 1 && role != 2)) return fail(Failure::OTHER, "no frame to fill");
-  pending = PendingGrab{role, frame, false, false};
-  const Failure sent =
-      sendToClass(kWindowClass[role], kCameraName[role], MSG_FRAME_REQUEST, 0, nullptr);
+  PendingGrab pending{role, frame, false, false};
+  const Failure sent = sendToClass(kWindowClass[role], kCameraName[role], MSG_FRAME_REQUEST, 0,
+                                   nullptr, receiveFrameReply, &pending);
   const bool complete = pending.haveHeader && pending.havePixels;
-  pending = PendingGrab();
   if (sent != Failure::NONE) return false;
   if (complete) return true;
   return fail(Failure::BAD_ANSWER,

@@ -15,7 +15,8 @@ struct Reply {
   uint32_t length;
   const void* data;
 };
-using ReplyHandler = void (*)(const Reply& reply);
+// Takes one reply for the request it was given with; context is the request's own record.
+using ReplyHandler = void (*)(void* context, const Reply& reply);
 
 enum class Delivery {
   HANDLED,    // the window's handler returned
@@ -24,6 +25,8 @@ enum class Delivery {
   HUNG_UP,    // it closed the connection without handling the message (it may have ended)
 };
 
+// One exchange is used by one thread at a time; different exchanges may be used on different
+// threads at once.
 class Exchange {
  public:
   // This program's mailbox for the replies; null, with *error set, when it cannot be opened.
@@ -35,9 +38,10 @@ class Exchange {
   virtual const std::string& location() const = 0;
   virtual bool windowExists(const char* className) = 0;
   // Sends the message with this mailbox as the sender and waits at most timeoutMs for the
-  // window to handle it; the replies that come meanwhile go to onReply.
+  // window to handle it; the replies that come meanwhile go to onReply with context (none
+  // are taken when onReply is null).
   virtual Delivery send(const char* className, uintptr_t code, uint32_t length, const void* payload,
-                        ReplyHandler onReply, int timeoutMs) = 0;
+                        ReplyHandler onReply, void* context, int timeoutMs) = 0;
   // Swaps the mailbox for a fresh one, so that late replies to a send that timed out go
   // nowhere. False when no new one could be opened.
   virtual bool renew() = 0;

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <limits>
 
-#include "ground_truth_replies.h"
+#include "exchange.h"
 #include "oculant/client.h"
-#include "platform/envelope.h"
+#include "wire/envelope.h"
 #include "wire/extension_messages.h"
 
 namespace oculant {
@@ -14,7 +14,7 @@ namespace {
 
 const char* const kCameraName[3] = {nullptr, "left camera", "right camera"};
 
-// The request under way; the replies go to a plain function.
+// A capture or description under way, which its replies fill.
 struct PendingCapture {
   int role = 0;
   Capture* capture = nullptr;  // null while only a camera model is asked for
@@ -25,7 +25,6 @@ struct PendingCapture {
   bool haveDepth = false;
   bool haveIds = false;
 };
-PendingCapture pending;
 
 bool saneInfo(const CameraInfo& info) {
   const uint64_t width = static_cast<uint32_t>(info.width);
@@ -63,7 +62,7 @@ CameraModel modelOf(const CameraInfo& info) {
 
 // Version 1 is the first 96 bytes of the record, and a later version only appends; fields a
 // version does not have read as 0 here and are not used.
-void takeInfo(const Reply& data) {
+void takeInfo(PendingCapture& pending, const Reply& data) {
   if (data.length < kCameraInfoV1Size) return;
   CameraInfo info = {};
   std::memcpy(&info, data.data, std::min<uint64_t>(data.length, sizeof info));
@@ -88,12 +87,10 @@ bool samePose(const Pose& a, const Pose& b) {
   return a.x == b.x && a.y == b.y && a.heading == b.heading;
 }
 
-}  // namespace
-
-void receiveGroundTruthReply(const Reply& data) {
-  if (pending.camera == nullptr) return;
+void receiveGroundTruthReply(void* request, const Reply& data) {
+  PendingCapture& pending = *static_cast<PendingCapture*>(request);
   if (data.code == MSG_EXT_CAMERA_INFO + pending.role) {
-    takeInfo(data);
+    takeInfo(pending, data);
   }
   Capture* capture = pending.capture;
   if (capture == nullptr || !pending.haveInfo) return;
@@ -116,6 +113,8 @@ void receiveGroundTruthReply(const Reply& data) {
     pending.haveIds = true;
   }
 }
+
+}  // namespace
 
 float DepthMap::at(int x, int y) const {
   if (x < 0 || y < 0 || x >= width || y >= height ||
@@ -153,14 +152,14 @@ bool Client::capture(Eye eye, Capture* capture, const Pose* pose, bool withObjec
   RigPoseRecord record = {};
   if (pose != nullptr) record = {pose->x, pose->y, pose->heading};
   capture->objectIds = ObjectIdMap();
-  pending = PendingCapture{role, capture, &capture->camera, withObjectIds};
-  const Failure sent = sendToClass(kWindowClass[role], kCameraName[role],
-                                   withObjectIds ? MSG_EXT_CAPTURE_WITH_IDS : MSG_EXT_CAPTURE,
-                                   pose != nullptr ? uint32_t{sizeof record} : 0u,
-                                   pose != nullptr ? &record : nullptr);
+  PendingCapture pending{role, capture, &capture->camera, withObjectIds};
+  const Failure sent =
+      sendToClass(kWindowClass[role], kCameraName[role],
+                  withObjectIds ? MSG_EXT_CAPTURE_WITH_IDS : MSG_EXT_CAPTURE,
+                  pose != nullptr ? uint32_t{sizeof record} : 0u,
+                  pose != nullptr ? &record : nullptr, receiveGroundTruthReply, &pending);
   const bool complete = pending.haveInfo && pending.haveColour && pending.haveDepth &&
                         (pending.haveIds || !withObjectIds);
-  pending = PendingCapture();
   if (sent != Failure::NONE) return false;
   if (!complete) {
     return fail(Failure::BAD_ANSWER,
@@ -191,11 +190,10 @@ bool Client::describe(Eye eye, CameraModel* camera) {
   if (camera == nullptr || (role != 1 && role != 2)) {
     return fail(Failure::OTHER, "no camera model to fill");
   }
-  pending = PendingCapture{role, nullptr, camera};
-  const Failure sent =
-      sendToClass(kWindowClass[role], kCameraName[role], MSG_EXT_DESCRIBE, 0, nullptr);
+  PendingCapture pending{role, nullptr, camera};
+  const Failure sent = sendToClass(kWindowClass[role], kCameraName[role], MSG_EXT_DESCRIBE, 0,
+                                   nullptr, receiveGroundTruthReply, &pending);
   const bool complete = pending.haveInfo;
-  pending = PendingCapture();
   if (sent != Failure::NONE) return false;
   if (complete) return true;
   return fail(Failure::BAD_ANSWER,

@@ -4,20 +4,19 @@
 #include <cstring>
 #include <thread>
 
+#include "exchange.h"
 #include "oculant/client.h"
-#include "version_replies.h"
 #include "wire/extension_messages.h"
 
 namespace oculant {
 namespace {
 
-// The version request under way. Replies go to a plain function, which finds it here.
+// A version request under way, which its reply fills.
 struct PendingVersion {
   int role = -1;
   BenchVersion* version = nullptr;
   bool answered = false;
 };
-PendingVersion pending;
 
 struct Window {
   const char* className;
@@ -26,11 +25,9 @@ struct Window {
 const Window kWindows[3] = {
     {"oculant", "scene window"}, {"oculant1", "left camera"}, {"oculant2", "right camera"}};
 
-}  // namespace
-
-void receiveVersionReply(const Reply& data) {
-  if (pending.version == nullptr || data.code != MSG_EXT_VERSION_INFO + pending.role ||
-      data.length < sizeof(VersionInfo)) {
+void receiveVersionReply(void* request, const Reply& data) {
+  PendingVersion& pending = *static_cast<PendingVersion*>(request);
+  if (data.code != MSG_EXT_VERSION_INFO + pending.role || data.length < sizeof(VersionInfo)) {
     return;
   }
   VersionInfo info;
@@ -41,16 +38,17 @@ void receiveVersionReply(const Reply& data) {
   pending.answered = true;
 }
 
+}  // namespace
+
 uint32_t protocolVersion() {
   return kProtocolVersion;
 }
 
 Client::Failure Client::askVersion(int role, BenchVersion* version) {
-  pending = PendingVersion{role, version, false};
-  const Failure sent =
-      sendToClass(kWindows[role].className, kWindows[role].name, MSG_EXT_VERSION, 0, nullptr);
+  PendingVersion pending{role, version, false};
+  const Failure sent = sendToClass(kWindows[role].className, kWindows[role].name, MSG_EXT_VERSION,
+                                   0, nullptr, receiveVersionReply, &pending);
   const bool answered = pending.answered;
-  pending = PendingVersion{};
   if (sent != Failure::NONE) return sent;
   if (!answered) {
     // Benches from before this message handle it without a word.

@@ -8,7 +8,7 @@
 #include "image/depth_capture.h"
 #include "image/object_id_capture.h"
 #include "messaging/eye_capture.h"
-#include "platform/envelope.h"
+#include "wire/envelope.h"
 #include "platform/platform.h"
 #include "render/camera_model.h"
 #include "render/frame_renderer.h"

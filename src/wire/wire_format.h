@@ -1,6 +1,6 @@
 // The wire format that the bench's windows and outside programs speak, as docs/protocol.md fixes
 // it: the windows' class names, the message codes and payload records, and the stride rule of a
-// frame. The envelope around every message is the transport's (platform/envelope.h). Plain
+// frame. The envelope that opens every message on the sockets is in wire/envelope.h. Plain
 // constants only, so the bench, the client library, the tools and the benchmarks all take these
 // and none spells them out again.
 #pragma once

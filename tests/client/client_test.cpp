@@ -4,9 +4,11 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <thread>
 
 #include "fake_bench.h"
 
@@ -51,6 +53,40 @@ TEST(Client, GrabsSteersAndNamesWhatIsMissing) {
   ASSERT_TRUE(client.quit(true));
   ASSERT_TRUE(client.quit());
   EXPECT_EQ(bench.reports(), kSteeringReports);
+}
+
+// Two Clients of one program, each on a thread of its own, fetch at the same time: every frame
+// is the one its camera drew, whichever of them the replies arrive for first.
+TEST(Client, ClientsOnTwoThreadsFetchTheirOwnFrames) {
+  PrivateRuntimeDir dir;
+  FakeBench bench(false);
+  oculant::Client clients[2];
+  int complete[2] = {0, 0};
+  int wrong[2] = {0, 0};
+  std::string errors[2];
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  auto fetch = [&](int side) {
+    const oculant::Eye eye = side == 0 ? oculant::Eye::LEFT : oculant::Eye::RIGHT;
+    const std::vector<uint8_t> expected = fakePixels(side + 1);
+    oculant::Frame frame;
+    while (std::chrono::steady_clock::now() < until && errors[side].empty()) {
+      if (!clients[side].grab(eye, &frame)) {
+        errors[side] = clients[side].error();
+      } else if (frame.width == fakeShape(side + 1).width && frame.pixels == expected) {
+        ++complete[side];
+      } else {
+        ++wrong[side];
+      }
+    }
+  };
+  std::thread left(fetch, 0), right(fetch, 1);
+  left.join();
+  right.join();
+  for (int side = 0; side < 2; ++side) {
+    EXPECT_EQ(errors[side], "") << side;
+    EXPECT_EQ(wrong[side], 0) << side;
+    EXPECT_GT(complete[side], 0) << side;
+  }
 }
 
 TEST(Client, IncompleteOrInconsistentAnswersAreRefused) {

@@ -80,7 +80,7 @@ inline void forgePixels(HWND requester, uint32_t code, size_t length) {
   waitpid(forger, nullptr, 0);
 }
 
-inline LRESULT deliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
+inline LRESULT deliver(void*, HWND target, HWND sender, const COPYDATASTRUCT& data) {
   int role = 0;
   while (role < 3 && windows[role] != target) ++role;
   if (data.dwData == MSG_FRAME_REQUEST && role > 0) {
@@ -90,11 +90,12 @@ inline LRESULT deliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
     const int replyRole = fault == FakeFault::WRONG_ROLE ? 3 - role : role;
     if (fault == FakeFault::WRONG_STRIDE) header.stride += 4;
     const COPYDATASTRUCT headerMessage = {MSG_FRAME_HEADER + replyRole, sizeof header, &header};
-    transportSend(sender, target, headerMessage, deliver, 10000);
+    transportSend(sender, target, headerMessage, deliver, nullptr, 10000);
     const uint32_t length = uint32_t(pixels.size()) - (fault == FakeFault::SHORT_PIXELS);
     const COPYDATASTRUCT pixelMessage = {MSG_FRAME_PIXELS + replyRole, length, pixels.data()};
     if (fault == FakeFault::DIES) _exit(9);
-    if (fault != FakeFault::NO_PIXELS) transportSend(sender, target, pixelMessage, deliver, 10000);
+    if (fault != FakeFault::NO_PIXELS)
+      transportSend(sender, target, pixelMessage, deliver, nullptr, 10000);
     if (fault == FakeFault::FORGER)
       forgePixels(sender, MSG_FRAME_PIXELS + replyRole, pixels.size());
     return 0;

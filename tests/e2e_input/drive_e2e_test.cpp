@@ -35,7 +35,7 @@ struct Arrival {
 };
 std::vector<Arrival> arrivals;
 
-LRESULT record(HWND, HWND, const COPYDATASTRUCT& data) {
+LRESULT record(void*, HWND, HWND, const COPYDATASTRUCT& data) {
   timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
   Arrival arrival = {data.dwData, {0, 0}, now.tv_sec + now.tv_nsec / 1e9};

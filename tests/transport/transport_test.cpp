@@ -54,13 +54,13 @@ int handled = 0;
 
 LRESULT sendTo(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver) {
   LRESULT result = 0;
-  transportSend(target, sender, data, deliver, 10000, &result);
+  transportSend(target, sender, data, deliver, nullptr, 10000, &result);
   return result;
 }
 LRESULT sendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
                     DeliverFn deliver) {
   LRESULT result = 0;
-  transportSendToClass(className, sender, data, deliver, 10000, &result);
+  transportSendToClass(className, sender, data, deliver, nullptr, 10000, &result);
   return result;
 }
 
@@ -80,13 +80,13 @@ LRESULT peakResidentKib() {
   return -1;
 }
 
-LRESULT peerDeliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
+LRESULT peerDeliver(void*, HWND target, HWND sender, const COPYDATASTRUCT& data) {
   ++handled;
   switch (data.dwData) {
     case CODE_POST_KEPT: {
       if (!kept) kept = std::make_shared<std::vector<char>>(kKeptBytes, 'a');
       const COPYDATASTRUCT reply = {CODE_PING, uint32_t(kept->size()), kept->data()};
-      transportPost(sender, target, reply, kept, peerDeliver);
+      transportPost(sender, target, reply, kept, peerDeliver, nullptr);
       return 0;
     }
     case CODE_REPLACE:
@@ -97,14 +97,14 @@ LRESULT peerDeliver(HWND target, HWND sender, const COPYDATASTRUCT& data) {
     case CODE_POST_FRESH: {
       const auto fresh = std::make_shared<std::vector<char>>(kFreshBytes, 'f');
       const COPYDATASTRUCT reply = {CODE_PING, uint32_t(fresh->size()), fresh->data()};
-      transportPost(sender, target, reply, fresh, peerDeliver);
+      transportPost(sender, target, reply, fresh, peerDeliver, nullptr);
       return 0;
     }
     case CODE_PEAK:
       return peakResidentKib();
     case CODE_POST_BACK: {
       const COPYDATASTRUCT reply = {CODE_PING, 4, "back"};
-      transportPost(sender, target, reply, nullptr, peerDeliver);
+      transportPost(sender, target, reply, nullptr, peerDeliver, nullptr);
       return 0;
     }
     case CODE_SUM:
@@ -134,7 +134,7 @@ pid_t startPeer(const char* className) {
 }
 
 std::vector<std::string> received;
-LRESULT recordDeliver(HWND, HWND, const COPYDATASTRUCT& data) {
+LRESULT recordDeliver(void*, HWND, HWND, const COPYDATASTRUCT& data) {
   received.push_back(std::to_string(data.dwData) + ":" +
                      std::string(static_cast<const char*>(data.lpData), data.cbData));
   return 41;
@@ -199,7 +199,7 @@ TEST_F(TransportTest, AStaleNameIsNoWindowAndTheNextWindowOfItsClassReplacesIt) 
   const HWND dead = transportFindClass("victim");
   reapPeer(peer);
   const COPYDATASTRUCT data = {CODE_SUM, 1, "x"};
-  EXPECT_EQ(transportSendToClass("victim", 0, data, nullptr, 5000), SendStatus::NO_WINDOW);
+  EXPECT_EQ(transportSendToClass("victim", 0, data, nullptr, nullptr, 5000), SendStatus::NO_WINDOW);
   EXPECT_EQ(transportFindClass("victim"), 0u);
   const HWND heir = allocateWindowHandle();
   EXPECT_TRUE(transportListen(heir, "victim"));
@@ -297,11 +297,12 @@ TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
   std::string bytes(16 + kKeptBytes, '\0');
   ASSERT_EQ(readUpTo(posted, bytes.data(), 16 + (1u << 20)), 16u + (1u << 20));
   const COPYDATASTRUCT replace = {CODE_REPLACE, 0, nullptr};
-  EXPECT_EQ(transportSendToClass("peer", 0, replace, nullptr, 5000), SendStatus::HANDLED);
+  EXPECT_EQ(transportSendToClass("peer", 0, replace, nullptr, nullptr, 5000), SendStatus::HANDLED);
   const HWND own = allocateWindowHandle();
   ASSERT_TRUE(transportListen(own, nullptr));
   const COPYDATASTRUCT again = {CODE_POST_KEPT, 0, nullptr};
-  EXPECT_EQ(transportSendToClass("peer", own, again, recordDeliver, 5000), SendStatus::HANDLED);
+  EXPECT_EQ(transportSendToClass("peer", own, again, recordDeliver, nullptr, 5000),
+            SendStatus::HANDLED);
   EXPECT_EQ(received.back(), "30:" + std::string(kKeptBytes, 'b'));
   ASSERT_EQ(readUpTo(posted, bytes.data() + 16 + (1u << 20), kKeptBytes - (1u << 20)),
             kKeptBytes - (1u << 20));
@@ -315,14 +316,17 @@ TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
   // sender gave up on is never handled once it runs again.
   const COPYDATASTRUCT count = {CODE_COUNT, 0, nullptr};
   LRESULT before = 0;
-  ASSERT_EQ(transportSendToClass("peer", 0, count, nullptr, 5000, &before), SendStatus::HANDLED);
+  ASSERT_EQ(transportSendToClass("peer", 0, count, nullptr, nullptr, 5000, &before),
+            SendStatus::HANDLED);
   kill(peer, SIGSTOP);
-  EXPECT_EQ(transportSendToClass("peer", 0, replace, nullptr, 300), SendStatus::NO_ANSWER);
+  EXPECT_EQ(transportSendToClass("peer", 0, replace, nullptr, nullptr, 300), SendStatus::NO_ANSWER);
   kill(peer, SIGCONT);
   LRESULT after = 0;
-  ASSERT_EQ(transportSendToClass("peer", 0, count, nullptr, 5000, &after), SendStatus::HANDLED);
+  ASSERT_EQ(transportSendToClass("peer", 0, count, nullptr, nullptr, 5000, &after),
+            SendStatus::HANDLED);
   EXPECT_EQ(after, before + 1) << "only the count itself was handled";
-  EXPECT_EQ(transportSendToClass("nobody", 0, count, nullptr, 5000), SendStatus::NO_WINDOW);
+  EXPECT_EQ(transportSendToClass("nobody", 0, count, nullptr, nullptr, 5000),
+            SendStatus::NO_WINDOW);
   transportClose(own);
   reapPeer(peer);
 }
@@ -356,7 +360,8 @@ TEST_F(TransportTest, AStoppedHolderOfAFolderLockFreezesNobody) {
   EXPECT_EQ(readUpTo(requests[0], &answer, sizeof answer, 20000), sizeof answer);
   const COPYDATASTRUCT count = {CODE_COUNT, 0, nullptr};
   LRESULT counted = 0;
-  EXPECT_EQ(transportSendToClass("peer", 0, count, nullptr, 3000, &counted), SendStatus::HANDLED);
+  EXPECT_EQ(transportSendToClass("peer", 0, count, nullptr, nullptr, 3000, &counted),
+            SendStatus::HANDLED);
   EXPECT_EQ(counted, 31);
   for (int fd : requests) close(fd);
   reapPeer(peer);
@@ -369,7 +374,7 @@ TEST_F(TransportTest, RepliesInFlightStayWithinBudget) {
   const auto ask = [](uintptr_t code) {
     LRESULT result = -1;
     const COPYDATASTRUCT data = {code, 0, nullptr};
-    transportSendToClass("peer", 0, data, nullptr, 5000, &result);
+    transportSendToClass("peer", 0, data, nullptr, nullptr, 5000, &result);
     return result;
   };
   const auto request = [&](uintptr_t code, const RawMailbox& mailbox) {
@@ -414,7 +419,7 @@ TEST_F(TransportTest, RequestersWaitingForTheirRepliesGiveWayWhenTheTableIsFull)
   const HWND own = allocateWindowHandle();
   ASSERT_TRUE(transportListen(own, nullptr));
   const COPYDATASTRUCT data = {CODE_POST_KEPT, 0, nullptr};
-  EXPECT_EQ(transportSendToClass("peer", own, data, recordDeliver, kPostLimitMs / 2),
+  EXPECT_EQ(transportSendToClass("peer", own, data, recordDeliver, nullptr, kPostLimitMs / 2),
             SendStatus::HANDLED);
   EXPECT_EQ(received.size(), 1u);
   transportClose(own);
@@ -432,7 +437,7 @@ TEST_F(TransportTest, ANameClaimedByALiveWindowIsRemovedOnlyByIt) {
     stopBeforeUnlinking = "cam";
     transportFindClass("cam");
     const COPYDATASTRUCT data = {CODE_SUM, 1, "x"};
-    transportSendToClass("cam", 0, data, nullptr, 1000);
+    transportSendToClass("cam", 0, data, nullptr, nullptr, 1000);
     return 0;
   });
   int status = 0;

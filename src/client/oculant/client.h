@@ -7,8 +7,13 @@
 //
 // On Linux the bench is found through its runtime folder ($OCULANT_RUNTIME_DIR, else
 // $XDG_RUNTIME_DIR/oculant, else /tmp/oculant-<uid>); on Windows through its windows' classes,
-// the replies coming to a message-only window of this program. Not thread-safe: use every
-// Client of a process from one thread. Build with `pkg-config --cflags --libs oculant-client`.
+// the replies coming to a message-only window of this program.
+//
+// Threads: one Client is used by one thread at a time; different Clients may be used on
+// different threads at once (one Client per thread), sharing nothing. On Windows a Client is
+// used on the thread that made it, whose message window takes its replies.
+//
+// Build with `pkg-config --cflags --libs oculant-client`.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +27,7 @@
 namespace oculant {
 
 class Exchange;
+struct Reply;
 
 enum class Eye { LEFT = 1, RIGHT = 2 };
 
@@ -144,9 +150,11 @@ class Client {
   bool waitForBench(double seconds);
 
  private:
-  // 0 handled, else the failure, with error() set for the window named by who.
+  // 0 handled, else the failure, with error() set for the window named by who. The replies
+  // that come meanwhile go to onReply with the request's record as context.
   Failure sendToClass(const char* className, const char* who, uintptr_t code, uint32_t length,
-                      const void* payload);
+                      const void* payload, void (*onReply)(void*, const Reply&) = nullptr,
+                      void* request = nullptr);
   bool sendToCameras(uintptr_t code, uint32_t length, const void* payload, bool alsoScene);
   bool fail(Failure failure, const std::string& error);
   // Asks the window of the role (0 scene, 1 left, 2 right) for its version.

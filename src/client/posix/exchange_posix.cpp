@@ -7,22 +7,31 @@
 namespace oculant {
 namespace {
 
-// The transport hands replies to a plain function; one send at a time per process.
-ReplyHandler currentHandler = nullptr;
+// Where the replies of the send under way go.
+struct ReplyRoute {
+  ReplyHandler onReply;
+  void* context;
+};
 
-LRESULT deliverReply(HWND, HWND, const COPYDATASTRUCT& data) {
-  if (currentHandler != nullptr) currentHandler(Reply{data.dwData, data.cbData, data.lpData});
+LRESULT deliverReply(void* route, HWND, HWND, const COPYDATASTRUCT& data) {
+  const ReplyRoute& to = *static_cast<const ReplyRoute*>(route);
+  if (to.onReply != nullptr) to.onReply(to.context, Reply{data.dwData, data.cbData, data.lpData});
   return 0;
 }
 
+// Each exchange has a transport state of its own, made current around its calls: exchanges on
+// different threads then share no bookkeeping, and an exchange may move from thread to thread.
 class PosixExchange : public Exchange {
  public:
-  explicit PosixExchange(std::string folder) : folder_(std::move(folder)) {}
+  explicit PosixExchange(std::string folder)
+      : folder_(std::move(folder)), transport_(transportNewState()) {}
   ~PosixExchange() override {
-    if (window_ != 0) transportClose(window_);
+    // Closes the mailbox too.
+    transportDeleteState(transport_);
   }
 
   bool renew() override {
+    TransportUse use(transport_);
     if (window_ != 0) transportClose(window_);
     // A handle taken between its draw and the bind costs another draw.
     for (int tries = 0; tries < 8; ++tries) {
@@ -39,15 +48,18 @@ class PosixExchange : public Exchange {
 
   const std::string& location() const override { return folder_; }
 
-  bool windowExists(const char* className) override { return transportFindClass(className) != 0; }
+  bool windowExists(const char* className) override {
+    TransportUse use(transport_);
+    return transportFindClass(className) != 0;
+  }
 
   Delivery send(const char* className, uintptr_t code, uint32_t length, const void* payload,
-                ReplyHandler onReply, int timeoutMs) override {
+                ReplyHandler onReply, void* context, int timeoutMs) override {
+    TransportUse use(transport_);
     const COPYDATASTRUCT data = {code, length, payload};
-    currentHandler = onReply;
+    ReplyRoute route = {onReply, context};
     const SendStatus status =
-        transportSendToClass(className, window_, data, deliverReply, timeoutMs);
-    currentHandler = nullptr;
+        transportSendToClass(className, window_, data, deliverReply, &route, timeoutMs);
     switch (status) {
       case SendStatus::HANDLED:
         return Delivery::HANDLED;
@@ -62,6 +74,7 @@ class PosixExchange : public Exchange {
 
  private:
   std::string folder_;
+  TransportState* transport_;
   HWND window_ = 0;
 };
 

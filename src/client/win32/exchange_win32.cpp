@@ -11,17 +11,22 @@ namespace {
 
 const char kMailboxClass[] = "oculant_client_mailbox";
 
-// The window procedure is a plain function; one send at a time per process.
-ReplyHandler currentHandler = nullptr;
-HWND currentTarget = nullptr;
+// Where the replies of the send under way go: kept in the mailbox window's own data while the
+// send waits, so that each mailbox (each client) has its own.
+struct ReplyRoute {
+  ReplyHandler onReply;
+  void* context;
+  HWND target;
+};
 
 LRESULT CALLBACK mailboxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_COPYDATA) return DefWindowProcA(window, message, wParam, lParam);
   const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+  const auto* route = reinterpret_cast<const ReplyRoute*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   // A camera names itself in wParam; messages naming another window are not its replies.
-  if (currentHandler != nullptr && data != nullptr &&
-      reinterpret_cast<HWND>(wParam) == currentTarget) {
-    currentHandler(Reply{data->dwData, data->cbData, data->lpData});
+  if (route != nullptr && route->onReply != nullptr && data != nullptr &&
+      reinterpret_cast<HWND>(wParam) == route->target) {
+    route->onReply(route->context, Reply{data->dwData, data->cbData, data->lpData});
   }
   return TRUE;
 }
@@ -55,13 +60,13 @@ class Win32Exchange : public Exchange {
   }
 
   Delivery send(const char* className, uintptr_t code, uint32_t length, const void* payload,
-                ReplyHandler onReply, int timeoutMs) override {
+                ReplyHandler onReply, void* context, int timeoutMs) override {
     const HWND target = FindWindowExA(nullptr, nullptr, className, nullptr);
     if (target == nullptr) return Delivery::NO_WINDOW;
     COPYDATASTRUCT data = {code, length, const_cast<void*>(payload)};
     DWORD_PTR result = 0;
-    currentHandler = onReply;
-    currentTarget = target;
+    ReplyRoute route = {onReply, context, target};
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&route));
     // SMTO_NORMAL, not SMTO_BLOCK: the replies are sent messages that must get through while
     // this call waits. SMTO_ABORTIFHUNG: a window the system sees as hung fails at once instead
     // of holding the caller for the whole time-out.
@@ -70,8 +75,7 @@ class Win32Exchange : public Exchange {
         target, WM_COPYDATA, reinterpret_cast<WPARAM>(window_), reinterpret_cast<LPARAM>(&data),
         SMTO_NORMAL | SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &result);
     const DWORD error = GetLastError();
-    currentHandler = nullptr;
-    currentTarget = nullptr;
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
     if (sent != 0) return Delivery::HANDLED;
     // The window closed between the lookup and the send.
     if (error == ERROR_INVALID_WINDOW_HANDLE) return Delivery::NO_WINDOW;

@@ -4,6 +4,16 @@
 #include "platform/posix/runtime_dir.h"
 #include "platform/posix/transport.h"
 
+namespace {
+
+// The bench's windows keep their state in the window records, so the transport's context is not
+// needed to find it.
+LRESULT deliverToOwnWindow(void*, HWND target, HWND sender, const COPYDATASTRUCT& data) {
+  return deliverToWindow(target, sender, data);
+}
+
+}  // namespace
+
 HWND remoteAllocateHandle() {
   return allocateWindowHandle();
 }
@@ -21,18 +31,18 @@ HWND remoteFindClass(const char* className) {
 }
 
 void remoteServeWaiting() {
-  transportServeWaiting(deliverToWindow);
+  transportServeWaiting(deliverToOwnWindow);
 }
 
 bool remoteSend(HWND target, HWND sender, const COPYDATASTRUCT& data, int timeoutMs,
                 LRESULT* result) {
-  return transportSend(target, sender, data, deliverToWindow, timeoutMs, result) ==
+  return transportSend(target, sender, data, deliverToOwnWindow, nullptr, timeoutMs, result) ==
          SendStatus::HANDLED;
 }
 
 void remotePost(HWND target, HWND sender, const COPYDATASTRUCT& data,
                 std::shared_ptr<const void> keepAlive) {
-  transportPost(target, sender, data, std::move(keepAlive), deliverToWindow);
+  transportPost(target, sender, data, std::move(keepAlive), deliverToOwnWindow, nullptr);
 }
 
 std::string benchLocation() {

@@ -1,3 +1,36 @@
+// The rules the loop below lives by. Handlers run inside it and may call it again, so these
+// are what keeps a record from being lost or freed under a caller that still walks it.
+//
+// Re-entering the pump
+// - A handler may send, post or serve: its call runs the pump again, nested inside the outer
+//   call's delivery. Below kMaxNesting levels nested pumps still deliver; at that depth they only
+//   move exchanges along, and the deeper messages wait for the unwinding.
+// - The outer call walks `incoming` and `outgoing` by index and reads the size afresh each step;
+//   a nested call may append records (each is held by pointer, so growing a list moves none) but
+//   never removes one. So after a handler returns, the record being handled is still at the
+//   index the outer walk holds.
+// - `depth` and `handling` are set around each handler call and restored after it; a post made
+//   by a handler is chained to the message being handled, which is answered only once its posts
+//   are finished.
+//
+// Removing records
+// - Only sweep() removes, and only at the top level (no handler running): then no walk is under
+//   way. It removes messages arriving that are DONE and messages sent that are finished and not
+//   waited on; a synchronous send holds its own record by pointer, and `waitedOn` keeps it until
+//   that send has read it.
+// - A record is finished (descriptor closed, state DONE or FINISHED) before it is removed, never
+//   the other way round; finishing twice does nothing.
+// - A descriptor that a forked child may share is taken out of the loop before it is closed, or
+//   the child's copy would keep it registered and firing. A listener records no fork count, so
+//   closing one passes `forks + 1`: it is always taken out. An event for a listener that is gone
+//   therefore means a registration outlived its socket.
+//
+// Threads
+// - A state is used by one thread at a time; the process's own by the thread that runs the
+//   windows, others by the threads that made them current (TransportUse). The only process-wide
+//   data are the fork count and the list of states, which the fork handlers walk.
+//
+// Builds with checks (the sanitizer build) stop with a message where one of these is broken.
 #include "platform/posix/transport.h"
 
 #include <malloc.h>
@@ -12,14 +45,31 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/posix/transport_files.h"
 
+#ifdef OCULANT_CHECKS
+#define TRANSPORT_CHECK(condition) \
+  ((condition) ? void(0) : transportCheckFailed(#condition, __LINE__))
+#else
+#define TRANSPORT_CHECK(condition) void(0)
+#endif
+
 namespace {
+
+[[maybe_unused]] void transportCheckFailed(const char* condition, int line) {
+  std::fprintf(stderr, "transport.cpp:%d: a rule of the transport is broken: %s\n", line,
+               condition);
+  std::abort();
+}
 
 // Connections being read, waiting to be handled or waiting for their posts; when full, the one
 // that has held its place longest makes room, so a flood of idle, trickling or slow peers
@@ -121,7 +171,19 @@ struct Outgoing {
   LRESULT result = 0;
 };
 
-struct State {
+// The function that handles this process's messages, with what it was given for them.
+struct Handler {
+  DeliverFn deliver;
+  void* context;
+  explicit operator bool() const { return deliver != nullptr; }
+  LRESULT operator()(HWND target, HWND sender, const COPYDATASTRUCT& data) const {
+    return deliver(context, target, sender, data);
+  }
+};
+
+}  // namespace
+
+struct TransportState {
   std::vector<Listener> listeners;
   std::vector<HWND> allocated;  // handles handed out and not yet closed
   uint32_t nextCounter = 1;
@@ -138,21 +200,36 @@ struct State {
   uint64_t handling = 0;                // the incoming message whose handler runs now
   std::vector<int64_t> sendDeadlines;   // of the synchronous sends under way, innermost last
   bool forked = false;                  // set in a forked child until its first use
+  int users = 0;                        // threads it is current on (TransportUse), under statesLock
 };
 
-State* theState = nullptr;
+namespace {
+
+using State = TransportState;
+
 // Forks of this process so far: a descriptor opened before the latest one may be shared with
 // a child, which keeps it registered in the loop unless it is taken out before the close.
-uint64_t forks = 0;
+std::atomic<uint64_t> forks{0};
 
-void countFork() {
+// Every state of the process, so that a forked child lets go of them; the lock is held across a
+// fork, so the list and the users counts are whole in the child.
+std::mutex statesLock;
+std::vector<State*> allStates;
+// The state this thread uses now: its own when it made one current, else the process's.
+thread_local State* currentState = nullptr;
+
+void beforeFork() {
+  statesLock.lock();
   ++forks;
+}
+
+void afterForkInParent() {
+  statesLock.unlock();
 }
 
 // Runs in a forked child, where only async-signal-safe calls are sure to work: the parent's
 // descriptors are closed now, the bookkeeping is dropped at the child's next use.
-void forgetAfterFork() {
-  State& s = *theState;
+void forgetAfterFork(State& s) {
   for (const Listener& listener : s.listeners) {
     close(listener.fd);
     if (listener.claim >= 0) close(listener.claim);  // never unlocked here: the parent holds it
@@ -168,16 +245,37 @@ void forgetAfterFork() {
   s.forked = true;
 }
 
+// A state in use on another thread at the fork may be in the middle of a change: its
+// descriptors stay open in the child (which has no such thread), and it is only marked.
+void afterForkInChild() {
+  for (State* s : allStates) {
+    if (s == currentState || s->users == 0) {
+      forgetAfterFork(*s);
+    } else {
+      s->forked = true;
+    }
+  }
+  statesLock.unlock();
+}
+
+State* registerState(State* s) {
+  static const bool forkHandlers =
+      pthread_atfork(beforeFork, afterForkInParent, afterForkInChild) == 0;
+  (void)forkHandlers;
+  std::lock_guard<std::mutex> hold(statesLock);
+  allStates.push_back(s);
+  return s;
+}
+
 State& state() {
-  static State* s = [] {
-    theState = new State();
-    pthread_atfork(countFork, nullptr, forgetAfterFork);
-    return theState;
-  }();
+  static State* const processState = registerState(new State());
+  State* s = currentState != nullptr ? currentState : processState;
   if (s->forked) {
     // The child is another process: the parent's windows and exchanges are not its own.
     forgetTransportFolder();
+    const int users = s->users;
     *s = State();
+    s->users = users;
   }
   return *s;
 }
@@ -434,7 +532,7 @@ void waitForBudget(Incoming* in) {
   watch(in->fd, in->id, EPOLLHUP, &in->watched);
 }
 
-void deliverIncoming(Incoming* in, DeliverFn deliver) {
+void deliverIncoming(Incoming* in, const Handler& deliver) {
   State& s = state();
   if (senderGone(in->fd)) {
     dropIncoming(in);
@@ -444,9 +542,11 @@ void deliverIncoming(Incoming* in, DeliverFn deliver) {
   const COPYDATASTRUCT data = {in->envelope.code, in->envelope.length,
                                in->envelope.length > 0 ? in->payload.data.get() : nullptr};
   const uint64_t outer = s.handling;
+  [[maybe_unused]] const int outerDepth = s.depth;
   s.handling = in->id;
   ++s.depth;
   in->result = deliver(in->window, in->envelope.sender, data);
+  TRANSPORT_CHECK(s.depth == outerDepth + 1 && s.handling == in->id);
   --s.depth;
   s.handling = outer;
   releasePayload(in);
@@ -636,6 +736,7 @@ void handleEvent(const epoll_event& event, int* acceptBudget) {
   State& s = state();
   const uint64_t key = event.data.u64;
   if (key & kListenerKey) {
+    TRANSPORT_CHECK(findListener(static_cast<HWND>(key & 0xFFFFFFFFu)) != nullptr);
     acceptFrom(static_cast<HWND>(key & 0xFFFFFFFFu), acceptBudget);
     return;
   }
@@ -674,6 +775,7 @@ void returnFreedMemory() {
 void sweep() {
   State& s = state();
   if (s.depth > 0) return;
+  TRANSPORT_CHECK(s.handling == 0);
   returnFreedMemory();
   s.incoming.erase(std::remove_if(s.incoming.begin(), s.incoming.end(),
                                   [](const auto& in) { return in->state == InState::DONE; }),
@@ -686,7 +788,7 @@ void sweep() {
 
 // One turn of the loop: waits at most waitMs for something to happen, then moves every
 // exchange along. True when anything moved.
-bool pumpOnce(DeliverFn deliver, int waitMs) {
+bool pumpOnce(const Handler& deliver, int waitMs) {
   State& s = state();
   bool progress = advanceTimers(nowMs());
   const int ep = epollFd();
@@ -698,7 +800,7 @@ bool pumpOnce(DeliverFn deliver, int waitMs) {
     progress = progress || ready > 0;
   }
   progress = advanceTimers(nowMs()) || progress;
-  if (deliver != nullptr && s.depth < kMaxNesting) {
+  if (deliver && s.depth < kMaxNesting) {
     for (size_t i = 0; i < s.incoming.size(); ++i) {
       Incoming* in = s.incoming[i].get();
       if (in->state != InState::COMPLETE) continue;
@@ -707,6 +809,7 @@ bool pumpOnce(DeliverFn deliver, int waitMs) {
         continue;
       }
       deliverIncoming(in, deliver);
+      TRANSPORT_CHECK(i < s.incoming.size() && s.incoming[i].get() == in);
       progress = true;
     }
   }
@@ -736,7 +839,7 @@ Outgoing* newOutgoing(HWND target, const char* className, HWND sender, const COP
 }
 
 SendStatus sendAndWait(HWND target, const char* className, HWND sender, const COPYDATASTRUCT& data,
-                       DeliverFn deliver, int timeoutMs, LRESULT* result) {
+                       const Handler& deliver, int timeoutMs, LRESULT* result) {
   State& s = state();
   if (data.cbData > kMaxPayload || (data.cbData > 0 && data.lpData == nullptr) ||
       transportFolder().empty()) {
@@ -760,6 +863,8 @@ SendStatus sendAndWait(HWND target, const char* className, HWND sender, const CO
     pumpOnce(deliver, wait);
   }
   s.sendDeadlines.pop_back();
+  TRANSPORT_CHECK(std::any_of(s.outgoing.begin(), s.outgoing.end(),
+                              [out](const auto& held) { return held.get() == out; }));
   const SendStatus status = out->status;
   if (result != nullptr) *result = status == SendStatus::HANDLED ? out->result : 0;
   out->waitedOn = false;
@@ -846,8 +951,9 @@ void transportHearOnlyFromAddressees(HWND window) {
   if (Listener* listener = findListener(window)) listener->onlyFromAddressees = true;
 }
 
-void transportServeWaiting(DeliverFn deliver) {
-  if (deliver == nullptr) return;
+void transportServeWaiting(DeliverFn deliverFn, void* context) {
+  if (deliverFn == nullptr) return;
+  const Handler deliver{deliverFn, context};
   const int64_t end = nowMs() + kPassBudgetMs;
   for (;;) {
     // A peer in the middle of an exchange usually answers within microseconds: a short wait
@@ -901,12 +1007,13 @@ pid_t transportClassPid(const char* className) {
   return pid;
 }
 
-SendStatus transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver,
-                         int timeoutMs, LRESULT* result) {
+SendStatus transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliverFn,
+                         void* context, int timeoutMs, LRESULT* result) {
   if (result != nullptr) *result = 0;
   if (target == 0) return SendStatus::NO_WINDOW;
+  const Handler deliver{deliverFn, context};
   if (transportIsLocal(target)) {
-    if (deliver == nullptr) return SendStatus::NO_ANSWER;
+    if (!deliver) return SendStatus::NO_ANSWER;
     const LRESULT handled = deliver(target, sender, data);
     if (result != nullptr) *result = handled;
     return SendStatus::HANDLED;
@@ -915,22 +1022,22 @@ SendStatus transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, D
 }
 
 SendStatus transportSendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
-                                DeliverFn deliver, int timeoutMs, LRESULT* result) {
+                                DeliverFn deliver, void* context, int timeoutMs, LRESULT* result) {
   if (result != nullptr) *result = 0;
   if (className == nullptr || !validClassName(className)) return SendStatus::NO_WINDOW;
   if (const Listener* local = findLocalClass(className)) {
-    return transportSend(local->window, sender, data, deliver, timeoutMs, result);
+    return transportSend(local->window, sender, data, deliver, context, timeoutMs, result);
   }
-  return sendAndWait(0, className, sender, data, deliver, timeoutMs, result);
+  return sendAndWait(0, className, sender, data, Handler{deliver, context}, timeoutMs, result);
 }
 
 void transportPost(HWND target, HWND sender, const COPYDATASTRUCT& data,
-                   std::shared_ptr<const void> keepAlive, DeliverFn deliver) {
+                   std::shared_ptr<const void> keepAlive, DeliverFn deliver, void* context) {
   if (target == 0 || data.cbData > kMaxPayload || (data.cbData > 0 && data.lpData == nullptr)) {
     return;
   }
   if (transportIsLocal(target)) {
-    if (deliver != nullptr) deliver(target, sender, data);
+    if (deliver != nullptr) deliver(context, target, sender, data);
     return;
   }
   if (transportFolder().empty()) return;
@@ -950,4 +1057,40 @@ void transportPost(HWND target, HWND sender, const COPYDATASTRUCT& data,
     if (!asksForReplies(parent->envelope.code)) s.replyingCodes.push_back(parent->envelope.code);
   }
   // Started by the loop's next turn, once the posts before it in its chain are done.
+}
+
+TransportState* transportNewState() {
+  return registerState(new State());
+}
+
+void transportDeleteState(TransportState* s) {
+  if (s == nullptr) return;
+  {
+    std::lock_guard<std::mutex> hold(statesLock);
+    allStates.erase(std::remove(allStates.begin(), allStates.end(), s), allStates.end());
+  }
+  {
+    TransportUse use(s);
+    while (!s->listeners.empty()) transportClose(s->listeners.back().window);
+  }
+  for (const auto& in : s->incoming) {
+    if (in->fd >= 0) close(in->fd);
+  }
+  for (const auto& out : s->outgoing) {
+    if (out->fd >= 0) close(out->fd);
+  }
+  if (s->epollFd >= 0) close(s->epollFd);
+  delete s;
+}
+
+TransportUse::TransportUse(TransportState* state) : outer_(currentState) {
+  std::lock_guard<std::mutex> hold(statesLock);
+  ++state->users;
+  currentState = state;
+}
+
+TransportUse::~TransportUse() {
+  std::lock_guard<std::mutex> hold(statesLock);
+  --currentState->users;
+  currentState = outer_;
 }

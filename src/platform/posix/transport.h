@@ -14,10 +14,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/envelope.h"
+#include "wire/envelope.h"
 #include "platform/win32.h"
 
-// The wire format (docs/protocol.md): a 16-byte envelope (platform/envelope.h), the payload,
+// The wire format (docs/protocol.md): a 16-byte envelope (wire/envelope.h), the payload,
 // then an 8-byte reply carrying the handler's result as a little-endian signed 64-bit integer.
 // One message per connection.
 constexpr size_t kReplySize = 8;
@@ -27,8 +27,30 @@ constexpr int kReceiveLimitMs = 2000;
 constexpr int kPostLimitMs = 2000;
 
 // Handles one delivered message for a window of this process; its result goes back to the
-// sender as the result of its send.
-using DeliverFn = LRESULT (*)(HWND target, HWND sender, const COPYDATASTRUCT& data);
+// sender as the result of its send. context is the one given with the function to the call that
+// serves the message, so that a handler needs no global to find what the message is for.
+using DeliverFn = LRESULT (*)(void* context, HWND target, HWND sender, const COPYDATASTRUCT& data);
+
+// The transport's bookkeeping: the windows, connections and messages under way of whoever uses
+// it. A process has one, which every call uses unless the calling thread has made another one
+// current (TransportUse). One state is never used by two threads at once: a program whose
+// threads each talk to the bench on their own (one client object per thread) gives each of them
+// a state of its own, and the threads then share nothing but the runtime folder.
+struct TransportState;
+TransportState* transportNewState();
+// Closes what the state still has open. Not while it is current on any thread.
+void transportDeleteState(TransportState* state);
+// Makes a state current on this thread for its own life; the one before it is current again after.
+class TransportUse {
+ public:
+  explicit TransportUse(TransportState* state);
+  ~TransportUse();
+  TransportUse(const TransportUse&) = delete;
+  TransportUse& operator=(const TransportUse&) = delete;
+
+ private:
+  TransportState* outer_;
+};
 
 // How a send ended.
 enum class SendStatus {
@@ -60,7 +82,7 @@ void transportClose(HWND window);
 // Moves every exchange of this process along without waiting on any peer: takes new
 // connections, reads what has arrived, hands each whole message to deliver and answers it,
 // writes posted messages. Spends at most a few milliseconds.
-void transportServeWaiting(DeliverFn deliver);
+void transportServeWaiting(DeliverFn deliver, void* context = nullptr);
 
 // A descriptor that becomes readable when the transport has something to do (for callers that
 // sleep until something happens); -1 when nothing listens or is under way.
@@ -83,11 +105,12 @@ bool transportIsLocal(HWND window);
 // own windows are served through deliver. *result (when given) receives the handler's result.
 // A message whose sender gave up is never handled later: the receiver drops it.
 SendStatus transportSend(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn deliver,
-                         int timeoutMs, LRESULT* result = nullptr);
+                         void* context, int timeoutMs, LRESULT* result = nullptr);
 // The same to the window holding the class, with one connection instead of a lookup and a
 // connection: the fast path for programs that fetch frames in a loop.
 SendStatus transportSendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
-                                DeliverFn deliver, int timeoutMs, LRESULT* result = nullptr);
+                                DeliverFn deliver, void* context, int timeoutMs,
+                                LRESULT* result = nullptr);
 
 // Sends without waiting. The payload must stay valid while keepAlive lives; without keepAlive
 // it is copied. Called while a message is being handled, the message goes out after the ones
@@ -95,4 +118,4 @@ SendStatus transportSendToClass(const char* className, HWND sender, const COPYDA
 // been answered or given up (each within kPostLimitMs); when one fails, the later ones are not
 // sent, so a receiver gets all of them or a first part that ends at a message boundary.
 void transportPost(HWND target, HWND sender, const COPYDATASTRUCT& data,
-                   std::shared_ptr<const void> keepAlive, DeliverFn deliver);
+                   std::shared_ptr<const void> keepAlive, DeliverFn deliver, void* context);

@@ -18,7 +18,8 @@ struct FolderState {
   std::string dir;
 };
 
-FolderState folderState;
+// Per thread: threads that use the transport each with a state of their own share nothing here.
+thread_local FolderState folderState;
 
 }  // namespace
 

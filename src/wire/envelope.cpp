@@ -1,4 +1,4 @@
-#include "platform/envelope.h"
+#include "wire/envelope.h"
 
 namespace {
 
