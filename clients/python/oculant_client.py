@@ -149,6 +149,11 @@ def _finite(what, *values):
     return numbers
 
 
+def _peer_credentials(sock):
+    """(pid, uid, gid) of the process at the other end of a Unix socket, as the kernel says."""
+    return struct.unpack("3i", sock.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))
+
+
 def _role_of(eye):
     """The camera role of "left" or "right" (or of role 1 or 2); ValueError for anything else."""
     role = EYE_ROLE.get(eye)
@@ -581,8 +586,7 @@ class Bench:
             probe.setblocking(False)
             try:
                 probe.connect(os.path.join(self.folder, "class." + class_name))
-                pid = struct.unpack("3i", probe.getsockopt(socket.SOL_SOCKET,
-                                                           socket.SO_PEERCRED, 12))[0]
+                pid = _peer_credentials(probe)[0]
                 if pid > 0:
                     pids.append(pid)
             except OSError:
@@ -649,8 +653,7 @@ class Bench:
                 conn, _ = self._mailbox.accept()
             except (BlockingIOError, InterruptedError):
                 return
-            pid, uid, _gid = struct.unpack(
-                "3i", conn.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))
+            pid, uid, _gid = _peer_credentials(conn)
             if uid != os.getuid() or pid != camera_pid:
                 conn.close()
                 continue
@@ -658,8 +661,6 @@ class Bench:
                 incoming.pop(0).close()
             conn.setblocking(False)
             incoming.append(_Incoming(conn, min(deadline, time.monotonic() + MESSAGE_SECONDS)))
-
-    # ----- sending
 
     # ----- sending
 
@@ -671,8 +672,7 @@ class Bench:
             raise BenchError("this Bench has been closed")
         deadline = time.monotonic() + self.timeout
         request = self._connect(class_name, deadline)
-        camera_pid = struct.unpack(
-            "3i", request.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED, 12))[0]
+        camera_pid = _peer_credentials(request)[0]
         incoming = []
         try:
             try:
@@ -755,8 +755,7 @@ class Bench:
         return BenchNotAnswering("the %s hung up without answering" % WINDOW_NAME[class_name])
 
     def _ask_version(self, class_name):
-        role = 0 if class_name == SCENE_CLASS else EYE_ROLE["left" if class_name == "oculant1"
-                                                             else "right"]
+        role = {SCENE_CLASS: 0, CAMERA_CLASS[1]: 1, CAMERA_CLASS[2]: 2}[class_name]
         received = {}
 
         def on_message(code, payload):

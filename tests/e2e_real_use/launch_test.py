@@ -4,13 +4,12 @@ message."""
 
 import os
 import socket
-import struct
 import subprocess
 import tempfile
 import threading
 import unittest
 
-from running_bench import SOURCE_DIR, remove_folder, required_env
+from running_bench import SOURCE_DIR, post, remove_folder, required_env
 import oculant_client  # found via running_bench
 from oculant_client import Bench, BenchError, BenchNotRunning, launch
 
@@ -91,13 +90,8 @@ class Launch(unittest.TestCase):
                     envelope = request.recv(oculant_client.ENVELOPE.size, socket.MSG_WAITALL)
                     if len(envelope) < oculant_client.ENVELOPE.size:
                         continue  # a look whether the window is there
-                    magic, code, sender, length = oculant_client.ENVELOPE.unpack(envelope)
-                    info = oculant_client.VERSION_INFO.pack(2, b"9.0")
-                    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as reply:
-                        reply.connect(os.path.join(runtime, "window.%d" % sender))
-                        reply.sendall(oculant_client.ENVELOPE.pack(magic, 3500, handle, len(info))
-                                      + info)
-                        reply.recv(8, socket.MSG_WAITALL)
+                    _magic, _code, sender, _length = oculant_client.ENVELOPE.unpack(envelope)
+                    post(runtime, sender, 3500, oculant_client.VERSION_INFO.pack(2, b"9.0"))
                     request.sendall(bytes(8))
 
         server = threading.Thread(target=answer_versions, daemon=True)

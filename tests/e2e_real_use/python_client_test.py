@@ -10,7 +10,8 @@ import struct
 import subprocess
 import unittest
 
-from running_bench import SOURCE_DIR, RunningBench, remove_folder, required_env, scratch_folder
+from running_bench import (SOURCE_DIR, RunningBench, post, remove_folder, required_env,
+                           scratch_folder)
 from oculant_client import Bench, BenchNotAnswering, BenchNotRunning  # found via running_bench
 
 
@@ -61,19 +62,6 @@ def peer_pid(path):
 # The stand-in camera's frame: 4 x 2 pixels, rows of 12 bytes.
 HEADER = struct.pack("<Iiiii", 0, 4, 12, 2, 0)
 PIXELS = bytes(range(24))
-
-
-def post(folder, handle, code, payload):
-    """Sends one message to the window with that handle, as a camera posts a reply: taken and
-    answered within 2 s, or given up. True when answered."""
-    try:
-        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as conn:
-            conn.settimeout(2)
-            conn.connect(os.path.join(folder, "window.%d" % handle))
-            conn.sendall(b"OCUM" + struct.pack("<III", code, 1, len(payload)) + payload)
-            return len(conn.recv(8)) == 8
-    except OSError:
-        return False
 
 
 def stand_in_camera(folder, behaviour):

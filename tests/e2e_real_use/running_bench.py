@@ -4,6 +4,8 @@ the X server the test runs with (tests/with_xvfb) or headless, and ends it again
 import os
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -81,6 +83,19 @@ class RunningBench:
                 pass
             self.process.wait()
             self.log.close()
+
+
+def post(folder, handle, code, payload):
+    """Sends one message to the window with that handle, as a camera posts a reply: taken and
+    answered within 2 s, or given up. True when answered."""
+    try:
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as conn:
+            conn.settimeout(2)
+            conn.connect(os.path.join(folder, "window.%d" % handle))
+            conn.sendall(b"OCUM" + struct.pack("<III", code, 1, len(payload)) + payload)
+            return len(conn.recv(8)) == 8
+    except OSError:
+        return False
 
 
 def scratch_folder(name):

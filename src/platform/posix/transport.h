@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "wire/envelope.h"
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // The wire format (docs/protocol.md): a 16-byte envelope (wire/envelope.h), the payload,
 // then an 8-byte reply carrying the handler's result as a little-endian signed 64-bit integer.

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "platform/win32.h"
+#include "platform/windows_vocabulary.h"
 
 // The runtime folder, resolved once per environment; empty when it cannot be used.
 const std::string& transportFolder();
