@@ -149,35 +149,6 @@ TEST(GroundTruth, CalibrationBoundsTheDisparities) {
   const oculant::DisparityBounds none = oculant::disparityBounds({kInfinity}, {}, {});
   EXPECT_EQ(none.vmin, 0);
   EXPECT_EQ(none.vmax, 0);
-
-  // Vertical disparity: none for a rectified pair; for a turned eye the mean and largest |dy|
-  // of the pixels both eyes see (255 in the mask, laid out bottom row first as the depth).
-  oculant::DepthMap depth;
-  depth.width = 2, depth.height = 2;
-  depth.values = {2.0f, 3.0f, 1.5f, 2.5f};
-  const std::vector<uint8_t> mask = {oculant::kMaskVisible, oculant::kMaskOccluded,
-                                     oculant::kMaskVisible, oculant::kMaskVisible};
-  const oculant::VerticalDisparity plain =
-      oculant::verticalDisparity(depth, plainLeft, plainRight, mask);
-  EXPECT_EQ(plain.largest, 0.0);
-  const auto [same, pitched] = eyes(0.0);
-  oculant::CameraModel tilted = pitched;
-  const double a = 3.0 * 3.141592653589793 / 180;  // pitched up by 3 degrees about x
-  const double turned[9] = {1, 0, 0, 0, std::cos(a), -std::sin(a), 0, std::sin(a), std::cos(a)};
-  std::copy(turned, turned + 9, tilted.rotation);
-  tilted.pitch = 3;
-  double expected[3];
-  const int seen[3][2] = {{0, 1}, {0, 0}, {1, 0}};  // (x, y from the top) of the visible pixels
-  for (int i = 0; i < 3; ++i) {
-    oculant::EyePoint point;
-    ASSERT_TRUE(oculant::projectToOtherEye(same, tilted, seen[i][0], seen[i][1],
-                                           depth.at(seen[i][0], seen[i][1]), &point));
-    expected[i] = std::abs(point.y - seen[i][1]);
-  }
-  const oculant::VerticalDisparity dy = oculant::verticalDisparity(depth, same, tilted, mask);
-  EXPECT_NEAR(dy.average, (expected[0] + expected[1] + expected[2]) / 3, 1e-12);
-  EXPECT_EQ(dy.largest, *std::max_element(expected, expected + 3));
-  EXPECT_GT(dy.largest, 10.0) << "3 degrees of pitch move points some 15 rows";
 }
 
 // Every way a captured pair can fail the recording's check, each named by its message.
