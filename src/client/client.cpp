@@ -8,13 +8,12 @@
 #include <thread>
 
 #include "exchange.h"
+#include "window_names.h"
 #include "wire/envelope.h"
 #include "wire/wire_format.h"
 
 namespace oculant {
 namespace {
-
-const char* const kCameraName[3] = {nullptr, "left camera", "right camera"};
 
 // A grab under way, which its replies fill.
 struct PendingGrab {
@@ -141,13 +140,13 @@ bool Client::grab(Eye eye, Frame* frame) {
   if (!ready()) return false;
   if (frame == nullptr || (role != 1 && role != 2)) return fail(Failure::OTHER, "no frame to fill");
   PendingGrab pending{role, frame, false, false};
-  const Failure sent = sendToClass(kWindowClass[role], kCameraName[role], MSG_FRAME_REQUEST, 0,
+  const Failure sent = sendToClass(kWindowClass[role], kWindowName[role], MSG_FRAME_REQUEST, 0,
                                    nullptr, receiveFrameReply, &pending);
   const bool complete = pending.haveHeader && pending.havePixels;
   if (sent != Failure::NONE) return false;
   if (complete) return true;
   return fail(Failure::BAD_ANSWER,
-              std::string("the ") + kCameraName[role] + " sent no complete frame");
+              std::string("the ") + kWindowName[role] + " sent no complete frame");
 }
 
 bool Client::grabPair(Frame* left, Frame* right) {
@@ -158,11 +157,11 @@ bool Client::sendToCameras(uintptr_t code, uint32_t length, const void* payload,
   if (!ready()) return false;
   // Every window that runs is tried, left first as the scene does it; the first that did not
   // answer is the one reported.
-  const Failure left = sendToClass(kWindowClass[1], kCameraName[1], code, length, payload);
+  const Failure left = sendToClass(kWindowClass[1], kWindowName[1], code, length, payload);
   const std::string leftError = error_;
-  const Failure right = sendToClass(kWindowClass[2], kCameraName[2], code, length, payload);
+  const Failure right = sendToClass(kWindowClass[2], kWindowName[2], code, length, payload);
   const std::string rightError = error_;
-  const Failure scene = alsoScene ? sendToClass(kSceneClass, "scene window", code, length, payload)
+  const Failure scene = alsoScene ? sendToClass(kSceneClass, kWindowName[0], code, length, payload)
                                   : Failure::NOT_RUNNING;
   if (left == Failure::NOT_ANSWERING) return fail(left, leftError);
   if (right == Failure::NOT_ANSWERING) return fail(right, rightError);
@@ -204,7 +203,7 @@ bool Client::quit(bool camerasOnly) {
   if (!ready()) return false;
   if (!camerasOnly) {
     // The scene window's close ends both cameras as well.
-    const Failure scene = sendToClass(kSceneClass, "scene window", MSG_QUIT, 0, nullptr);
+    const Failure scene = sendToClass(kSceneClass, kWindowName[0], MSG_QUIT, 0, nullptr);
     if (scene == Failure::NONE) return true;
     if (scene == Failure::NOT_ANSWERING) return false;
   }

@@ -6,13 +6,12 @@
 
 #include "exchange.h"
 #include "oculant/client.h"
+#include "window_names.h"
 #include "wire/envelope.h"
 #include "wire/extension_messages.h"
 
 namespace oculant {
 namespace {
-
-const char* const kCameraName[3] = {nullptr, "left camera", "right camera"};
 
 // A capture or description under way, which its replies fill.
 struct PendingCapture {
@@ -154,7 +153,7 @@ bool Client::capture(Eye eye, Capture* capture, const Pose* pose, bool withObjec
   capture->objectIds = ObjectIdMap();
   PendingCapture pending{role, capture, &capture->camera, withObjectIds};
   const Failure sent =
-      sendToClass(kWindowClass[role], kCameraName[role],
+      sendToClass(kWindowClass[role], kWindowName[role],
                   withObjectIds ? MSG_EXT_CAPTURE_WITH_IDS : MSG_EXT_CAPTURE,
                   pose != nullptr ? uint32_t{sizeof record} : 0u,
                   pose != nullptr ? &record : nullptr, receiveGroundTruthReply, &pending);
@@ -163,11 +162,11 @@ bool Client::capture(Eye eye, Capture* capture, const Pose* pose, bool withObjec
   if (sent != Failure::NONE) return false;
   if (!complete) {
     return fail(Failure::BAD_ANSWER,
-                std::string("the ") + kCameraName[role] + " sent no complete capture");
+                std::string("the ") + kWindowName[role] + " sent no complete capture");
   }
   if (pose != nullptr && !samePose(capture->camera.pose, *pose)) {
     return fail(Failure::BAD_ANSWER,
-                std::string("the ") + kCameraName[role] + " drew at another pose than asked");
+                std::string("the ") + kWindowName[role] + " drew at another pose than asked");
   }
   return true;
 }
@@ -191,13 +190,13 @@ bool Client::describe(Eye eye, CameraModel* camera) {
     return fail(Failure::OTHER, "no camera model to fill");
   }
   PendingCapture pending{role, nullptr, camera};
-  const Failure sent = sendToClass(kWindowClass[role], kCameraName[role], MSG_EXT_DESCRIBE, 0,
+  const Failure sent = sendToClass(kWindowClass[role], kWindowName[role], MSG_EXT_DESCRIBE, 0,
                                    nullptr, receiveGroundTruthReply, &pending);
   const bool complete = pending.haveInfo;
   if (sent != Failure::NONE) return false;
   if (complete) return true;
   return fail(Failure::BAD_ANSWER,
-              std::string("the ") + kCameraName[role] + " sent no camera model");
+              std::string("the ") + kWindowName[role] + " sent no camera model");
 }
 
 }  // namespace oculant

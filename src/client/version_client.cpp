@@ -6,7 +6,9 @@
 
 #include "exchange.h"
 #include "oculant/client.h"
+#include "window_names.h"
 #include "wire/extension_messages.h"
+#include "wire/wire_format.h"
 
 namespace oculant {
 namespace {
@@ -17,13 +19,6 @@ struct PendingVersion {
   BenchVersion* version = nullptr;
   bool answered = false;
 };
-
-struct Window {
-  const char* className;
-  const char* name;
-};
-const Window kWindows[3] = {
-    {"oculant", "scene window"}, {"oculant1", "left camera"}, {"oculant2", "right camera"}};
 
 void receiveVersionReply(void* request, const Reply& data) {
   PendingVersion& pending = *static_cast<PendingVersion*>(request);
@@ -46,13 +41,13 @@ uint32_t protocolVersion() {
 
 Client::Failure Client::askVersion(int role, BenchVersion* version) {
   PendingVersion pending{role, version, false};
-  const Failure sent = sendToClass(kWindows[role].className, kWindows[role].name, MSG_EXT_VERSION,
-                                   0, nullptr, receiveVersionReply, &pending);
+  const Failure sent = sendToClass(kWindowClass[role], kWindowName[role], MSG_EXT_VERSION, 0,
+                                   nullptr, receiveVersionReply, &pending);
   const bool answered = pending.answered;
   if (sent != Failure::NONE) return sent;
   if (!answered) {
     // Benches from before this message handle it without a word.
-    fail(Failure::BAD_ANSWER, std::string("the ") + kWindows[role].name +
+    fail(Failure::BAD_ANSWER, std::string("the ") + kWindowName[role] +
                                   " did not say its version: a bench older than this client, "
                                   "which speaks protocol " +
                                   std::to_string(kProtocolVersion));
@@ -105,7 +100,7 @@ bool Client::waitForBench(double seconds) {
   }
   std::string missing;
   for (int role = 0; role < 3; ++role) {
-    if (!up[role]) missing += std::string(missing.empty() ? "" : ", ") + kWindows[role].name;
+    if (!up[role]) missing += std::string(missing.empty() ? "" : ", ") + kWindowName[role];
   }
   char waited[32];
   std::snprintf(waited, sizeof waited, "%g", seconds);
