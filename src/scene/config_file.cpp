@@ -42,6 +42,11 @@ void fillObject(SceneObject* object, int number) {
   object->R = configReal(lookup("_R").text);
   object->G = configReal(lookup("_G").text);
   object->B = configReal(lookup("_B").text);
+  object->ROTX = configReal(lookup("_ROTX").text);
+  object->ROTY = configReal(lookup("_ROTY").text);
+  object->ROTZ = configReal(lookup("_ROTZ").text);
+  ConfigValue scale = lookup("_SCALE");
+  object->SCALE = scale.text[0] == '\0' ? 1.0 : configReal(scale.text);
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ enum InstanceRole : int32_t {
 enum ObjectKind : int32_t {
   OBJECT_SLAB = 1,
   OBJECT_LATTICE = 2,
+  OBJECT_MESH = 3,  // triangles read from a Wavefront OBJ file (OBJECTn_FILE)
 };
 
 constexpr int kObjectRecordCapacity = 100;
@@ -54,6 +55,12 @@ struct SceneObject {
   uint8_t textured;
   char fileName[kFileNameSize];
   int32_t textureSlot;
+  // Degrees about the world's x, then y, then z axis through (X, Y, Z), each by the right-hand
+  // rule; all zero draws the object exactly as an unturned one.
+  double ROTX;
+  double ROTY;
+  double ROTZ;
+  double SCALE;  // a mesh's size factor; 1 when the key is absent
 };
 
 struct SceneModel {
