@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const EnvelopeStatus status = parseEnvelope(data, size, &envelope);
   switch (status) {
     case EnvelopeStatus::OK: {
-      if (envelope.length > kMaxPayload) std::abort();
+      if (size < kEnvelopeSize || envelope.length > kMaxPayload) std::abort();
       unsigned char written[kEnvelopeSize];
       writeEnvelope(envelope, written);
       if (std::memcmp(written, data, kEnvelopeSize) != 0) std::abort();
