@@ -38,10 +38,10 @@ constexpr uintptr_t CODE_SUM = 10;       // result: byte sum of the payload + 10
 constexpr uintptr_t CODE_CALLBACK = 20;  // the peer sends CODE_PING back; result = its result + 1
 constexpr uintptr_t CODE_PING = 30;
 constexpr uintptr_t CODE_STOP = 99;
-constexpr uintptr_t CODE_POST_KEPT = 40;   // the peer posts its kept buffer back to the sender
-constexpr uintptr_t CODE_REPLACE = 50;     // the peer replaces its kept buffer with other bytes
-constexpr uintptr_t CODE_COUNT = 60;       // result: how many messages the peer has handled
-constexpr uintptr_t CODE_POST_BACK = 90;   // the peer posts a short message to the sender
+constexpr uintptr_t CODE_POST_KEPT = 40;  // the peer posts its kept buffer back to the sender
+constexpr uintptr_t CODE_REPLACE = 50;    // the peer replaces its kept buffer with other bytes
+constexpr uintptr_t CODE_COUNT = 60;      // result: how many messages the peer has handled
+constexpr uintptr_t CODE_POST_BACK = 90;  // the peer posts a short message to the sender
 constexpr size_t kKeptBytes = 4u << 20;
 
 volatile bool peerStop = false;
