@@ -52,6 +52,11 @@ class RunningBench:
     def client(self):
         return Bench(self.runtime)
 
+    def tool(self, *args):
+        """oculant-client run against this bench, its output as text."""
+        return subprocess.run([required_env("OCULANT_CLIENT_TOOL"), *args], capture_output=True,
+                              text=True, env=self.env)
+
     def _wait_for_frames(self):
         # Ready once both cameras answer with a frame and show the same frame twice in a row.
         deadline = time.monotonic() + PATIENCE_SECONDS
@@ -96,6 +101,26 @@ def post(folder, handle, code, payload):
             return len(conn.recv(8)) == 8
     except OSError:
         return False
+
+
+def write_poses(path, poses):
+    """A pose list of (x, y, heading) rows; its path."""
+    with open(path, "w") as stream:
+        stream.writelines("%r, %r, %r\n" % tuple(pose) for pose in poses)
+    return path
+
+
+def wall_scene(folder, keys=(), name="scene"):
+    """The disparity example's wall scene in folder/name with the keys added, its texture
+    beside it where the example names it (../demo/dots.bmp)."""
+    os.makedirs(os.path.join(folder, name))
+    os.makedirs(os.path.join(folder, "demo"))
+    shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", "dots.bmp"),
+                os.path.join(folder, "demo"))
+    with open(os.path.join(SOURCE_DIR, "examples", "stereo_disparity", "config.txt")) as scene:
+        text = scene.read() + "".join("%s=%s\n" % item for item in dict(keys).items())
+    with open(os.path.join(folder, name, "config.txt"), "w") as scene:
+        scene.write(text)
 
 
 def scratch_folder(name):

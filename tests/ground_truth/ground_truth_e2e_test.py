@@ -6,7 +6,6 @@ import hashlib
 import math
 import os
 import re
-import shutil
 import struct
 import subprocess
 import sys
@@ -16,7 +15,8 @@ import cv2
 import numpy
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
-from running_bench import SOURCE_DIR, RunningBench, remove_folder, scratch_folder  # noqa: E402
+from running_bench import (SOURCE_DIR, RunningBench, remove_folder,  # noqa: E402
+                           scratch_folder, wall_scene, write_poses)
 
 EXAMPLE = os.path.join(SOURCE_DIR, "examples", "stereo_disparity")
 WALL_Y = 3.8  # the inner face of the lattice's far wall in the example's scene
@@ -39,14 +39,9 @@ def read_pfm(path):
 class GroundTruth(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        # The scene names its texture as ../demo/dots.bmp: keep that layout.
         cls.folder = scratch_folder("ground-truth")
-        os.makedirs(os.path.join(cls.folder, "stereo_disparity"))
-        os.makedirs(os.path.join(cls.folder, "demo"))
-        shutil.copy(os.path.join(EXAMPLE, "config.txt"), os.path.join(cls.folder, "stereo_disparity"))
-        shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", "dots.bmp"),
-                    os.path.join(cls.folder, "demo"))
-        cls.bench = RunningBench(cls.folder, "stereo_disparity")
+        wall_scene(cls.folder)
+        cls.bench = RunningBench(cls.folder, "scene")
 
     @classmethod
     def tearDownClass(cls):
@@ -55,21 +50,19 @@ class GroundTruth(unittest.TestCase):
 
     def rig_pose(self):
         """The "rig at ..." line the client tool prints for the current pose."""
-        folder = os.path.join(self.folder, "calibration")
-        result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "calibration", folder,
-                                 "--overwrite"], capture_output=True, text=True, env=self.bench.env)
+        result = self.bench.tool("calibration", os.path.join(self.folder, "calibration"),
+                                 "--overwrite")
         self.assertEqual(result.returncode, 0, result.stderr)
         return result.stdout.splitlines()[-1]
 
     def test_recorded_dataset(self):
         poses = os.path.join(self.folder, "poses.csv")
-        with open(poses, "w") as stream:
+        with open(poses, "w") as stream:  # a heading row, which record passes over
             stream.write("x, y, heading\n")
             stream.writelines("%r, %r, %r\n" % pose for pose in POSES)
         dataset = os.path.join(self.folder, "dataset")
         rig_before = self.rig_pose()
-        result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", poses, dataset],
-                                capture_output=True, text=True, env=self.bench.env)
+        result = self.bench.tool("record", poses, dataset)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertIn("recorded 20 samples of 320 x 240", result.stdout)
         # Not a terminal: lines a log can hold, no bar redrawn in place.
@@ -115,14 +108,10 @@ class GroundTruth(unittest.TestCase):
         self.assertLess(float(bad.group(1)), 5.0, result.stdout)
 
     def test_shards_merged_by_copying_equal_one_run(self):
-        poses = os.path.join(self.folder, "shard-poses.csv")
-        with open(poses, "w") as stream:
-            stream.writelines("%r, %r, %r\n" % pose for pose in POSES[:5])
+        poses = write_poses(os.path.join(self.folder, "shard-poses.csv"), POSES[:5])
 
         def record(outdir, *flags, pose_list=poses):
-            return subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", pose_list,
-                                   outdir, *flags], capture_output=True, text=True,
-                                  env=self.bench.env)
+            return self.bench.tool("record", pose_list, outdir, *flags)
 
         def digests(folder):
             """Every file below folder by its path there, with a digest of its bytes."""
@@ -155,9 +144,8 @@ class GroundTruth(unittest.TestCase):
         again = record(in_place, "--shard", "1/2")
         self.assertEqual(again.returncode, 1)
         self.assertRegex(again.stderr, "already holds 000[135]; --overwrite records over it")
-        other = os.path.join(self.folder, "other-poses.csv")
-        with open(other, "w") as stream:
-            stream.writelines("%r, %r, %r\n" % (x, y, 91.0) for x, y, _ in POSES[:5])
+        other = write_poses(os.path.join(self.folder, "other-poses.csv"),
+                            [(x, y, 91.0) for x, y, _ in POSES[:5]])
         mixed = record(os.path.join(self.folder, "shard1"), "--shard", "2/2", pose_list=other)
         self.assertEqual(mixed.returncode, 1)
         self.assertIn("already holds poses.csv;", mixed.stderr)
@@ -166,9 +154,7 @@ class GroundTruth(unittest.TestCase):
         poses = os.path.join(self.folder, "blind-poses.csv")
         with open(poses, "w") as stream:
             stream.write("2, 2.3, 90\n2, -5, 270\n2, 2.3, 90\n2, -6, 270\n")  # out, looking away
-        result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", poses,
-                                 os.path.join(self.folder, "blind")],
-                                capture_output=True, text=True, env=self.bench.env)
+        result = self.bench.tool("record", poses, os.path.join(self.folder, "blind"))
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(result.stderr.splitlines()[-1], "oculant-client: warning: the left "
                          "camera sees nothing at samples 0002, 0004")

@@ -3,13 +3,12 @@ disparity), masks, object ids and calibration, at sizes other than the default, 
 right eye and sensor noise too."""
 
 import os
-import shutil
-import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
-from running_bench import SOURCE_DIR, RunningBench, remove_folder, scratch_folder  # noqa: E402
+from running_bench import (RunningBench, remove_folder, scratch_folder,  # noqa: E402
+                           wall_scene, write_poses)
 
 POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 97.5), (2.4, 1.9, 80.25)]
 
@@ -38,9 +37,7 @@ class BothModes(unittest.TestCase):
         bench = RunningBench(folder, "scene", headless=headless, name=name)
         try:
             dataset = os.path.join(folder, "dataset-" + name)
-            result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record",
-                                     os.path.join(folder, "poses.csv"), dataset],
-                                    capture_output=True, text=True, env=bench.env)
+            result = bench.tool("record", os.path.join(folder, "poses.csv"), dataset)
         finally:
             bench.stop()
         self.assertEqual(result.returncode, 0, result.stderr)
@@ -50,16 +47,8 @@ class BothModes(unittest.TestCase):
         for rig, keys in RIGS.items():
             folder = scratch_folder("modes")
             self.addCleanup(remove_folder, folder)
-            os.makedirs(os.path.join(folder, "scene"))
-            os.makedirs(os.path.join(folder, "demo"))
-            shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", "dots.bmp"),
-                        os.path.join(folder, "demo"))
-            with open(os.path.join(SOURCE_DIR, "examples", "stereo_disparity", "config.txt")) as s:
-                text = s.read() + "".join("%s=%s\n" % item for item in keys.items())
-            with open(os.path.join(folder, "scene", "config.txt"), "w") as scene:
-                scene.write(text)
-            with open(os.path.join(folder, "poses.csv"), "w") as stream:
-                stream.writelines("%r, %r, %r\n" % pose for pose in POSES)
+            wall_scene(folder, keys)
+            write_poses(os.path.join(folder, "poses.csv"), POSES)
             x_files, x_report = self.record_in_mode(folder, headless=False)
             headless_files, headless_report = self.record_in_mode(folder, headless=True)
             with self.subTest(rig=rig):

@@ -16,7 +16,7 @@ import numpy
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
 from running_bench import (HEADLESS, SOURCE_DIR, RunningBench, remove_folder,  # noqa: E402
-                           scratch_folder)
+                           scratch_folder, write_poses)
 
 SCENE = """ALL=3
 OBJECT1=1
@@ -87,13 +87,9 @@ class OcclusionAndIds(unittest.TestCase):
         for texture in ("dots.bmp", "checker.bmp"):
             shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", texture), scene)
         cls.bench = RunningBench(cls.folder, "scene")
-        poses = os.path.join(cls.folder, "poses.csv")
-        with open(poses, "w") as stream:
-            stream.write("%r, %r, %r\n%r, %r, %r\n" % (POSE + NOTHING))
+        poses = write_poses(os.path.join(cls.folder, "poses.csv"), [POSE, NOTHING])
         cls.dataset = os.path.join(cls.folder, "dataset")
-        cls.recorded = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", poses,
-                                       cls.dataset], capture_output=True, text=True,
-                                      env=cls.bench.env)
+        cls.recorded = cls.bench.tool("record", poses, cls.dataset)
 
     @classmethod
     def tearDownClass(cls):

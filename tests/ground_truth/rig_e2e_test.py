@@ -5,7 +5,6 @@ the camera models and in the calibration files; sensor noise repeats exactly."""
 import copy
 import math
 import os
-import shutil
 import subprocess
 import sys
 import time
@@ -15,8 +14,8 @@ import cv2
 import numpy
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
-from running_bench import (HEADLESS, PATIENCE_SECONDS, SOURCE_DIR, RunningBench,  # noqa: E402
-                           remove_folder, scratch_folder)
+from running_bench import (HEADLESS, PATIENCE_SECONDS, RunningBench,  # noqa: E402
+                           remove_folder, scratch_folder, wall_scene, write_poses)
 
 WALL_Y = 3.8  # the inner face of the far wall of the disparity example's scene
 POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 90.0)]
@@ -30,14 +29,7 @@ class RigBench(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.folder = scratch_folder("rig")
-        os.makedirs(os.path.join(cls.folder, "scene"))
-        os.makedirs(os.path.join(cls.folder, "demo"))
-        shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", "dots.bmp"),
-                    os.path.join(cls.folder, "demo"))
-        with open(os.path.join(SOURCE_DIR, "examples", "stereo_disparity", "config.txt")) as scene:
-            text = scene.read() + "".join("%s=%s\n" % item for item in cls.KEYS.items())
-        with open(os.path.join(cls.folder, "scene", "config.txt"), "w") as scene:
-            scene.write(text)
+        wall_scene(cls.folder, cls.KEYS)
         cls.bench = RunningBench(cls.folder, "scene")
 
     @classmethod
@@ -47,12 +39,9 @@ class RigBench(unittest.TestCase):
 
     def record(self, poses, *flags):
         """A dataset of the poses, written by oculant-client record; its folder."""
-        listing, dataset = (os.path.join(self.folder, name) for name in ("poses.csv", "dataset"))
-        with open(listing, "w") as stream:
-            stream.writelines("%r, %r, %r\n" % pose for pose in poses)
-        result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", listing, dataset,
-                                 "--overwrite", *flags], capture_output=True, text=True,
-                                env=self.bench.env)
+        listing = write_poses(os.path.join(self.folder, "poses.csv"), poses)
+        dataset = os.path.join(self.folder, "dataset")
+        result = self.bench.tool("record", listing, dataset, "--overwrite", *flags)
         self.assertEqual(result.returncode, 0, result.stderr)
         return dataset
 
@@ -221,9 +210,9 @@ class ResizedWhileRecording(RigBench):
     be of the rig's size, so the recording stops at the first of them and keeps no part of it."""
 
     def test_the_recording_stops_with_no_half_sample(self):
-        listing, dataset = (os.path.join(self.folder, name) for name in ("poses.csv", "dataset"))
-        with open(listing, "w") as stream:
-            stream.writelines("%r, %r, %r\n" % (2.0, 2.0 + i * 1e-4, 90.0) for i in range(600))
+        listing = write_poses(os.path.join(self.folder, "poses.csv"),
+                              [(2.0, 2.0 + i * 1e-4, 90.0) for i in range(600)])
+        dataset = os.path.join(self.folder, "dataset")
         recording = subprocess.Popen([os.environ["OCULANT_CLIENT_TOOL"], "record", listing,
                                       dataset], stderr=subprocess.PIPE, text=True,
                                      env=self.bench.env)
