@@ -99,10 +99,6 @@ class OcclusionAndIds(unittest.TestCase):
     def sample(self, name, index=1):
         return os.path.join(self.dataset, "%04d" % index, name)
 
-    def tool(self, *args):
-        return subprocess.run([os.environ["OCULANT_CLIENT_TOOL"]] + list(args),
-                              capture_output=True, text=True)
-
     def test_masks_ids_and_unknown_disparity(self):
         self.assertEqual(self.recorded.returncode, 0, self.recorded.stderr)
         for eye in "01":
@@ -147,7 +143,7 @@ class OcclusionAndIds(unittest.TestCase):
         result[90:100] = numpy.inf  # no result
         write_pfm(self.sample("disp0TEST.pfm"), result)
 
-        missing = self.tool("record", "--evaluate", self.dataset, "--result", "TEST")
+        missing = self.bench.tool("record", "--evaluate", self.dataset, "--result", "TEST")
         self.assertEqual(missing.returncode, 1)
         self.assertIn("no disp0TEST.pfm in sample 0002", missing.stderr)
 
@@ -155,7 +151,7 @@ class OcclusionAndIds(unittest.TestCase):
         # A sample a killed recording left unfinished is hidden, and not scored.
         os.makedirs(os.path.join(self.dataset, ".0003.partial"), exist_ok=True)
         shutil.copy(self.sample("disp0.pfm"), os.path.join(self.dataset, ".0003.partial"))
-        scored = self.tool("record", "--evaluate", self.dataset, "--result", "TEST")
+        scored = self.bench.tool("record", "--evaluate", self.dataset, "--result", "TEST")
         self.assertEqual(scored.returncode, 0, scored.stderr)
         mask = read(self.sample("mask0nocc.png"))
         expected = (figures(result, truth, numpy.isfinite(truth)) +
@@ -169,12 +165,12 @@ class OcclusionAndIds(unittest.TestCase):
 
         # A result older than the truth: made from frames recorded over since.
         os.utime(self.sample("disp0TEST.pfm", 2), (0, 0))
-        stale = self.tool("record", "--evaluate", self.dataset, "--result", "TEST")
+        stale = self.bench.tool("record", "--evaluate", self.dataset, "--result", "TEST")
         self.assertIn("disp0TEST.pfm is older than the ground truth in 0002:", stale.stderr)
 
         # The same mask written by another program, with PNG's row filters, scores the same.
         cv2.imwrite(self.sample("mask0nocc.png"), mask)
-        again = self.tool("record", "--evaluate", self.dataset, "--result", "TEST")
+        again = self.bench.tool("record", "--evaluate", self.dataset, "--result", "TEST")
         self.assertEqual(again.stdout, scored.stdout)
 
         # The disparity example's matcher, written under Middlebury's name for a result.
@@ -182,7 +178,7 @@ class OcclusionAndIds(unittest.TestCase):
         matched = subprocess.run([sys.executable, example, "--evaluate", self.dataset,
                                   "--write-result", "SGBM"], capture_output=True, text=True)
         self.assertEqual(matched.returncode, 0, matched.stderr)
-        sgbm = self.tool("record", "--evaluate", self.dataset)
+        sgbm = self.bench.tool("record", "--evaluate", self.dataset)
         self.assertEqual(sgbm.returncode, 0, sgbm.stderr)
         self.assertIn("disp0SGBM.pfm against the ground truth", sgbm.stdout)
 
@@ -197,13 +193,9 @@ class OcclusionAndIds(unittest.TestCase):
 
     def test_middlebury_layout(self):
         """--layout middlebury: the MiddEval3 names, the same bytes, scored as well."""
-        poses = os.path.join(self.folder, "one-pose.csv")
-        with open(poses, "w") as stream:
-            stream.write("%r, %r, %r\n" % POSE)
+        poses = write_poses(os.path.join(self.folder, "one-pose.csv"), [POSE])
         dataset = os.path.join(self.folder, "middlebury")
-        recorded = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", poses, dataset,
-                                   "--layout", "middlebury"], capture_output=True, text=True,
-                                  env=self.bench.env)
+        recorded = self.bench.tool("record", poses, dataset, "--layout", "middlebury")
         self.assertEqual(recorded.returncode, 0, recorded.stderr)
         sample = os.path.join(dataset, "0001")
         self.assertEqual(sorted(os.listdir(sample)), sorted([
@@ -214,11 +206,11 @@ class OcclusionAndIds(unittest.TestCase):
                     open(self.sample("disp%s.pfm" % eye), "rb") as theirs:
                 self.assertEqual(ours.read(), theirs.read(), "disp%sGT.pfm" % eye)
         shutil.copy(os.path.join(sample, "disp0GT.pfm"), os.path.join(sample, "disp0SAME.pfm"))
-        scored = self.tool("record", "--evaluate", dataset, "--result", "SAME")
+        scored = self.bench.tool("record", "--evaluate", dataset, "--result", "SAME")
         self.assertEqual(scored.returncode, 0, scored.stderr)
         overall = scored.stdout.splitlines()[-1].split()
         self.assertEqual(overall[1:5], ["0.00%", "0.00%", "0.000", "0.00%"], scored.stdout)
-        bad = self.tool("record", poses, dataset, "--layout", "kitti")
+        bad = self.bench.tool("record", poses, dataset, "--layout", "kitti")
         self.assertEqual(bad.returncode, 2)
 
     @unittest.skipIf(HEADLESS, "a headless bench has no window on a screen to look at")
