@@ -7,6 +7,7 @@
 #include "render/camera_model.h"
 #include "render/geometry.h"
 #include "render/gl_resources.h"
+#include "render/object_turn.h"
 #include "render/overview_transform.h"
 #include "render/text_overlay.h"
 #include "scene/camera_view.h"
@@ -53,12 +54,19 @@ bool hasShape(const SceneObject& object) {
   return (object.kind == OBJECT_SLAB || object.kind == OBJECT_LATTICE) && object.textured;
 }
 
+// Frame, id pass and overview all draw through here, so a turned object stands turned in each.
 void drawShape(const SceneObject& object) {
+  const bool turned = objectIsTurned(object);
+  if (turned) {
+    glPushMatrix();
+    applyObjectTurn(object);
+  }
   if (object.kind == OBJECT_SLAB) {
     drawSlab(object);
   } else {
     drawLattice(object);
   }
+  if (turned) glPopMatrix();
 }
 
 void bindWithNearestFilters(GLuint texture) {

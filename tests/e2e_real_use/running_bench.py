@@ -127,5 +127,18 @@ def scratch_folder(name):
     return tempfile.mkdtemp(prefix="oculant-%s-" % name)
 
 
+def bench_on_scene(name, config, textures=()):
+    """The bench running the scene `config` (config.txt's text) with the demo's `textures` beside
+    it, in the folder "scene" of a scratch folder: (scratch folder, RunningBench)."""
+    folder = scratch_folder(name)
+    scene = os.path.join(folder, "scene")
+    os.makedirs(scene)
+    for texture in textures:
+        shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", texture), scene)
+    with open(os.path.join(scene, "config.txt"), "w") as stream:
+        stream.write(config)
+    return folder, RunningBench(folder, "scene")
+
+
 def remove_folder(folder):
     shutil.rmtree(folder, ignore_errors=True)

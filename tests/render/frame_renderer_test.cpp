@@ -133,6 +133,22 @@ TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
   EXPECT_FALSE(isBlack(pixelAt(frame(), 320, 160, slabRow)));
 }
 
+// A slab 3 x 0.5 at (3, 3) turned a quarter about z through that corner lies along y, from x 2.5
+// to 3, where the overview from above shows it; where it lay unturned stays black.
+TEST_F(FrameTest, TheOverviewShowsATurnedObjectTurned) {
+  start(ROLE_SCENE, 800, 600);
+  TextureSlots[0] = green_;
+  sceneModel.objectCount = 1;
+  SceneObject& slab = sceneModel.objects[0];
+  slab.kind = OBJECT_SLAB;
+  slab.X = 3, slab.Y = 3, slab.Z = 0, slab.WIDTH = 3, slab.HEIGHT = 0.5, slab.ROTZ = 90;
+  slab.textured = 1;
+  rigPose = {0.7, 0.7, 90.0};
+  const auto image = frame();
+  EXPECT_FALSE(overviewBlackAt(image, 2.75, 5.5)) << "the turned slab";
+  EXPECT_TRUE(overviewBlackAt(image, 5.5, 3.25)) << "where it lay unturned";
+}
+
 // The id pass draws the frame's objects, each as its number in the scene, over the frame just
 // read: a textured wall (object 2), a textured slab before it (object 3) at eye height and a
 // floor (object 4); object 1 only sets a colour and so appears nowhere. The next frame is drawn

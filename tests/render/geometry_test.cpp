@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gl_test_window.h"
+#include "render/object_turn.h"
 #include "scene/scene_state.h"
 
 namespace {
@@ -173,6 +174,61 @@ TEST_F(Geometry, ALatticeStandsFourWallsOfBoundedBoards) {
   lattice.HEIGHT = 0;
   EXPECT_EQ(capture([&] { drawLattice(lattice); }, 2048).size(),
             2u * kMaxLatticeBoardsPerLoop * 12);
+}
+
+// Where the turn sends the object's own unit axes, as the right-hand rule gives it about the
+// world's x, then y, then z axis; every vertex must lie at anchor + turned offset, and every
+// normal be the turned normal, whatever the order of the axes would have made otherwise.
+TEST_F(Geometry, ATurnFollowsTheRightHandRuleAboutXThenYThenZThroughTheAnchor) {
+  const Vec3 px{1, 0, 0}, nx{-1, 0, 0}, py{0, 1, 0}, ny{0, -1, 0}, pz{0, 0, 1}, nz{0, 0, -1};
+  const struct {
+    double rotX, rotY, rotZ;
+    Vec3 x, y, z;  // images of the object's x, y and z axes
+  } cases[] = {
+      {0, 0, 0, px, py, pz},   {90, 0, 0, px, pz, ny},   {0, 90, 0, nz, py, px},
+      {0, 0, 90, py, nx, pz},  {90, 90, 0, nz, px, ny},  {90, 0, 90, py, pz, px},
+      {0, 90, 90, nz, nx, py}, {90, 90, 90, nz, py, px}, {-90, 0, 0, px, nz, py},
+      {0, 0, 450, py, nx, pz},
+  };
+  SceneObject slab{};
+  slab.kind = OBJECT_SLAB;
+  slab.X = 1, slab.Y = 2, slab.Z = 3, slab.WIDTH = 1.5, slab.HEIGHT = 0.5;
+  const Vec3 anchor{1, 2, 3};
+  for (const auto& c : cases) {
+    slab.ROTX = c.rotX, slab.ROTY = c.rotY, slab.ROTZ = c.rotZ;
+    const auto turn = [&c](const Vec3& v) {
+      Vec3 out{};
+      for (int i = 0; i < 3; ++i) out[i] = v[0] * c.x[i] + v[1] * c.y[i] + v[2] * c.z[i];
+      return out;
+    };
+    const std::string name = "turn " + std::to_string(c.rotX) + ", " + std::to_string(c.rotY) +
+                             ", " + std::to_string(c.rotZ);
+    SCOPED_TRACE(name);
+    const auto unturned = [&] {
+      SceneObject plain = slab;
+      plain.ROTX = plain.ROTY = plain.ROTZ = 0;
+      return capture([&] { drawSlab(plain); });
+    }();
+    const auto turned = capture([&] {
+      glPushMatrix();
+      applyObjectTurn(slab);
+      drawSlab(slab);
+      glPopMatrix();
+    });
+    ASSERT_EQ(turned.size(), unturned.size());
+    for (size_t t = 0; t < turned.size(); ++t) {
+      for (int v = 0; v < 3; ++v) {
+        Vec3 offset = unturned[t][v].position;
+        for (int i = 0; i < 3; ++i) offset[i] -= anchor[i];
+        Vec3 expected = turn(offset);
+        for (int i = 0; i < 3; ++i) expected[i] += anchor[i];
+        const std::string where =
+            "triangle " + std::to_string(t + 1) + " vertex " + std::to_string(v + 1);
+        expectNear(turned[t][v].position, expected, where + " position");
+        expectNear(turned[t][v].normal, turn(unturned[t][v].normal), where + " normal");
+      }
+    }
+  }
 }
 
 }  // namespace

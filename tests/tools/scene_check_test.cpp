@@ -57,6 +57,22 @@ TEST_F(SceneCheckTest, PrintsEveryFieldOfTheExample) {
       report.objectLines[1]);
 }
 
+TEST_F(SceneCheckTest, ListsTheTurnOfTurnedObjectsAndWarnsAboutTurnsThatAreNoNumber) {
+  SceneReport report = check(
+      "ALL=3\nOBJECT1=1\nOBJECT1_ROTX=90\nOBJECT1_ROTZ=-12.5\nOBJECT2=2\nOBJECT2_ROTY=1e1x\n"
+      "OBJECT3=1\nOBJECT3_ROTX=0\n");
+  ASSERT_EQ(3u, report.objectLines.size());
+  const char* const endings[] = {"file=\"\" ROTX=90 ROTY=0 ROTZ=-12.5",
+                                 "file=\"\" ROTX=0 ROTY=10 ROTZ=0", "file=\"\""};
+  for (int i = 0; i < 3; ++i) {
+    const std::string& line = report.objectLines[i];
+    const std::string ending = endings[i];
+    EXPECT_EQ(ending, line.substr(line.size() - std::min(line.size(), ending.size()))) << line;
+  }
+  EXPECT_TRUE(mentions(report, "OBJECT2_ROTY=\"1e1x\" is read as 10"));
+  EXPECT_FALSE(mentions(report, "is not read by the bench")) << "the turn keys are read";
+}
+
 TEST_F(SceneCheckTest, WarnsAboutWhatTheBenchAcceptsSilently) {
   write("bad.bmp", std::string("BM") + std::string(60, '\x7f'));
   SceneReport report = check(

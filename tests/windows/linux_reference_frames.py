@@ -5,6 +5,8 @@ both camera windows' client areas to WIDTH x HEIGHT and writes each camera's pix
     linux_reference_frames.py WIDTH HEIGHT OUTDIR    writes OUTDIR/left.bin and OUTDIR/right.bin
     ... WIDTH HEIGHT OUTDIR POSES.csv                 also records every pose of POSES.csv with
                                                       oculant-client into OUTDIR/record
+    ... --scene FOLDER WIDTH HEIGHT OUTDIR ...        the scene of FOLDER (its config.txt and
+                                                      BMP files) instead of the demo's
 """
 
 import os
@@ -21,11 +23,14 @@ TITLES = {"left": "Camera 1 Left", "right": "Camera 2 Right"}
 
 
 def main():
-    width, height, out = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
+    arguments, scene = sys.argv[1:], DEMO_FOLDER
+    if arguments[:1] == ["--scene"]:
+        scene, arguments = arguments[1], arguments[2:]
+    width, height, out = int(arguments[0]), int(arguments[1]), arguments[2]
     folder = scratch_folder("linux-reference")
-    for entry in os.listdir(DEMO_FOLDER):
+    for entry in os.listdir(scene):
         if entry == "config.txt" or entry.endswith(".bmp"):
-            shutil.copy(os.path.join(DEMO_FOLDER, entry), folder)
+            shutil.copy(os.path.join(scene, entry), folder)
     bench = RunningBench(folder)
     try:
         for eye, title in TITLES.items():
@@ -44,8 +49,8 @@ def main():
                     sys.exit("the Linux %s camera showed no steady %d x %d frame" % (eye, width, height))
                 with open(os.path.join(out, eye + ".bin"), "wb") as pixels:
                     pixels.write(frame.pixels)
-        if len(sys.argv) > 4:
-            subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", sys.argv[4],
+        if len(arguments) > 3:
+            subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", arguments[3],
                             os.path.join(out, "record")], env=bench.env, check=True, timeout=300)
     finally:
         bench.stop()

@@ -1,7 +1,7 @@
 """Frames from the Windows bench under Wine, fetched through WM_COPYDATA: the replies as the probe
 receives them, the same pixels written by oculant-client.exe as BMP and PNG, its message for a
 bench that does not answer, and the pixels the Linux build draws of the same scene at the same
-client size."""
+client size, for the demo scene and for it with turned objects."""
 
 import os
 import signal
@@ -22,6 +22,18 @@ POSES = [(0, 0, 10), (0, 0, 37.5), (0, 0, 45), (0, 0, 90), (0, 0, 120), (0, 0, 2
          (3.1, 2.9, 181.25), (-0.8, -0.45, 299.9), (2.05, -3.3, 72.6), (-4.4, 0.65, 164.2),
          (0.1, 0.1, 1), (5.5, -0.3, 359.5), (-1.75, 2.25, 17.85), (0.6, 4.2, 270.1),
          (-3.05, -2.6, 128.4), (1.9, 1.45, 58.75), (-0.25, 0.9, 222.2)]
+
+
+# The demo scene's table, shelf and enclosure turned by angles whose sines the C runtimes may round
+# differently (a slab about all three axes, one about two, and a lattice), and a sixth object: a
+# slab stood up by ROTX 90 into a wall at y = 1.5, from x = 0.5 to 0.9 and z = -0.1 to 0.5, which
+# the middle of both eyes' views meets at the start pose; unturned, it would lie below their line.
+TURNS = {"OBJECT3_ROTZ": 3.5, "OBJECT4_ROTX": 30, "OBJECT4_ROTZ": -20, "OBJECT5_ROTX": 75.5,
+         "OBJECT5_ROTY": 12, "OBJECT5_ROTZ": 200.3, "OBJECT6": 1, "OBJECT6_X": 0.5,
+         "OBJECT6_Y": 1.5, "OBJECT6_Z": -0.1, "OBJECT6_WIDTH": 0.4, "OBJECT6_HEIGHT": 0.6,
+         "OBJECT6_TEXTURE": "ON", "OBJECT6_FILE": "checker.bmp", "OBJECT6_ROTX": 90}
+TURNED_POSES = [(0.7, 0.7, 90), (0, 0, 37.5), (1.3, 0.2, 10), (-0.8, -0.45, 299.9),
+                (1.9, 1.45, 58.75), (-0.25, 0.9, 222.2)]
 
 
 def png_image_data(data):
@@ -138,26 +150,9 @@ class Frames(unittest.TestCase):
 
     def test_pixels_equal_the_linux_build(self):
         # Both eyes at the start pose, and recorded by oculant-client at every pose of POSES.
-        values, _ = self.frames["oculant1"]
-        poses = os.path.join(self.bench.folder, "poses.csv")
-        with open(poses, "w") as pose_list:
-            pose_list.write("".join("%r, %r, %r\n" % pose for pose in POSES))
-        self.bench.client("record", "poses.csv", "record")
         with tempfile.TemporaryDirectory(prefix="oculant-linux-frames-") as out:
-            subprocess.run([os.path.join(SOURCE_DIR, "tests", "with_xvfb"), sys.executable, "-B",
-                            os.path.join(os.path.dirname(__file__), "linux_reference_frames.py"),
-                            values["width"], values["height"], out, poses], check=True, timeout=600)
-            for number, pose in enumerate(POSES, 1):
-                for image in ("im0.png", "im1.png"):
-                    with self.subTest(pose=pose, image=image):
-                        sample = os.path.join("%04d" % number, image)
-                        with open(os.path.join(self.bench.folder, "record", sample), "rb") as png:
-                            windows = png_image_data(png.read())
-                        with open(os.path.join(out, "record", sample), "rb") as png:
-                            linux = png_image_data(png.read())
-                        self.assertEqual(len(windows), len(linux))
-                        self.assertTrue(windows == linux, "%d of %d bytes differ" % (
-                            sum(a != b for a, b in zip(windows, linux)), len(linux)))
+            values, _ = self.frames["oculant1"]
+            assert_recorded_as_on_linux(self, self.bench, values, POSES, out)
             for name, (eye, _) in CAMERAS.items():
                 with self.subTest(camera=name):
                     with open(os.path.join(out, eye + ".bin"), "rb") as linux:
@@ -166,6 +161,58 @@ class Frames(unittest.TestCase):
                                      "%d of %d bytes differ" % (
                                          sum(a != b for a, b in zip(self.frames[name][1], expected)),
                                          len(expected)))
+
+
+class TurnedObjectFrames(unittest.TestCase):
+    """The demo scene with turned objects, recorded at a few poses."""
+
+    def test_pixels_equal_the_linux_build(self):
+        bench = WineBench("turned")
+        try:
+            config = os.path.join(bench.folder, "config.txt")
+            with open(config) as demo:
+                text = demo.read().replace("ALL=5\n", "ALL=6\n")
+            with open(config, "w") as turned:
+                turned.write(text + "".join("%s=%s\n" % turn for turn in TURNS.items()))
+            bench.start_ready()
+            values, _ = bench.frame("oculant1")
+            with tempfile.TemporaryDirectory(prefix="oculant-linux-turned-") as out:
+                assert_recorded_as_on_linux(self, bench, values, TURNED_POSES, out, "--scene",
+                                            bench.folder)
+            width, height = int(values["width"]), int(values["height"])
+            for image in ("ids0.png", "ids1.png"):
+                with open(os.path.join(bench.folder, "record", "0001", image), "rb") as png:
+                    ids = png_image_data(png.read())
+                # Rows of a filter byte and big-endian 16-bit ids.
+                middle = height // 2 * (1 + 2 * width) + 1 + 2 * (width // 2)
+                self.assertEqual(ids[middle:middle + 2], b"\0\6", image)
+        finally:
+            bench.stop()
+
+
+def assert_recorded_as_on_linux(test, bench, values, poses, out, *scene):
+    """Records the poses with oculant-client.exe, then the Linux build's bench on the same scene
+    (the demo's unless `scene` is "--scene", FOLDER) at the size of the probe's frame `values`
+    into `out`, and checks that every eye image has the same bytes."""
+    listing = os.path.join(bench.folder, "poses.csv")
+    with open(listing, "w") as pose_list:
+        pose_list.write("".join("%r, %r, %r\n" % pose for pose in poses))
+    bench.client("record", "poses.csv", "record")
+    subprocess.run([os.path.join(SOURCE_DIR, "tests", "with_xvfb"), sys.executable, "-B",
+                    os.path.join(os.path.dirname(__file__), "linux_reference_frames.py"),
+                    *scene, values["width"], values["height"], out, listing],
+                   check=True, timeout=600)
+    for number, pose in enumerate(poses, 1):
+        for image in ("im0.png", "im1.png"):
+            with test.subTest(pose=pose, image=image):
+                sample = os.path.join("%04d" % number, image)
+                with open(os.path.join(bench.folder, "record", sample), "rb") as png:
+                    windows = png_image_data(png.read())
+                with open(os.path.join(out, "record", sample), "rb") as png:
+                    linux = png_image_data(png.read())
+                test.assertEqual(len(windows), len(linux))
+                test.assertTrue(windows == linux, "%d of %d bytes differ" % (
+                    sum(a != b for a, b in zip(windows, linux)), len(linux)))
 
 
 if __name__ == "__main__":

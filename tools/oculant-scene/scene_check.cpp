@@ -18,9 +18,10 @@
 
 namespace {
 
-const char* const kObjectSuffixes[] = {"",         "_X",    "_Y", "_Z", "_WIDTH", "_HEIGHT",
-                                       "_TEXTURE", "_FILE", "_R", "_G", "_B"};
-const char* const kRealSuffixes[] = {"_X", "_Y", "_Z", "_WIDTH", "_HEIGHT", "_R", "_G", "_B"};
+const char* const kObjectSuffixes[] = {"",      "_X", "_Y", "_Z", "_WIDTH", "_HEIGHT", "_TEXTURE",
+                                       "_FILE", "_R", "_G", "_B", "_ROTX",  "_ROTY",   "_ROTZ"};
+const char* const kRealSuffixes[] = {"_X", "_Y", "_Z",    "_WIDTH", "_HEIGHT", "_R",
+                                     "_G", "_B", "_ROTX", "_ROTY",  "_ROTZ"};
 
 // MinGW's C++ library formats as C99 does (%zu included), not as msvcrt's printf, which the
 // plain printf archetype checks against there.
@@ -296,6 +297,11 @@ SceneReport checkSceneFile(const std::string& fileName, const std::string& textu
         shortestReal(o.Y).c_str(), shortestReal(o.Z).c_str(), shortestReal(o.WIDTH).c_str(),
         shortestReal(o.HEIGHT).c_str(), shortestReal(o.R).c_str(), shortestReal(o.G).c_str(),
         shortestReal(o.B).c_str(), o.textured, o.fileName));
+    // Only a turned object names its turn, so the lines of a scene without one stay as they were.
+    if (o.ROTX != 0 || o.ROTY != 0 || o.ROTZ != 0)
+      report.objectLines.back() += " ROTX=" + shortestReal(o.ROTX) +
+                                   " ROTY=" + shortestReal(o.ROTY) +
+                                   " ROTZ=" + shortestReal(o.ROTZ);
   }
 
   std::vector<std::string> lines = readLines(fileName);
