@@ -296,7 +296,8 @@ TEST_F(SceneGeneratorTest, PlainScenePassesTheStrictCheck) {
 
 TEST_F(SceneGeneratorTest, RefusesWhatItCannotDo) {
   fs::create_directories(root_ / "full");
-  std::ofstream(root_ / "full" / "notes.txt") << "mine";
+  for (const char* name : {"notes.txt", "poses.csv", "object29.obj"})
+    std::ofstream(root_ / "full" / name) << "mine";
   std::ofstream(root_ / "file") << "x";
   const std::string full = "'" + (root_ / "full").string() + "'";
   const std::string out = "'" + (root_ / "out").string() + "'";
@@ -326,7 +327,10 @@ TEST_F(SceneGeneratorTest, RefusesWhatItCannotDo) {
     EXPECT_NE(std::string::npos, run.output.find(c.says)) << c.arguments << ": " << run.output;
   }
   EXPECT_FALSE(fs::exists(root_ / "out"));
-  EXPECT_EQ("mine", readFile(root_ / "full" / "notes.txt"));  // --force leaves other files
+  // --force leaves other files, and no file of an earlier scene that the new one lacks.
+  EXPECT_EQ("mine", readFile(root_ / "full" / "notes.txt"));
+  EXPECT_FALSE(fs::exists(root_ / "full" / "poses.csv"));
+  EXPECT_FALSE(fs::exists(root_ / "full" / "object29.obj"));
 }
 
 }  // namespace

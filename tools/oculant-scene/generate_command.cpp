@@ -1,5 +1,6 @@
 #include "generate_command.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -37,8 +38,9 @@ const char kGenerateHelp[] =
     "                (\"x, y, heading\") at the default eye height\n"
     "  --size WxH    the eye images' size (CAMERA_WIDTH, CAMERA_HEIGHT: 16 to 4096 each);\n"
     "                without it the bench's own 320 x 240\n"
-    "  --force       write into DIR even when it is not empty (files of the same names are\n"
-    "                replaced, others are left)\n"
+    "  --force       write into DIR even when it is not empty: an earlier scene's files\n"
+    "                (config.txt, poses.csv, objectNN.bmp, .obj, .mtl) are replaced or\n"
+    "                removed, other files are left\n"
     "\n"
     "Exit status: 0 when every file was written; 2 for wrong arguments, a folder in the way or\n"
     "a file that cannot be written.\n";
@@ -92,6 +94,30 @@ bool folderUsable(const fs::path& folder, bool force, std::string* reason) {
   return true;
 }
 
+// A name the generator writes: an earlier scene's file of such a name would not belong to the
+// new scene (its poses not clear of the new objects, a mesh no object names).
+bool generatorName(const std::string& name) {
+  if (name == "config.txt" || name == "poses.csv") return true;
+  const bool numbered = name.size() == 12 && name.compare(0, 6, "object") == 0 &&
+                        std::isdigit(static_cast<unsigned char>(name[6])) &&
+                        std::isdigit(static_cast<unsigned char>(name[7]));
+  return numbered && (name.compare(8, 4, ".bmp") == 0 || name.compare(8, 4, ".obj") == 0 ||
+                      name.compare(8, 4, ".mtl") == 0);
+}
+
+bool removeEarlierScene(const fs::path& folder, const GeneratedScene& scene, std::string* reason) {
+  std::error_code failure;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, failure)) {
+    const std::string name = entry.path().filename().string();
+    bool written = false;
+    for (const GeneratedFile& file : scene.files) written = written || file.name == name;
+    if (written || !generatorName(name)) continue;
+    if (!fs::remove(entry.path(), failure)) break;
+  }
+  if (failure) *reason = "cannot clear " + folder.string() + ": " + failure.message();
+  return !failure;
+}
+
 bool writeScene(const fs::path& folder, const GeneratedScene& scene, std::string* reason) {
   std::error_code failure;
   fs::create_directories(folder, failure);
@@ -99,6 +125,7 @@ bool writeScene(const fs::path& folder, const GeneratedScene& scene, std::string
     *reason = "cannot make " + folder.string() + ": " + failure.message();
     return false;
   }
+  if (!removeEarlierScene(folder, scene, reason)) return false;
   for (const GeneratedFile& file : scene.files) {
     const std::string path = (folder / file.name).string();
     const FilePart part = {file.bytes.data(), file.bytes.size()};
