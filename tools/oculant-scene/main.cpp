@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "generate_command.h"
 #include "platform/platform.h"
 #include "scene/scene_state.h"
 #include "scene_check.h"
@@ -14,6 +15,7 @@ namespace {
 
 const char kHelp[] =
     "usage: oculant-scene [--strict] [FILE] | --version\n"
+    "       oculant-scene generate --seed S --objects N DIR [...]  (see generate --help)\n"
     "\n"
     "Reads FILE (default: config.txt) exactly as the bench reads its scene and prints it.\n"
     "\n"
@@ -59,6 +61,8 @@ std::string folderOf(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "generate") == 0)
+    return runGenerateCommand(argc - 1, argv + 1);
   bool strict = false;
   std::string fileName = "config.txt";
   bool fileGiven = false;
