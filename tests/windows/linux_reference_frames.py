@@ -5,6 +5,7 @@ both camera windows' client areas to WIDTH x HEIGHT and writes each camera's pix
     linux_reference_frames.py WIDTH HEIGHT OUTDIR    writes OUTDIR/left.bin and OUTDIR/right.bin
     ... WIDTH HEIGHT OUTDIR POSES.csv                 also records every pose of POSES.csv with
                                                       oculant-client into OUTDIR/record
+    ... WIDTH HEIGHT OUTDIR POSES.csv SCENE           the same of every file of the folder SCENE
 """
 
 import os
@@ -23,9 +24,10 @@ TITLES = {"left": "Camera 1 Left", "right": "Camera 2 Right"}
 def main():
     width, height, out = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
     folder = scratch_folder("linux-reference")
-    for entry in os.listdir(DEMO_FOLDER):
-        if entry == "config.txt" or entry.endswith(".bmp"):
-            shutil.copy(os.path.join(DEMO_FOLDER, entry), folder)
+    scene = sys.argv[5] if len(sys.argv) > 5 else DEMO_FOLDER
+    for entry in os.listdir(scene):
+        if scene != DEMO_FOLDER or entry == "config.txt" or entry.endswith(".bmp"):
+            shutil.copy(os.path.join(scene, entry), folder)
     bench = RunningBench(folder)
     try:
         for eye, title in TITLES.items():
