@@ -1,6 +1,6 @@
 """A mesh from an OBJ file, against the real bench: a textured square 1.5 ahead of the rig, read
-y-up, scaled and placed at its anchor, gives f*B/Z at every pixel, its colour from a PNG texture,
-and its object number as the id of every pixel."""
+y-up, scaled, turned and placed at its anchor, gives f*B/Z at every pixel, its colour from a PNG
+texture, and its object number as the id of every pixel."""
 
 import math
 import os
@@ -17,8 +17,10 @@ FOCAL = 120 / math.tan(math.radians(22.5))  # a 240-row frame under a 45 degree 
 POSE = (0.7, 0.7, 90.0)
 DEPTH = 1.5
 
-# A unit quad in the file's x-y plane: upright in the world once read y-up, and twice as large
-# with SCALE=2. Object 1 only sets a colour, so the mesh's id is 2.
+# A square in the file's x-z plane: flat on the ground once read y-up, upright facing the rig
+# once turned 90 degrees about x, then turned 30 degrees about y (the view axis), which keeps it
+# in its plane; twice as large with SCALE=2 it fills the eye views, its own size would not.
+# Object 1 only sets a colour, so the mesh's id is 2.
 SCENE = """ALL=2
 OBJECT1=1
 OBJECT1_R=1
@@ -30,13 +32,15 @@ OBJECT2_X=0.7
 OBJECT2_Y=%r
 OBJECT2_Z=0.2
 OBJECT2_SCALE=2
+OBJECT2_ROTX=90
+OBJECT2_ROTY=30
 OBJECT2_TEXTURE=ON
 """ % (POSE[1] + DEPTH)
 OBJ = """mtllib square.mtl
-v -1 -1 0
-v 1 -1 0
-v 1 1 0
-v -1 1 0
+v -0.6 0 0.6
+v 0.6 0 0.6
+v 0.6 0 -0.6
+v -0.6 0 -0.6
 vt 0 0
 vt 1 0
 vt 1 1
