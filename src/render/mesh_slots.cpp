@@ -123,7 +123,11 @@ void drawMesh(const SceneObject& object, const MeshSlot& slot, MeshShading shadi
   glPushMatrix();
   placeAtAnchor(object);
   glScaled(object.SCALE, object.SCALE, object.SCALE);
-  glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT | GL_TEXTURE_BIT);
+  // The colour comes back through glColor, not glPopAttrib: only glColor moves the material
+  // colour along with it (colour material), and the objects after the mesh are lit by that.
+  GLfloat colour[4];
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT);
   glDisable(GL_TEXTURE_2D);
   // The scale lengthens the normals, which light as they are unless normalised.
   if (shading == MeshShading::LIT) glEnable(GL_NORMALIZE);
@@ -145,5 +149,6 @@ void drawMesh(const SceneObject& object, const MeshSlot& slot, MeshShading shadi
     glCallList(part.list);
   }
   glPopAttrib();
+  glColor4fv(colour);
   glPopMatrix();
 }
