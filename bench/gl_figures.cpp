@@ -14,6 +14,7 @@
 #include "render/frame_renderer.h"
 #include "render/gl_resources.h"
 #include "render/gl_setup.h"
+#include "render/mesh_slots.h"
 #include "render/texture_upload.h"
 #include "scene/camera_view.h"
 #include "scene/config_file.h"
@@ -33,6 +34,7 @@ class RoleWindow {
     const std::string className = "bench_gl_" + std::to_string(++serial);
     resetSceneState();
     resetGlResources();
+    resetMeshSlots();
     role = asRole;
     readConfigFile();
     rigPose = RigPose{0.7, 0.7, 90};
@@ -41,6 +43,7 @@ class RoleWindow {
     if (window_ == 0) return;
     if (setUpGl(window_) != 0) return;
     uploadTextures();
+    uploadMeshes();
     showWindow(window_);
     MSG message;
     while (peekMessage(&message)) dispatchMessage(message);

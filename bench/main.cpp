@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -49,6 +50,33 @@ std::string stressFolder(const std::string& demo) {
                  "OBJECT%d_HEIGHT=20\nOBJECT%d_TEXTURE=ON\nOBJECT%d_FILE=dots.bmp\n",
                  i, i, -10 + (i % 5) * 4, i, 2 + i / 5 * 3, i, i, i, i, i);
   }
+  std::fclose(config);
+  return folder;
+}
+
+// One mesh of 100,000 triangles ahead of the rig: a rippled sheet of 250 x 200 cells, upright
+// once read y-up, filling the eye views.
+std::string meshFolder() {
+  const std::string folder = makeFolder("mesh");
+  FILE* obj = std::fopen((folder + "/sheet.obj").c_str(), "w");
+  const int columns = 250, rows = 200;
+  for (int j = 0; j <= rows; ++j) {
+    for (int i = 0; i <= columns; ++i) {
+      const double x = -2 + 4.0 * i / columns, y = -1.5 + 3.0 * j / rows;
+      std::fprintf(obj, "v %.5f %.5f %.5f\n", x, y, 0.1 * std::sin(7 * x) * std::cos(5 * y));
+    }
+  }
+  for (int j = 0; j < rows; ++j) {
+    for (int i = 0; i < columns; ++i) {
+      const int a = j * (columns + 1) + i + 1, b = a + columns + 1;
+      std::fprintf(obj, "f %d %d %d\nf %d %d %d\n", a, a + 1, b + 1, a, b + 1, b);
+    }
+  }
+  std::fclose(obj);
+  FILE* config = std::fopen((folder + "/config.txt").c_str(), "w");
+  std::fprintf(config,
+               "ALL=1\nOBJECT1=3\nOBJECT1_FILE=sheet.obj\nOBJECT1_X=0.7\nOBJECT1_Y=3\n"
+               "OBJECT1_Z=0.2\nOBJECT1_R=0.8\nOBJECT1_G=0.7\nOBJECT1_B=0.5\n");
   std::fclose(config);
   return folder;
 }
@@ -231,10 +259,12 @@ int main(int argc, char** argv) {
   const std::string demo = makeFolder("demo");
   run("cp " + demoSource + "/config.txt " + demoSource + "/*.bmp " + demo);
   const std::string stress = stressFolder(demo);
+  const std::string mesh = meshFolder();
 
   std::printf("%-44s %10s %10s %8s\n", "figure", "value", "floor", "ratio");
   renderFigures("demo", demo);
   renderFigures("stress", stress);
+  renderFigures("mesh of 100,000 triangles", mesh);
   const FetchFloor floorSmall = fetchFloor(320, 240, demo);
   const FetchFloor floorLarge = fetchFloor(1280, 960, demo);
   const double startupFloor = startupFloorMs(demo);
@@ -244,6 +274,7 @@ int main(int argc, char** argv) {
       liveFigures(executable, demo, "off", startupFloor, floorSmall, FetchFloor{0, 0});
   row("idle CPU of the 3 instances, paced (% of a core)", idlePaced * 100, idleBusy * 100,
       idleBusy > 0 ? idlePaced / idleBusy : 0, "x the busy loop's");
-  run("rm -rf " + demo + " " + stress + " " + std::string(std::getenv("OCULANT_RUNTIME_DIR")));
+  run("rm -rf " + demo + " " + stress + " " + mesh + " " +
+      std::string(std::getenv("OCULANT_RUNTIME_DIR")));
   return 0;
 }

@@ -6,6 +6,7 @@
 #include "panel/info_log.h"
 #include "platform/platform.h"
 #include "render/gl_setup.h"
+#include "render/mesh_slots.h"
 #include "render/texture_upload.h"
 #include "scene/config_file.h"
 #include "scene/rig_settings.h"
@@ -31,7 +32,10 @@ int onCreate(HWND window) {
   readConfigFile();
   sizeEyeImage(window);
   rigPose = kStartPose;
-  if (setUpGl(window) == 0) uploadTextures();
+  if (setUpGl(window) == 0) {
+    uploadTextures();
+    uploadMeshes();
+  }
   // A quit handled while an error box of the set-up was up has closed the window already:
   // nothing more is started for it.
   if (role != ROLE_SCENE || !isWindow(window)) return 0;

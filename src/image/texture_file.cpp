@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/bmp_decoder.h"
+#include "image/image_decoder.h"
 #include "platform/platform.h"
 
 namespace {
@@ -46,6 +47,17 @@ const char* textForStatus(BmpStatus status) {
   }
 }
 
+// The record for decoded pixels; null (the pixels freed) when there is no memory for it.
+TextureImage* imageFor(const DecodedBmp& decoded) {
+  auto* image = static_cast<TextureImage*>(std::malloc(sizeof(TextureImage)));
+  if (image == nullptr) {
+    std::free(decoded.rgb);
+    return nullptr;
+  }
+  *image = {decoded.width, decoded.height, decoded.rgb};
+  return image;
+}
+
 }  // namespace
 
 TextureImage* readTextureImage(const char* fileName, std::string* failure) {
@@ -63,13 +75,25 @@ TextureImage* readTextureImage(const char* fileName, std::string* failure) {
     *failure = textForStatus(status);
     return nullptr;
   }
-  auto* image = static_cast<TextureImage*>(std::malloc(sizeof(TextureImage)));
-  if (image == nullptr) {
-    std::free(decoded.rgb);
-    *failure = textForStatus(BmpStatus::OUT_OF_MEMORY);
+  TextureImage* image = imageFor(decoded);
+  if (image == nullptr) *failure = textForStatus(BmpStatus::OUT_OF_MEMORY);
+  return image;
+}
+
+TextureImage* readImageFile(const char* fileName, std::string* failure) {
+  std::vector<uint8_t> bytes;
+  if (!readWholeFile(fileName, &bytes)) {
+    *failure = "cannot be read";
     return nullptr;
   }
-  *image = {decoded.width, decoded.height, decoded.rgb};
+  DecodedBmp decoded;
+  const BmpStatus status = decodeImage(bytes.data(), bytes.size(), &decoded);
+  TextureImage* image = status == BmpStatus::OK ? imageFor(decoded) : nullptr;
+  if (image == nullptr) {
+    *failure = status == BmpStatus::OUT_OF_MEMORY || status == BmpStatus::OK
+                   ? "cannot be held: out of memory"
+                   : "is no BMP, PNG or JPEG image that can be decoded";
+  }
   return image;
 }
 

@@ -22,5 +22,10 @@ constexpr int64_t kMaxTextureFileBytes = 2 * 4 * kMaxBmpPixels;
 // on stderr that names it.
 TextureImage* readTextureImage(const char* fileName, std::string* failure);
 
+// As readTextureImage, for the images a mesh's materials name: BMP as above, PNG and JPEG
+// (image/image_decoder.h). A file that is not read gets "cannot be read", one that does not
+// decode "is no BMP, PNG or JPEG image that can be decoded".
+TextureImage* readImageFile(const char* fileName, std::string* failure);
+
 // Releases the pixel bytes, then the record. Null is ignored.
 void freeTextureImage(TextureImage* image);

@@ -7,6 +7,7 @@
 #include "render/camera_model.h"
 #include "render/geometry.h"
 #include "render/gl_resources.h"
+#include "render/mesh_slots.h"
 #include "render/object_turn.h"
 #include "render/overview_transform.h"
 #include "render/text_overlay.h"
@@ -49,8 +50,9 @@ void lookFromEye(const CameraView& view, bool rightEye) {
             eye.up[0], eye.up[1], eye.up[2]);
 }
 
-// Only textured slabs and lattices have a shape in the frame.
-bool hasShape(const SceneObject& object) {
+// Only textured slabs and lattices, and meshes whose file was read, have a shape in the frame.
+bool hasShape(int index, const SceneObject& object) {
+  if (object.kind == OBJECT_MESH) return !meshSlots[index].parts.empty();
   return (object.kind == OBJECT_SLAB || object.kind == OBJECT_LATTICE) && object.textured;
 }
 
@@ -76,11 +78,15 @@ void bindWithNearestFilters(GLuint texture) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
 }
 
-// Only textured objects are drawn; an untextured one sets the colour that modulates the
-// textured objects after it.
-void drawObject(const SceneObject& object) {
+// Only textured objects and meshes are drawn; an untextured slab or lattice sets the colour
+// that modulates the textured objects after it.
+void drawObject(int index, const SceneObject& object) {
+  if (object.kind == OBJECT_MESH) {
+    drawMesh(object, meshSlots[index], MeshShading::LIT);
+    return;
+  }
   if (object.kind != OBJECT_SLAB && object.kind != OBJECT_LATTICE) return;
-  if (!hasShape(object)) {
+  if (!hasShape(index, object)) {
     glColor3f(static_cast<float>(object.R), static_cast<float>(object.G),
               static_cast<float>(object.B));
     return;
@@ -135,7 +141,7 @@ void drawFrame(const CameraView& view) {
   // Default planes: s follows object x and t object y.
   glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
   glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
-  forEachShownObject(view, [](int, const SceneObject& object) { drawObject(object); });
+  forEachShownObject(view, [](int index, const SceneObject& object) { drawObject(index, object); });
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();
   glLoadIdentity();
@@ -158,9 +164,13 @@ void drawObjectIds(const CameraView& view) {
   // The rig sphere of the overview is no scene object: it is left out.
   placeViewer(view, nullptr);
   forEachShownObject(view, [](int index, const SceneObject& object) {
-    if (!hasShape(object)) return;
+    if (!hasShape(index, object)) return;
     setObjectIdColour(static_cast<uint16_t>(index + 1));
-    drawShape(object);
+    if (object.kind == OBJECT_MESH) {
+      drawMesh(object, meshSlots[index], MeshShading::GEOMETRY_ONLY);
+    } else {
+      drawShape(object);
+    }
   });
   glPopMatrix();
   glLoadIdentity();

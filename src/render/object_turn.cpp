@@ -18,12 +18,16 @@ bool objectIsTurned(const SceneObject& object) {
   return object.ROTX != 0 || object.ROTY != 0 || object.ROTZ != 0;
 }
 
-void applyObjectTurn(const SceneObject& object) {
-  if (!objectIsTurned(object)) return;
+void moveToTurnedAnchor(const SceneObject& object) {
   // Matrices apply to points in the reverse order of the calls: the x turn acts first.
   glTranslated(object.X, object.Y, object.Z);
   glRotated(withinOneTurn(object.ROTZ), 0, 0, 1);
   glRotated(withinOneTurn(object.ROTY), 0, 1, 0);
   glRotated(withinOneTurn(object.ROTX), 1, 0, 0);
+}
+
+void applyObjectTurn(const SceneObject& object) {
+  if (!objectIsTurned(object)) return;
+  moveToTurnedAnchor(object);
   glTranslated(-object.X, -object.Y, -object.Z);
 }

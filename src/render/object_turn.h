@@ -12,3 +12,7 @@ bool objectIsTurned(const SceneObject& object);
 // object gets no GL call at all, so that its frames stay exactly those of the unturned bench;
 // the caller saves and restores the matrix around a turned one.
 void applyObjectTurn(const SceneObject& object);
+
+// Moves the origin to the object's anchor and turns the axes as applyObjectTurn does: what is
+// drawn next, in coordinates relative to the anchor (a mesh's vertices), stands placed and turned.
+void moveToTurnedAnchor(const SceneObject& object);

@@ -20,7 +20,8 @@ void uploadTextures() {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   for (int i = 0; i < count; ++i) {
     SceneObject& object = sceneModel.objects[i];
-    if (!object.textured) continue;
+    // A mesh's images are its materials' (render/mesh_slots.h); its file is no image.
+    if (!object.textured || object.kind == OBJECT_MESH) continue;
     object.textureSlot = i;
     glBindTexture(GL_TEXTURE_2D, TextureSlots[i]);
     char fileName[kFileNameSize + 1];

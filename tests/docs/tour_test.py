@@ -22,6 +22,7 @@ EXPECTED_FILES = [
     "out/tour/pair-left.png", "out/tour/pair-right.png",
     "out/tour/turned-left.png", "out/tour/turned-right.png",
     "out/tour/dataset/poses.csv", "out/tour/tour.py", "out/tour/left.bmp",
+    "out/tour/showcase-left.png", "out/tour/showcase-right.png",
 ] + ["out/tour/dataset/%s/%s" % (sample, name) for sample in ("0001", "0002")
      for name in ("im0.png", "im1.png", "disp0.pfm", "disp1.pfm", "mask0nocc.png",
                   "mask1nocc.png", "ids0.png", "ids1.png", "calib.txt", "calib.yml")]

@@ -42,23 +42,27 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   writeFile(dir + "/v5.bmp", buildBmp(v5));
   const std::pair<bool, const char*> objects[] = {
       {true, "odd.bmp"}, {false, "odd.bmp"}, {true, "missing.bmp"}, {true, "v5.bmp"}};
-  sceneModel.objectCount = 4;
+  sceneModel.objectCount = 5;
   for (int i = 0; i < 4; ++i) {
     sceneModel.objects[i].kind = OBJECT_SLAB;
     sceneModel.objects[i].textured = objects[i].first;
     std::snprintf(sceneModel.objects[i].fileName, kFileNameSize, "%s/%s", dir.c_str(),
                   objects[i].second);
   }
+  // A textured mesh names its OBJ file, no image: nothing is loaded for it here.
+  sceneModel.objects[4].kind = OBJECT_MESH;
+  sceneModel.objects[4].textured = 1;
+  std::snprintf(sceneModel.objects[4].fileName, kFileNameSize, "%s/mesh.obj", dir.c_str());
 
   testing::internal::CaptureStderr();
   uploadTextures();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Error: Failed to open DIB file " + dir +
                 "/missing.bmp.\n\nError: Unknown DIB file format.\n");
-  EXPECT_EQ(std::set<uint32_t>(TextureSlots, TextureSlots + 4).size(), 4u) << "a name each";
-  EXPECT_EQ(TextureSlots[4], 0u);
+  EXPECT_EQ(std::set<uint32_t>(TextureSlots, TextureSlots + 5).size(), 5u) << "a name each";
+  EXPECT_EQ(TextureSlots[5], 0u);
   EXPECT_EQ(textureOf(TextureSlots[0]), magickRead(dir + "/odd.bmp").rgb);
-  for (int i : {1, 2, 3}) EXPECT_TRUE(textureOf(TextureSlots[i]).empty()) << "object " << i;
+  for (int i : {1, 2, 3, 4}) EXPECT_TRUE(textureOf(TextureSlots[i]).empty()) << "object " << i;
   GLint alignment = 0;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   EXPECT_EQ(alignment, 4) << "the unpack alignment is given back";

@@ -18,6 +18,7 @@
 #include "image/object_id_capture.h"
 #include "render/gl_resources.h"
 #include "render/gl_setup.h"
+#include "render/mesh_slots.h"
 #include "render/texture_upload.h"
 #include "scene/camera_view.h"
 #include "scene/config_file.h"
@@ -36,6 +37,7 @@ class FrameTest : public ::testing::Test {
     resetSceneState();
     resetGlResources();
     resetInputState();
+    resetMeshSlots();
     role = instanceRole;
     width_ = width;
     height_ = height;
@@ -191,6 +193,58 @@ TEST_F(FrameTest, ObjectIdsNameTheObjectsTheFrameShows) {
   for (size_t i = 0; i < ids.size(); ++i) mismatched += (ids[i] != 0) != (depth[i] < 1.0f);
   EXPECT_EQ(mismatched, 0) << "pixels with an id but no depth, or depth but no id";
   EXPECT_TRUE(frame() == before) << "the frame after the id pass differs";
+}
+
+void writeText(const std::string& path, const std::string& text) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr) << path;
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fclose(file);
+}
+
+// A mesh of one red material over a green floor: the mesh shows in its Kd colour, and the floor
+// (drawn before it, and again in the next frame) keeps the colour it has without the mesh.
+TEST_F(FrameTest, MeshesWearTheirMaterialsAndLeaveTheOtherObjectsAsTheyWere) {
+  start(ROLE_LEFT_CAMERA, 320, 240);
+  char folder[] = "/tmp/oculant-mesh-frame-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  // Upright once read y-up: x -0.3..0.3, z 0..0.3 about its anchor.
+  writeText(std::string(folder) + "/m.obj",
+            "mtllib m.mtl\nv -0.3 0 0\nv 0.3 0 0\nv 0.3 0.3 0\nv -0.3 0.3 0\nusemtl red\n"
+            "f 1 2 3 4\n");
+  writeText(std::string(folder) + "/m.mtl", "newmtl red\nKd 1 0 0\n");
+  TextureSlots[1] = green_;
+  SceneObject& colour = sceneModel.objects[0];
+  colour.kind = OBJECT_SLAB;
+  colour.R = colour.G = colour.B = 1;
+  SceneObject& floor = sceneModel.objects[1];
+  floor.kind = OBJECT_SLAB;  // its top 0.7 below the eye
+  floor.X = -5, floor.Y = -2, floor.Z = -0.5, floor.WIDTH = 10, floor.HEIGHT = 8;
+  floor.textured = 1;
+  floor.textureSlot = 1;
+  SceneObject& mesh = sceneModel.objects[2];
+  // 1 ahead of the left eye, from its height up, turned 45 degrees about z so that the light
+  // from the eye leaves no white highlight on it.
+  mesh.kind = OBJECT_MESH;
+  mesh.X = 0, mesh.Y = -1, mesh.Z = 0.2, mesh.SCALE = 1, mesh.ROTZ = 45;
+  std::snprintf(mesh.fileName, kFileNameSize, "%s/m.obj", folder);
+  rigPose = {0.05, -2.0, 90.0};  // the left eye at x = 0
+
+  sceneModel.objectCount = 2;
+  const Pixel floorAlone = pixelAt(frame(), 320, 160, 20);
+  sceneModel.objectCount = 3;
+  uploadMeshes();
+  frame();
+  const std::vector<uint8_t> withMesh = frame();
+  const Pixel onMesh = pixelAt(withMesh, 320, 160, 150);
+  ASSERT_FALSE(meshSlots[2].parts.empty()) << "the mesh read";
+  EXPECT_GT(onMesh.r, 0) << "the mesh in its material's red";
+  EXPECT_EQ(onMesh.g, 0) << "the mesh in its material's red";
+  const Pixel onFloor = pixelAt(withMesh, 320, 160, 20);
+  EXPECT_GT(floorAlone.g, 0) << "the floor in its green texture";
+  EXPECT_EQ(onFloor.r, floorAlone.r) << "the floor as without the mesh";
+  EXPECT_EQ(onFloor.g, floorAlone.g) << "the floor as without the mesh";
+  std::system((std::string("rm -rf ") + folder).c_str());
 }
 
 uint64_t fnv1a(const std::vector<uint8_t>& bytes) {

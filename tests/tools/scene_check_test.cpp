@@ -149,6 +149,37 @@ TEST_F(SceneCheckTest, NotesTexturesWhoseSidesAreNotPowersOfTwo) {
       << report.notes[0];
 }
 
+TEST_F(SceneCheckTest, WarnsAboutMeshesAndMaterialImagesThatWillNotLoad) {
+  const std::string tri = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+  write("good.obj", "mtllib good.mtl\n" + tri + "usemtl plain\nf 1 2 3\n");
+  write("good.mtl", "newmtl plain\nKd 1 1 1\n");
+  write("broken.obj", tri + "f 1 2 7\n");
+  write("untextured.obj", "mtllib lost.mtl\n" + tri + "usemtl lost\nf 1 2 3\n");
+  write("lost.mtl", "newmtl lost\nmap_Kd lost.png\n");
+  const struct {
+    const char* name;
+    std::string keys;
+    const char* warning;  // null: none at all
+  } cases[] = {
+      {"good mesh", "OBJECT1_FILE=good.obj\nOBJECT1_TEXTURE=ON\n", nullptr},
+      {"untextured, image never read", "OBJECT1_FILE=untextured.obj\n", nullptr},
+      {"turned and scaled", "OBJECT1_FILE=good.obj\nOBJECT1_ROTX=30\nOBJECT1_SCALE=2\n", nullptr},
+      {"scale no number", "OBJECT1_FILE=good.obj\nOBJECT1_SCALE=2m\n", "SCALE=\"2m\" is read as 2"},
+      {"missing file", "OBJECT1_FILE=absent.obj\n", "mesh \"absent.obj\" will not load: no such"},
+      {"bad index", "OBJECT1_FILE=broken.obj\n", "mesh \"broken.obj\" will not load: a face"},
+      {"lost image", "OBJECT1_FILE=untextured.obj\nOBJECT1_TEXTURE=ON\n",
+       "lost.png\" of material lost will not load: it cannot be read"},
+  };
+  for (const auto& c : cases) {
+    const SceneReport report = check("ALL=1\nOBJECT1=3\n" + c.keys);
+    if (c.warning == nullptr) {
+      EXPECT_TRUE(report.warnings.empty()) << c.name << ": " << report.warnings.front();
+    } else {
+      EXPECT_TRUE(mentions(report, c.warning)) << c.name;
+    }
+  }
+}
+
 int run(const std::string& command) {
   int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

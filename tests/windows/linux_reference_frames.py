@@ -5,8 +5,8 @@ both camera windows' client areas to WIDTH x HEIGHT and writes each camera's pix
     linux_reference_frames.py WIDTH HEIGHT OUTDIR    writes OUTDIR/left.bin and OUTDIR/right.bin
     ... WIDTH HEIGHT OUTDIR POSES.csv                 also records every pose of POSES.csv with
                                                       oculant-client into OUTDIR/record
-    ... --scene FOLDER WIDTH HEIGHT OUTDIR ...        the scene of FOLDER (its config.txt and
-                                                      BMP files) instead of the demo's
+    ... --scene FOLDER WIDTH HEIGHT OUTDIR ...        the scene of FOLDER (every file of it)
+                                                      instead of the demo's
 """
 
 import os
@@ -29,8 +29,10 @@ def main():
     width, height, out = int(arguments[0]), int(arguments[1]), arguments[2]
     folder = scratch_folder("linux-reference")
     for entry in os.listdir(scene):
-        if entry == "config.txt" or entry.endswith(".bmp"):
-            shutil.copy(os.path.join(scene, entry), folder)
+        path = os.path.join(scene, entry)
+        if entry == "config.txt" or entry.endswith(".bmp") or (
+                scene != DEMO_FOLDER and os.path.isfile(path) and not entry.endswith(".exe")):
+            shutil.copy(path, folder)
     bench = RunningBench(folder)
     try:
         for eye, title in TITLES.items():

@@ -81,15 +81,19 @@ def close_error_boxes():
 
 
 class WineBench:
-    """oculant.exe in a scratch folder with the demo scene (or the given config.txt text)."""
+    """oculant.exe in a scratch folder with the demo scene (or the given config.txt text, or
+    every file of the given scene folder)."""
 
-    def __init__(self, name, config=None):
+    def __init__(self, name, config=None, scene=None):
         self.env = wine_env()
         self.wine = required_env("OCULANT_WINE")
         executable = stage_file("oculant.exe")
         self.folder = tempfile.mkdtemp(prefix="oculant-wine-%s-" % name)
         shutil.copy(executable, self.folder)
-        if config is None:
+        if scene is not None:
+            for entry in os.listdir(scene):
+                shutil.copy(os.path.join(scene, entry), self.folder)
+        elif config is None:
             for entry in os.listdir(DEMO_SCENE):
                 if entry == "config.txt" or entry.endswith(".bmp"):
                     shutil.copy(os.path.join(DEMO_SCENE, entry), self.folder)

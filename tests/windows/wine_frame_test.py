@@ -23,6 +23,9 @@ POSES = [(0, 0, 10), (0, 0, 37.5), (0, 0, 45), (0, 0, 90), (0, 0, 120), (0, 0, 2
          (0.1, 0.1, 1), (5.5, -0.3, 359.5), (-1.75, 2.25, 17.85), (0.6, 4.2, 270.1),
          (-3.05, -2.6, 128.4), (1.9, 1.45, 58.75), (-0.25, 0.9, 222.2)]
 
+# Poses that see the showcase's meshes from near and far, straight on and askew.
+MESH_POSES = [(0.7, 0.7, 90), (0.2, 1.2, 75), (1.6, 0.4, 112.5), (-0.9, 2.0, 58.3)]
+
 
 # The demo scene's table, shelf and enclosure turned by angles whose sines the C runtimes may round
 # differently (a slab about all three axes, one about two, and a lattice), and a sixth object: a
@@ -65,6 +68,32 @@ def bmp_fields(data):
     offset, = struct.unpack_from("<I", data, 10)
     width, height, _, bits, _, size = struct.unpack_from("<iiHHII", data, 18)
     return width, height, bits, size, offset
+
+
+def compare_recordings(test, bench, poses, out, scene=None):
+    """Records the poses with oculant-client.exe on the Wine bench and with the Linux build of the
+    same scene (the demo's, or every file of the folder scene) into out, and checks that every
+    picture is the same, byte for byte."""
+    values, _ = bench.frame("oculant1")
+    listing = os.path.join(bench.folder, "poses.csv")
+    with open(listing, "w") as pose_list:
+        pose_list.write("".join("%r, %r, %r\n" % pose for pose in poses))
+    bench.client("record", "poses.csv", "record")
+    subprocess.run([os.path.join(SOURCE_DIR, "tests", "with_xvfb"), sys.executable, "-B",
+                    os.path.join(os.path.dirname(__file__), "linux_reference_frames.py"),
+                    values["width"], values["height"], out, listing] + ([scene] if scene else []),
+                   check=True, timeout=600)
+    for number, pose in enumerate(poses, 1):
+        for image in ("im0.png", "im1.png"):
+            with test.subTest(pose=pose, image=image):
+                sample = os.path.join("%04d" % number, image)
+                with open(os.path.join(bench.folder, "record", sample), "rb") as png:
+                    windows = png_image_data(png.read())
+                with open(os.path.join(out, "record", sample), "rb") as png:
+                    linux = png_image_data(png.read())
+                test.assertEqual(len(windows), len(linux))
+                test.assertTrue(windows == linux, "%d of %d bytes differ" % (
+                    sum(a != b for a, b in zip(windows, linux)), len(linux)))
 
 
 class Frames(unittest.TestCase):
@@ -186,6 +215,21 @@ class TurnedObjectFrames(unittest.TestCase):
                 # Rows of a filter byte and big-endian 16-bit ids.
                 middle = height // 2 * (1 + 2 * width) + 1 + 2 * (width // 2)
                 self.assertEqual(ids[middle:middle + 2], b"\0\6", image)
+        finally:
+            bench.stop()
+
+
+class MeshFrames(unittest.TestCase):
+    """The showcase, meshes read from OBJ files with PNG and BMP textures among turned slabs."""
+
+    def test_pixels_equal_the_linux_build(self):
+        showcase = os.path.join(SOURCE_DIR, "examples", "showcase")
+        bench = WineBench("mesh", scene=showcase).start_ready()
+        try:
+            values, _ = bench.frame("oculant1")
+            with tempfile.TemporaryDirectory(prefix="oculant-linux-meshes-") as out:
+                assert_recorded_as_on_linux(self, bench, values, MESH_POSES, out, "--scene",
+                                            showcase)
         finally:
             bench.stop()
 

@@ -12,16 +12,18 @@
 #include <set>
 
 #include "image/texture_file.h"
+#include "mesh/mesh_file.h"
 #include "scene/config_file.h"
 #include "scene/rig_settings.h"
 #include "scene/scene_state.h"
 
 namespace {
 
-const char* const kObjectSuffixes[] = {"",      "_X", "_Y", "_Z", "_WIDTH", "_HEIGHT", "_TEXTURE",
-                                       "_FILE", "_R", "_G", "_B", "_ROTX",  "_ROTY",   "_ROTZ"};
+const char* const kObjectSuffixes[] = {"",        "_X",       "_Y",    "_Z",    "_WIDTH",
+                                       "_HEIGHT", "_TEXTURE", "_FILE", "_R",    "_G",
+                                       "_B",      "_ROTX",    "_ROTY", "_ROTZ", "_SCALE"};
 const char* const kRealSuffixes[] = {"_X", "_Y", "_Z",    "_WIDTH", "_HEIGHT", "_R",
-                                     "_G", "_B", "_ROTX", "_ROTY",  "_ROTZ"};
+                                     "_G", "_B", "_ROTX", "_ROTY",  "_ROTZ",   "_SCALE"};
 
 // MinGW's C++ library formats as C99 does (%zu included), not as msvcrt's printf, which the
 // plain printf archetype checks against there.
@@ -123,6 +125,7 @@ std::string explainUnreadKey(const std::string& key, const std::set<std::string>
 // What the bench makes of an object: only textured slabs and lattices are drawn; an untextured
 // one sets the colour that tints the textured objects after it.
 std::string describeKind(const SceneObject& object) {
+  if (object.kind == OBJECT_MESH) return object.textured ? "mesh, textured" : "mesh";
   if (object.kind != OBJECT_SLAB && object.kind != OBJECT_LATTICE) return "nothing";
   std::string name = object.kind == OBJECT_SLAB ? "slab" : "lattice";
   return object.textured ? name : name + ", untextured: sets the colour only";
@@ -218,6 +221,36 @@ void checkTexture(int number, const SceneObject& object, const std::string& text
   freeTextureImage(image);
 }
 
+std::string inFolder(const std::string& folder, const std::string& name) {
+  return !name.empty() && name[0] == '/' ? name : folder + "/" + name;
+}
+
+// A mesh draws when its OBJ file reads; a material image that does not read leaves that
+// material in its colour.
+void checkMesh(int number, const SceneObject& object, const std::string& textureFolder,
+               SceneReport* report) {
+  MeshData mesh;
+  std::string failure;
+  if (!readMeshFile(inFolder(textureFolder, object.fileName), &mesh, &failure)) {
+    report->warnings.push_back(format("object %d: mesh \"%s\" will not load: %s", number,
+                                      object.fileName, failure.c_str()));
+    return;
+  }
+  report->notes.push_back(format("object %d: mesh \"%s\": %zu triangles, materials: %zu", number,
+                                 object.fileName, mesh.vertexCount() / 3, mesh.materials.size()));
+  if (!object.textured) return;
+  std::set<std::string> checked;
+  for (const MeshMaterial& material : mesh.materials) {
+    if (material.texturePath.empty() || !checked.insert(material.texturePath).second) continue;
+    TextureImage* image = readImageFile(material.texturePath.c_str(), &failure);
+    if (image == nullptr)
+      report->warnings.push_back(format(
+          "object %d: texture \"%s\" of material %s will not load: it %s; drawn in its colour",
+          number, material.texturePath.c_str(), material.name.c_str(), failure.c_str()));
+    freeTextureImage(image);
+  }
+}
+
 void checkObjects(const std::string& textureFolder, SceneReport* report) {
   std::vector<std::string>* warnings = &report->warnings;
   for (int i = 0; i < sceneModel.objectCount; ++i) {
@@ -231,14 +264,20 @@ void checkObjects(const std::string& textureFolder, SceneReport* report) {
     if (!object.textured && upper(trim(texture)) == "ON")
       warnings->push_back(format("object %d: TEXTURE=\"%s\" is not exactly \"ON\": untextured",
                                  number, texture.c_str()));
+    if (object.kind == OBJECT_MESH) {
+      checkMesh(number, object, textureFolder, report);
+      continue;
+    }
     if (object.kind != OBJECT_SLAB && object.kind != OBJECT_LATTICE) {
-      warnings->push_back(format("object %d: kind %d draws nothing (1 is a slab, 2 a lattice)",
-                                 number, object.kind));
+      warnings->push_back(
+          format("object %d: kind %d draws nothing (1 is a slab, 2 a lattice, 3 a mesh)", number,
+                 object.kind));
       continue;
     }
     if (!object.textured) continue;
     if (object.kind == OBJECT_LATTICE) {
-      bool secondTextured = sceneModel.objectCount >= 2 && sceneModel.objects[1].textured;
+      bool secondTextured = sceneModel.objectCount >= 2 && sceneModel.objects[1].textured &&
+                            sceneModel.objects[1].kind != OBJECT_MESH;
       if (!secondTextured)
         warnings->push_back(
             format("object %d: a lattice shows object 2's texture, and object 2 "
