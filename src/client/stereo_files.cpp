@@ -4,11 +4,14 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <utility>
+
+#include "oculant/motion_truth.h"
 
 namespace oculant {
 
@@ -22,6 +25,8 @@ std::string exactNumber(double value) {
 }
 
 namespace {
+
+constexpr float kFloTag = 202021.25f;
 
 std::string number(double value) {
   return exactNumber(value);
@@ -94,6 +99,23 @@ bool failWith(const std::string& fileName, std::FILE* file, std::string* error) 
   return false;
 }
 
+// The count a reader passes when the header was not of its format.
+constexpr size_t kNotTheFormat = SIZE_MAX;
+
+// Reads count floats after a header and closes the file; false, with error naming the file and
+// what is wrong, when the header was not the format's or the values end early.
+bool readValuesAndClose(std::FILE* file, const std::string& fileName, size_t count,
+                        const char* format, std::vector<float>* values, std::string* error) {
+  const bool fits = count != kNotTheFormat;
+  if (fits) values->resize(count);
+  const bool complete = fits && std::fread(values->data(), sizeof(float), count, file) == count;
+  std::fclose(file);
+  if (!complete && error != nullptr) {
+    *error = fileName + (fits ? ": the values end early" : std::string(": not ") + format);
+  }
+  return complete;
+}
+
 }  // namespace
 
 bool writePfm(const std::string& fileName, int width, int height, const std::vector<float>& values,
@@ -130,14 +152,10 @@ bool readPfm(const std::string& fileName, int* width, int* height, std::vector<f
                       std::isspace(std::fgetc(file));
   const bool fits = header && std::string(magic) == "Pf" && w > 0 && h > 0 && w <= 65536 &&
                     h <= 65536 && scale != 0 && std::isfinite(scale);
+  std::vector<float> read;
   const size_t count = fits ? static_cast<size_t>(w) * h : 0;
-  std::vector<float> read(count);
-  const bool complete = fits && std::fread(read.data(), sizeof(float), count, file) == count;
-  std::fclose(file);
-  if (!complete) {
-    if (error != nullptr) {
-      *error = fileName + (fits ? ": the values end early" : ": not a greyscale PFM file");
-    }
+  if (!readValuesAndClose(file, fileName, fits ? count : kNotTheFormat, "a greyscale PFM file",
+                          &read, error)) {
     return false;
   }
   // A negative scale declares little-endian values, a positive one big-endian.
@@ -155,6 +173,47 @@ bool readPfm(const std::string& fileName, int* width, int* height, std::vector<f
   *width = w;
   *height = h;
   *values = std::move(read);
+  return true;
+}
+
+bool writeFlo(const std::string& fileName, const FlowField& flow, std::string* error) {
+  const size_t count = 2 * static_cast<size_t>(flow.width > 0 ? flow.width : 0) *
+                       static_cast<size_t>(flow.height > 0 ? flow.height : 0);
+  if (count == 0 || flow.values.size() < count) {
+    if (error != nullptr) *error = "no flow to write to " + fileName;
+    return false;
+  }
+  std::FILE* file = std::fopen(fileName.c_str(), "wb");
+  if (file == nullptr) return failWith(fileName, nullptr, error);
+  // The tag is "PIEH" read as a little-endian float; the sizes and values follow as they lie
+  // in memory, little-endian as the format wants them.
+  const int32_t size[2] = {flow.width, flow.height};
+  const bool written = std::fwrite(&kFloTag, sizeof kFloTag, 1, file) == 1 &&
+                       std::fwrite(size, sizeof size[0], 2, file) == 2 &&
+                       std::fwrite(flow.values.data(), sizeof(float), count, file) == count;
+  if (!written) return failWith(fileName, file, error);
+  if (std::fclose(file) != 0) return failWith(fileName, nullptr, error);
+  return true;
+}
+
+bool readFlo(const std::string& fileName, FlowField* flow, std::string* error) {
+  std::FILE* file = std::fopen(fileName.c_str(), "rb");
+  if (file == nullptr) {
+    if (error != nullptr) *error = "cannot read " + fileName + ": " + std::strerror(errno);
+    return false;
+  }
+  float tag = 0;
+  int32_t size[2] = {};
+  const bool header =
+      std::fread(&tag, sizeof tag, 1, file) == 1 && std::fread(size, sizeof size[0], 2, file) == 2;
+  const bool fits = header && tag == kFloTag && size[0] > 0 && size[1] > 0 && size[0] <= 65536 &&
+                    size[1] <= 65536;
+  std::vector<float> read;
+  const size_t count = fits ? 2 * static_cast<size_t>(size[0]) * size[1] : kNotTheFormat;
+  if (!readValuesAndClose(file, fileName, count, "a .flo file", &read, error)) return false;
+  flow->width = size[0];
+  flow->height = size[1];
+  flow->values = std::move(read);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "oculant/ground_truth.h"
+#include "oculant/motion_truth.h"
 #include "oculant/stereo_files.h"
 #include "png_reader.h"
 #include "tool_status.h"
@@ -16,6 +17,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr double kNoResult = 1e9;  // flow beyond this is the .flo format's "unknown"
 
 // The counts behind one set of figures.
 struct Score {
@@ -26,14 +29,17 @@ struct Score {
   double errorSum = 0;  // of the pixels with a result
 
   void add(float result, float truth) {
+    addError(std::isfinite(result) ? std::abs(static_cast<double>(result) - truth) : kNoResult);
+  }
+  // An error of kNoResult (or any that is not a number) counts the pixel as without a result.
+  void addError(double error) {
     ++pixels;
-    if (!std::isfinite(result)) {
+    if (!(error < kNoResult)) {
       ++invalid;
       ++bad1;
       ++bad2;
       return;
     }
-    const double error = std::abs(static_cast<double>(result) - truth);
     errorSum += error;
     if (error > 1.0) ++bad1;
     if (error > 2.0) ++bad2;
@@ -103,7 +109,7 @@ std::vector<fs::path> sampleFolders(const fs::path& dataset) {
   return folders;
 }
 
-// Scores one sample; false with error set when a file is missing or does not fit.
+// Scores one sample's disparity; false with error set when a file is missing or does not fit.
 bool scoreSample(const fs::path& folder, const std::string& resultName, SampleScore* score,
                  std::string* error) {
   int width = 0;
@@ -148,6 +154,78 @@ bool scoreSample(const fs::path& folder, const std::string& resultName, SampleSc
   return true;
 }
 
+// The end-point error of a sample's flow result against its true flow0.flo: over every pixel
+// whose flow is known, and over those the other eye sees too (mask0nocc.png). False with error
+// set when a file is missing or does not fit.
+bool scoreFlow(const fs::path& folder, const std::string& resultName, SampleScore* score,
+               std::string* error) {
+  oculant::FlowField truth;
+  oculant::FlowField result;
+  const fs::path resultFile = folder / ("flow0" + resultName + ".flo");
+  if (!oculant::readFlo((folder / "flow0.flo").string(), &truth, error) ||
+      !oculant::readFlo(resultFile.string(), &result, error)) {
+    return false;
+  }
+  if (result.width != truth.width || result.height != truth.height) {
+    *error = resultFile.string() + " does not match the size of the true flow0.flo";
+    return false;
+  }
+  int32_t maskWidth = 0;
+  int32_t maskHeight = 0;
+  std::vector<uint8_t> mask;
+  if (!readGreyPng((folder / "mask0nocc.png").string(), &maskWidth, &maskHeight, &mask, error)) {
+    return false;
+  }
+  if (maskWidth != truth.width || maskHeight != truth.height) {
+    *error = (folder / "mask0nocc.png").string() + " does not match the size of flow0.flo";
+    return false;
+  }
+  for (int y = 0; y < truth.height; ++y) {
+    for (int x = 0; x < truth.width; ++x) {
+      if (!truth.known(x, y)) continue;
+      const size_t at = 2 * (static_cast<size_t>(y) * truth.width + x);
+      const double du = static_cast<double>(result.values[at]) - truth.values[at];
+      const double dv = static_cast<double>(result.values[at + 1]) - truth.values[at + 1];
+      const double endPoint = result.known(x, y) ? std::sqrt(du * du + dv * dv) : kNoResult;
+      score->all.addError(endPoint);
+      // The mask is read bottom row first, as the PFM files lie.
+      const size_t maskAt = static_cast<size_t>(truth.height - 1 - y) * truth.width + x;
+      if (mask[maskAt] == oculant::kMaskVisible) score->nonOccluded.addError(endPoint);
+    }
+  }
+  return true;
+}
+
+using Scorer = bool (*)(const fs::path&, const std::string&, SampleScore*, std::string*);
+
+// One table: each of the folders scored by scorer, a row each and the overall row. The exit
+// status of the first sample that cannot be scored, or success.
+int printTable(const std::string& resultFile, const std::string& against,
+               const std::vector<fs::path>& folders, const std::string& resultName, Scorer scorer,
+               const char* errorHead) {
+  std::printf("%s against %s\n", resultFile.c_str(), against.c_str());
+  std::printf("%-8s%-36s  %s\n", "", "   all pixels with ground truth", "   non-occluded pixels");
+  const std::string heads = cell("bad 1.0") + cell("bad 2.0") + cell(errorHead) + cell("invalid");
+  std::printf("%-8s%s  %s\n", "sample", heads.c_str(), heads.c_str());
+  SampleScore total;
+  for (const fs::path& folder : folders) {
+    SampleScore score;
+    std::string error;
+    if (!scorer(folder, resultName, &score, &error)) return fail(error);
+    printRow(folder.filename().string(), score);
+    total.all.add(score.all);
+    total.nonOccluded.add(score.nonOccluded);
+  }
+  printRow("overall", total);
+  return EXIT_SUCCESS;
+}
+
+std::string nameList(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  return list;
+}
+
 }  // namespace
 
 int evaluateDataset(const std::string& dataset, const std::string& resultName) {
@@ -157,50 +235,51 @@ int evaluateDataset(const std::string& dataset, const std::string& resultName) {
     return fail("no samples (folders with disp0.pfm or disp0GT.pfm) in " + dataset);
   }
   const std::string resultFile = "disp0" + resultName + ".pfm";
+  const std::string flowFile = "flow0" + resultName + ".flo";
   std::vector<fs::path> scored;
+  std::vector<fs::path> flowScored;
   std::vector<std::string> missing;
-  for (const fs::path& folder : folders) {
-    if (fs::exists(folder / resultFile)) {
-      scored.push_back(folder);
-    } else {
-      missing.push_back(folder.filename().empty() ? folder.string() : folder.filename().string());
-    }
-  }
-  if (!scored.empty()) {
-    std::printf("%s against the ground truth in %s\n", resultFile.c_str(), dataset.c_str());
-    std::printf("%-8s%-36s  %s\n", "", "   all pixels with ground truth", "   non-occluded pixels");
-    const std::string heads = cell("bad 1.0") + cell("bad 2.0") + cell("avgerr") + cell("invalid");
-    std::printf("%-8s%s  %s\n", "sample", heads.c_str(), heads.c_str());
-  }
-  SampleScore total;
   std::vector<std::string> stale;
-  for (const fs::path& folder : scored) {
+  for (const fs::path& folder : folders) {
+    const std::string name =
+        folder.filename().empty() ? folder.string() : folder.filename().string();
+    if (fs::exists(folder / flowFile) && fs::exists(folder / "flow0.flo")) {
+      flowScored.push_back(folder);
+    }
+    if (!fs::exists(folder / resultFile)) {
+      missing.push_back(name);
+      continue;
+    }
+    scored.push_back(folder);
     // A result older than the truth was made from frames recorded over since.
     std::error_code failure;
     if (fs::last_write_time(folder / resultFile, failure) <
         fs::last_write_time(truthFile(folder), failure)) {
-      stale.push_back(folder.filename().string());
+      stale.push_back(name);
     }
-    SampleScore score;
-    std::string error;
-    if (!scoreSample(folder, resultName, &score, &error)) return fail(error);
-    printRow(folder.filename().string(), score);
-    total.all.add(score.all);
-    total.nonOccluded.add(score.nonOccluded);
   }
-  if (!scored.empty()) printRow("overall", total);
+  if (!scored.empty()) {
+    const int status = printTable(resultFile, "the ground truth in " + dataset, scored, resultName,
+                                  scoreSample, "avgerr");
+    if (status != EXIT_SUCCESS) return status;
+  }
+  if (!flowScored.empty()) {
+    if (!scored.empty()) std::printf("\n");
+    const int status = printTable(flowFile, "the true flow in " + dataset, flowScored, resultName,
+                                  scoreFlow, "EPE");
+    if (status != EXIT_SUCCESS) return status;
+  }
   if (!stale.empty()) {
-    std::string names;
-    for (const std::string& name : stale) names += (names.empty() ? "" : ", ") + name;
     std::fprintf(stderr,
                  "oculant-client: warning: %s is older than the ground truth in %s: made from "
                  "frames that were recorded over since?\n",
-                 resultFile.c_str(), names.c_str());
+                 resultFile.c_str(), nameList(stale).c_str());
   }
-  if (!missing.empty()) {
-    std::string names;
-    for (const std::string& name : missing) names += (names.empty() ? "" : ", ") + name;
-    return fail("no " + resultFile + " in sample" + (missing.size() == 1 ? " " : "s ") + names);
+  // Flow results alone are a complete evaluation of their own; otherwise every sample needs
+  // its disparity result.
+  if (!missing.empty() && !(scored.empty() && !flowScored.empty())) {
+    return fail("no " + resultFile + " in sample" + (missing.size() == 1 ? " " : "s ") +
+                nameList(missing));
   }
   return EXIT_SUCCESS;
 }

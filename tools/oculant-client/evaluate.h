@@ -4,5 +4,6 @@
 
 #include <string>
 
-// Scores DATASET's samples' disp0<resultName>.pfm; the exit status.
+// Scores DATASET's samples' disp0<resultName>.pfm, and flow0<resultName>.flo where a sample
+// holds one; the exit status.
 int evaluateDataset(const std::string& dataset, const std::string& resultName);

@@ -1,0 +1,134 @@
+// Optical flow and disparity change between two poses of the rig, from depth: each pixel's
+// point is carried from its eye into the scene and back into the eye at the next pose.
+#include "oculant/motion_truth.h"
+
+#include <cmath>
+#include <limits>
+
+#include "depth_visibility.h"
+
+namespace oculant {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+// The rig's frame in the scene: its origin (the rig's centre at eye height) and its right, down
+// and ahead axes (the rig frame's x, y and z) in scene coordinates, z up.
+struct RigFrame {
+  double origin[3];
+  double axes[3][3];
+};
+
+RigFrame rigFrameOf(const CameraModel& camera) {
+  const double h = camera.pose.heading * kPi / 180.0;
+  const double c = std::cos(h);
+  const double s = std::sin(h);
+  return {{camera.pose.x, camera.pose.y, camera.eyeHeight}, {{s, -c, 0}, {0, 0, -1}, {c, s, 0}}};
+}
+
+// From the camera's own frame (x right, y down, z along its view) to the scene.
+void cameraToScene(const CameraModel& camera, const double point[3], double scene[3]) {
+  double rig[3];
+  for (int i = 0; i < 3; ++i) {
+    const double* row = camera.rotation + 3 * i;
+    rig[i] = row[0] * point[0] + row[1] * point[1] + row[2] * point[2];
+  }
+  rig[0] += camera.eyeOffset;
+  const RigFrame frame = rigFrameOf(camera);
+  for (int i = 0; i < 3; ++i) {
+    scene[i] = frame.origin[i] + frame.axes[0][i] * rig[0] + frame.axes[1][i] * rig[1] +
+               frame.axes[2][i] * rig[2];
+  }
+}
+
+void sceneToCamera(const CameraModel& camera, const double scene[3], double point[3]) {
+  const RigFrame frame = rigFrameOf(camera);
+  double rig[3];
+  for (int axis = 0; axis < 3; ++axis) {
+    rig[axis] = 0;
+    for (int i = 0; i < 3; ++i) rig[axis] += frame.axes[axis][i] * (scene[i] - frame.origin[i]);
+  }
+  rig[0] -= camera.eyeOffset;
+  // The transpose turns rig directions into the camera's.
+  for (int i = 0; i < 3; ++i) {
+    point[i] = camera.rotation[i] * rig[0] + camera.rotation[3 + i] * rig[1] +
+               camera.rotation[6 + i] * rig[2];
+  }
+}
+
+bool leftOf(const CameraModel& camera, const CameraModel& other) {
+  return camera.eyeOffset < other.eyeOffset;
+}
+
+// The disparity a camera gives the point it sees at pixel (x, y) and depth z, as trueDisparity
+// computes it for the pair; +infinity when the other eye cannot see that far round.
+double disparityAt(const CameraModel& camera, const CameraModel& other, double x, double y,
+                   double z) {
+  const bool left = leftOf(camera, other);
+  if (left ? rectifiedPair(camera, other) : rectifiedPair(other, camera)) {
+    return camera.focalLength * std::abs(other.eyeOffset - camera.eyeOffset) / z;
+  }
+  EyePoint seen;
+  if (!projectToOtherEye(camera, other, x, y, z, &seen)) return kInfinity;
+  return left ? x - seen.x : seen.x - x;
+}
+
+}  // namespace
+
+bool FlowField::known(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return false;
+  const size_t at = 2 * (static_cast<size_t>(y) * width + x);
+  if (at + 1 >= values.size()) return false;
+  return std::abs(values[at]) <= 1e9f && std::abs(values[at + 1]) <= 1e9f;
+}
+
+bool projectBetweenPoses(const CameraModel& from, const CameraModel& to, double x, double y,
+                         double depth, EyePoint* seen) {
+  if (!(depth > 0) || !std::isfinite(depth) || from.focalLength <= 0) return false;
+  const double point[3] = {(x - from.centreX) * depth / from.focalLength,
+                           (y - from.centreY) * depth / from.focalLength, depth};
+  double scene[3];
+  double there[3];
+  cameraToScene(from, point, scene);
+  sceneToCamera(to, scene, there);
+  if (!(there[2] > 0)) return false;
+  seen->x = to.focalLength * there[0] / there[2] + to.centreX;
+  seen->y = to.focalLength * there[1] / there[2] + to.centreY;
+  seen->depth = there[2];
+  return true;
+}
+
+MotionTruth motionTruth(const DepthMap& depth, const CameraModel& camera, const CameraModel& other,
+                        const DepthMap& nextDepth, const CameraModel& next,
+                        const CameraModel& nextOther) {
+  MotionTruth truth;
+  const size_t pixels = static_cast<size_t>(depth.width > 0 ? depth.width : 0) *
+                        static_cast<size_t>(depth.height > 0 ? depth.height : 0);
+  truth.flow.width = pixels > 0 ? depth.width : 0;
+  truth.flow.height = pixels > 0 ? depth.height : 0;
+  truth.flow.values.assign(2 * pixels, kUnknownFlow);
+  truth.disparityChange.assign(pixels, kInfinity);
+  if (pixels == 0 || depth.values.size() != pixels) return truth;
+  const std::vector<float> disparity = trueDisparity(depth, camera, other);
+  for (int y = 0; y < depth.height; ++y) {
+    for (int x = 0; x < depth.width; ++x) {
+      const double z = depth.at(x, y);
+      EyePoint seen;
+      if (!projectBetweenPoses(camera, next, x, y, z, &seen)) continue;
+      // A point that leaves the view or hides behind a nearer surface has no motion to see.
+      if (!visibleIn(nextDepth, seen, visibilityTolerance(camera, z, next, seen.depth))) continue;
+      const size_t flowAt = 2 * (static_cast<size_t>(y) * depth.width + x);
+      truth.flow.values[flowAt] = static_cast<float>(seen.x - x);
+      truth.flow.values[flowAt + 1] = static_cast<float>(seen.y - y);
+      const size_t mapAt = static_cast<size_t>(depth.height - 1 - y) * depth.width + x;
+      const double then = disparityAt(next, nextOther, seen.x, seen.y, seen.depth);
+      if (std::isfinite(then) && std::isfinite(disparity[mapAt])) {
+        truth.disparityChange[mapAt] = static_cast<float>(then - disparity[mapAt]);
+      }
+    }
+  }
+  return truth;
+}
+
+}  // namespace oculant
