@@ -30,7 +30,7 @@ int onCreate(HWND window) {
   setFrameSource(&glFrameSource());
   readConfigFile();
   sizeEyeImage(window);
-  rigPose = kStartPose;
+  rigPose = rigStartPose(rigSettings);
   if (setUpGl(window) == 0) uploadTextures();
   // A quit handled while an error box of the set-up was up has closed the window already:
   // nothing more is started for it.
