@@ -235,10 +235,9 @@ std::string poseTable(const std::vector<oculant::Pose>& poses) {
   return table;
 }
 
-// A line that sets some of height, pitch and roll is level unless it says otherwise, at the
-// height the rig had when the recording began; so every shard draws a line alike.
+// In a list that sets any height, pitch or roll, a line is level unless it says otherwise, at
+// the height the rig had when the recording began; so every shard draws a line alike.
 oculant::Pose completed(oculant::Pose pose, double startHeight) {
-  if (!pose.hasAttitude()) return pose;
   if (std::isnan(pose.height)) pose.height = startHeight;
   if (std::isnan(pose.pitch)) pose.pitch = 0;
   if (std::isnan(pose.roll)) pose.roll = 0;
@@ -295,7 +294,6 @@ struct Recording {
   const SampleLayout* layout;
   int width;  // the rig's eye images
   int height;
-  double startHeight;  // the rig's when the recording began
 };
 
 int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses,
@@ -309,7 +307,7 @@ int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses
   showProgress(0, total);
   for (size_t index = 0; index < poses.size(); ++index) {
     if (!shard.holds(index)) continue;
-    const oculant::Pose pose = completed(poses[index], recording.startHeight);
+    const oculant::Pose& pose = poses[index];
     // The overview follows through the original messages (a whole pose where the line sets
     // more); the capture itself carries the pose to the cameras, so both frames are drawn at
     // it whatever else moves the rig.
@@ -441,16 +439,19 @@ int record(const std::vector<std::string>& args) {
   float low = 1e30f;
   float high = 0;
   std::vector<std::string> blind;
-  const Recording recording = {outdir,       shard,         layout,
-                               before.width, before.height, before.pose.height};
+  const Recording recording = {outdir, shard, layout, before.width, before.height};
+  const bool whole = setsAttitude(poses);
+  if (whole) {
+    for (oculant::Pose& pose : poses) pose = completed(pose, before.pose.height);
+  }
   const int status = recordPoses(client, poses, recording, &pair, &low, &high, &blind);
   // The user's view of the bench is as it was, whether the recording ended or failed.
   const oculant::Pose& pose = before.pose;
   if (client.ready()) {
-    const bool whole = setsAttitude(poses) || pose.pitch != 0 || pose.roll != 0;
     const bool back =
-        whole ? client.setPose(pose, true)
-              : client.setPosition(pose.x, pose.y, true) && client.setHeading(pose.heading, true);
+        whole || pose.pitch != 0 || pose.roll != 0
+            ? client.setPose(pose, true)
+            : client.setPosition(pose.x, pose.y, true) && client.setHeading(pose.heading, true);
     if (!back) {
       const int putBack = fail("cannot put the rig back: " + client.error());
       if (status == EXIT_SUCCESS) return putBack;
