@@ -48,7 +48,7 @@ CameraModel modelOf(const CameraInfo& info) {
   model.nearPlane = info.nearPlane;
   model.farPlane = info.farPlane;
   model.depthBits = info.depthBits;
-  model.pose = {info.pose.rigX, info.pose.rigY, info.pose.heading, 0.2, 0, 0};
+  model.pose = {info.pose.rigX, info.pose.rigY, info.pose.heading, model.eyeHeight, 0, 0};
   // Version 1 says the rest by leaving it out: eyes at 0.2, parallel, no noise; version 2 a
   // level rig.
   if (info.version >= 3) {

@@ -9,12 +9,12 @@
 #include "image/depth_capture.h"
 #include "image/object_id_capture.h"
 #include "messaging/eye_capture.h"
+#include "wire/envelope.h"
 #include "platform/platform.h"
 #include "render/camera_model.h"
 #include "render/frame_renderer.h"
 #include "scene/camera_view.h"
 #include "scene/rig_settings.h"
-#include "wire/envelope.h"
 #include "wire/extension_messages.h"
 
 namespace {

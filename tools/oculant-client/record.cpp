@@ -207,16 +207,17 @@ bool placeSample(const fs::path& partial, const fs::path& folder, const SampleLa
   return !failure;
 }
 
-// Every pose of the list under its sample's name: the same text in every shard, so that a copy
-// of one shard's folder over another's keeps every sample's line. The cameras draw at exactly
-// the pose asked (a capture fails otherwise), so the asked pose is the drawn one.
-// A list that sets any height, pitch or roll has their columns, empty where a line leaves one
-// out; a list of three columns gets the table it always had.
+// True when a line of the list goes on past x, y and heading.
 bool setsAttitude(const std::vector<oculant::Pose>& poses) {
   return std::any_of(poses.begin(), poses.end(),
                      [](const oculant::Pose& pose) { return pose.hasAttitude(); });
 }
 
+// Every pose of the list under its sample's name: the same text in every shard, so that a copy
+// of one shard's folder over another's keeps every sample's line. The cameras draw at exactly
+// the pose asked (a capture fails otherwise), so the asked pose is the drawn one. A list that
+// sets any height, pitch or roll has their columns, empty where a line leaves one out; a list
+// of three columns gets the table it always had.
 std::string poseTable(const std::vector<oculant::Pose>& poses) {
   const bool attitude = setsAttitude(poses);
   const auto column = [](double value) {
