@@ -89,12 +89,15 @@ MSG_EXT_COLOUR = 3200  # + role
 MSG_EXT_DEPTH = 3300  # + role
 MSG_EXT_OBJECT_IDS = 3400  # + role
 MSG_EXT_VERSION = 3004  # to any window
+MSG_EXT_SET_POSE = 3005  # to any window: the whole pose, no reply
 MSG_EXT_VERSION_INFO = 3500  # + role (0 the scene window)
 VERSION_INFO = struct.Struct("<I28s")  # protocol, the bench's version as NUL-ended text
 PROTOCOL_VERSION = 1  # the protocol this module speaks
 CAMERA_INFO = struct.Struct("<Iiiiii9d")  # version 1: 96 bytes
 CAMERA_INFO_V2 = struct.Struct("<4d9ddII")  # what version 2 appends: 120 bytes more
+CAMERA_INFO_V3 = struct.Struct("<2d")  # what version 3 appends: the rig's pitch and roll
 POSE = struct.Struct("<ddd")
+FULL_POSE = struct.Struct("<6d")  # x, y, heading, height, pitch, roll; NaN keeps the window's
 
 MAGIC = b"OCUM"
 ENVELOPE = struct.Struct("<4sIII")  # magic, code, sender, length
@@ -232,6 +235,26 @@ class Frame:
             out.write(self.bmp_bytes())
 
 
+def _attitude(values):
+    """Height, pitch and roll as floats, the ones not given (None or left out) NaN, which the
+    bench reads as "keep the rig's own"."""
+    values = tuple(values) + (None,) * (3 - len(values))
+    return tuple(float("nan") if value is None else _finite("the pose", value)[0]
+                 for value in values)
+
+
+def _pose_payload(pose):
+    """The payload naming a pose: (x, y, heading) as the old 24-byte record, and with any of
+    height, pitch, roll after them the 48-byte one."""
+    pose = tuple(pose)
+    if not 3 <= len(pose) <= 6:
+        raise ValueError("a pose is x, y, heading and optionally height, pitch, roll")
+    place, attitude = _finite("the pose", *pose[:3]), _attitude(pose[3:])
+    if all(math.isnan(value) for value in attitude):
+        return POSE.pack(*place)
+    return FULL_POSE.pack(*place, *attitude)
+
+
 def _matrix(rows):
     """Nested lists as a numpy array (float64) when numpy is installed."""
     try:
@@ -243,10 +266,13 @@ def _matrix(rows):
 
 class CameraModel:
     """The pinhole model of an eye (no distortion; pixel centres at whole numbers, y down) and
-    the rig pose (x, y, heading in degrees) its frame was drawn at.
+    the rig pose (x, y, heading in degrees) its frame was drawn at, with the rig's height
+    (`eye_height`), its pitch (`rig_pitch`, degrees about its right axis, + looks up) and
+    then its roll (`rig_roll`, degrees about its viewing axis, + clockwise seen from behind);
+    `full_pose` is all six.
 
     Beside the intrinsics: `eye_offset` (the eye's place on the rig's right-hand axis, minus
-    half the baseline for the left eye), `eye_height`, and the eye's orientation in the rig,
+    half the baseline for the left eye), and the eye's orientation in the rig,
     the true extrinsics of a rig set with calibration errors: `yaw`, `pitch`, `roll` in degrees
     (0 for the left eye) and `rotation`, a 3 x 3 matrix (numpy or lists, as `matrix()`) whose
     columns are the eye's x (right), y (down) and z (viewing) axes in the rig's frame (x to the
@@ -268,11 +294,18 @@ class CameraModel:
         self.eye_height, self.yaw, self.pitch, self.roll = 0.2, 0.0, 0.0, 0.0
         rotation = (1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0)
         self.noise, self.noise_seed = 0.0, 0
+        self.rig_pitch, self.rig_roll = 0.0, 0.0
         if version >= 2:
             more = CAMERA_INFO_V2.unpack_from(payload, CAMERA_INFO.size)
             self.eye_height, self.yaw, self.pitch, self.roll = more[:4]
             rotation = more[4:13]
             self.noise, self.noise_seed = more[13:15]
+        if version >= 3:
+            if len(payload) < CAMERA_INFO.size + CAMERA_INFO_V2.size + CAMERA_INFO_V3.size:
+                raise BenchError("a camera info of version %d too short" % version)
+            self.rig_pitch, self.rig_roll = CAMERA_INFO_V3.unpack_from(
+                payload, CAMERA_INFO.size + CAMERA_INFO_V2.size)
+        self.full_pose = self.pose + (self.eye_height, self.rig_pitch, self.rig_roll)
         self.rotation = _matrix([list(rotation[0:3]), list(rotation[3:6]), list(rotation[6:9])])
 
     def matrix(self):
@@ -474,7 +507,8 @@ class Bench:
         return self.grab("left"), self.grab("right")
 
     def capture(self, eye, pose=None, ids=False):
-        """A Capture of one eye; with pose = (x, y, heading) the camera takes that pose first.
+        """A Capture of one eye; with pose = (x, y, heading) the camera takes that pose first,
+        and with (x, y, heading, height, pitch, roll) the whole pose (None: keep the rig's).
         With ids=True the camera also draws which object each pixel sees (Capture.object_ids)."""
         role = _role_of(eye)
         received = {}
@@ -482,7 +516,7 @@ class Bench:
         def on_message(code, payload):
             received[code - role] = payload
 
-        payload = POSE.pack(*_finite("the pose", *pose)) if pose is not None else b""
+        payload = _pose_payload(pose) if pose is not None else b""
         self._send(CAMERA_CLASS[role], MSG_EXT_CAPTURE_WITH_IDS if ids else MSG_EXT_CAPTURE,
                    payload, on_message)
         info = received.get(MSG_EXT_CAMERA_INFO)
@@ -494,7 +528,8 @@ class Bench:
         if len(colour) != camera.stride * camera.height or (
                 len(depth) != 4 * camera.width * camera.height):
             raise BenchError("the %s camera sent a capture of the wrong size" % self._eye_name(role))
-        if pose is not None and camera.pose != tuple(float(value) for value in pose):
+        if pose is not None and any(value is not None and drawn != float(value)
+                                    for drawn, value in zip(camera.full_pose, pose)):
             raise BenchError("the %s camera drew at another pose than asked" % self._eye_name(role))
         object_ids = received.get(MSG_EXT_OBJECT_IDS) if ids else None
         if ids and (object_ids is None or len(object_ids) != 2 * camera.width * camera.height):
@@ -507,7 +542,13 @@ class Bench:
         """(left, right) Captures at one rig pose: the given one, or else the pose the left
         camera holds, which the right camera is then given too."""
         left = self.capture("left", pose, ids)
-        return left, self.capture("right", left.camera.pose, ids)
+        camera = left.camera
+        # A level pose goes as the old record; a right camera at another height gets it all.
+        level = camera.rig_pitch == 0 and camera.rig_roll == 0
+        right = self.capture("right", camera.pose if level else camera.full_pose, ids)
+        if right.camera.full_pose != camera.full_pose:
+            right = self.capture("right", camera.full_pose, ids)
+        return left, right
 
     def set_heading(self, degrees, scene=False):
         """Turns the rig to `degrees` in both cameras (and the scene window with scene=True)."""
@@ -518,6 +559,14 @@ class Bench:
         """Moves the rig to (x, y) in both cameras (and the scene window with scene=True)."""
         self._send_to_windows(MSG_RIG_XY, struct.pack("<dd", *_finite("the rig position", x, y)),
                               scene)
+
+    def set_pose(self, x, y, heading, height=None, pitch=None, roll=None, scene=False):
+        """Sets the rig's whole pose in both cameras (and the scene window with scene=True):
+        at (x, y) looking along `heading`, its eyes at `height`, pitched by `pitch` degrees
+        about its right axis (+ looks up), then rolled by `roll` degrees about its viewing axis
+        (+ clockwise seen from behind). Height, pitch or roll left None stay as they are."""
+        self._send_to_windows(MSG_EXT_SET_POSE, FULL_POSE.pack(
+            *_finite("the pose", x, y, heading), *_attitude((height, pitch, roll))), scene)
 
     def save_frames(self):
         """Makes both cameras write "image1.bmp" and "image2.bmp" in the bench's folder."""

@@ -31,7 +31,7 @@ int onCreate(HWND window) {
   setFrameSource(&glFrameSource());
   readConfigFile();
   sizeEyeImage(window);
-  rigPose = kStartPose;
+  rigPose = rigStartPose(rigSettings);
   if (setUpGl(window) == 0) {
     uploadTextures();
     uploadMeshes();

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "exchange.h"
+#include "pose_record.h"
 #include "window_names.h"
 #include "wire/envelope.h"
 #include "wire/wire_format.h"
@@ -182,6 +183,21 @@ bool Client::allFinite(std::initializer_list<double> values, const char* what) {
     }
   }
   return true;
+}
+
+bool Client::validPose(const Pose& pose) {
+  if (!allFinite({pose.x, pose.y, pose.heading}, "the pose")) return false;
+  for (const double value : {pose.height, pose.pitch, pose.roll}) {
+    // NaN leaves the value out; infinity would draw nothing.
+    if (std::isinf(value)) return allFinite({value}, "the pose");
+  }
+  return true;
+}
+
+bool Client::setPose(const Pose& pose, bool alsoScene) {
+  if (!validPose(pose)) return false;
+  const FullPoseRecord record = fullPoseRecord(pose);
+  return sendToCameras(MSG_EXT_SET_POSE, sizeof record, &record, alsoScene);
 }
 
 bool Client::setHeading(double degrees, bool alsoScene) {

@@ -6,12 +6,15 @@
 
 #include "exchange.h"
 #include "oculant/client.h"
+#include "pose_record.h"
 #include "window_names.h"
 #include "wire/envelope.h"
 #include "wire/extension_messages.h"
 
 namespace oculant {
 namespace {
+
+constexpr double kKeep = std::numeric_limits<double>::quiet_NaN();
 
 // A capture or description under way, which its replies fill.
 struct PendingCapture {
@@ -45,9 +48,15 @@ CameraModel modelOf(const CameraInfo& info) {
   model.nearPlane = info.nearPlane;
   model.farPlane = info.farPlane;
   model.depthBits = info.depthBits;
-  model.pose = {info.pose.rigX, info.pose.rigY, info.pose.heading};
-  // Version 1 says the rest by leaving it out: eyes at 0.2, parallel, no noise.
+  model.pose = {info.pose.rigX, info.pose.rigY, info.pose.heading, model.eyeHeight, 0, 0};
+  // Version 1 says the rest by leaving it out: eyes at 0.2, parallel, no noise; version 2 a
+  // level rig.
+  if (info.version >= 3) {
+    model.pose.pitch = info.rigPitch;
+    model.pose.roll = info.rigRoll;
+  }
   if (info.version >= 2) {
+    model.pose.height = info.eyeHeight;
     model.eyeHeight = info.eyeHeight;
     model.yaw = info.eyeYaw;
     model.pitch = info.eyePitch;
@@ -65,7 +74,10 @@ void takeInfo(PendingCapture& pending, const Reply& data) {
   if (data.length < kCameraInfoV1Size) return;
   CameraInfo info = {};
   std::memcpy(&info, data.data, std::min<uint64_t>(data.length, sizeof info));
-  if (!saneInfo(info) || (info.version >= 2 && data.length < sizeof info)) return;
+  const uint64_t needed = info.version == 1   ? kCameraInfoV1Size
+                          : info.version == 2 ? kCameraInfoV2Size
+                                              : sizeof info;
+  if (!saneInfo(info) || data.length < needed) return;
   *pending.camera = modelOf(info);
   if (pending.capture != nullptr) {
     Frame& colour = pending.capture->colour;
@@ -82,8 +94,12 @@ void takeInfo(PendingCapture& pending, const Reply& data) {
   pending.haveInfo = true;
 }
 
-bool samePose(const Pose& a, const Pose& b) {
-  return a.x == b.x && a.y == b.y && a.heading == b.heading;
+// True when the drawn pose is the asked one in every field the asked one gives.
+bool samePose(const Pose& drawn, const Pose& asked) {
+  const auto same = [](double a, double b) { return std::isnan(b) || a == b; };
+  return drawn.x == asked.x && drawn.y == asked.y && drawn.heading == asked.heading &&
+         same(drawn.height, asked.height) && same(drawn.pitch, asked.pitch) &&
+         same(drawn.roll, asked.roll);
 }
 
 void receiveGroundTruthReply(void* request, const Reply& data) {
@@ -147,16 +163,20 @@ bool Client::capture(Eye eye, Capture* capture, const Pose* pose, bool withObjec
   if (capture == nullptr || (role != 1 && role != 2)) {
     return fail(Failure::OTHER, "no capture to fill");
   }
-  if (pose != nullptr && !allFinite({pose->x, pose->y, pose->heading}, "the pose")) return false;
-  RigPoseRecord record = {};
-  if (pose != nullptr) record = {pose->x, pose->y, pose->heading};
+  if (pose != nullptr && !validPose(*pose)) return false;
+  // A pose without attitude goes as the old record, which every bench reads.
+  FullPoseRecord record = {};
+  uint32_t length = 0;
+  if (pose != nullptr) {
+    record = fullPoseRecord(*pose);
+    length = pose->hasAttitude() ? sizeof record : sizeof record.pose;
+  }
   capture->objectIds = ObjectIdMap();
   PendingCapture pending{role, capture, &capture->camera, withObjectIds};
   const Failure sent =
       sendToClass(kWindowClass[role], kWindowName[role],
-                  withObjectIds ? MSG_EXT_CAPTURE_WITH_IDS : MSG_EXT_CAPTURE,
-                  pose != nullptr ? uint32_t{sizeof record} : 0u,
-                  pose != nullptr ? &record : nullptr, receiveGroundTruthReply, &pending);
+                  withObjectIds ? MSG_EXT_CAPTURE_WITH_IDS : MSG_EXT_CAPTURE, length,
+                  length > 0 ? &record : nullptr, receiveGroundTruthReply, &pending);
   const bool complete = pending.haveInfo && pending.haveColour && pending.haveDepth &&
                         (pending.haveIds || !withObjectIds);
   if (sent != Failure::NONE) return false;
@@ -175,7 +195,15 @@ bool Client::captureStereo(StereoCapture* pair, const Pose* pose, bool withObjec
   if (pair == nullptr) return fail(Failure::OTHER, "no capture to fill");
   if (!capture(Eye::LEFT, &pair->left, pose, withObjectIds)) return false;
   const Pose held = pair->left.camera.pose;
-  if (!capture(Eye::RIGHT, &pair->right, &held, withObjectIds)) return false;
+  // A level pose goes as the old record; when the right camera then holds another height, it
+  // is given the whole pose.
+  Pose asked = held;
+  if (held.pitch == 0 && held.roll == 0) asked.height = asked.pitch = asked.roll = kKeep;
+  if (!capture(Eye::RIGHT, &pair->right, &asked, withObjectIds)) return false;
+  if (!samePose(pair->right.camera.pose, held) &&
+      !capture(Eye::RIGHT, &pair->right, &held, withObjectIds)) {
+    return false;
+  }
   if (pair->left.colour.width != pair->right.colour.width ||
       pair->left.colour.height != pair->right.colour.height) {
     return fail(Failure::BAD_ANSWER, "the left and right cameras differ in size");

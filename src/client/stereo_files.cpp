@@ -275,6 +275,17 @@ DisparityBounds disparityBounds(const std::vector<float>& left, const std::vecto
   return bounds;
 }
 
+namespace {
+
+// A pitched or rolled rig's attitude; a level rig's file is as it always was.
+std::string rigAttitudeLines(const Pose& pose) {
+  if (pose.pitch == 0 && pose.roll == 0) return "";
+  return "rig_pitch_degrees: " + number(pose.pitch) + "\n" +
+         "rig_roll_degrees: " + number(pose.roll) + "\n";
+}
+
+}  // namespace
+
 std::string openCvCalibration(const CameraModel& left, const CameraModel& right) {
   const double baseline = baselineOf(left, right);
   const Extrinsics extrinsics = extrinsicsOf(left, right);
@@ -293,7 +304,7 @@ std::string openCvCalibration(const CameraModel& left, const CameraModel& right)
          "eye_height: " + number(left.eyeHeight) + "\n" +
          "right_eye_yaw_degrees: " + number(right.yaw) + "\n" +
          "right_eye_pitch_degrees: " + number(right.pitch) + "\n" +
-         "right_eye_roll_degrees: " + number(right.roll) + "\n";
+         "right_eye_roll_degrees: " + number(right.roll) + "\n" + rigAttitudeLines(left.pose);
 }
 
 std::string middleburyCalibration(const CameraModel& left, const CameraModel& right,

@@ -7,7 +7,9 @@
 
 #include "messaging/instance_messages.h"
 #include "platform/platform.h"
+#include "scene/rig_settings.h"
 #include "scene/scene_state.h"
+#include "wire/extension_messages.h"
 
 namespace {
 
@@ -18,7 +20,8 @@ const char* const kSavedFiles[2] = {"image1.bmp", "image2.bmp"};
 // A save or a quit, kept until the camera has taken it.
 struct Command {
   uintptr_t code;
-  SaveFrameRequest save;  // for MSG_SAVE_FRAME
+  FullSaveFrameRequest save;  // for MSG_SAVE_FRAME
+  uint32_t saveSize;          // its bytes on the wire: the attitude only past the start's
 };
 
 // What the instance knows of one camera.
@@ -37,7 +40,20 @@ bool checkedOnce = false;
 uint32_t lastSaveNumber = 0;
 
 bool atStartPose() {
-  return std::memcmp(&rigPose, &kStartPose, sizeof rigPose) == 0;
+  const RigPose start = rigStartPose(rigSettings);
+  return std::memcmp(&rigPose, &start, sizeof rigPose) == 0;
+}
+
+// Height, pitch and roll as every window starts with them: the messages that always carried
+// the pose then carry all of it.
+bool atStartAttitude() {
+  const RigPose start = rigStartPose(rigSettings);
+  return rigPose.height == start.height && rigIsLevel(rigPose);
+}
+
+FullPoseRecord wholePose() {
+  return {
+      {rigPose.rigX, rigPose.rigY, rigPose.heading}, rigPose.height, rigPose.pitch, rigPose.roll};
 }
 
 bool isPoseChange(uintptr_t code) {
@@ -112,7 +128,8 @@ bool send(CameraLink& link, HWND sender, const COPYDATASTRUCT& data, int timeout
   return false;
 }
 
-// The whole pose, position before heading as a drive step and a turn send them.
+// The whole pose, position before heading as a drive step and a turn send them; height, pitch
+// and roll after them when they are not the start's.
 bool sendPose(CameraLink& link, HWND sender) {
   const double position[2] = {rigPose.rigX, rigPose.rigY};
   const COPYDATASTRUCT positionMessage = makeCopyData(MSG_RIG_XY, kRigXyPayloadSize, position);
@@ -122,6 +139,12 @@ bool sendPose(CameraLink& link, HWND sender) {
       !send(link, sender, headingMessage, kPoseAnswerMs)) {
     return false;
   }
+  if (!atStartAttitude()) {
+    const FullPoseRecord pose = wholePose();
+    if (!send(link, sender, makeCopyData(MSG_EXT_SET_POSE, sizeof pose, &pose), kPoseAnswerMs)) {
+      return false;
+    }
+  }
   link.stale = false;
   return true;
 }
@@ -130,10 +153,9 @@ bool sendPose(CameraLink& link, HWND sender) {
 void sendCommands(CameraLink& link, HWND sender, int timeoutMs) {
   while (!link.waiting.empty()) {
     const Command& command = link.waiting.front();
-    const COPYDATASTRUCT data =
-        command.code == MSG_SAVE_FRAME
-            ? makeCopyData(MSG_SAVE_FRAME, kSaveFramePayloadSize, &command.save)
-            : makeCopyData(command.code, 0, nullptr);
+    const COPYDATASTRUCT data = command.code == MSG_SAVE_FRAME
+                                    ? makeCopyData(MSG_SAVE_FRAME, command.saveSize, &command.save)
+                                    : makeCopyData(command.code, 0, nullptr);
     if (!send(link, sender, data, timeoutMs)) return;
     link.waiting.pop_front();
   }
@@ -150,9 +172,15 @@ void catchUp(CameraLink& link, HWND sender, bool closing) {
 }
 
 Command commandFor(uintptr_t code) {
-  Command command = {code, {}};
+  Command command = {code, {}, kSaveFramePayloadSize};
   if (code == MSG_SAVE_FRAME) {
-    command.save = {rigPose.rigX, rigPose.rigY, rigPose.heading, ++lastSaveNumber, 0};
+    command.save.save = {rigPose.rigX, rigPose.rigY, rigPose.heading, ++lastSaveNumber, 0};
+    if (!atStartAttitude()) {
+      command.save.height = rigPose.height;
+      command.save.pitch = rigPose.pitch;
+      command.save.roll = rigPose.roll;
+      command.saveSize = kFullSaveFramePayloadSize;
+    }
   }
   return command;
 }
@@ -172,7 +200,7 @@ void sendToSceneCamera(CameraLink& link, const COPYDATASTRUCT& data, HWND sender
 void sendToCameras(uintptr_t code, uint32_t length, const void* payload, HWND sender) {
   const COPYDATASTRUCT data = makeCopyData(code, length, payload);
   const bool isCommand = code == MSG_QUIT || (code == MSG_SAVE_FRAME && role == ROLE_SCENE);
-  const Command command = isCommand ? commandFor(code) : Command{code, {}};
+  const Command command = isCommand ? commandFor(code) : Command{code, {}, 0};
   // The left camera is always served first.
   for (int camera = 0; camera < 2; ++camera) {
     const HWND window = findWindow(kCameraClasses[camera]);

@@ -1,5 +1,6 @@
 #include "messaging/extensions.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -22,8 +23,8 @@ CameraInfo describeCamera(int width, int height, int depthBits) {
   const RigSettings& rig = rigSettings;
   const bool rightEye = role == ROLE_RIGHT_CAMERA;
   CameraInfo info = {};
-  // Version 1 where it says all, so that programs knowing only it keep working.
-  info.version = rigIsPlain(rig) ? 1 : kCameraInfoVersion;
+  // The lowest version that says all, so that programs knowing only an earlier one keep working.
+  info.version = rigIsPlainAt(rig, rigPose) ? 1 : rigIsLevel(rigPose) ? 2 : kCameraInfoVersion;
   info.width = width;
   info.stride = strideForWidth(width);
   info.height = height;
@@ -35,7 +36,7 @@ CameraInfo describeCamera(int width, int height, int depthBits) {
   info.eyeOffset = rightEye ? rig.baseline / 2 : -rig.baseline / 2;
   info.nearPlane = kNearPlane;
   info.farPlane = kFarPlane;
-  info.eyeHeight = rig.eyeHeight;
+  info.eyeHeight = rigPose.height;
   if (rightEye) {
     info.eyeYaw = rig.rightEyeYaw;
     info.eyePitch = rig.rightEyePitch;
@@ -44,12 +45,15 @@ CameraInfo describeCamera(int width, int height, int depthBits) {
   eyeRotation(rig, rightEye, info.rotation);
   info.noise = rig.noise;
   info.noiseSeed = rig.noiseSeed;
+  info.rigPitch = rigPose.pitch;
+  info.rigRoll = rigPose.roll;
   return info;
 }
 
-// The record as its version has it: version 1 is the first 96 bytes.
+// The record as its version has it: each version is the start of the next.
 uint32_t sizeOnWire(const CameraInfo& info) {
-  return info.version == 1 ? kCameraInfoV1Size : static_cast<uint32_t>(sizeof info);
+  if (info.version == 1) return kCameraInfoV1Size;
+  return info.version == 2 ? kCameraInfoV2Size : static_cast<uint32_t>(sizeof info);
 }
 
 void post(HWND client, HWND window, uintptr_t code, size_t length, const void* payload,
@@ -110,8 +114,26 @@ void sendCapture(HWND window, HWND client, bool withIds) {
   }
 }
 
+// The fields of a whole pose that are numbers; NaN keeps what the window holds.
+void takeFullPose(const FullPoseRecord& pose) {
+  const double given[6] = {pose.pose.rigX, pose.pose.rigY, pose.pose.heading,
+                           pose.height,    pose.pitch,     pose.roll};
+  double* held[6] = {&rigPose.rigX,   &rigPose.rigY,  &rigPose.heading,
+                     &rigPose.height, &rigPose.pitch, &rigPose.roll};
+  for (int i = 0; i < 6; ++i) {
+    if (!std::isnan(given[i])) *held[i] = given[i];
+  }
+}
+
+// A capture's pose: the old three fields as 1003 and 1002 set them, or a whole pose.
 void takePose(const COPYDATASTRUCT* data) {
   if (data->lpData == nullptr || data->cbData < sizeof(RigPoseRecord)) return;
+  if (data->cbData >= sizeof(FullPoseRecord)) {
+    FullPoseRecord full;
+    std::memcpy(&full, data->lpData, sizeof full);
+    takeFullPose(full);
+    return;
+  }
   RigPoseRecord pose;
   std::memcpy(&pose, data->lpData, sizeof pose);
   rigPose.rigX = pose.rigX;
@@ -123,9 +145,19 @@ void takePose(const COPYDATASTRUCT* data) {
 
 LRESULT handleExtensionMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* data) {
   const bool camera = role == ROLE_LEFT_CAMERA || role == ROLE_RIGHT_CAMERA;
+  if (data == nullptr) return 0;
+  // A pose is state, as 1002 and 1003 set it: every role takes it, and it has no reply.
+  if (data->dwData == MSG_EXT_SET_POSE) {
+    if (data->lpData != nullptr && data->cbData >= sizeof(FullPoseRecord)) {
+      FullPoseRecord pose;
+      std::memcpy(&pose, data->lpData, sizeof pose);
+      takeFullPose(pose);
+    }
+    return 0;
+  }
   // Replies go to the window the request named; a value that is no handle gets none.
   const HWND client = windowFromWParam(sender);
-  if (data == nullptr || client == 0) return 0;
+  if (client == 0) return 0;
   if (data->dwData == MSG_EXT_VERSION) {
     // Every role answers: the reply tells a waiting program that this window is up.
     VersionInfo info = {};

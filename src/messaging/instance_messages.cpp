@@ -1,5 +1,6 @@
 #include "messaging/instance_messages.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 #include "messaging/latest_frame.h"
 #include "platform/platform.h"
 #include "scene/camera_view.h"
+#include "scene/rig_settings.h"
 
 namespace {
 
@@ -42,9 +44,10 @@ uint32_t lastSaveNumber = 0;
 // save taken late still pairs with the other camera's, while the window keeps showing its own.
 void saveOwnFrame(HWND window, WPARAM sender, const COPYDATASTRUCT& data) {
   const bool numbered = data.lpData != nullptr && data.cbData >= kSaveFramePayloadSize;
-  SaveFrameRequest request = {};
+  FullSaveFrameRequest full = {};
+  SaveFrameRequest& request = full.save;
   if (numbered) {
-    std::memcpy(&request, data.lpData, sizeof request);
+    std::memcpy(&full, data.lpData, std::min<size_t>(data.cbData, sizeof full));
     if (sender == lastSaveSender && request.number <= lastSaveNumber) return;
     lastSaveSender = sender;
     lastSaveNumber = request.number;
@@ -52,7 +55,16 @@ void saveOwnFrame(HWND window, WPARAM sender, const COPYDATASTRUCT& data) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
-  const RigPose asked = {request.rigX, request.rigY, request.heading};
+  // Without the longer record the scene's rig had its start attitude.
+  RigPose asked = rigStartPose(rigSettings);
+  asked.rigX = request.rigX;
+  asked.rigY = request.rigY;
+  asked.heading = request.heading;
+  if (data.cbData >= kFullSaveFramePayloadSize) {
+    asked.height = full.height;
+    asked.pitch = full.pitch;
+    asked.roll = full.roll;
+  }
   const CameraView view =
       numbered ? cameraViewAt(asked, width, height) : currentCameraView(width, height);
   const std::shared_ptr<const CaptureImage> image = latestFrame(view);

@@ -47,18 +47,63 @@ void eyeRotation(const RigSettings& rig, bool rightEye, double rotation[9]) {
   multiply(yawPitch, roll, rotation);
 }
 
+RigAxes rigAxesAt(const RigPose& pose) {
+  const double h = toRadians(pose.heading);
+  const double p = toRadians(pose.pitch);
+  const double r = toRadians(pose.roll);
+  const double right[3] = {std::sin(h), -std::cos(h), 0};
+  const double level[3] = {std::cos(h), std::sin(h), 0};
+  const double up[3] = {0, 0, 1};
+  RigAxes axes;
+  for (int i = 0; i < 3; ++i) {
+    // Pitch turns the view toward up; roll then turns the right axis toward down.
+    axes.ahead[i] = std::cos(p) * level[i] + std::sin(p) * up[i];
+    const double pitchedDown = std::sin(p) * level[i] - std::cos(p) * up[i];
+    axes.right[i] = std::cos(r) * right[i] + std::sin(r) * pitchedDown;
+    axes.down[i] = -std::sin(r) * right[i] + std::cos(r) * pitchedDown;
+  }
+  return axes;
+}
+
+namespace {
+
+double eyeHalfBaseline(const RigSettings& rig) {
+  // The default baseline keeps the first renderer's float, so default frames keep their bits.
+  return rig.baseline == kDefaultRig.baseline ? kHalfBaseline : rig.baseline / 2;
+}
+
+// A pitched or rolled rig: the eye's axes are the rig's turned by the eye's own rotation.
+EyeView tiltedEyeView(const RigPose& pose, const RigSettings& rig, bool rightEye) {
+  const RigAxes axes = rigAxesAt(pose);
+  const double offset = rightEye ? eyeHalfBaseline(rig) : -eyeHalfBaseline(rig);
+  double r[9];
+  eyeRotation(rig, rightEye, r);
+  const double centre[3] = {pose.rigX, pose.rigY, pose.height};
+  EyeView view;
+  for (int i = 0; i < 3; ++i) {
+    view.eye[i] = centre[i] + offset * axes.right[i];
+    view.centre[i] =
+        view.eye[i] + r[2] * axes.right[i] + r[5] * axes.down[i] + r[8] * axes.ahead[i];
+    view.up[i] = -(r[1] * axes.right[i] + r[4] * axes.down[i] + r[7] * axes.ahead[i]);
+  }
+  return view;
+}
+
+}  // namespace
+
 EyeView eyeViewAt(const RigPose& pose, const RigSettings& rig, bool rightEye) {
+  if (!rigIsLevel(pose)) return tiltedEyeView(pose, rig, rightEye);
+  // A level rig keeps the arithmetic it always had, so its frames keep their bits.
   const double heading = pose.heading;
   const double cx = std::cos(toRadians(heading));
   const double cy = std::sin(toRadians(heading));
-  // The default baseline keeps the first renderer's float, so default frames keep their bits.
-  const double half = rig.baseline == kDefaultRig.baseline ? kHalfBaseline : rig.baseline / 2;
+  const double half = eyeHalfBaseline(rig);
   // The offset points to the right of the view direction; the left eye stands opposite.
   const double ox = half * std::cos(toRadians(heading - 90.0));
   const double oy = half * std::sin(toRadians(heading - 90.0));
   const double ex = rightEye ? pose.rigX + ox : pose.rigX - ox;
   const double ey = rightEye ? pose.rigY + oy : pose.rigY - oy;
-  const double ez = rig.eyeHeight;
+  const double ez = pose.height;
   EyeView view = {{ex, ey, ez}, {ex + cx, ey + cy, ez}, {0, 0, 1}};
   if (!rightEye || !rightEyeTurned(rig)) return view;
 

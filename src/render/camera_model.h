@@ -28,8 +28,19 @@ double focalLengthFor(const RigSettings& rig, int height);
 // down, z along the heading). The identity for the left eye and for a right eye set true.
 void eyeRotation(const RigSettings& rig, bool rightEye, double rotation[9]);
 
+// The rig's own axes in scene coordinates (z up): to its right, down and ahead along its
+// viewing direction, after heading, then pitch about the right axis, then roll about the
+// viewing axis (scene/scene_state.h). A level rig's down is the scene's -z.
+struct RigAxes {
+  double right[3];
+  double down[3];
+  double ahead[3];
+};
+RigAxes rigAxesAt(const RigPose& pose);
+
 // Where an eye stands, the point one unit ahead that it looks at, and its up direction, in
-// scene coordinates (z up), as gluLookAt takes them.
+// scene coordinates (z up), as gluLookAt takes them. The eyes sit on the rig's right axis
+// through its centre (rigX, rigY, height), so pitch and roll turn them about that centre.
 struct EyeView {
   double eye[3];
   double centre[3];

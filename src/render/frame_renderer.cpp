@@ -18,6 +18,9 @@ namespace {
 constexpr double kRigSphereRadius = 0.5;
 constexpr int kRigSphereSlices = 10;
 constexpr int kRigSphereStacks = 10;
+// Reaching out of the sphere, whose radius is 0.5.
+constexpr double kAttitudeAheadLength = 1.2;
+constexpr double kAttitudeUpLength = 0.9;
 constexpr int kThirdObjectIndex = 2;
 constexpr int kLatticeTextureIndex = 1;  // lattices wear the texture of the second object
 
@@ -32,14 +35,38 @@ void setFrameMaterial() {
   glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
 }
 
+// Two unlit lines from the rig's centre: along its viewing axis and its up axis, so a pitched or
+// rolled rig shows how it is turned. A level rig has none, and its overview stays as it was.
+void drawAttitudeMarker(const RigPose& pose) {
+  const RigAxes axes = rigAxesAt(pose);
+  const double centre[3] = {pose.rigX, pose.rigY, pose.height};
+  // The frame's colour and lighting come back with the pop: the objects after it keep theirs.
+  glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT);
+  glDisable(GL_LIGHTING);
+  glBegin(GL_LINES);
+  glColor3f(1, 1, 0);
+  glVertex3d(centre[0], centre[1], centre[2]);
+  glVertex3d(centre[0] + kAttitudeAheadLength * axes.ahead[0],
+             centre[1] + kAttitudeAheadLength * axes.ahead[1],
+             centre[2] + kAttitudeAheadLength * axes.ahead[2]);
+  glColor3f(0, 1, 1);
+  glVertex3d(centre[0], centre[1], centre[2]);
+  glVertex3d(centre[0] - kAttitudeUpLength * axes.down[0],
+             centre[1] - kAttitudeUpLength * axes.down[1],
+             centre[2] - kAttitudeUpLength * axes.down[2]);
+  glEnd();
+  glPopAttrib();
+}
+
 void drawRigSphere(const CameraView& view, GLUquadric* quadric) {
   const float x = static_cast<float>(view.pose.rigX);
   const float y = static_cast<float>(view.pose.rigY);
-  const float z = static_cast<float>(view.rig.eyeHeight);
+  const float z = static_cast<float>(view.pose.height);
   glTranslatef(x, y, z);
   // Without a quadric there is no sphere to draw; the rest of the frame still is.
   if (quadric != nullptr) gluSphere(quadric, kRigSphereRadius, kRigSphereSlices, kRigSphereStacks);
   glTranslatef(-x, -y, -z);
+  if (quadric != nullptr && !rigIsLevel(view.pose)) drawAttitudeMarker(view.pose);
 }
 
 // Places the eye beside the rig, perpendicular to the heading, looking one unit ahead along

@@ -6,7 +6,7 @@
 
 CameraView cameraViewAt(const RigPose& pose, int width, int height) {
   CameraView view;
-  std::memset(&view, 0, sizeof view);
+  std::memset(static_cast<void*>(&view), 0, sizeof view);
   view.role = role;
   view.pose = pose;
   view.overview = overviewView;

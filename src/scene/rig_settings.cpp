@@ -127,6 +127,13 @@ bool rightEyeTurned(const RigSettings& rig) {
   return rig.rightEyeYaw != 0 || rig.rightEyePitch != 0 || rig.rightEyeRoll != 0;
 }
 
-bool rigIsPlain(const RigSettings& rig) {
-  return rig.eyeHeight == kDefaultRig.eyeHeight && !rightEyeTurned(rig) && rig.noise == 0;
+bool rigIsPlainAt(const RigSettings& rig, const RigPose& pose) {
+  return !rightEyeTurned(rig) && rig.noise == 0 && pose.height == kDefaultEyeHeight &&
+         rigIsLevel(pose);
+}
+
+RigPose rigStartPose(const RigSettings& rig) {
+  RigPose pose = kStartPose;
+  pose.height = rig.eyeHeight;
+  return pose;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "scene/scene_state.h"
+
 struct RigSettings {
   // The camera windows' client size in pixels; 0 keeps the role table's window size, frame
   // included, as before these keys existed.
@@ -25,7 +27,7 @@ struct RigSettings {
   uint32_t noiseSeed;
 };
 
-constexpr RigSettings kDefaultRig = {0, 0, 45.0, 0.1, 0.2, 0.0, 0.0, 0.0, 0.0, 0};
+constexpr RigSettings kDefaultRig = {0, 0, 45.0, 0.1, kDefaultEyeHeight, 0.0, 0.0, 0.0, 0.0, 0};
 
 // The rig of this process, filled with the scene (scene/config_file.h).
 extern RigSettings rigSettings;
@@ -41,6 +43,9 @@ extern const char* const kRigKeys[10];
 // True when any of the right eye's rotations is set.
 bool rightEyeTurned(const RigSettings& rig);
 
-// True when the rig draws and describes as the fixed rig always did: eyes at the default height
-// and parallel, no noise (size, field of view and baseline aside).
-bool rigIsPlain(const RigSettings& rig);
+// True when the rig at this pose draws and describes as the fixed rig always did: level, eyes
+// at the default height and parallel, no noise (size, field of view and baseline aside).
+bool rigIsPlainAt(const RigSettings& rig, const RigPose& pose);
+
+// The pose every instance starts from, its eyes at the scene's eye height.
+RigPose rigStartPose(const RigSettings& rig);

@@ -14,7 +14,7 @@ void resetSceneState() {
   role = ROLE_SCENE;
   std::memset(&sceneModel, 0, sizeof sceneModel);
   std::memset(imageSlots, 0, sizeof imageSlots);
-  std::memset(&rigPose, 0, sizeof rigPose);
+  rigPose = RigPose{};
   std::memset(&overviewView, 0, sizeof overviewView);
   rigSettings = kDefaultRig;
 }

@@ -68,15 +68,31 @@ struct SceneModel {
   int32_t objectCount;
 };
 
+// The height every scene's eyes had before a scene could set it (RIG_EYE_HEIGHT).
+constexpr double kDefaultEyeHeight = 0.2;
+
+// Where the rig stands and how it is turned. Its attitude, in this order: heading (degrees
+// about the scene's z axis, 0 looks along +x, 90 along +y), then pitch about the rig's own
+// right axis (+ looks up), then roll about its own viewing axis (+ turns the rig clockwise as
+// seen from behind). Mouse turns and drive steps change rigX, rigY and heading only.
 struct RigPose {
   double rigX;
   double rigY;
-  double heading;  // degrees
+  double heading;                     // degrees
+  double height = kDefaultEyeHeight;  // the eyes' z; the scene's eye height at start
+  double pitch = 0;                   // degrees
+  double roll = 0;                    // degrees
 };
 
 // The pose every instance starts from, so that a camera needs no message to agree with the
-// scene until the rig moves.
+// scene until the rig moves. Its height is the scene's eye height (rigStartPose).
 constexpr RigPose kStartPose = {0.7, 0.7, 90.0};
+
+// True when the rig looks straight along its heading, neither pitched nor rolled: drawn and
+// described exactly as the rig was before it could tilt.
+inline bool rigIsLevel(const RigPose& pose) {
+  return pose.pitch == 0 && pose.roll == 0;
+}
 
 struct OverviewView {
   double distance;

@@ -10,9 +10,10 @@
 // The original codes, and the rule that payload records travel as they lie in memory.
 #include "wire/wire_format.h"
 
-// To a camera. Payload: nothing (the frame at the camera's current pose) or a RigPoseRecord
-// (the camera takes that pose first, as MSG_RIG_XY and MSG_HEADING would set it). The camera
-// answers with MSG_EXT_CAMERA_INFO, MSG_EXT_COLOUR and MSG_EXT_DEPTH, all from one drawing.
+// To a camera. Payload: nothing (the frame at the camera's current pose), a RigPoseRecord (the
+// camera takes that pose first, as MSG_RIG_XY and MSG_HEADING would set it) or a FullPoseRecord
+// (the camera takes it as MSG_EXT_SET_POSE would). The camera answers with MSG_EXT_CAMERA_INFO,
+// MSG_EXT_COLOUR and MSG_EXT_DEPTH, all from one drawing.
 constexpr uintptr_t MSG_EXT_CAPTURE = 3001;
 // To a camera, no payload: the camera answers with MSG_EXT_CAMERA_INFO alone.
 constexpr uintptr_t MSG_EXT_DESCRIBE = 3002;
@@ -23,8 +24,12 @@ constexpr uintptr_t MSG_EXT_CAPTURE_WITH_IDS = 3003;
 // MSG_EXT_VERSION_INFO. A program learns from it that the window answers, which bench it is and
 // which protocol it speaks.
 constexpr uintptr_t MSG_EXT_VERSION = 3004;
+// To any window, payload a FullPoseRecord: the window takes the pose, height, pitch and roll
+// included; no reply. The one way to pitch, roll or raise the rig; MSG_RIG_XY and MSG_HEADING
+// keep their meaning and leave those as they are.
+constexpr uintptr_t MSG_EXT_SET_POSE = 3005;
 // The replies carry the answering camera's role (1 left, 2 right), as the frame replies do.
-constexpr uintptr_t MSG_EXT_CAMERA_INFO = 3100;  // + role; CameraInfo, 96 (v1) or 216 (v2) bytes
+constexpr uintptr_t MSG_EXT_CAMERA_INFO = 3100;  // + role; CameraInfo, 96, 216 or 232 bytes
 constexpr uintptr_t MSG_EXT_COLOUR = 3200;       // + role; stride * height bytes, as a frame's
 constexpr uintptr_t MSG_EXT_DEPTH = 3300;        // + role; width * height float32, bottom row first
 // + role; width * height uint16, bottom row first: the 1-based number of the scene object each
@@ -49,14 +54,26 @@ struct RigPoseRecord {
   double heading;  // degrees
 };
 
+// The whole pose of the rig: a RigPoseRecord followed by the eyes' height and the rig's pitch
+// and roll in degrees (scene/scene_state.h has their order). A field that is NaN keeps what
+// the window holds, so a program may set the attitude alone.
+struct FullPoseRecord {
+  RigPoseRecord pose;
+  double height;
+  double pitch;
+  double roll;
+};
+
 // The camera that drew a frame: its shape, the pose it was drawn at and the pinhole model that
 // maps the scene onto it (pixel centres at whole numbers, x to the right, y downwards).
 // Version 1 is the first 96 bytes. It describes the rig every scene had before the rig became
 // configurable beyond its size, field of view and baseline: eyes 0.2 above the floor, looking in
 // parallel, no noise. Version 2 appends the rest, and a camera sends it only when its rig is
-// other than that, so programs that know version 1 alone keep working with such scenes.
+// other than that, so programs that know version 1 alone keep working with such scenes. Version
+// 3 appends the rig's pitch and roll, sent only while the rig is not level, as version 2 is
+// only for a rig that is not plain.
 struct CameraInfo {
-  uint32_t version;  // 1 or 2
+  uint32_t version;  // 1, 2 or 3
   int32_t width;
   int32_t stride;  // bytes per colour row: width * 3 rounded up to a multiple of 4
   int32_t height;
@@ -70,7 +87,7 @@ struct CameraInfo {
   double nearPlane;
   double farPlane;
   // Version 2 from here on.
-  double eyeHeight;  // both eyes' height above the floor (z = 0)
+  double eyeHeight;  // the rig's height: its centre's and, when level, both eyes' z
   // Degrees: this eye's yaw (+ turns its view right), pitch (+ up) and roll (+ clockwise seen
   // from behind), applied in this order about its own axes; 0 for the left eye.
   double eyeYaw;
@@ -83,6 +100,10 @@ struct CameraInfo {
   double noise;  // standard deviation of the sensor noise in the colour, grey levels; 0: none
   uint32_t noiseSeed;
   uint32_t reserved2;
+  // Version 3 from here on: the rig's pitch (+ looks up) about its right axis after the
+  // heading, then its roll (+ clockwise seen from behind) about its viewing axis, degrees.
+  double rigPitch;
+  double rigRoll;
 };
 
 // What a window says of its bench.
@@ -94,7 +115,10 @@ struct VersionInfo {
 static_assert(sizeof(VersionInfo) == 32, "VersionInfo is 32 bytes on the wire");
 static_assert(sizeof(RigPoseRecord) == 24, "RigPoseRecord is 24 bytes on the wire");
 static_assert(offsetof(CameraInfo, eyeHeight) == 96, "version 1 is the first 96 bytes");
-static_assert(sizeof(CameraInfo) == 216, "CameraInfo is 216 bytes on the wire");
+static_assert(sizeof(FullPoseRecord) == 48, "FullPoseRecord is 48 bytes on the wire");
+static_assert(offsetof(CameraInfo, rigPitch) == 216, "version 2 is the first 216 bytes");
+static_assert(sizeof(CameraInfo) == 232, "CameraInfo is 232 bytes on the wire");
 
-constexpr uint32_t kCameraInfoVersion = 2;
+constexpr uint32_t kCameraInfoVersion = 3;
 constexpr uint32_t kCameraInfoV1Size = 96;
+constexpr uint32_t kCameraInfoV2Size = 216;

@@ -59,6 +59,20 @@ struct SaveFrameRequest {
 #pragma pack(pop)
 static_assert(sizeof(SaveFrameRequest) == kSaveFramePayloadSize, "SaveFrameRequest is 32 bytes");
 
+#pragma pack(push, 1)
+// The same from a scene whose rig is raised, lowered, pitched or rolled from its start: the
+// request followed by the eyes' height and the rig's pitch and roll (degrees). A scene whose
+// rig keeps its start attitude sends the 32 bytes alone, as it always did.
+struct FullSaveFrameRequest {
+  SaveFrameRequest save;
+  double height;
+  double pitch;
+  double roll;
+};
+#pragma pack(pop)
+constexpr uint32_t kFullSaveFramePayloadSize = 56;
+static_assert(sizeof(FullSaveFrameRequest) == kFullSaveFramePayloadSize, "56 bytes on the wire");
+
 // Bytes per row of a 24-bit frame (and BMP): width * 3 rounded up to a multiple of 4; 0 for a
 // width of 0 or less.
 constexpr int32_t strideForWidth(int32_t width) {

@@ -192,23 +192,48 @@ TEST(GroundTruth, RecordedPairsAreChecked) {
 TEST(GroundTruth, PoseLists) {
   std::vector<oculant::Pose> poses;
   std::string error;
+  const std::string expected =
+      "expected x, y, heading and optionally height, pitch, roll (three to six numbers "
+      "separated by commas or blanks)";
   // One malformed line refuses the whole list, and the message names it.
   EXPECT_FALSE(
       parsePoseList("x, y, heading\n# start\n\n1,2,90\n  -0.5 3e1\t45,\r\n7;", &poses, &error));
-  EXPECT_EQ(error, "line 6: expected x, y, heading (three numbers separated by commas or blanks)");
+  EXPECT_EQ(error, "line 6: " + expected);
   // Another separator on the first line is an error there, not a header.
   EXPECT_FALSE(parsePoseList("2;2.3;90\n1,2,3\n", &poses, &error));
-  EXPECT_EQ(error, "line 1: expected x, y, heading (three numbers separated by commas or blanks)");
-
-  ASSERT_TRUE(
-      parsePoseList("x, y, heading\n# start\n\n1,2,90\n  -0.5 3e1\t45,\r\n", &poses, &error))
-      << error;
-  ASSERT_EQ(poses.size(), 2u);
-  EXPECT_EQ(poses[1].x, -0.5);
-  EXPECT_EQ(poses[1].y, 30.0);
-  EXPECT_EQ(poses[1].heading, 45.0);
-  for (const char* bad : {"1,2\n", "1,,2\n", "1,2,3,4\n", "1,2,nan\n", "# nothing\n"}) {
+  EXPECT_EQ(error, "line 1: " + expected);
+  for (const char* bad : {"1,2\n", "1,,2\n", "1,2,3,4,5,6,7\n", "1,2,nan\n", "1,2,3,inf\n",
+                          "1,2,3,,5\n", "# nothing\n"}) {
     EXPECT_FALSE(parsePoseList(bad, &poses, &error)) << bad;
+  }
+
+  // Three columns leave the attitude out; the fourth to sixth give height, pitch and roll.
+  const double keep = std::nan("");
+  const struct {
+    const char* line;
+    oculant::Pose pose;
+  } cases[] = {
+      {"  -0.5 3e1\t45,\r", {-0.5, 30, 45, keep, keep, keep}},
+      {"2,2.3,90,0.2,20,0", {2, 2.3, 90, 0.2, 20, 0}},
+      {"1 2 3 1.5,", {1, 2, 3, 1.5, keep, keep}},
+      {"1, 2, 3, 0.4, -30", {1, 2, 3, 0.4, -30, keep}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(parsePoseList(std::string("x, y, heading\n# start\n\n") + c.line, &poses, &error))
+        << c.line << ": " << error;
+    ASSERT_EQ(poses.size(), 1u) << c.line;
+    const double got[6] = {poses[0].x,      poses[0].y,     poses[0].heading,
+                           poses[0].height, poses[0].pitch, poses[0].roll};
+    const double want[6] = {c.pose.x,      c.pose.y,     c.pose.heading,
+                            c.pose.height, c.pose.pitch, c.pose.roll};
+    for (int i = 0; i < 6; ++i) {
+      if (std::isnan(want[i])) {
+        EXPECT_TRUE(std::isnan(got[i])) << c.line << " field " << i;
+      } else {
+        EXPECT_EQ(got[i], want[i]) << c.line << " field " << i;
+      }
+    }
+    EXPECT_EQ(poses[0].hasAttitude(), !std::isnan(c.pose.height)) << c.line;
   }
 }
 

@@ -382,3 +382,64 @@ TEST_F(InstanceMessages, AQuitIsRetriedAfterTheLoopWithinABound) {
 }
 
 }  // namespace
+
+namespace {
+
+// "<code>:<payload bytes>" of each message sent since the last look.
+std::string takeCodesAndSizes() {
+  std::vector<std::string> parts;
+  for (const NullSentMessage& m : nullSentMessages()) {
+    parts.push_back(std::to_string(m.code) + ":" + std::to_string(m.payload.size()));
+  }
+  nullSentMessages().clear();
+  return joined(parts);
+}
+
+// A scene whose rig left its start height or level attitude brings a camera back to all of its
+// pose and saves at all of it; at the start attitude it sends what it always sent.
+TEST_F(InstanceMessages, TheScenesAttitudeGoesWithItsPoseAndSavesOnlyWhenNotTheStart) {
+  const struct {
+    double height, pitch, roll;
+    const char* resync;
+    const char* save;
+  } cases[] = {
+      {0.2, 0, 0, "1003:16, 1002:8", "1001:32"},
+      {0.5, 0, 0, "1003:16, 1002:8, 3005:48", "1001:56"},
+      {0.2, 10, 0, "1003:16, 1002:8, 3005:48", "1001:56"},
+      {0.2, 0, -4, "1003:16, 1002:8, 3005:48", "1001:56"},
+  };
+  for (const auto& c : cases) {
+    startSceneWithStoppedLeft();
+    rigPose.height = c.height;
+    rigPose.pitch = c.pitch;
+    rigPose.roll = c.roll;
+    sendToCameras(MSG_HEADING, 8, &rigPose.heading, window);  // the left camera misses it
+    takeSends();
+    nullAdvanceTicks(kRetryMs);
+    nullSetPeerAnswers(leftPeer, true);
+    syncCameras(window);
+    EXPECT_EQ(takeCodesAndSizes(), c.resync) << c.height << " " << c.pitch << " " << c.roll;
+    sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+    EXPECT_EQ(takeCodesAndSizes(), std::string(c.save) + ", " + c.save) << c.pitch;
+  }
+}
+
+// A camera saves at the attitude the scene's save names: its 56 bytes, or the start attitude
+// for 32, whatever the camera itself shows.
+TEST_F(InstanceMessages, ASaveDrawsAtTheAttitudeItNames) {
+  const struct {
+    uint32_t size;
+    RigPose drawn;
+    uint32_t number;  // one sender's saves count up
+  } cases[] = {{32, {1.5, -2, 30, 0.2, 0, 0}, 11}, {56, {1.5, -2, 30, 0.9, -12, 6}, 12}};
+  for (const auto& c : cases) {
+    start(ROLE_LEFT_CAMERA);
+    rigPose = {5, 6, 7, 3, 45, 45};
+    const FullSaveFrameRequest save = {{1.5, -2, 30, c.number, 0}, 0.9, -12, 6};
+    handle(MSG_SAVE_FRAME, &save, c.size);
+    noteSavedFiles();
+    EXPECT_EQ(std::memcmp(&drawnAt, &c.drawn, sizeof drawnAt), 0) << c.size;
+  }
+}
+
+}  // namespace

@@ -145,10 +145,45 @@ TEST_F(FrameTest, TheOverviewShowsATurnedObjectTurned) {
   slab.kind = OBJECT_SLAB;
   slab.X = 3, slab.Y = 3, slab.Z = 0, slab.WIDTH = 3, slab.HEIGHT = 0.5, slab.ROTZ = 90;
   slab.textured = 1;
-  rigPose = {0.7, 0.7, 90.0};
+  rigPose = {0.7, 0.7, 90.0, 0.2, 0, 0};
   const auto image = frame();
   EXPECT_FALSE(overviewBlackAt(image, 2.75, 5.5)) << "the turned slab";
   EXPECT_TRUE(overviewBlackAt(image, 5.5, 3.25)) << "where it lay unturned";
+}
+
+// The overview draws the rig's sphere at its height (nearer the overview's eye, so larger) and,
+// while the rig is pitched or rolled, a yellow line along its view and a cyan one along its up.
+TEST_F(FrameTest, TheOverviewShowsTheRigsHeightAndAttitude) {
+  // Around the rig, in the middle of the overview: the axis marker's colours stay out.
+  const auto near = [](const std::vector<uint8_t>& image, Pixel colour) {
+    int n = 0;
+    for (int y = 200; y < 400; ++y) {
+      for (int x = 300; x < 500; ++x) {
+        const Pixel p = pixelAt(image, 800, x, y);
+        n += p.r == colour.r && p.g == colour.g && p.b == colour.b;
+      }
+    }
+    return n;
+  };
+  const auto sphere = [](const std::vector<uint8_t>& image) {
+    int n = 0;
+    for (int x = 0; x < 800; ++x) n += !isBlack(pixelAt(image, 800, x, 300));
+    return n;
+  };
+  const RigPose cases[] = {
+      {0, 0, 90, 0.2, 0, 0}, {0, 0, 90, 0.2, 30, 0}, {0, 0, 90, 0.2, 0, 30}, {0, 0, 0, 3, -20, 0}};
+  start(ROLE_SCENE, 800, 600);
+  for (const RigPose& pose : cases) {
+    rigPose = pose;
+    const std::vector<uint8_t> image = frame();
+    const bool marked = !rigIsLevel(pose);
+    EXPECT_EQ(near(image, {255, 255, 0}) > 0, marked) << pose.pitch << " " << pose.roll;
+    EXPECT_EQ(near(image, {0, 255, 255}) > 0, marked) << pose.pitch << " " << pose.roll;
+  }
+  rigPose = {0, 0, 90, 0.2, 0, 0};
+  const int low = sphere(frame());
+  rigPose.height = 5;
+  EXPECT_GT(sphere(frame()), low * 1.2) << "a sphere 5 up is a quarter nearer the eye 20 up";
 }
 
 // The id pass draws the frame's objects, each as its number in the scene, over the frame just

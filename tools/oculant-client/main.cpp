@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame_output.h"
@@ -27,6 +28,8 @@ const char* const kUsage =
     "  save                          make both cameras write image1.bmp and image2.bmp\n"
     "  heading DEG [--scene]         turn the rig to DEG degrees\n"
     "  rig X Y [--scene]             move the rig to (X, Y)\n"
+    "  pose X Y HEADING [--height H] [--pitch P] [--roll R] [--scene]\n"
+    "                                set the rig's whole pose\n"
     "  quit [--cameras]              end the bench (or only its two camera windows)\n"
     "  record POSES.csv OUTDIR       record stereo samples with true disparity at each pose\n"
     "  record --evaluate DATASET     score a stereo algorithm's results in a recorded dataset\n"
@@ -200,6 +203,48 @@ int rig(const std::vector<std::string>& original) {
   return client.setPosition(xy[0], xy[1], scene) ? EXIT_SUCCESS : fail(client.error());
 }
 
+const char* const kPoseHelp =
+    "usage: oculant-client pose X Y HEADING [--height H] [--pitch P] [--roll R] [--scene]\n"
+    "Sets the rig's whole pose in both camera windows: it stands at (X, Y) looking along\n"
+    "HEADING degrees, its eyes at height H, pitched by P degrees (+ looks up) about its own\n"
+    "right axis, then rolled by R degrees (+ clockwise seen from behind) about its viewing\n"
+    "axis. What is left out stays as the rig holds it. With --scene, the scene window's rig\n"
+    "takes it too.\n";
+
+// Takes "--name VALUE" out of the arguments into *value; a usage error when VALUE is no number.
+int takeOption(std::vector<std::string>* args, const char* name, double* value) {
+  for (size_t i = 0; i < args->size(); ++i) {
+    if ((*args)[i] != name) continue;
+    if (i + 1 >= args->size()) {
+      return usageError(std::string(name) + " needs a number", kPoseHelp);
+    }
+    if (const int status = parseNumbers({(*args)[i + 1]}, value, kPoseHelp)) return status;
+    args->erase(args->begin() + i, args->begin() + i + 2);
+    return 0;
+  }
+  return 0;
+}
+
+int pose(const std::vector<std::string>& original) {
+  std::vector<std::string> args = original;
+  const bool scene = takeFlag(&args, "--scene");
+  oculant::Pose pose;
+  for (const auto& option :
+       {std::make_pair("--height", &pose.height), std::make_pair("--pitch", &pose.pitch),
+        std::make_pair("--roll", &pose.roll)}) {
+    if (const int status = takeOption(&args, option.first, option.second)) return status;
+  }
+  double xyHeading[3] = {0, 0, 0};
+  if (args.size() != 3) return usageError("pose needs X, Y and HEADING", kPoseHelp);
+  if (const int status = parseNumbers(args, xyHeading, kPoseHelp)) return status;
+  pose.x = xyHeading[0];
+  pose.y = xyHeading[1];
+  pose.heading = xyHeading[2];
+  oculant::Client client;
+  if (const int status = connect(client)) return status;
+  return client.setPose(pose, scene) ? EXIT_SUCCESS : fail(client.error());
+}
+
 const char* const kQuitHelp =
     "usage: oculant-client quit [--cameras]\n"
     "Closes the scene window, which ends the whole bench; with --cameras, closes only the\n"
@@ -244,15 +289,11 @@ int version(const std::vector<std::string>& args) {
 }
 
 const Command kCommands[] = {
-    {"grab", kGrabHelp, grab},
-    {"save", kSaveHelp, save},
-    {"heading", kHeadingHelp, heading},
-    {"rig", kRigHelp, rig},
-    {"quit", kQuitHelp, quit},
-    {"record", kRecordHelp, record},
-    {"calibration", kCalibrationHelp, calibration},
-    {"wait", kWaitHelp, waitForBench},
-    {"version", kVersionHelp, version},
+    {"grab", kGrabHelp, grab},          {"save", kSaveHelp, save},
+    {"heading", kHeadingHelp, heading}, {"rig", kRigHelp, rig},
+    {"pose", kPoseHelp, pose},          {"quit", kQuitHelp, quit},
+    {"record", kRecordHelp, record},    {"calibration", kCalibrationHelp, calibration},
+    {"wait", kWaitHelp, waitForBench},  {"version", kVersionHelp, version},
 };
 
 // Takes --timeout SECONDS out of the arguments; false when its value is no positive number.

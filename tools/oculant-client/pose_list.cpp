@@ -52,10 +52,14 @@ bool parsePoseList(const std::string& text, std::vector<oculant::Pose>* poses, s
     if (start == std::string::npos || line[start] == '#') continue;
     std::vector<std::string> fields = fieldsOf(line);
     // A trailing comma leaves an empty last field; "1, 2, 3," is still three numbers.
-    if (fields.size() == 4 && fields[3].empty()) fields.pop_back();
-    double values[3];
-    const bool numbers = fields.size() == 3 && parseFinite(fields[0], &values[0]) &&
-                         parseFinite(fields[1], &values[1]) && parseFinite(fields[2], &values[2]);
+    if (fields.size() > 3 && fields.back().empty()) fields.pop_back();
+    // x, y, heading, then optionally height, pitch and roll: a pose leaves out what it does
+    // not set, from the end.
+    double values[6];
+    bool numbers = fields.size() >= 3 && fields.size() <= 6;
+    for (size_t i = 0; numbers && i < fields.size(); ++i) {
+      numbers = parseFinite(fields[i], &values[i]);
+    }
     // Only a first line without digits is a header: "2;2.3;90" is a pose with separators this
     // list does not take, and is refused as such rather than skipped.
     const bool header = first && line.find_first_of("0123456789") == std::string::npos;
@@ -63,10 +67,15 @@ bool parsePoseList(const std::string& text, std::vector<oculant::Pose>* poses, s
     if (header) continue;
     if (!numbers) {
       *error = "line " + std::to_string(number) +
-               ": expected x, y, heading (three numbers separated by commas or blanks)";
+               ": expected x, y, heading and optionally height, pitch, roll (three to six "
+               "numbers separated by commas or blanks)";
       return false;
     }
-    poses->push_back({values[0], values[1], values[2]});
+    oculant::Pose pose;
+    double* fieldsOfPose[6] = {&pose.x,      &pose.y,     &pose.heading,
+                               &pose.height, &pose.pitch, &pose.roll};
+    for (size_t i = 0; i < fields.size(); ++i) *fieldsOfPose[i] = values[i];
+    poses->push_back(pose);
   }
   if (poses->empty()) {
     *error = "no poses in the file";

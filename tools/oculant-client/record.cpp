@@ -27,7 +27,10 @@ const char* const kRecordHelp =
     "                             [--overwrite]\n"
     "       oculant-client record --evaluate DATASET [--result NAME]\n"
     "Visits every pose of POSES.csv (one 'x, y, heading' per line; '#' starts a comment)\n"
-    "with the rig in all three windows and records one sample per pose in OUTDIR:\n"
+    "with the rig in all three windows and records one sample per pose in OUTDIR. A line\n"
+    "may add 'height, pitch, roll' (the eyes' z; degrees, + looks up; degrees, + clockwise\n"
+    "seen from behind), or the first of them: a roll or pitch left out is 0, a height the\n"
+    "rig's when the recording began. The samples:\n"
     "  NNNN/im0.png, im1.png     the left and right frames\n"
     "  NNNN/disp0.pfm, disp1.pfm the true disparity of the left and right view (PFM, pixels;\n"
     "                            +inf where a view sees nothing)\n"
@@ -204,17 +207,42 @@ bool placeSample(const fs::path& partial, const fs::path& folder, const SampleLa
   return !failure;
 }
 
+// True when a line of the list goes on past x, y and heading.
+bool setsAttitude(const std::vector<oculant::Pose>& poses) {
+  return std::any_of(poses.begin(), poses.end(),
+                     [](const oculant::Pose& pose) { return pose.hasAttitude(); });
+}
+
 // Every pose of the list under its sample's name: the same text in every shard, so that a copy
 // of one shard's folder over another's keeps every sample's line. The cameras draw at exactly
-// the pose asked (a capture fails otherwise), so the asked pose is the drawn one.
+// the pose asked (a capture fails otherwise), so the asked pose is the drawn one. A list that
+// sets any height, pitch or roll has their columns, empty where a line leaves one out; a list
+// of three columns gets the table it always had.
 std::string poseTable(const std::vector<oculant::Pose>& poses) {
-  std::string table = "sample,x,y,heading\n";
+  const bool attitude = setsAttitude(poses);
+  const auto column = [](double value) {
+    return std::isnan(value) ? std::string() : oculant::exactNumber(value);
+  };
+  std::string table = attitude ? "sample,x,y,heading,height,pitch,roll\n" : "sample,x,y,heading\n";
   for (size_t index = 0; index < poses.size(); ++index) {
     const oculant::Pose& pose = poses[index];
     table += sampleName(index) + "," + oculant::exactNumber(pose.x) + "," +
-             oculant::exactNumber(pose.y) + "," + oculant::exactNumber(pose.heading) + "\n";
+             oculant::exactNumber(pose.y) + "," + oculant::exactNumber(pose.heading);
+    if (attitude) {
+      table += "," + column(pose.height) + "," + column(pose.pitch) + "," + column(pose.roll);
+    }
+    table += "\n";
   }
   return table;
+}
+
+// In a list that sets any height, pitch or roll, a line is level unless it says otherwise, at
+// the height the rig had when the recording began; so every shard draws a line alike.
+oculant::Pose completed(oculant::Pose pose, double startHeight) {
+  if (std::isnan(pose.height)) pose.height = startHeight;
+  if (std::isnan(pose.pitch)) pose.pitch = 0;
+  if (std::isnan(pose.roll)) pose.roll = 0;
+  return pose;
 }
 
 // A bar redrawn in place on a terminal; in a log, where that would run on, a line now and then.
@@ -281,10 +309,13 @@ int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses
   for (size_t index = 0; index < poses.size(); ++index) {
     if (!shard.holds(index)) continue;
     const oculant::Pose& pose = poses[index];
-    // The overview follows through the original messages; the capture itself carries the
-    // pose to the cameras, so both frames are drawn at it whatever else moves the rig.
-    if (!client.setPosition(pose.x, pose.y, true) || !client.setHeading(pose.heading, true) ||
-        !client.captureStereo(pair, &pose, true)) {
+    // The overview follows through the original messages (a whole pose where the line sets
+    // more); the capture itself carries the pose to the cameras, so both frames are drawn at
+    // it whatever else moves the rig.
+    const bool moved = pose.hasAttitude() ? client.setPose(pose, true)
+                                          : client.setPosition(pose.x, pose.y, true) &&
+                                                client.setHeading(pose.heading, true);
+    if (!moved || !client.captureStereo(pair, &pose, true)) {
       endProgressLine();
       return fail("sample " + sampleName(index) + ": " + client.error());
     }
@@ -410,11 +441,19 @@ int record(const std::vector<std::string>& args) {
   float high = 0;
   std::vector<std::string> blind;
   const Recording recording = {outdir, shard, layout, before.width, before.height};
+  const bool whole = setsAttitude(poses);
+  if (whole) {
+    for (oculant::Pose& pose : poses) pose = completed(pose, before.pose.height);
+  }
   const int status = recordPoses(client, poses, recording, &pair, &low, &high, &blind);
   // The user's view of the bench is as it was, whether the recording ended or failed.
   const oculant::Pose& pose = before.pose;
   if (client.ready()) {
-    if (!client.setPosition(pose.x, pose.y, true) || !client.setHeading(pose.heading, true)) {
+    const bool back =
+        whole || pose.pitch != 0 || pose.roll != 0
+            ? client.setPose(pose, true)
+            : client.setPosition(pose.x, pose.y, true) && client.setHeading(pose.heading, true);
+    if (!back) {
       const int putBack = fail("cannot put the rig back: " + client.error());
       if (status == EXIT_SUCCESS) return putBack;
     }

@@ -112,6 +112,10 @@ class Client {
   // is sent (as is a pose of capture's).
   bool setHeading(double degrees, bool alsoScene = false);
   bool setPosition(double x, double y, bool alsoScene = false);
+  // The whole pose at once: position, heading and, where given (not NaN), the eyes' height and
+  // the rig's pitch and roll; what is left NaN stays as the rig holds it. The one way to raise,
+  // pitch or roll the rig. False as for setHeading.
+  bool setPose(const Pose& pose, bool alsoScene = false);
   // Their names before 0.2, kept for one version (Python's are set_heading, set_position).
   [[deprecated("use setHeading")]] bool sendHeading(double degrees, bool alsoScene = false) {
     return setHeading(degrees, alsoScene);
@@ -161,6 +165,8 @@ class Client {
   Failure askVersion(int role, BenchVersion* version);
   // True when every value is a finite number; else fails naming `what` (nothing is sent).
   bool allFinite(std::initializer_list<double> values, const char* what);
+  // True when x, y and heading are finite and height, pitch and roll finite or NaN (left out).
+  bool validPose(const Pose& pose);
   // " (looked in FOLDER)", or nothing where there is no folder.
   std::string lookedIn() const;
 

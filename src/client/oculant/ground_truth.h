@@ -3,17 +3,29 @@
 // all from one drawing. Client::capture and Client::captureStereo fetch them.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace oculant {
 
-// Where the rig stands on the floor and where it looks: heading in degrees, 0 along +x, 90
-// along +y.
+// Where the rig stands and where it looks: heading in degrees, 0 along +x, 90 along +y; then
+// the eyes' height (z), the rig's pitch about its own right axis (degrees, + looks up) and its
+// roll about its own viewing axis (degrees, + clockwise seen from behind), in this order. A
+// height, pitch or roll left NaN is not sent: the rig keeps its own (a camera model's pose
+// always has all six).
 struct Pose {
   double x = 0;
   double y = 0;
   double heading = 0;
+  double height = std::numeric_limits<double>::quiet_NaN();
+  double pitch = std::numeric_limits<double>::quiet_NaN();
+  double roll = std::numeric_limits<double>::quiet_NaN();
+  // True when any of height, pitch and roll is given.
+  bool hasAttitude() const {
+    return !std::isnan(height) || !std::isnan(pitch) || !std::isnan(roll);
+  }
 };
 
 // A pinhole camera without distortion. Pixel centres lie at whole numbers, x to the right and
@@ -30,13 +42,14 @@ struct CameraModel {
   double farPlane = 0;
   int32_t depthBits = 0;   // the precision of the depth buffer behind the depth
   Pose pose;               // the rig pose the frame was drawn at
-  double eyeHeight = 0.2;  // both eyes' height above the floor
+  double eyeHeight = 0.2;  // the rig's height (pose.height): its centre's z, both eyes' when level
   // This eye's orientation in the rig, the true extrinsics of a rig set with calibration errors
   // (the left eye is always true): yaw (+ turns the view right), pitch (+ up) and roll (+
   // clockwise seen from behind) in degrees, applied in this order about the eye's own axes; and
   // the same as a row-major matrix whose columns are the eye's x (right), y (down) and z
   // (viewing) axes in the rig's frame (x to the rig's right, y down, z along the heading, its
-  // origin at the rig's centre at eye height, where the eye stands at (eyeOffset, 0, 0)).
+  // origin at the rig's centre at eye height, where the eye stands at (eyeOffset, 0, 0)). The
+  // rig's frame turns with its pitch and roll (pose), the eyes with it.
   double yaw = 0;
   double pitch = 0;
   double roll = 0;
