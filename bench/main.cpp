@@ -155,6 +155,36 @@ void recordRow(const char* size, const FetchFigures& f, const char* mode) {
 #endif
 }
 
+// The recorder's figures alone, for a before-and-after: captures with and without ids and
+// recordings with `tool`, at both sizes, on one live bench of `executable`.
+void recordFigures(const std::string& executable, const std::string& demo,
+                   const std::string& tool) {
+  LiveBench bench(executable, demo, "on");
+  if (!bench.ready()) {
+    std::printf("the bench did not start\n");
+    return;
+  }
+  const struct {
+    int width, height;
+    const char* name;
+  } sizes[] = {{320, 240, "320x240"}, {1280, 960, "1280x960"}};
+  for (const auto& size : sizes) {
+    if (size.width != 320 && !bench.resizeCameras(size.width, size.height)) {
+      std::printf("the camera windows could not be resized to %s\n", size.name);
+      return;
+    }
+    const FetchFigures f = measureFetch(size.width, size.height, secondsPerFigure, false);
+    const std::string prefix = std::string("capture ") + size.name;
+    row(prefix + " + ids (pairs/s)", f.withIdsPairsPerSecond, f.groundTruthPairsPerSecond,
+        f.groundTruthPairsPerSecond / f.withIdsPairsPerSecond, "x the cost without ids");
+    const double rate = measureRecording(tool, secondsPerFigure);
+    row(std::string("record ") + size.name + " (samples/s)", rate, f.withIdsPairsPerSecond,
+        rate > 0 ? f.withIdsPairsPerSecond / rate : 0,
+        "x the cost of a ground-truth capture with ids");
+    if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
+  }
+}
+
 // One camera's fetches with a hostile peer at work, against the same fetches without it.
 void attackRow(const AttackFigures& f, const char* mode) {
   row(std::string("fetch 320x240 ") + mode + ", hostile peer (frames/s)", f.attackedPerSecond,
@@ -216,6 +246,18 @@ int main(int argc, char** argv) {
     const AttackFigures f = measureFetchUnderAttack(320, 240, std::atof(argv[2]));
     attackRow(f, "pacing as running");
     return f.attackedPerSecond > 0 ? 0 : 1;
+  }
+  // The recorder's figures of one executable and client tool, alternated with another's by
+  // scripts/bench --record: --record-only SECONDS EXECUTABLE DEMO_FOLDER CLIENT_TOOL
+  if (argc == 6 && std::string(argv[1]) == "--record-only") {
+    secondsPerFigure = std::atof(argv[2]);
+    setenv("OCULANT_RUNTIME_DIR", makeFolder("run").c_str(), 1);
+    const std::string demo = makeFolder("demo");
+    run("cp " + std::string(argv[4]) + "/config.txt " + argv[4] + "/*.bmp " + demo);
+    std::printf("%-44s %10s %10s %8s\n", "figure", "value", "floor", "ratio");
+    recordFigures(argv[3], demo, argv[5]);
+    run("rm -rf " + demo + " " + std::string(std::getenv("OCULANT_RUNTIME_DIR")));
+    return 0;
   }
   if (argc < 3) {
     std::fprintf(stderr, "usage: oculant_bench EXECUTABLE DEMO_FOLDER [SECONDS_PER_FIGURE]\n");
