@@ -85,15 +85,17 @@ void renderFigures(const char* scene, const std::string& folder) {
 struct FetchFloor {
   double read;
   double drawAndRead;
+  double idPass;  // the ids drawn over a frame and read, per second
 };
 
 FetchFloor fetchFloor(int width, int height, const std::string& demo) {
   GlFigures gl = {};
   if (chdir(demo.c_str()) != 0 ||
       !measureGl(ROLE_LEFT_CAMERA, width, height, secondsPerFigure, &gl)) {
-    return FetchFloor{0, 0};
+    return FetchFloor{0, 0, 0};
   }
-  return FetchFloor{gl.readsPerSecond, 1 / (1 / gl.framesPerSecond + 1 / gl.readsPerSecond)};
+  return FetchFloor{gl.readsPerSecond, 1 / (1 / gl.framesPerSecond + 1 / gl.readsPerSecond),
+                    gl.idPassesPerSecond};
 }
 
 // Milliseconds a fresh process takes to open one GL window, draw and read one frame: the
@@ -117,6 +119,16 @@ double startupFloorMs(const std::string& demo) {
   return best;
 }
 
+// What the ids add to a pair's capture, against what each camera must do for them: draw the
+// ids over its frame and read them back (the cameras are asked one after the other).
+void idPassRow(const std::string& prefix, const FetchFigures& f, double idPassesPerSecond) {
+  if (idPassesPerSecond <= 0 || f.withIdsPairsPerSecond <= 0) return;
+  const double extraMs = 1000 / f.withIdsPairsPerSecond - 1000 / f.groundTruthPairsPerSecond;
+  const double floorMs = 2 * 1000 / idPassesPerSecond;
+  row(prefix + "  id pass (ms per pair)", extraMs, floorMs, extraMs / floorMs,
+      "x the cost of drawing and reading the ids");
+}
+
 void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchFloor,
                const char* mode) {
   const double floor = fetchFloor.read;
@@ -135,6 +147,7 @@ void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchF
       drawPairs / f.groundTruthPairsPerSecond, "x the cost of draw + read + copy");
   row(prefix + "ground truth + ids (pairs/s)", f.withIdsPairsPerSecond, f.groundTruthPairsPerSecond,
       f.groundTruthPairsPerSecond / f.withIdsPairsPerSecond, "x the cost without ids");
+  idPassRow(prefix, f, fetchFloor.idPass);
   if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
 }
 
@@ -177,6 +190,9 @@ void recordFigures(const std::string& executable, const std::string& demo,
     const std::string prefix = std::string("capture ") + size.name;
     row(prefix + " + ids (pairs/s)", f.withIdsPairsPerSecond, f.groundTruthPairsPerSecond,
         f.groundTruthPairsPerSecond / f.withIdsPairsPerSecond, "x the cost without ids");
+    if (chdir(demo.c_str()) == 0) {
+      idPassRow(prefix, f, measureIdPass(size.width, size.height, secondsPerFigure));
+    }
     const double rate = measureRecording(tool, secondsPerFigure);
     row(std::string("record ") + size.name + " (samples/s)", rate, f.withIdsPairsPerSecond,
         rate > 0 ? f.withIdsPairsPerSecond / rate : 0,
@@ -283,7 +299,7 @@ int main(int argc, char** argv) {
   const double idlePaced =
       liveFigures(executable, demo, "on", startupFloor, floorSmall, floorLarge);
   const double idleBusy =
-      liveFigures(executable, demo, "off", startupFloor, floorSmall, FetchFloor{0, 0});
+      liveFigures(executable, demo, "off", startupFloor, floorSmall, FetchFloor{0, 0, 0});
   row("idle CPU of the 3 instances, paced (% of a core)", idlePaced * 100, idleBusy * 100,
       idleBusy > 0 ? idlePaced / idleBusy : 0, "x the busy loop's");
   run("rm -rf " + demo + " " + stress + " " + std::string(std::getenv("OCULANT_RUNTIME_DIR")));
