@@ -10,6 +10,7 @@
 #include "app/paint.h"
 #include "bench_clock.h"
 #include "image/frame_capture.h"
+#include "image/object_id_capture.h"
 #include "platform/platform.h"
 #include "render/frame_renderer.h"
 #include "render/gl_resources.h"
@@ -61,6 +62,15 @@ class RoleWindow {
   bool ok_ = false;
 };
 
+// Ids drawn over the frame just drawn and read back, as a capture with ids does it.
+double idPassRate(const CameraView& view, double seconds) {
+  std::vector<uint16_t> ids;
+  return ratePerSecond(seconds, [&] {
+    drawObjectIds(view);
+    return captureObjectIds(&ids, view.width, view.height);
+  });
+}
+
 }  // namespace
 
 bool measureGl(InstanceRole asRole, int width, int height, double seconds, GlFigures* out) {
@@ -94,7 +104,16 @@ bool measureGl(InstanceRole asRole, int width, int height, double seconds, GlFig
     std::memcpy(copy.data(), read.data(), read.size());
     return true;
   });
+  out->idPassesPerSecond = asRole == ROLE_SCENE ? 0 : idPassRate(view, seconds);
   return true;
+}
+
+double measureIdPass(int width, int height, double seconds) {
+  RoleWindow window(ROLE_LEFT_CAMERA, width, height);
+  if (!window.ok()) return 0;
+  const CameraView view = currentCameraView(width, height);
+  drawFrame(view);
+  return idPassRate(view, seconds);
 }
 
 bool openDrawReadOnce(int width, int height) {

@@ -113,15 +113,17 @@ void renderFigures(const char* scene, const std::string& folder) {
 struct FetchFloor {
   double read;
   double drawAndRead;
+  double idPass;  // the ids drawn over a frame and read, per second
 };
 
 FetchFloor fetchFloor(int width, int height, const std::string& demo) {
   GlFigures gl = {};
   if (chdir(demo.c_str()) != 0 ||
       !measureGl(ROLE_LEFT_CAMERA, width, height, secondsPerFigure, &gl)) {
-    return FetchFloor{0, 0};
+    return FetchFloor{0, 0, 0};
   }
-  return FetchFloor{gl.readsPerSecond, 1 / (1 / gl.framesPerSecond + 1 / gl.readsPerSecond)};
+  return FetchFloor{gl.readsPerSecond, 1 / (1 / gl.framesPerSecond + 1 / gl.readsPerSecond),
+                    gl.idPassesPerSecond};
 }
 
 // Milliseconds a fresh process takes to open one GL window, draw and read one frame: the
@@ -145,6 +147,16 @@ double startupFloorMs(const std::string& demo) {
   return best;
 }
 
+// What the ids add to a pair's capture, against what each camera must do for them: draw the
+// ids over its frame and read them back (the cameras are asked one after the other).
+void idPassRow(const std::string& prefix, const FetchFigures& f, double idPassesPerSecond) {
+  if (idPassesPerSecond <= 0 || f.withIdsPairsPerSecond <= 0) return;
+  const double extraMs = 1000 / f.withIdsPairsPerSecond - 1000 / f.groundTruthPairsPerSecond;
+  const double floorMs = 2 * 1000 / idPassesPerSecond;
+  row(prefix + "  id pass (ms per pair)", extraMs, floorMs, extraMs / floorMs,
+      "x the cost of drawing and reading the ids");
+}
+
 void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchFloor,
                const char* mode) {
   const double floor = fetchFloor.read;
@@ -163,6 +175,7 @@ void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchF
       drawPairs / f.groundTruthPairsPerSecond, "x the cost of draw + read + copy");
   row(prefix + "ground truth + ids (pairs/s)", f.withIdsPairsPerSecond, f.groundTruthPairsPerSecond,
       f.groundTruthPairsPerSecond / f.withIdsPairsPerSecond, "x the cost without ids");
+  idPassRow(prefix, f, fetchFloor.idPass);
   if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
 }
 
@@ -181,6 +194,39 @@ void recordRow(const char* size, const FetchFigures& f, const char* mode) {
 #else
   (void)size, (void)f, (void)mode;
 #endif
+}
+
+// The recorder's figures alone, for a before-and-after: captures with and without ids and
+// recordings with `tool`, at both sizes, on one live bench of `executable`.
+void recordFigures(const std::string& executable, const std::string& demo,
+                   const std::string& tool) {
+  LiveBench bench(executable, demo, "on");
+  if (!bench.ready()) {
+    std::printf("the bench did not start\n");
+    return;
+  }
+  const struct {
+    int width, height;
+    const char* name;
+  } sizes[] = {{320, 240, "320x240"}, {1280, 960, "1280x960"}};
+  for (const auto& size : sizes) {
+    if (size.width != 320 && !bench.resizeCameras(size.width, size.height)) {
+      std::printf("the camera windows could not be resized to %s\n", size.name);
+      return;
+    }
+    const FetchFigures f = measureFetch(size.width, size.height, secondsPerFigure, false);
+    const std::string prefix = std::string("capture ") + size.name;
+    row(prefix + " + ids (pairs/s)", f.withIdsPairsPerSecond, f.groundTruthPairsPerSecond,
+        f.groundTruthPairsPerSecond / f.withIdsPairsPerSecond, "x the cost without ids");
+    if (chdir(demo.c_str()) == 0) {
+      idPassRow(prefix, f, measureIdPass(size.width, size.height, secondsPerFigure));
+    }
+    const double rate = measureRecording(tool, secondsPerFigure);
+    row(std::string("record ") + size.name + " (samples/s)", rate, f.withIdsPairsPerSecond,
+        rate > 0 ? f.withIdsPairsPerSecond / rate : 0,
+        "x the cost of a ground-truth capture with ids");
+    if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
+  }
 }
 
 // One camera's fetches with a hostile peer at work, against the same fetches without it.
@@ -245,6 +291,18 @@ int main(int argc, char** argv) {
     attackRow(f, "pacing as running");
     return f.attackedPerSecond > 0 ? 0 : 1;
   }
+  // The recorder's figures of one executable and client tool, alternated with another's by
+  // scripts/bench --record: --record-only SECONDS EXECUTABLE DEMO_FOLDER CLIENT_TOOL
+  if (argc == 6 && std::string(argv[1]) == "--record-only") {
+    secondsPerFigure = std::atof(argv[2]);
+    setenv("OCULANT_RUNTIME_DIR", makeFolder("run").c_str(), 1);
+    const std::string demo = makeFolder("demo");
+    run("cp " + std::string(argv[4]) + "/config.txt " + argv[4] + "/*.bmp " + demo);
+    std::printf("%-44s %10s %10s %8s\n", "figure", "value", "floor", "ratio");
+    recordFigures(argv[3], demo, argv[5]);
+    run("rm -rf " + demo + " " + std::string(std::getenv("OCULANT_RUNTIME_DIR")));
+    return 0;
+  }
   if (argc < 3) {
     std::fprintf(stderr, "usage: oculant_bench EXECUTABLE DEMO_FOLDER [SECONDS_PER_FIGURE]\n");
     return 2;
@@ -271,7 +329,7 @@ int main(int argc, char** argv) {
   const double idlePaced =
       liveFigures(executable, demo, "on", startupFloor, floorSmall, floorLarge);
   const double idleBusy =
-      liveFigures(executable, demo, "off", startupFloor, floorSmall, FetchFloor{0, 0});
+      liveFigures(executable, demo, "off", startupFloor, floorSmall, FetchFloor{0, 0, 0});
   row("idle CPU of the 3 instances, paced (% of a core)", idlePaced * 100, idleBusy * 100,
       idleBusy > 0 ? idlePaced / idleBusy : 0, "x the busy loop's");
   run("rm -rf " + demo + " " + stress + " " + mesh + " " +

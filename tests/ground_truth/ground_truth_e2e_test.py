@@ -150,6 +150,23 @@ class GroundTruth(unittest.TestCase):
         self.assertEqual(mixed.returncode, 1)
         self.assertIn("already holds poses.csv;", mixed.stderr)
 
+    def test_a_write_failing_mid_run_keeps_the_samples_before_it_and_no_part_of_another(self):
+        # Samples are written while the bench draws the next ones; the third cannot be, as a
+        # folder stands where one of its files goes, so the later ones must not stay either.
+        poses = os.path.join(self.folder, "failing-poses.csv")
+        with open(poses, "w") as stream:
+            stream.writelines("%r, %r, %r\n" % pose for pose in POSES[:8])
+        dataset = os.path.join(self.folder, "failing")
+        blocked = os.path.join(dataset, ".0003.partial", "ids1.png")
+        os.makedirs(blocked)
+        result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", poses, dataset],
+                                capture_output=True, text=True, env=self.bench.env)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertEqual(result.stderr.splitlines()[-1], "oculant-client: cannot write " + blocked)
+        self.assertEqual(sorted(os.listdir(dataset)), ["0001", "0002", "poses.csv"])
+        for sample in ("0001", "0002"):
+            self.assertEqual(len(os.listdir(os.path.join(dataset, sample))), 10, sample)
+
     def test_record_names_the_samples_that_see_nothing(self):
         poses = os.path.join(self.folder, "blind-poses.csv")
         with open(poses, "w") as stream:

@@ -6,12 +6,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <system_error>
 
 #include "evaluate.h"
 #include "oculant/client.h"
 #include "oculant/stereo_files.h"
+#include "ordered_pipeline.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "png_writer.h"
@@ -46,7 +48,10 @@ const char* const kRecordHelp =
     "Both frames of a sample come from one pose. Each pair is checked before it is written\n"
     "(the rig's size in colour, depth and ids; depth exactly where a surface shows): a pair\n"
     "that fails stops the recording with exit status 1. A sample folder gets its name only\n"
-    "once it is whole. When done, the rig goes back to the pose it had.\n"
+    "once it is whole. Samples are written on worker threads while the bench draws the next\n"
+    "ones, a few at most in hand; a sample that cannot be written stops the recording with\n"
+    "exit status 1, keeping the samples before it and none after. When done, the rig goes\n"
+    "back to the pose it had.\n"
     "\n"
     "--layout middlebury names the true disparities disp0GT.pfm and disp1GT.pfm, as\n"
     "MiddEval3's tools expect them beside im0.png, im1.png, mask0nocc.png and calib.txt.\n"
@@ -287,7 +292,6 @@ bool readFile(const std::string& fileName, std::string* text) {
   return !file.bad();
 }
 
-// Visits every pose of the shard and writes its sample; the exit status.
 // What one recording does besides the poses: where, which shard, in which layout, at which size.
 struct Recording {
   fs::path outdir;
@@ -297,49 +301,114 @@ struct Recording {
   int height;
 };
 
-int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses,
-                const Recording& recording, oculant::StereoCapture* pair, float* low, float* high,
-                std::vector<std::string>* blind) {
-  const ShardSelection& shard = recording.shard;
-  const fs::path& outdir = recording.outdir;
-  std::string error;
-  const size_t total = shard.sizeOf(poses.size());
+// What the samples named so far add up to, for the progress and the closing report.
+struct Tally {
   size_t done = 0;
-  showProgress(0, total);
-  for (size_t index = 0; index < poses.size(); ++index) {
-    if (!shard.holds(index)) continue;
-    const oculant::Pose& pose = poses[index];
-    // The overview follows through the original messages (a whole pose where the line sets
-    // more); the capture itself carries the pose to the cameras, so both frames are drawn at
-    // it whatever else moves the rig.
-    const bool moved = pose.hasAttitude() ? client.setPose(pose, true)
-                                          : client.setPosition(pose.x, pose.y, true) &&
-                                                client.setHeading(pose.heading, true);
-    if (!moved || !client.captureStereo(pair, &pose, true)) {
-      endProgressLine();
-      return fail("sample " + sampleName(index) + ": " + client.error());
-    }
-    if (pair->left.colour.width == 0 || pair->left.colour.height == 0) {
-      endProgressLine();
-      return fail("the cameras sent empty frames (are their windows minimised?)");
-    }
-    const std::string fault = sampleFault(*pair, recording.width, recording.height);
+  size_t total = 0;
+  float low = 1e30f;  // the left views' disparities
+  float high = 0;
+  std::vector<std::string> blind;  // samples whose left view sees nothing
+  std::string error;               // why the recording stopped
+};
+
+// One sample on its way: checked and written into its hidden folder on a worker while the
+// bench draws the next ones, and given its name in the order of the list, so that a recording
+// that stops leaves every sample before the failed one and none after it.
+class SampleJob : public OrderedJob {
+ public:
+  SampleJob(const Recording& recording, size_t index, oculant::StereoCapture pair, Tally* tally)
+      : recording_(recording),
+        name_(sampleName(index)),
+        partial_(recording.outdir / ("." + name_ + ".partial")),
+        pair_(std::move(pair)),
+        tally_(tally) {}
+
+  void work() override {
+    const std::string fault = sampleFault(pair_, recording_.width, recording_.height);
     if (!fault.empty()) {
-      endProgressLine();
-      return fail("sample " + sampleName(index) + ": " + fault +
-                  "; the bench did not draw true ground truth, so the recording stops here");
+      error_ = "sample " + name_ + ": " + fault +
+               "; the bench did not draw true ground truth, so the recording stops here";
+    } else {
+      written_ = writeSample(partial_, pair_, *recording_.layout, &low_, &high_, &seen_, &error_);
     }
-    bool seen = false;
-    const fs::path partial = outdir / ("." + sampleName(index) + ".partial");
-    if (!writeSample(partial, *pair, *recording.layout, low, high, &seen, &error) ||
-        !placeSample(partial, outdir / sampleName(index), *recording.layout, &error)) {
-      std::error_code ignored;
-      fs::remove_all(partial, ignored);
-      endProgressLine();
-      return fail(error);
+    pair_ = oculant::StereoCapture();  // its memory is not held while the job waits its turn
+  }
+
+  bool finish() override {
+    if (!written_ ||
+        !placeSample(partial_, recording_.outdir / name_, *recording_.layout, &error_)) {
+      discard();
+      tally_->error = error_;
+      return false;
     }
-    if (!seen) blind->push_back(sampleName(index));
-    showProgress(++done, total);
+    tally_->low = std::min(tally_->low, low_);
+    tally_->high = std::max(tally_->high, high_);
+    if (!seen_) tally_->blind.push_back(name_);
+    showProgress(++tally_->done, tally_->total);
+    return true;
+  }
+
+  void discard() override {
+    std::error_code ignored;
+    fs::remove_all(partial_, ignored);
+  }
+
+ private:
+  const Recording& recording_;
+  const std::string name_;
+  const fs::path partial_;
+  oculant::StereoCapture pair_;
+  Tally* tally_;
+  bool written_ = false;
+  std::string error_;
+  float low_ = 1e30f;
+  float high_ = 0;
+  bool seen_ = false;
+};
+
+// Visits every pose of the shard and writes its sample; the exit status. The bench draws a
+// sample while the ones before it are written; *last gets the cameras of the last one drawn.
+int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses,
+                const Recording& recording, oculant::StereoCapture* last, Tally* tally) {
+  const ShardSelection& shard = recording.shard;
+  tally->total = shard.sizeOf(poses.size());
+  showProgress(0, tally->total);
+  std::string captureError;
+  {
+    // A few samples in hand at most: one a worker, one waiting for a worker, one being named.
+    OrderedPipeline pipeline(workerCount(), workerCount() + 2);
+    for (size_t index = 0; index < poses.size(); ++index) {
+      if (!shard.holds(index)) continue;
+      const oculant::Pose& pose = poses[index];
+      oculant::StereoCapture pair;
+      // The overview follows through the original messages (a whole pose where the line sets
+      // more); the capture itself carries the pose to the cameras, so both frames are drawn at
+      // it whatever else moves the rig.
+      const bool moved = pose.hasAttitude() ? client.setPose(pose, true)
+                                            : client.setPosition(pose.x, pose.y, true) &&
+                                                  client.setHeading(pose.heading, true);
+      if (!moved || !client.captureStereo(&pair, &pose, true)) {
+        captureError = "sample " + sampleName(index) + ": " + client.error();
+        break;
+      }
+      if (pair.left.colour.width == 0 || pair.left.colour.height == 0) {
+        captureError = "the cameras sent empty frames (are their windows minimised?)";
+        break;
+      }
+      last->left.camera = pair.left.camera;
+      last->right.camera = pair.right.camera;
+      if (!pipeline.submit(std::make_unique<SampleJob>(recording, index, std::move(pair), tally)) ||
+          !pipeline.finishDone()) {
+        break;
+      }
+    }
+    // The samples before a failed capture are whole and keep their names, as they would have
+    // had the recording stopped right there; a failed sample among them stops it first.
+    if (!pipeline.finishAll()) captureError = tally->error;
+  }
+  if (!captureError.empty()) {
+    endProgressLine();
+    return fail(captureError);
   }
   return EXIT_SUCCESS;
 }
@@ -437,15 +506,9 @@ int record(const std::vector<std::string>& args) {
     return fail("cannot write " + tableFile.string() + ": " + error);
   }
   oculant::StereoCapture pair;
-  float low = 1e30f;
-  float high = 0;
-  std::vector<std::string> blind;
+  Tally tally;
   const Recording recording = {outdir, shard, layout, before.width, before.height};
-  const bool whole = setsAttitude(poses);
-  if (whole) {
-    for (oculant::Pose& pose : poses) pose = completed(pose, before.pose.height);
-  }
-  const int status = recordPoses(client, poses, recording, &pair, &low, &high, &blind);
+  const int status = recordPoses(client, poses, recording, &pair, &tally);
   // The user's view of the bench is as it was, whether the recording ended or failed.
   const oculant::Pose& pose = before.pose;
   if (client.ready()) {
@@ -459,6 +522,7 @@ int record(const std::vector<std::string>& args) {
     }
   }
   if (status != EXIT_SUCCESS) return status;
+  const std::vector<std::string>& blind = tally.blind;
   if (!blind.empty()) {
     std::string names;
     for (const std::string& name : blind) names += (names.empty() ? "" : ", ") + name;
@@ -472,7 +536,9 @@ int record(const std::vector<std::string>& args) {
               camera.height, outdir.string().c_str());
   std::printf("focal length %.3f px, baseline %g, depth buffer %d bits\n", camera.focalLength,
               oculant::baselineOf(pair.left.camera, pair.right.camera), camera.depthBits);
-  if (high > 0) std::printf("left-view disparity from %.3f to %.3f px\n", low, high);
+  if (tally.high > 0) {
+    std::printf("left-view disparity from %.3f to %.3f px\n", tally.low, tally.high);
+  }
   return EXIT_SUCCESS;
 #endif
 }
