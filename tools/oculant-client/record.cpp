@@ -508,6 +508,10 @@ int record(const std::vector<std::string>& args) {
   oculant::StereoCapture pair;
   Tally tally;
   const Recording recording = {outdir, shard, layout, before.width, before.height};
+  const bool whole = setsAttitude(poses);
+  if (whole) {
+    for (oculant::Pose& pose : poses) pose = completed(pose, before.pose.height);
+  }
   const int status = recordPoses(client, poses, recording, &pair, &tally);
   // The user's view of the bench is as it was, whether the recording ended or failed.
   const oculant::Pose& pose = before.pose;
