@@ -2,7 +2,7 @@
 
 #include "app/gl_frame_source.h"
 #include "app/role_table.h"
-#include "messaging/instance_messages.h"  // setQuitHandler
+#include "messaging/instance.h"
 #include "panel/info_log.h"
 #include "platform/platform.h"
 #include "render/gl_setup.h"
@@ -24,10 +24,10 @@ void sizeEyeImage(HWND window) {
 
 }  // namespace
 
-int onCreate(HWND window) {
+int onCreate(Instance& instance, HWND window) {
   // Set first: a quit can arrive while a box of the set-up below is up.
-  setQuitHandler(onClose);
-  setFrameSource(&glFrameSource());
+  instance.quitHandler = onClose;
+  setFrameSource(instance, &glFrameSource());
   readConfigFile();
   sizeEyeImage(window);
   rigPose = kStartPose;

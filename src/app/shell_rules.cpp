@@ -9,20 +9,17 @@
 #include "platform/platform.h"
 #include "scene/scene_state.h"
 
-HWND mainWindow = 0;
-HWND destroyedWindow = 0;
-
 namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kDistancePerStep = 0.05;
 }  // namespace
 
-void advanceRig(HWND sender) {
+void advanceRig(Instance& instance, HWND sender) {
   double radians = rigPose.heading * kPi / 180;
   rigPose.rigX += std::cos(radians) * kDistancePerStep;
   rigPose.rigY += std::sin(radians) * kDistancePerStep;
   double position[2] = {rigPose.rigX, rigPose.rigY};
-  sendToCameras(MSG_RIG_XY, kRigXyPayloadSize, position, sender);
+  instance.cameras->send(instance, MSG_RIG_XY, kRigXyPayloadSize, position, sender);
   logRigPose();
 }
 
@@ -33,9 +30,9 @@ void startCameraInstances() {
   }
 }
 
-void onDestroy(HWND window) {
-  destroyedWindow = window;
+void onDestroy(Instance& instance, HWND window) {
+  instance.destroyedWindow = window;
   waitInstanceSemaphore(1);
-  sendToCameras(MSG_QUIT, 0, nullptr, window);
+  instance.cameras->send(instance, MSG_QUIT, 0, nullptr, window);
   postQuitMessage(0);
 }

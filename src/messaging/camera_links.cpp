@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 
+#include "messaging/instance.h"
 #include "messaging/instance_messages.h"
 #include "platform/platform.h"
 #include "scene/scene_state.h"
@@ -14,27 +15,6 @@ namespace {
 const char* const kCameraClasses[2] = {kLeftCameraClass, kRightCameraClass};
 const char* const kCameraNames[2] = {"left", "right"};
 const char* const kSavedFiles[2] = {"image1.bmp", "image2.bmp"};
-
-// A save or a quit, kept until the camera has taken it.
-struct Command {
-  uintptr_t code;
-  SaveFrameRequest save;  // for MSG_SAVE_FRAME
-};
-
-// What the instance knows of one camera.
-struct CameraLink {
-  HWND window = 0;      // the camera window last seen
-  bool seen = false;    // looked for at least once
-  bool stale = false;   // the window may not hold the scene's pose
-  bool failed = false;  // the last send to it was not answered
-  uint32_t failedAt = 0;
-  std::deque<Command> waiting;  // commands not taken yet, oldest first
-};
-
-CameraLink links[2];
-uint32_t lastCheck = 0;
-bool checkedOnce = false;
-uint32_t lastSaveNumber = 0;
 
 bool atStartPose() {
   return std::memcmp(&rigPose, &kStartPose, sizeof rigPose) == 0;
@@ -47,13 +27,13 @@ bool isPoseChange(uintptr_t code) {
 size_t savesWaiting(const CameraLink& link) {
   return static_cast<size_t>(
       std::count_if(link.waiting.begin(), link.waiting.end(),
-                    [](const Command& c) { return c.code == MSG_SAVE_FRAME; }));
+                    [](const CameraCommand& c) { return c.code == MSG_SAVE_FRAME; }));
 }
 
 // The saves of a camera that will never take them: its file and the other camera's may then
 // show different poses, which the user must hear of. A quit needs no word when its window is
 // gone, only when the window may still run.
-void reportLost(int camera, const Command& command, const char* why) {
+void reportLost(int camera, const CameraCommand& command, const char* why) {
   if (command.code == MSG_SAVE_FRAME) {
     std::fprintf(stderr,
                  "oculant: %s was not saved: the %s camera %s; image1.bmp and image2.bmp may "
@@ -69,10 +49,10 @@ void reportLost(int camera, const Command& command, const char* why) {
 // may be left over from an earlier scene and hold any pose; a window that appears later
 // starts from the start pose and needs the scene's only when the rig has moved. Commands kept
 // for a window that has gone went with it.
-void observe(int camera, HWND window) {
-  CameraLink& link = links[camera];
+void observe(CameraLinks& cameras, int camera, HWND window) {
+  CameraLink& link = cameras.links[camera];
   if (link.seen && window == link.window) return;
-  for (const Command& command : link.waiting) {
+  for (const CameraCommand& command : link.waiting) {
     if (command.code == MSG_SAVE_FRAME) reportLost(camera, command, "ended before it took it");
   }
   link.waiting.clear();
@@ -82,19 +62,15 @@ void observe(int camera, HWND window) {
   link.failed = false;
 }
 
-// Set while finishCameraCommands runs: when it gives up.
-bool closingPhase = false;
-uint32_t closingEnd = 0;
-
 // Milliseconds until the closing instance gives up, 0 once it has (the clock wraps around).
-uint32_t closingTimeLeft() {
-  const uint32_t left = closingEnd - tickCount();
+uint32_t closingTimeLeft(const CameraLinks& cameras) {
+  const uint32_t left = cameras.closingEnd - tickCount();
   return left <= kClosingBoundMs ? left : 0;
 }
 
-int closingTimeoutMs() {
+int closingTimeoutMs(const CameraLinks& cameras) {
   return static_cast<int>(
-      std::max<uint32_t>(1, std::min<uint32_t>(closingTimeLeft(), kClosingAnswerMs)));
+      std::max<uint32_t>(1, std::min<uint32_t>(closingTimeLeft(cameras), kClosingAnswerMs)));
 }
 
 bool retryDue(const CameraLink& link) {
@@ -129,7 +105,7 @@ bool sendPose(CameraLink& link, HWND sender) {
 // Sends the waiting commands in order until one is not taken; the ones after it wait with it.
 void sendCommands(CameraLink& link, HWND sender, int timeoutMs) {
   while (!link.waiting.empty()) {
-    const Command& command = link.waiting.front();
+    const CameraCommand& command = link.waiting.front();
     const COPYDATASTRUCT data =
         command.code == MSG_SAVE_FRAME
             ? makeCopyData(MSG_SAVE_FRAME, kSaveFramePayloadSize, &command.save)
@@ -142,17 +118,17 @@ void sendCommands(CameraLink& link, HWND sender, int timeoutMs) {
 // A camera that missed something, once it is due: while the scene runs the pose first (its
 // short wait tells a camera that still does not answer at little cost), then the commands in
 // order. A closing instance has no pose to keep and sends the commands alone.
-void catchUp(CameraLink& link, HWND sender, bool closing) {
+void catchUp(const Instance& instance, CameraLink& link, HWND sender, bool closing) {
   if (link.window == 0 || !retryDue(link)) return;
   const bool quitNext = !link.waiting.empty() && link.waiting.front().code == MSG_QUIT;
   if (role == ROLE_SCENE && !closing && link.stale && !quitNext && !sendPose(link, sender)) return;
-  sendCommands(link, sender, closing ? closingTimeoutMs() : kCommandAnswerMs);
+  sendCommands(link, sender, closing ? closingTimeoutMs(instance.cameraLinks) : kCommandAnswerMs);
 }
 
-Command commandFor(uintptr_t code) {
-  Command command = {code, {}};
+CameraCommand commandFor(CameraLinks& cameras, uintptr_t code) {
+  CameraCommand command = {code, {}};
   if (code == MSG_SAVE_FRAME) {
-    command.save = {rigPose.rigX, rigPose.rigY, rigPose.heading, ++lastSaveNumber, 0};
+    command.save = {rigPose.rigX, rigPose.rigY, rigPose.heading, ++cameras.lastSaveNumber, 0};
   }
   return command;
 }
@@ -169,16 +145,18 @@ void sendToSceneCamera(CameraLink& link, const COPYDATASTRUCT& data, HWND sender
 
 }  // namespace
 
-void sendToCameras(uintptr_t code, uint32_t length, const void* payload, HWND sender) {
+void sendToCameras(Instance& instance, uintptr_t code, uint32_t length, const void* payload,
+                   HWND sender) {
+  CameraLinks& cameras = instance.cameraLinks;
   const COPYDATASTRUCT data = makeCopyData(code, length, payload);
   const bool isCommand = code == MSG_QUIT || (code == MSG_SAVE_FRAME && role == ROLE_SCENE);
-  const Command command = isCommand ? commandFor(code) : Command{code, {}};
+  const CameraCommand command = isCommand ? commandFor(cameras, code) : CameraCommand{code, {}};
   // The left camera is always served first.
   for (int camera = 0; camera < 2; ++camera) {
     const HWND window = findWindow(kCameraClasses[camera]);
-    observe(camera, window);
+    observe(cameras, camera, window);
     if (window == 0) continue;
-    CameraLink& link = links[camera];
+    CameraLink& link = cameras.links[camera];
     if (!isCommand) {
       if (role == ROLE_SCENE) {
         sendToSceneCamera(link, data, sender);
@@ -193,57 +171,62 @@ void sendToCameras(uintptr_t code, uint32_t length, const void* payload, HWND se
     }
     // Behind the commands it has not taken yet, so that it takes them in the order given.
     link.waiting.push_back(command);
-    catchUp(link, sender, closingPhase);
+    catchUp(instance, link, sender, cameras.closingPhase);
   }
 }
 
-void syncCameras(HWND sender) {
+void syncCameras(Instance& instance, HWND sender) {
   if (role != ROLE_SCENE) return;
+  CameraLinks& cameras = instance.cameraLinks;
   const uint32_t now = tickCount();
-  if (checkedOnce && now - lastCheck < kSyncCheckMs) return;
-  checkedOnce = true;
-  lastCheck = now;
+  if (cameras.checkedOnce && now - cameras.lastCheck < kSyncCheckMs) return;
+  cameras.checkedOnce = true;
+  cameras.lastCheck = now;
   for (int camera = 0; camera < 2; ++camera) {
-    observe(camera, findWindow(kCameraClasses[camera]));
-    CameraLink& link = links[camera];
-    if (link.stale || !link.waiting.empty()) catchUp(link, sender, false);
+    observe(cameras, camera, findWindow(kCameraClasses[camera]));
+    CameraLink& link = cameras.links[camera];
+    if (link.stale || !link.waiting.empty()) catchUp(instance, link, sender, false);
   }
 }
 
-void finishCameraCommands(HWND sender) {
+void finishCameraCommands(Instance& instance, HWND sender) {
+  CameraLinks& cameras = instance.cameraLinks;
   char closingGiveUp[80];
   std::snprintf(closingGiveUp, sizeof closingGiveUp,
                 "did not answer within %u s and may still be running", kClosingBoundMs / 1000);
-  closingPhase = true;
-  closingEnd = tickCount() + kClosingBoundMs;
+  cameras.closingPhase = true;
+  cameras.closingEnd = tickCount() + kClosingBoundMs;
   for (;;) {
     bool waiting = false;
     for (int camera = 0; camera < 2; ++camera) {
-      observe(camera, findWindow(kCameraClasses[camera]));
-      CameraLink& link = links[camera];
+      observe(cameras, camera, findWindow(kCameraClasses[camera]));
+      CameraLink& link = cameras.links[camera];
       if (link.waiting.empty()) continue;
-      catchUp(link, sender, true);
+      catchUp(instance, link, sender, true);
       waiting = waiting || !link.waiting.empty();
     }
-    if (!waiting || closingTimeLeft() == 0) break;
+    if (!waiting || closingTimeLeft(cameras) == 0) break;
     // Input still queued would cut every wait short: take it, it goes to no window now.
     MSG ignored;
     peekMessage(&ignored);
-    waitForMessage(static_cast<int>(std::min(kRetryMs, closingTimeLeft())));
+    waitForMessage(static_cast<int>(std::min(kRetryMs, closingTimeLeft(cameras))));
   }
-  closingPhase = false;
+  cameras.closingPhase = false;
   for (int camera = 0; camera < 2; ++camera) {
-    for (const Command& command : links[camera].waiting) {
+    for (const CameraCommand& command : cameras.links[camera].waiting) {
       reportLost(camera, command, closingGiveUp);
     }
-    links[camera].waiting.clear();
+    cameras.links[camera].waiting.clear();
   }
 }
 
-void resetCameraLinks() {
-  links[0] = CameraLink();
-  links[1] = CameraLink();
-  checkedOnce = false;
-  lastCheck = 0;
-  lastSaveNumber = 0;
+CameraMessages& linkedCameras() {
+  class LinkedCameras : public CameraMessages {
+    void send(Instance& instance, uintptr_t code, uint32_t length, const void* payload,
+              HWND sender) override {
+      sendToCameras(instance, code, length, payload, sender);
+    }
+  };
+  static LinkedCameras cameras;
+  return cameras;
 }

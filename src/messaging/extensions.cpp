@@ -8,12 +8,13 @@
 #include "image/depth_capture.h"
 #include "image/object_id_capture.h"
 #include "messaging/eye_capture.h"
-#include "wire/envelope.h"
+#include "messaging/instance.h"
 #include "platform/platform.h"
 #include "render/camera_model.h"
 #include "render/frame_renderer.h"
 #include "scene/camera_view.h"
 #include "scene/rig_settings.h"
+#include "wire/envelope.h"
 #include "wire/extension_messages.h"
 
 namespace {
@@ -72,13 +73,13 @@ struct DrawnFrame {
 // Draws once and reads colour and depth from the same back buffer, so both show one frame. The
 // ids are drawn over it at once, from the same pose and scene; the back buffer is never shown
 // without a frame drawn anew before the swap.
-void sendCapture(HWND window, HWND client, bool withIds) {
+void sendCapture(Instance& instance, HWND window, HWND client, bool withIds) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
   const CameraView view = currentCameraView(width, height);
   const auto frame = std::make_shared<DrawnFrame>();
-  frame->source = frameSource();
+  frame->source = instance.frameSource;
   if (frame->source != nullptr) {
     frame->source->draw(view);
     captureEyeFrame(*frame->source, view, &frame->colour);
@@ -121,7 +122,8 @@ void takePose(const COPYDATASTRUCT* data) {
 
 }  // namespace
 
-LRESULT handleExtensionMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* data) {
+LRESULT handleExtensionMessage(Instance& instance, HWND window, WPARAM sender,
+                               const COPYDATASTRUCT* data) {
   const bool camera = role == ROLE_LEFT_CAMERA || role == ROLE_RIGHT_CAMERA;
   // Replies go to the window the request named; a value that is no handle gets none.
   const HWND client = windowFromWParam(sender);
@@ -137,7 +139,7 @@ LRESULT handleExtensionMessage(HWND window, WPARAM sender, const COPYDATASTRUCT*
   if (!camera) return 0;
   if (data->dwData == MSG_EXT_CAPTURE || data->dwData == MSG_EXT_CAPTURE_WITH_IDS) {
     takePose(data);
-    sendCapture(window, client, data->dwData == MSG_EXT_CAPTURE_WITH_IDS);
+    sendCapture(instance, window, client, data->dwData == MSG_EXT_CAPTURE_WITH_IDS);
   } else if (data->dwData == MSG_EXT_DESCRIBE) {
     int width = 0;
     int height = 0;

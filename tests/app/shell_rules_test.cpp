@@ -21,7 +21,6 @@ constexpr HWND kWindow = 7;
 void startFresh() {
   nullReset();
   resetSceneState();
-  resetCameraLinks();
   clearInfoLog();
 }
 
@@ -45,10 +44,11 @@ TEST(ShellRules, ADriveStepMovesAlongTheHeadingAndTellsBothCameras) {
   } cases[] = {{90, 0.7, 0.75}, {0, 0.75, 0.7}, {180, 0.65, 0.7}, {270, 0.7, 0.65}};
   for (const auto& c : cases) {
     startFresh();
+    Instance instance;
     const HWND left = nullAddPeer(kLeftCameraClass);
     const HWND right = nullAddPeer(kRightCameraClass);
     rigPose = {0.7, 0.7, c.heading};
-    advanceRig(kWindow);
+    advanceRig(instance, kWindow);
     EXPECT_NEAR(rigPose.rigX, c.x, 1e-12) << c.heading;
     EXPECT_NEAR(rigPose.rigY, c.y, 1e-12) << c.heading;
     const std::string sent = std::to_string(rigPose.rigX) + " " + std::to_string(rigPose.rigY);
@@ -84,9 +84,10 @@ TEST(ShellRules, TheEndGivesTheUnitBackAndTellsTheCameras) {
   nullRemovePeer(left);  // now this process's own window
   ASSERT_EQ(instanceSemaphoreCount(), 2);
   const HWND right = nullAddPeer(kRightCameraClass);
-  onDestroy(kWindow);
+  Instance instance;
+  onDestroy(instance, kWindow);
   EXPECT_EQ(instanceSemaphoreCount(), 1);
-  EXPECT_EQ(destroyedWindow, kWindow);
+  EXPECT_EQ(instance.destroyedWindow, kWindow);
   ASSERT_EQ(nullSentMessages().size(), 1u);
   EXPECT_EQ(nullSentMessages()[0].target, right);
   EXPECT_EQ(nullSentMessages()[0].code, MSG_QUIT);

@@ -5,25 +5,27 @@
 #include <string>
 #include <vector>
 
-#include "messaging/instance_messages.h"
+#include "messaging/instance.h"
 #include "panel/info_log.h"
 #include "scene/input_state.h"
 #include "scene/scene_state.h"
 
-// Records what the input rules send to the cameras instead of sending it.
+namespace {
+
 struct SentMessage {
   uintptr_t code;
   std::vector<uint8_t> payload;
   HWND sender;
 };
-static std::vector<SentMessage> sent;
 
-void sendToCameras(uintptr_t code, uint32_t length, const void* payload, HWND sender) {
-  const uint8_t* bytes = static_cast<const uint8_t*>(payload);
-  sent.push_back({code, std::vector<uint8_t>(bytes, bytes + length), sender});
-}
-
-namespace {
+// Records what the input rules send to the cameras instead of sending it.
+struct RecordingCameras : CameraMessages {
+  std::vector<SentMessage> sent;
+  void send(Instance&, uintptr_t code, uint32_t length, const void* payload, HWND sender) override {
+    const uint8_t* bytes = static_cast<const uint8_t*>(payload);
+    sent.push_back({code, std::vector<uint8_t>(bytes, bytes + length), sender});
+  }
+};
 
 constexpr HWND kWindow = 7;
 
@@ -33,15 +35,18 @@ class InputHandlingTest : public ::testing::Test {
     resetSceneState();
     resetInputState();
     clearInfoLog();
-    sent.clear();
+    instance.cameras = &cameras;
     rigPose = RigPose{0.7, 0.7, 90.0};
     overviewView = {20.0, 0, 0, 0, 0, 0.5, 0.5, 6.0f, 2.5f};
   }
 
-  void key(UINT message, WPARAM code) { handleInputMessage(kWindow, message, code, 0); }
+  void key(UINT message, WPARAM code) { handleInputMessage(instance, kWindow, message, code, 0); }
   void move(int x, int y, WPARAM keys = 0) {
-    handleInputMessage(kWindow, WM_MOUSEMOVE, keys, MAKELPARAM(x, y));
+    handleInputMessage(instance, kWindow, WM_MOUSEMOVE, keys, MAKELPARAM(x, y));
   }
+  Instance instance;
+  RecordingCameras cameras;
+  std::vector<SentMessage>& sent = cameras.sent;
 };
 
 TEST_F(InputHandlingTest, ShiftAndMouseTurnTheRigTellTheCamerasAndWrapOnce) {
@@ -111,12 +116,12 @@ TEST_F(InputHandlingTest, OnlyExactSingleButtonDragsMoveTheOverview) {
 TEST_F(InputHandlingTest, CameraWindowsOnlyTrackTheTwoFlags) {
   role = ROLE_LEFT_CAMERA;
   key(WM_KEYDOWN, VK_SHIFT);
-  handleInputMessage(kWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  handleInputMessage(instance, kWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   move(100, 100, MK_LBUTTON);
   move(50, 100, MK_LBUTTON);
   key(WM_KEYDOWN, VK_F1);
   key(WM_KEYDOWN, VK_F2);
-  handleInputMessage(kWindow, WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16, 0);
+  handleInputMessage(instance, kWindow, WM_MOUSEWHEEL, static_cast<WPARAM>(120) << 16, 0);
   EXPECT_TRUE(inputState.shiftHeld);
   EXPECT_TRUE(inputState.leftButtonHeld);
   EXPECT_FALSE(inputState.showThirdObject);

@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "messaging/frame_source.h"
+#include "messaging/instance.h"
 #include "messaging/latest_frame.h"
 #include "platform/null/null_platform.h"
 #include "scene/scene_state.h"
@@ -86,12 +88,13 @@ void noteSavedFiles() {
 namespace {
 
 constexpr HWND kRequester = 900;
-HWND window = 0;  // this process's window, 320 x 240
+HWND window = 0;               // this process's window, 320 x 240
+Instance* instance = nullptr;  // a fresh one for each start()
 
 LRESULT handle(uintptr_t code, const void* payload = nullptr, uint32_t length = 0,
                WPARAM sender = kRequester) {
   const COPYDATASTRUCT data = {code, length, payload};
-  return handleInstanceMessage(window, sender, &data);
+  return handleInstanceMessage(*instance, window, sender, &data);
 }
 
 std::string joined(const std::vector<std::string>& parts) {
@@ -121,23 +124,22 @@ class InstanceMessages : public ::testing::Test {
   static void SetUpTestSuite() {
     ASSERT_NE(mkdtemp(folder), nullptr);
     ASSERT_EQ(chdir(folder), 0);
-    setFrameSource(&source);
     registerWindowClass("handler", [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
     window = createWindow("handler", "handler", 0, 0, 320, 240);
   }
   static void TearDownTestSuite() {
     destroyWindow(window);
-    setFrameSource(nullptr);
     EXPECT_EQ(chdir("/"), 0);
     EXPECT_EQ(rmdir(folder), 0) << "a file left behind";
   }
   static char folder[];
   void start(InstanceRole instanceRole) {
     nullReset();
-    setQuitHandler(recordClose);
-    forgetLatestFrame();
+    current = std::make_unique<Instance>();
+    instance = current.get();
+    instance->quitHandler = recordClose;
+    setFrameSource(*instance, &source);
     resetSceneState();
-    resetCameraLinks();
     role = instanceRole;
     calls.clear();
     captureFails = false;
@@ -150,10 +152,11 @@ class InstanceMessages : public ::testing::Test {
     leftPeer = nullAddPeer("oculant1");
     left = std::to_string(leftPeer);
     right = std::to_string(nullAddPeer("oculant2"));
-    syncCameras(window);
+    syncCameras(*instance, window);
     takeSends();
     nullSetPeerAnswers(leftPeer, false);
   }
+  std::unique_ptr<Instance> current;
   HWND leftPeer = 0;
   std::string left, right;
 };
@@ -208,7 +211,7 @@ TEST_F(InstanceMessages, PoseMessagesReadOnlyWholeRecords) {
     handle(MSG_HEADING, pose + 1, 7);
     handle(MSG_HEADING, nullptr, 8);
     handle(MSG_RIG_XY, pose, 15);
-    EXPECT_EQ(handleInstanceMessage(window, kRequester, nullptr), 0);
+    EXPECT_EQ(handleInstanceMessage(*instance, window, kRequester, nullptr), 0);
     EXPECT_EQ(rigPose.heading, 123.25) << r;
     EXPECT_EQ(rigPose.rigX, -3.5) << r;
     EXPECT_EQ(rigPose.rigY, 7) << r;
@@ -265,35 +268,35 @@ TEST_F(InstanceMessages, SlowCamerasAreSkippedThenResynchronisedLeftFirst) {
   const std::string left = std::to_string(nullAddPeer("oculant1"));
   HWND rightPeer = nullAddPeer("oculant2");
   const std::string right = std::to_string(rightPeer);
-  syncCameras(window);  // windows there before the scene's first look may hold any pose
+  syncCameras(*instance, window);  // windows there before the scene's first look may hold any pose
   EXPECT_EQ(takeSends(),
             left + " 1003 50, " + left + " 1002 50, " + right + " 1003 50, " + right + " 1002 50");
   rigPose.heading = 100;
   nullSetPeerAnswers(std::stoul(left), false);
-  sendToCameras(MSG_HEADING, 8, &rigPose.heading, window);
+  sendToCameras(*instance, MSG_HEADING, 8, &rigPose.heading, window);
   EXPECT_EQ(takeSends(), left + " 1002 50, " + right + " 1002 50");
-  sendToCameras(MSG_HEADING, 8, &rigPose.heading, window);
+  sendToCameras(*instance, MSG_HEADING, 8, &rigPose.heading, window);
   EXPECT_EQ(takeSends(), right + " 1002 50") << "not tried again before it is due";
   nullAdvanceTicks(kRetryMs);
   nullSetPeerAnswers(std::stoul(left), true);
-  syncCameras(window);
+  syncCameras(*instance, window);
   EXPECT_EQ(takeSends(), left + " 1003 50, " + left + " 1002 50");
   nullAdvanceTicks(kSyncCheckMs);
-  syncCameras(window);
+  syncCameras(*instance, window);
   EXPECT_EQ(takeSends(), "") << "both in step";
 
   // A camera started again after the rig moved needs the pose; saves wait longer.
   nullRemovePeer(rightPeer);
   const std::string newRight = std::to_string(nullAddPeer("oculant2"));
   nullAdvanceTicks(kSyncCheckMs);
-  syncCameras(window);
+  syncCameras(*instance, window);
   EXPECT_EQ(takeSends(), newRight + " 1003 50, " + newRight + " 1002 50");
-  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+  sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
   EXPECT_EQ(takeSends(), left + " 1001 500 #1@100, " + newRight + " 1001 500 #1@100");
 
   // Cameras pass a quit on without any of this.
   role = ROLE_LEFT_CAMERA;
-  sendToCameras(MSG_QUIT, 0, nullptr, window);
+  sendToCameras(*instance, MSG_QUIT, 0, nullptr, window);
   EXPECT_EQ(takeSends(), left + " 1000 500, " + newRight + " 1000 500");
 }
 
@@ -309,7 +312,7 @@ TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
   } cases[] = {{700, 1, true}, {700, 1, false}, {700, 2, true}, {700, 1, false}, {701, 1, true}};
   for (const auto& c : cases) {
     rigPose = shown;
-    forgetLatestFrame();
+    forgetLatestFrame(*instance);
     calls.clear();
     const SaveFrameRequest save = {1.5, -2, 30 + double(c.number), c.number, 0};
     handle(MSG_SAVE_FRAME, &save, sizeof save, c.sender);
@@ -328,30 +331,30 @@ TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
 // camera answers again; a save that can no longer be delivered is reported.
 TEST_F(InstanceMessages, CommandsACameraMissedAreSentInOrderWhenItAnswersAgain) {
   startSceneWithStoppedLeft();
-  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+  sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
   EXPECT_EQ(takeSends(), left + " 1001 500 #1@90, " + right + " 1001 500 #1@90");
   rigPose.heading = 100;
-  sendToCameras(MSG_HEADING, 8, &rigPose.heading, window);
-  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+  sendToCameras(*instance, MSG_HEADING, 8, &rigPose.heading, window);
+  sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
   EXPECT_EQ(takeSends(), right + " 1002 50, " + right + " 1001 500 #2@100");
 
   nullAdvanceTicks(kRetryMs);
   nullSetPeerAnswers(leftPeer, true);
-  syncCameras(window);
+  syncCameras(*instance, window);
   EXPECT_EQ(takeSends(), left + " 1003 50, " + left + " 1002 50, " + left + " 1001 500 #1@90, " +
                              left + " 1001 500 #2@100");
   nullAdvanceTicks(kSyncCheckMs);
-  syncCameras(window);
+  syncCameras(*instance, window);
   EXPECT_EQ(takeSends(), "") << "each taken once";
 
   // A camera that ends before it takes its save leaves a file that may not pair: said so.
   nullSetPeerAnswers(leftPeer, false);
-  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+  sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
   takeSends();
   nullRemovePeer(leftPeer);
   nullAdvanceTicks(kSyncCheckMs);
   testing::internal::CaptureStderr();
-  syncCameras(window);
+  syncCameras(*instance, window);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "oculant: image1.bmp was not saved: the left camera ended before it took it; "
             "image1.bmp and image2.bmp may not be one pair\n");
@@ -362,14 +365,14 @@ TEST_F(InstanceMessages, CommandsACameraMissedAreSentInOrderWhenItAnswersAgain) 
 TEST_F(InstanceMessages, AQuitIsRetriedAfterTheLoopWithinABound) {
   for (const bool answersLater : {true, false}) {
     startSceneWithStoppedLeft();
-    sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
-    sendToCameras(MSG_QUIT, 0, nullptr, window);
+    sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
+    sendToCameras(*instance, MSG_QUIT, 0, nullptr, window);
     EXPECT_EQ(takeSends(),
               left + " 1001 500 #1@90, " + right + " 1001 500 #1@90, " + right + " 1000 500");
     nullSetPeerAnswers(leftPeer, answersLater);
     testing::internal::CaptureStderr();
     const uint32_t start = tickCount();
-    finishCameraCommands(window);
+    finishCameraCommands(*instance, window);
     const std::string errors = testing::internal::GetCapturedStderr();
     const std::string sends = takeSends();
     if (answersLater) {
