@@ -11,14 +11,13 @@
 #include "messaging/camera_links.h"
 #include "messaging/instance.h"
 #include "platform/platform.h"
-#include "scene/scene_state.h"
 
 constexpr int kStartFailed = 1;
 
 int main(int argc, char** argv) {
   if (answerCommandLine(argc, argv)) return 0;
-  role = ROLE_SCENE;
-  switch (determineRole()) {
+  Instance instance;
+  switch (determineRole(&instance.role)) {
     case RoleOutcome::TAKEN:
       break;
     case RoleOutcome::ENDS_QUIETLY:
@@ -27,9 +26,8 @@ int main(int argc, char** argv) {
       return kStartFailed;
   }
 
-  Instance instance;
   bindWindowInstance(instance);
-  const RoleWindow& roleWindow = roleWindowOf(role);
+  const RoleWindow& roleWindow = roleWindowOf(instance.role);
   WindowIcon icon = windowIcon();
   if (!registerWindowClass(roleWindow.className, mainWindowProc, &icon)) {
     showMessageBox("Cannot register class", "Error", MessageBoxIcon::PLAIN);

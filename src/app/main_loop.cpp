@@ -7,9 +7,6 @@
 #include "app/shell_rules.h"
 #include "messaging/camera_links.h"
 #include "platform/platform.h"
-#include "scene/camera_view.h"
-#include "scene/input_state.h"
-#include "scene/scene_state.h"
 
 namespace {
 
@@ -17,7 +14,7 @@ CameraView viewOfMainWindow(const Instance& instance) {
   int width = 0;
   int height = 0;
   getClientRect(instance.mainWindow, &width, &height);
-  return currentCameraView(width, height);
+  return currentCameraView(instance, width, height);
 }
 
 }  // namespace
@@ -51,11 +48,13 @@ int runMainLoop(Instance& instance) {
       eventsAtFrame = inputEventsTaken();
     }
     syncCameras(instance, instance.mainWindow);
-    const bool driving = inputState.leftButtonHeld && inputState.shiftHeld && role == ROLE_SCENE;
+    const bool driving = instance.inputState.leftButtonHeld && instance.inputState.shiftHeld &&
+                         instance.role == ROLE_SCENE;
     const int steps = driveStepsDue(&clock, tickCount());
     if (steps > 0) {
       for (int step = 0; step < steps; ++step) {
-        if (inputState.leftButtonHeld && inputState.shiftHeld && role == ROLE_SCENE) {
+        if (instance.inputState.leftButtonHeld && instance.inputState.shiftHeld &&
+            instance.role == ROLE_SCENE) {
           advanceRig(instance, instance.mainWindow);
         }
       }

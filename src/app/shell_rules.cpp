@@ -7,7 +7,6 @@
 #include "messaging/instance_messages.h"
 #include "panel/info_log.h"
 #include "platform/platform.h"
-#include "scene/scene_state.h"
 
 namespace {
 constexpr double kPi = 3.141592653589793;
@@ -15,12 +14,12 @@ constexpr double kDistancePerStep = 0.05;
 }  // namespace
 
 void advanceRig(Instance& instance, HWND sender) {
-  double radians = rigPose.heading * kPi / 180;
-  rigPose.rigX += std::cos(radians) * kDistancePerStep;
-  rigPose.rigY += std::sin(radians) * kDistancePerStep;
-  double position[2] = {rigPose.rigX, rigPose.rigY};
+  double radians = instance.rigPose.heading * kPi / 180;
+  instance.rigPose.rigX += std::cos(radians) * kDistancePerStep;
+  instance.rigPose.rigY += std::sin(radians) * kDistancePerStep;
+  double position[2] = {instance.rigPose.rigX, instance.rigPose.rigY};
   instance.cameras->send(instance, MSG_RIG_XY, kRigXyPayloadSize, position, sender);
-  logRigPose();
+  logRigPose(instance.rigPose);
 }
 
 void startCameraInstances() {

@@ -8,7 +8,6 @@
 #include "messaging/instance_messages.h"
 #include "platform/platform.h"
 #include "render/gl_setup.h"
-#include "scene/camera_view.h"
 #include "wire/extension_messages.h"
 
 namespace {
@@ -36,8 +35,8 @@ LRESULT instanceWindowProc(Instance& instance, HWND window, UINT message, WPARAM
     case WM_SIZE: {
       int width = 0, height = 0;
       getClientRect(window, &width, &height);
-      resizeGl(width, height);
-      paintFrame(currentCameraView(width, height));
+      resizeGl(width, height, instance.role, instance.rigSettings);
+      paintFrame(currentCameraView(instance, width, height));
       break;
     }
     case WM_CLOSE:

@@ -8,7 +8,6 @@
 #include "messaging/instance.h"
 #include "messaging/instance_messages.h"
 #include "platform/platform.h"
-#include "scene/scene_state.h"
 
 namespace {
 
@@ -16,7 +15,7 @@ const char* const kCameraClasses[2] = {kLeftCameraClass, kRightCameraClass};
 const char* const kCameraNames[2] = {"left", "right"};
 const char* const kSavedFiles[2] = {"image1.bmp", "image2.bmp"};
 
-bool atStartPose() {
+bool atStartPose(const RigPose& rigPose) {
   return std::memcmp(&rigPose, &kStartPose, sizeof rigPose) == 0;
 }
 
@@ -49,14 +48,14 @@ void reportLost(int camera, const CameraCommand& command, const char* why) {
 // may be left over from an earlier scene and hold any pose; a window that appears later
 // starts from the start pose and needs the scene's only when the rig has moved. Commands kept
 // for a window that has gone went with it.
-void observe(CameraLinks& cameras, int camera, HWND window) {
-  CameraLink& link = cameras.links[camera];
+void observe(Instance& instance, int camera, HWND window) {
+  CameraLink& link = instance.cameraLinks.links[camera];
   if (link.seen && window == link.window) return;
   for (const CameraCommand& command : link.waiting) {
     if (command.code == MSG_SAVE_FRAME) reportLost(camera, command, "ended before it took it");
   }
   link.waiting.clear();
-  link.stale = window != 0 && (!link.seen || !atStartPose());
+  link.stale = window != 0 && (!link.seen || !atStartPose(instance.rigPose));
   link.window = window;
   link.seen = true;
   link.failed = false;
@@ -89,7 +88,7 @@ bool send(CameraLink& link, HWND sender, const COPYDATASTRUCT& data, int timeout
 }
 
 // The whole pose, position before heading as a drive step and a turn send them.
-bool sendPose(CameraLink& link, HWND sender) {
+bool sendPose(const RigPose& rigPose, CameraLink& link, HWND sender) {
   const double position[2] = {rigPose.rigX, rigPose.rigY};
   const COPYDATASTRUCT positionMessage = makeCopyData(MSG_RIG_XY, kRigXyPayloadSize, position);
   const COPYDATASTRUCT headingMessage =
@@ -121,23 +120,29 @@ void sendCommands(CameraLink& link, HWND sender, int timeoutMs) {
 void catchUp(const Instance& instance, CameraLink& link, HWND sender, bool closing) {
   if (link.window == 0 || !retryDue(link)) return;
   const bool quitNext = !link.waiting.empty() && link.waiting.front().code == MSG_QUIT;
-  if (role == ROLE_SCENE && !closing && link.stale && !quitNext && !sendPose(link, sender)) return;
+  if (instance.role == ROLE_SCENE && !closing && link.stale && !quitNext &&
+      !sendPose(instance.rigPose, link, sender)) {
+    return;
+  }
   sendCommands(link, sender, closing ? closingTimeoutMs(instance.cameraLinks) : kCommandAnswerMs);
 }
 
-CameraCommand commandFor(CameraLinks& cameras, uintptr_t code) {
+CameraCommand commandFor(Instance& instance, uintptr_t code) {
   CameraCommand command = {code, {}};
   if (code == MSG_SAVE_FRAME) {
-    command.save = {rigPose.rigX, rigPose.rigY, rigPose.heading, ++cameras.lastSaveNumber, 0};
+    const RigPose& rigPose = instance.rigPose;
+    command.save = {rigPose.rigX, rigPose.rigY, rigPose.heading,
+                    ++instance.cameraLinks.lastSaveNumber, 0};
   }
   return command;
 }
 
-void sendToSceneCamera(CameraLink& link, const COPYDATASTRUCT& data, HWND sender) {
+void sendToSceneCamera(const Instance& instance, CameraLink& link, const COPYDATASTRUCT& data,
+                       HWND sender) {
   if (link.stale) {
     // A camera that missed changes is brought to the pose first; one that still does not
     // answer is left alone until it is due again, so it costs the scene one short wait.
-    if (!retryDue(link) || !sendPose(link, sender)) return;
+    if (!retryDue(link) || !sendPose(instance.rigPose, link, sender)) return;
     if (isPoseChange(data.dwData)) return;  // the pose just sent includes this change
   }
   send(link, sender, data, kPoseAnswerMs);
@@ -149,17 +154,18 @@ void sendToCameras(Instance& instance, uintptr_t code, uint32_t length, const vo
                    HWND sender) {
   CameraLinks& cameras = instance.cameraLinks;
   const COPYDATASTRUCT data = makeCopyData(code, length, payload);
-  const bool isCommand = code == MSG_QUIT || (code == MSG_SAVE_FRAME && role == ROLE_SCENE);
-  const CameraCommand command = isCommand ? commandFor(cameras, code) : CameraCommand{code, {}};
+  const bool isCommand =
+      code == MSG_QUIT || (code == MSG_SAVE_FRAME && instance.role == ROLE_SCENE);
+  const CameraCommand command = isCommand ? commandFor(instance, code) : CameraCommand{code, {}};
   // The left camera is always served first.
   for (int camera = 0; camera < 2; ++camera) {
     const HWND window = findWindow(kCameraClasses[camera]);
-    observe(cameras, camera, window);
+    observe(instance, camera, window);
     if (window == 0) continue;
     CameraLink& link = cameras.links[camera];
     if (!isCommand) {
-      if (role == ROLE_SCENE) {
-        sendToSceneCamera(link, data, sender);
+      if (instance.role == ROLE_SCENE) {
+        sendToSceneCamera(instance, link, data, sender);
       } else {
         sendCopyDataTimeout(window, sender, data, kCommandAnswerMs);
       }
@@ -176,14 +182,14 @@ void sendToCameras(Instance& instance, uintptr_t code, uint32_t length, const vo
 }
 
 void syncCameras(Instance& instance, HWND sender) {
-  if (role != ROLE_SCENE) return;
+  if (instance.role != ROLE_SCENE) return;
   CameraLinks& cameras = instance.cameraLinks;
   const uint32_t now = tickCount();
   if (cameras.checkedOnce && now - cameras.lastCheck < kSyncCheckMs) return;
   cameras.checkedOnce = true;
   cameras.lastCheck = now;
   for (int camera = 0; camera < 2; ++camera) {
-    observe(cameras, camera, findWindow(kCameraClasses[camera]));
+    observe(instance, camera, findWindow(kCameraClasses[camera]));
     CameraLink& link = cameras.links[camera];
     if (link.stale || !link.waiting.empty()) catchUp(instance, link, sender, false);
   }
@@ -199,7 +205,7 @@ void finishCameraCommands(Instance& instance, HWND sender) {
   for (;;) {
     bool waiting = false;
     for (int camera = 0; camera < 2; ++camera) {
-      observe(cameras, camera, findWindow(kCameraClasses[camera]));
+      observe(instance, camera, findWindow(kCameraClasses[camera]));
       CameraLink& link = cameras.links[camera];
       if (link.waiting.empty()) continue;
       catchUp(instance, link, sender, true);

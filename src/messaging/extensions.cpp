@@ -19,9 +19,10 @@
 
 namespace {
 
-CameraInfo describeCamera(int width, int height, int depthBits) {
-  const RigSettings& rig = rigSettings;
-  const bool rightEye = role == ROLE_RIGHT_CAMERA;
+CameraInfo describeCamera(const Instance& instance, int width, int height, int depthBits) {
+  const RigSettings& rig = instance.rigSettings;
+  const RigPose& rigPose = instance.rigPose;
+  const bool rightEye = instance.role == ROLE_RIGHT_CAMERA;
   CameraInfo info = {};
   // Version 1 where it says all, so that programs knowing only it keep working.
   info.version = rigIsPlain(rig) ? 1 : kCameraInfoVersion;
@@ -53,8 +54,8 @@ uint32_t sizeOnWire(const CameraInfo& info) {
   return info.version == 1 ? kCameraInfoV1Size : static_cast<uint32_t>(sizeof info);
 }
 
-void post(HWND client, HWND window, uintptr_t code, size_t length, const void* payload,
-          std::shared_ptr<const void> keepAlive = nullptr) {
+void post(InstanceRole role, HWND client, HWND window, uintptr_t code, size_t length,
+          const void* payload, std::shared_ptr<const void> keepAlive = nullptr) {
   const COPYDATASTRUCT message = makeCopyData(code + role, static_cast<uint32_t>(length), payload);
   postCopyData(client, window, message, std::move(keepAlive));
 }
@@ -77,7 +78,7 @@ void sendCapture(Instance& instance, HWND window, HWND client, bool withIds) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
-  const CameraView view = currentCameraView(width, height);
+  const CameraView view = currentCameraView(instance, width, height);
   const auto frame = std::make_shared<DrawnFrame>();
   frame->source = instance.frameSource;
   if (frame->source != nullptr) {
@@ -97,34 +98,34 @@ void sendCapture(Instance& instance, HWND window, HWND client, bool withIds) {
       depthBytes > kMaxPayload) {
     width = height = 0;
   }
-  const CameraInfo info = describeCamera(width, height, depthBufferBits());
-  post(client, window, MSG_EXT_CAMERA_INFO, sizeOnWire(info), &info);
+  const CameraInfo info = describeCamera(instance, width, height, depthBufferBits());
+  post(instance.role, client, window, MSG_EXT_CAMERA_INFO, sizeOnWire(info), &info);
   const bool empty = width == 0 || height == 0;
-  post(client, window, MSG_EXT_COLOUR, empty ? 0 : colourBytes,
+  post(instance.role, client, window, MSG_EXT_COLOUR, empty ? 0 : colourBytes,
        empty ? nullptr : frame->colour.pixels, frame);
-  post(client, window, MSG_EXT_DEPTH, empty ? 0 : depthBytes, empty ? nullptr : frame->depth.data(),
-       frame);
+  post(instance.role, client, window, MSG_EXT_DEPTH, empty ? 0 : depthBytes,
+       empty ? nullptr : frame->depth.data(), frame);
   if (withIds) {
     const uint64_t idBytes = frame->objectIds.size() * sizeof(uint16_t);
-    post(client, window, MSG_EXT_OBJECT_IDS, empty ? 0 : idBytes,
+    post(instance.role, client, window, MSG_EXT_OBJECT_IDS, empty ? 0 : idBytes,
          empty ? nullptr : frame->objectIds.data(), frame);
   }
 }
 
-void takePose(const COPYDATASTRUCT* data) {
+void takePose(RigPose* rigPose, const COPYDATASTRUCT* data) {
   if (data->lpData == nullptr || data->cbData < sizeof(RigPoseRecord)) return;
   RigPoseRecord pose;
   std::memcpy(&pose, data->lpData, sizeof pose);
-  rigPose.rigX = pose.rigX;
-  rigPose.rigY = pose.rigY;
-  rigPose.heading = pose.heading;
+  rigPose->rigX = pose.rigX;
+  rigPose->rigY = pose.rigY;
+  rigPose->heading = pose.heading;
 }
 
 }  // namespace
 
 LRESULT handleExtensionMessage(Instance& instance, HWND window, WPARAM sender,
                                const COPYDATASTRUCT* data) {
-  const bool camera = role == ROLE_LEFT_CAMERA || role == ROLE_RIGHT_CAMERA;
+  const bool camera = instance.role == ROLE_LEFT_CAMERA || instance.role == ROLE_RIGHT_CAMERA;
   // Replies go to the window the request named; a value that is no handle gets none.
   const HWND client = windowFromWParam(sender);
   if (data == nullptr || client == 0) return 0;
@@ -133,19 +134,19 @@ LRESULT handleExtensionMessage(Instance& instance, HWND window, WPARAM sender,
     VersionInfo info = {};
     info.protocol = kProtocolVersion;
     std::snprintf(info.benchVersion, sizeof info.benchVersion, "%s", OCULANT_VERSION);
-    post(client, window, MSG_EXT_VERSION_INFO, sizeof info, &info);
+    post(instance.role, client, window, MSG_EXT_VERSION_INFO, sizeof info, &info);
     return 0;
   }
   if (!camera) return 0;
   if (data->dwData == MSG_EXT_CAPTURE || data->dwData == MSG_EXT_CAPTURE_WITH_IDS) {
-    takePose(data);
+    takePose(&instance.rigPose, data);
     sendCapture(instance, window, client, data->dwData == MSG_EXT_CAPTURE_WITH_IDS);
   } else if (data->dwData == MSG_EXT_DESCRIBE) {
     int width = 0;
     int height = 0;
     getClientRect(window, &width, &height);
-    const CameraInfo info = describeCamera(width, height, depthBufferBits());
-    post(client, window, MSG_EXT_CAMERA_INFO, sizeOnWire(info), &info);
+    const CameraInfo info = describeCamera(instance, width, height, depthBufferBits());
+    post(instance.role, client, window, MSG_EXT_CAMERA_INFO, sizeOnWire(info), &info);
   }
   return 0;
 }

@@ -21,14 +21,14 @@ void sendFrame(Instance& instance, HWND window, WPARAM requester) {
   getClientRect(window, &width, &height);
   // The frame belongs to these sends until they end, whatever is drawn meanwhile.
   const std::shared_ptr<const CaptureImage> image =
-      latestFrame(instance, currentCameraView(width, height));
+      latestFrame(instance, currentCameraView(instance, width, height));
   if (image == nullptr) return;
   const FrameHeader header = {0, image->width, image->stride, image->height, 0};
   const COPYDATASTRUCT headerMessage =
-      makeCopyData(MSG_FRAME_HEADER + role, sizeof header, &header);
+      makeCopyData(MSG_FRAME_HEADER + instance.role, sizeof header, &header);
   postCopyData(client, window, headerMessage);
   const COPYDATASTRUCT pixelMessage = makeCopyData(
-      MSG_FRAME_PIXELS + role,
+      MSG_FRAME_PIXELS + instance.role,
       static_cast<uint32_t>(image->stride) * static_cast<uint32_t>(image->height), image->pixels);
   postCopyData(client, window, pixelMessage, image);
 }
@@ -49,12 +49,12 @@ void saveOwnFrame(Instance& instance, HWND window, WPARAM sender, const COPYDATA
   int height = 0;
   getClientRect(window, &width, &height);
   const RigPose asked = {request.rigX, request.rigY, request.heading};
-  const CameraView view =
-      numbered ? cameraViewAt(asked, width, height) : currentCameraView(width, height);
+  const CameraView view = numbered ? cameraViewAt(instance, asked, width, height)
+                                   : currentCameraView(instance, width, height);
   const std::shared_ptr<const CaptureImage> image = latestFrame(instance, view);
   if (image == nullptr) return;
   // The save has no reply on the wire, so standard error is the only place to say it failed.
-  const char* fileName = role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp";
+  const char* fileName = instance.role == ROLE_LEFT_CAMERA ? "image1.bmp" : "image2.bmp";
   std::string reason;
   if (writeBmp(fileName, *image, &reason) != 0) {
     std::fprintf(stderr, "oculant: cannot save %s: %s\n", fileName, reason.c_str());
@@ -66,7 +66,7 @@ void saveOwnFrame(Instance& instance, HWND window, WPARAM sender, const COPYDATA
 LRESULT handleInstanceMessage(Instance& instance, HWND window, WPARAM sender,
                               const COPYDATASTRUCT* data) {
   if (data == nullptr) return 0;
-  const bool camera = role == ROLE_LEFT_CAMERA || role == ROLE_RIGHT_CAMERA;
+  const bool camera = instance.role == ROLE_LEFT_CAMERA || instance.role == ROLE_RIGHT_CAMERA;
   switch (data->dwData) {
     case MSG_QUIT:
       if (instance.quitHandler != nullptr) instance.quitHandler(window);
@@ -77,14 +77,14 @@ LRESULT handleInstanceMessage(Instance& instance, HWND window, WPARAM sender,
     case MSG_HEADING:
       // A payload shorter than the record is ignored rather than read past its end.
       if (data->lpData != nullptr && data->cbData >= kHeadingPayloadSize) {
-        std::memcpy(&rigPose.heading, data->lpData, kHeadingPayloadSize);
+        std::memcpy(&instance.rigPose.heading, data->lpData, kHeadingPayloadSize);
       }
       break;
     case MSG_RIG_XY:
       if (data->lpData != nullptr && data->cbData >= kRigXyPayloadSize) {
         const char* bytes = static_cast<const char*>(data->lpData);
-        std::memcpy(&rigPose.rigX, bytes, 8);
-        std::memcpy(&rigPose.rigY, bytes + 8, 8);
+        std::memcpy(&instance.rigPose.rigX, bytes, 8);
+        std::memcpy(&instance.rigPose.rigY, bytes + 8, 8);
       }
       break;
     case MSG_FRAME_REQUEST:

@@ -18,7 +18,6 @@
 #include "messaging/instance.h"
 #include "messaging/latest_frame.h"
 #include "platform/null/null_platform.h"
-#include "scene/scene_state.h"
 
 namespace {
 
@@ -139,8 +138,7 @@ class InstanceMessages : public ::testing::Test {
     instance = current.get();
     instance->quitHandler = recordClose;
     setFrameSource(*instance, &source);
-    resetSceneState();
-    role = instanceRole;
+    instance->role = instanceRole;
     calls.clear();
     captureFails = false;
     nullResizeWindow(window, 320, 240);
@@ -148,7 +146,7 @@ class InstanceMessages : public ::testing::Test {
   // A scene at the start pose with both cameras in step, the left one no longer answering.
   void startSceneWithStoppedLeft() {
     start(ROLE_SCENE);
-    rigPose = kStartPose;
+    instance->rigPose = kStartPose;
     leftPeer = nullAddPeer("oculant1");
     left = std::to_string(leftPeer);
     right = std::to_string(nullAddPeer("oculant2"));
@@ -212,9 +210,9 @@ TEST_F(InstanceMessages, PoseMessagesReadOnlyWholeRecords) {
     handle(MSG_HEADING, nullptr, 8);
     handle(MSG_RIG_XY, pose, 15);
     EXPECT_EQ(handleInstanceMessage(*instance, window, kRequester, nullptr), 0);
-    EXPECT_EQ(rigPose.heading, 123.25) << r;
-    EXPECT_EQ(rigPose.rigX, -3.5) << r;
-    EXPECT_EQ(rigPose.rigY, 7) << r;
+    EXPECT_EQ(instance->rigPose.heading, 123.25) << r;
+    EXPECT_EQ(instance->rigPose.rigX, -3.5) << r;
+    EXPECT_EQ(instance->rigPose.rigY, 7) << r;
     EXPECT_TRUE(calls.empty()) << r;
   }
 }
@@ -237,7 +235,7 @@ TEST_F(InstanceMessages, TheFrameGoesToTheRequesterAsHeaderThenTheCaptureItself)
   handle(MSG_FRAME_REQUEST);
   EXPECT_TRUE(calls.empty());
   EXPECT_EQ(sent.size(), 4u);
-  overviewView.spin += 5;
+  instance->overviewView.spin += 5;
   handle(MSG_FRAME_REQUEST);
   EXPECT_EQ(joined(calls), "draw, capture 301x7");
   // The frame replaced stays whole until the sends that carry it are over.
@@ -264,18 +262,18 @@ TEST_F(InstanceMessages, AMinimisedWindowSendsAnEmptyFrameAndAFailedCaptureNone)
 // and is brought to the whole pose when it answers again; new windows get the pose they need.
 TEST_F(InstanceMessages, SlowCamerasAreSkippedThenResynchronisedLeftFirst) {
   start(ROLE_SCENE);
-  rigPose = kStartPose;
+  instance->rigPose = kStartPose;
   const std::string left = std::to_string(nullAddPeer("oculant1"));
   HWND rightPeer = nullAddPeer("oculant2");
   const std::string right = std::to_string(rightPeer);
   syncCameras(*instance, window);  // windows there before the scene's first look may hold any pose
   EXPECT_EQ(takeSends(),
             left + " 1003 50, " + left + " 1002 50, " + right + " 1003 50, " + right + " 1002 50");
-  rigPose.heading = 100;
+  instance->rigPose.heading = 100;
   nullSetPeerAnswers(std::stoul(left), false);
-  sendToCameras(*instance, MSG_HEADING, 8, &rigPose.heading, window);
+  sendToCameras(*instance, MSG_HEADING, 8, &instance->rigPose.heading, window);
   EXPECT_EQ(takeSends(), left + " 1002 50, " + right + " 1002 50");
-  sendToCameras(*instance, MSG_HEADING, 8, &rigPose.heading, window);
+  sendToCameras(*instance, MSG_HEADING, 8, &instance->rigPose.heading, window);
   EXPECT_EQ(takeSends(), right + " 1002 50") << "not tried again before it is due";
   nullAdvanceTicks(kRetryMs);
   nullSetPeerAnswers(std::stoul(left), true);
@@ -295,7 +293,7 @@ TEST_F(InstanceMessages, SlowCamerasAreSkippedThenResynchronisedLeftFirst) {
   EXPECT_EQ(takeSends(), left + " 1001 500 #1@100, " + newRight + " 1001 500 #1@100");
 
   // Cameras pass a quit on without any of this.
-  role = ROLE_LEFT_CAMERA;
+  instance->role = ROLE_LEFT_CAMERA;
   sendToCameras(*instance, MSG_QUIT, 0, nullptr, window);
   EXPECT_EQ(takeSends(), left + " 1000 500, " + newRight + " 1000 500");
 }
@@ -311,7 +309,7 @@ TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
     bool written;
   } cases[] = {{700, 1, true}, {700, 1, false}, {700, 2, true}, {700, 1, false}, {701, 1, true}};
   for (const auto& c : cases) {
-    rigPose = shown;
+    instance->rigPose = shown;
     forgetLatestFrame(*instance);
     calls.clear();
     const SaveFrameRequest save = {1.5, -2, 30 + double(c.number), c.number, 0};
@@ -323,7 +321,7 @@ TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
     if (c.written) {
       EXPECT_EQ(drawnAt.heading, 30 + c.number) << what;
     }
-    EXPECT_EQ(std::memcmp(&rigPose, &shown, sizeof shown), 0) << what;
+    EXPECT_EQ(std::memcmp(&instance->rigPose, &shown, sizeof shown), 0) << what;
   }
 }
 
@@ -333,8 +331,8 @@ TEST_F(InstanceMessages, CommandsACameraMissedAreSentInOrderWhenItAnswersAgain) 
   startSceneWithStoppedLeft();
   sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
   EXPECT_EQ(takeSends(), left + " 1001 500 #1@90, " + right + " 1001 500 #1@90");
-  rigPose.heading = 100;
-  sendToCameras(*instance, MSG_HEADING, 8, &rigPose.heading, window);
+  instance->rigPose.heading = 100;
+  sendToCameras(*instance, MSG_HEADING, 8, &instance->rigPose.heading, window);
   sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
   EXPECT_EQ(takeSends(), right + " 1002 50, " + right + " 1001 500 #2@100");
 
