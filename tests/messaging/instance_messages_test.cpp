@@ -217,6 +217,26 @@ TEST_F(InstanceMessages, PoseMessagesReadOnlyWholeRecords) {
   }
 }
 
+// Two records in one process keep apart what each was told and what each took.
+TEST_F(InstanceMessages, TwoInstancesInOneProcessShareNothing) {
+  start(ROLE_LEFT_CAMERA);
+  Instance other;
+  other.role = ROLE_LEFT_CAMERA;
+  setFrameSource(other, &source);
+  const double heading = 45;
+  const SaveFrameRequest save = {0, 0, 0, 1, 0};
+  handle(MSG_HEADING, &heading, 8);
+  handle(MSG_SAVE_FRAME, &save, sizeof save, 700);
+  noteSavedFiles();
+  calls.clear();
+  const COPYDATASTRUCT data = {MSG_SAVE_FRAME, sizeof save, &save};
+  handleInstanceMessage(other, window, 700, &data);
+  noteSavedFiles();
+  EXPECT_EQ(other.rigPose.heading, 0) << "a pose told to the other";
+  EXPECT_EQ(joined(calls), "draw, capture 320x240, write image1.bmp 320x240")
+      << "a save the other took";
+}
+
 TEST_F(InstanceMessages, TheFrameGoesToTheRequesterAsHeaderThenTheCaptureItself) {
   start(ROLE_LEFT_CAMERA);
   nullResizeWindow(window, 301, 7);
