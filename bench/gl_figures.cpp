@@ -11,6 +11,7 @@
 #include "bench_clock.h"
 #include "image/frame_capture.h"
 #include "image/object_id_capture.h"
+#include "messaging/instance.h"
 #include "platform/platform.h"
 #include "render/frame_renderer.h"
 #include "render/gl_resources.h"
@@ -33,18 +34,17 @@ class RoleWindow {
   RoleWindow(InstanceRole asRole, int width, int height) {
     static int serial = 0;
     const std::string className = "bench_gl_" + std::to_string(++serial);
-    resetSceneState();
     resetGlResources();
     resetMeshSlots();
-    role = asRole;
-    readConfigFile();
-    rigPose = RigPose{0.7, 0.7, 90};
+    instance_.role = asRole;
+    readConfigFile(asRole, &instance_.sceneModel, &instance_.rigSettings);
+    instance_.rigPose = RigPose{0.7, 0.7, 90};
     if (!registerWindowClass(className.c_str(), quietProc)) return;
     window_ = createWindow(className.c_str(), "bench", 0, 0, width, height);
     if (window_ == 0) return;
-    if (setUpGl(window_) != 0) return;
-    uploadTextures();
-    uploadMeshes();
+    if (setUpGl(window_, asRole, instance_.rigSettings, &instance_.overviewView) != 0) return;
+    uploadTextures(asRole, &instance_.sceneModel, instance_.imageSlots);
+    uploadMeshes(asRole, instance_.sceneModel);
     showWindow(window_);
     MSG message;
     while (peekMessage(&message)) dispatchMessage(message);
@@ -56,8 +56,12 @@ class RoleWindow {
     destroyWindow(window_);
   }
   bool ok() const { return ok_; }
+  CameraView view(int width, int height) const {
+    return currentCameraView(instance_, width, height);
+  }
 
  private:
+  Instance instance_;
   HWND window_ = 0;
   bool ok_ = false;
 };
@@ -77,7 +81,7 @@ bool measureGl(InstanceRole asRole, int width, int height, double seconds, GlFig
   RoleWindow window(asRole, width, height);
   if (!window.ok()) return false;
   const HDC dc = glResources.deviceContext;
-  const CameraView view = currentCameraView(width, height);
+  const CameraView view = window.view(width, height);
   paintFrame(view);  // the first frame pays for texture residency and the like
   const long long before = verticesSent();
   drawFrame(view);
@@ -111,7 +115,7 @@ bool measureGl(InstanceRole asRole, int width, int height, double seconds, GlFig
 double measureIdPass(int width, int height, double seconds) {
   RoleWindow window(ROLE_LEFT_CAMERA, width, height);
   if (!window.ok()) return 0;
-  const CameraView view = currentCameraView(width, height);
+  const CameraView view = window.view(width, height);
   drawFrame(view);
   return idPassRate(view, seconds);
 }
@@ -119,7 +123,7 @@ double measureIdPass(int width, int height, double seconds) {
 bool openDrawReadOnce(int width, int height) {
   RoleWindow window(ROLE_LEFT_CAMERA, width, height);
   if (!window.ok()) return false;
-  paintFrame(currentCameraView(width, height));
+  paintFrame(window.view(width, height));
   CaptureImage image = {};
   captureFrame(&image, width, height);
   const bool read = image.pixels != nullptr;

@@ -15,7 +15,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Each input starts from an empty table, as the bench does when it starts.
   std::memset(&configTable, 0, sizeof configTable);
-  if (readConfigFileNamed(fileHolding(data, size).c_str()) != 0) std::abort();
+  static SceneModel sceneModel;
+  RigSettings rigSettings = kDefaultRig;
+  sceneModel = {};
+  if (readConfigFileNamed(fileHolding(data, size).c_str(), ROLE_SCENE, &sceneModel, &rigSettings) !=
+      0) {
+    std::abort();
+  }
 
   if (sceneModel.objectCount < 0 || sceneModel.objectCount > kMaxSceneObjects) std::abort();
   for (int i = 0; i < kConfigEntries; ++i) {

@@ -1,68 +1,70 @@
 #include "app/input_handling.h"
 
-#include "messaging/instance_messages.h"
+#include "messaging/instance.h"
 #include "panel/info_log.h"
 #include "render/overview_navigation.h"
-#include "scene/input_state.h"
-#include "scene/scene_state.h"
 
 namespace {
 
-void onKeyDown(HWND window, WPARAM key) {
-  if (key == VK_SHIFT) inputState.shiftHeld = true;
-  if (role != ROLE_SCENE) return;
-  if (key == VK_F1) inputState.showThirdObject = !inputState.showThirdObject;
-  if (key == VK_F2) sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+void onKeyDown(Instance& instance, HWND window, WPARAM key) {
+  if (key == VK_SHIFT) instance.inputState.shiftHeld = true;
+  if (instance.role != ROLE_SCENE) return;
+  if (key == VK_F1) instance.inputState.showThirdObject = !instance.inputState.showThirdObject;
+  if (key == VK_F2) instance.cameras->send(instance, MSG_SAVE_FRAME, 0, nullptr, window);
 }
 
 // Shift with the mouse turns the rig: two pixels to the left add one degree.
-void turnRig(HWND window, int x) {
-  rigPose.heading += static_cast<double>(inputState.lastMouseX - x) / 2.0;
-  if (rigPose.heading > 360.0) rigPose.heading -= 360.0;
-  if (rigPose.heading < 0.0) rigPose.heading += 360.0;
-  sendToCameras(MSG_HEADING, kHeadingPayloadSize, &rigPose.heading, window);
-  logRigPose();
+void turnRig(Instance& instance, HWND window, int x) {
+  instance.rigPose.heading += static_cast<double>(instance.inputState.lastMouseX - x) / 2.0;
+  if (instance.rigPose.heading > 360.0) instance.rigPose.heading -= 360.0;
+  if (instance.rigPose.heading < 0.0) instance.rigPose.heading += 360.0;
+  instance.cameras->send(instance, MSG_HEADING, kHeadingPayloadSize, &instance.rigPose.heading,
+                         window);
+  logRigPose(instance.rigPose);
 }
 
-void onMouseMove(HWND window, WPARAM keys, LPARAM position) {
-  if (role != ROLE_SCENE) return;
+void onMouseMove(Instance& instance, HWND window, WPARAM keys, LPARAM position) {
+  if (instance.role != ROLE_SCENE) return;
   int x = GET_X_LPARAM(position);
   int y = GET_Y_LPARAM(position);
-  bool positionKnown = inputState.lastMouseX != -1 || inputState.lastMouseY != -1;
-  int dx = inputState.lastMouseX - x;
-  int dy = inputState.lastMouseY - y;
-  if (inputState.shiftHeld) {
-    if (positionKnown) turnRig(window, x);
+  bool positionKnown = instance.inputState.lastMouseX != -1 || instance.inputState.lastMouseY != -1;
+  int dx = instance.inputState.lastMouseX - x;
+  int dy = instance.inputState.lastMouseY - y;
+  if (instance.inputState.shiftHeld) {
+    if (positionKnown) turnRig(instance, window, x);
   } else if (positionKnown) {
     // Only a drag with exactly one button and no modifier moves the overview.
-    if (keys == MK_LBUTTON) panOverview(dx, dy);
-    if (keys == MK_RBUTTON) rotateOverview(dx, dy);
+    if (keys == MK_LBUTTON) panOverview(&instance.overviewView, dx, dy);
+    if (keys == MK_RBUTTON) rotateOverview(&instance.overviewView, dx, dy);
   }
-  inputState.lastMouseX = x;
-  inputState.lastMouseY = y;
+  instance.inputState.lastMouseX = x;
+  instance.inputState.lastMouseY = y;
 }
 
 }  // namespace
 
-void handleInputMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+void handleInputMessage(Instance& instance, HWND window, UINT message, WPARAM wParam,
+                        LPARAM lParam) {
   switch (message) {
     case WM_KEYDOWN:
-      onKeyDown(window, wParam);
+      onKeyDown(instance, window, wParam);
       break;
     case WM_KEYUP:
-      inputState.shiftHeld = false;  // whichever key went up
+      instance.inputState.shiftHeld = false;  // whichever key went up
       break;
     case WM_MOUSEMOVE:
-      onMouseMove(window, wParam, lParam);
+      onMouseMove(instance, window, wParam, lParam);
       break;
     case WM_LBUTTONDOWN:
-      inputState.leftButtonHeld = true;
+      instance.inputState.leftButtonHeld = true;
       break;
     case WM_LBUTTONUP:
-      inputState.leftButtonHeld = false;
+      instance.inputState.leftButtonHeld = false;
       break;
     case WM_MOUSEWHEEL:
-      if (role == ROLE_SCENE) zoomOverview(GET_WHEEL_DELTA_WPARAM(wParam));
+      if (instance.role == ROLE_SCENE) {
+        zoomOverview(&instance.overviewView, GET_WHEEL_DELTA_WPARAM(wParam));
+      }
       break;
     default:
       break;

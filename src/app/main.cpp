@@ -9,15 +9,15 @@
 #include "app/window_icon.h"
 #include "app/window_proc.h"
 #include "messaging/camera_links.h"
+#include "messaging/instance.h"
 #include "platform/platform.h"
-#include "scene/scene_state.h"
 
 constexpr int kStartFailed = 1;
 
 int main(int argc, char** argv) {
   if (answerCommandLine(argc, argv)) return 0;
-  role = ROLE_SCENE;
-  switch (determineRole()) {
+  Instance instance;
+  switch (determineRole(&instance.role)) {
     case RoleOutcome::TAKEN:
       break;
     case RoleOutcome::ENDS_QUIETLY:
@@ -26,27 +26,28 @@ int main(int argc, char** argv) {
       return kStartFailed;
   }
 
-  const RoleWindow& roleWindow = roleWindowOf(role);
+  bindWindowInstance(instance);
+  const RoleWindow& roleWindow = roleWindowOf(instance.role);
   WindowIcon icon = windowIcon();
   if (!registerWindowClass(roleWindow.className, mainWindowProc, &icon)) {
     showMessageBox("Cannot register class", "Error", MessageBoxIcon::PLAIN);
     return kStartFailed;
   }
-  mainWindow = createWindow(roleWindow.className, roleWindow.title, roleWindow.x, roleWindow.y,
-                            roleWindow.width, roleWindow.height);
-  if (mainWindow == 0 && destroyedWindow != 0) {
+  instance.mainWindow = createWindow(roleWindow.className, roleWindow.title, roleWindow.x,
+                                     roleWindow.y, roleWindow.width, roleWindow.height);
+  if (instance.mainWindow == 0 && instance.destroyedWindow != 0) {
     // A quit closed the window while its set-up was still under way: the bench was closed, which
     // is no failure to start.
-    finishCameraCommands(destroyedWindow);
+    finishCameraCommands(instance, instance.destroyedWindow);
     return 0;
   }
-  if (mainWindow == 0) {
+  if (instance.mainWindow == 0) {
     showMessageBox("Error1001", "Error", MessageBoxIcon::ERROR_ICON);
     return kStartFailed;
   }
-  showWindow(mainWindow);
-  const int exitCode = runMainLoop();
+  showWindow(instance.mainWindow);
+  const int exitCode = runMainLoop(instance);
   // The quit onDestroy sent reaches a camera that was not answering then, if it comes back soon.
-  finishCameraCommands(mainWindow);
+  finishCameraCommands(instance, instance.mainWindow);
   return exitCode;
 }

@@ -7,26 +7,23 @@
 #include "app/shell_rules.h"
 #include "messaging/camera_links.h"
 #include "platform/platform.h"
-#include "scene/camera_view.h"
-#include "scene/input_state.h"
-#include "scene/scene_state.h"
 
 namespace {
 
-CameraView viewOfMainWindow() {
+CameraView viewOfMainWindow(const Instance& instance) {
   int width = 0;
   int height = 0;
-  getClientRect(mainWindow, &width, &height);
-  return currentCameraView(width, height);
+  getClientRect(instance.mainWindow, &width, &height);
+  return currentCameraView(instance, width, height);
 }
 
 }  // namespace
 
-int runMainLoop() {
+int runMainLoop(Instance& instance) {
   const bool paced = loopPacingEnabled();
   DriveClock clock = {tickCount(), 0};
   uint32_t lastFrame = clock.reference - kIdleRefreshMs;
-  CameraView drawnView = viewOfMainWindow();
+  CameraView drawnView = viewOfMainWindow(instance);
   unsigned long eventsAtFrame = inputEventsTaken() - 1;
   for (;;) {
     MSG message;
@@ -39,24 +36,26 @@ int runMainLoop() {
     // and saves are answered from a frame of their own, so serving them draws nothing here.
     // A window closed by the message just dispatched is not painted again: the panel would
     // read the size of a window that no longer exists.
-    const CameraView view = viewOfMainWindow();
+    const CameraView view = viewOfMainWindow(instance);
     const uint32_t sinceFrame = tickCount() - lastFrame;
     const bool due = !paced || sinceFrame >= kIdleRefreshMs ||
                      (sinceFrame >= kFrameIntervalMs &&
                       (inputEventsTaken() != eventsAtFrame || !sameView(view, drawnView)));
-    if (due && isWindow(mainWindow)) {
+    if (due && isWindow(instance.mainWindow)) {
       paintFrame(view);
       lastFrame = tickCount();
       drawnView = view;
       eventsAtFrame = inputEventsTaken();
     }
-    syncCameras(mainWindow);
-    const bool driving = inputState.leftButtonHeld && inputState.shiftHeld && role == ROLE_SCENE;
+    syncCameras(instance, instance.mainWindow);
+    const bool driving = instance.inputState.leftButtonHeld && instance.inputState.shiftHeld &&
+                         instance.role == ROLE_SCENE;
     const int steps = driveStepsDue(&clock, tickCount());
     if (steps > 0) {
       for (int step = 0; step < steps; ++step) {
-        if (inputState.leftButtonHeld && inputState.shiftHeld && role == ROLE_SCENE) {
-          advanceRig(mainWindow);
+        if (instance.inputState.leftButtonHeld && instance.inputState.shiftHeld &&
+            instance.role == ROLE_SCENE) {
+          advanceRig(instance, instance.mainWindow);
         }
       }
       driveStepsTaken(&clock, tickCount());

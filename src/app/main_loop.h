@@ -5,5 +5,7 @@
 // most until the next frame or drive step could be due.
 #pragma once
 
-// Runs until WM_QUIT; returns its wParam, the process exit code.
-int runMainLoop();
+struct Instance;
+
+// Runs the instance's mainWindow until WM_QUIT; returns its wParam, the process exit code.
+int runMainLoop(Instance& instance);

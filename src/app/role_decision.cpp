@@ -40,18 +40,18 @@ RoleOutcome endQuietly(const char* why) {
 
 }  // namespace
 
-RoleOutcome determineRole() {
-  role = ROLE_SCENE;
+RoleOutcome determineRole(InstanceRole* role) {
+  *role = ROLE_SCENE;
   beginRoleDecision();
   if (openInstanceSemaphore()) {
     // A release followed by a wait leaves the count as it was and reads it.
     int32_t previousCount = 0;
     if (releaseInstanceSemaphore(1, &previousCount)) waitInstanceSemaphore(1);
     if (previousCount >= 3) return refuse();
-    role = static_cast<InstanceRole>(previousCount);
+    *role = static_cast<InstanceRole>(previousCount);
     // The count is short of the windows when an instance was killed: its unit went with it,
     // but the instances counted after it keep theirs.
-    if (hasWindow(role) && !firstMissingRole(&role)) return refuse();
+    if (hasWindow(*role) && !firstMissingRole(role)) return refuse();
     // The unit this instance holds until its window is destroyed.
     releaseInstanceSemaphore(1, nullptr);
   } else {

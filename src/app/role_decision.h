@@ -5,14 +5,16 @@
 
 #include <cstdint>
 
+#include "scene/scene_state.h"
+
 constexpr int32_t kSemaphoreInitialCount = 1;
 constexpr int32_t kSemaphoreMaximumCount = 10;
 
 enum class RoleOutcome {
-  TAKEN,         // role is set; the process goes on to make its window
+  TAKEN,         // *role is set; the process goes on to make its window
   ENDS_QUIETLY,  // nothing is wrong (the scene already runs): the process ends with 0
   REFUSED,       // "Too many program!" was shown: the process ends with 1
 };
 
-// Sets role, or tells why the process must end now.
-RoleOutcome determineRole();
+// Sets *role, or tells why the process must end now.
+RoleOutcome determineRole(InstanceRole* role);

@@ -7,23 +7,19 @@
 #include "messaging/instance_messages.h"
 #include "panel/info_log.h"
 #include "platform/platform.h"
-#include "scene/scene_state.h"
-
-HWND mainWindow = 0;
-HWND destroyedWindow = 0;
 
 namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kDistancePerStep = 0.05;
 }  // namespace
 
-void advanceRig(HWND sender) {
-  double radians = rigPose.heading * kPi / 180;
-  rigPose.rigX += std::cos(radians) * kDistancePerStep;
-  rigPose.rigY += std::sin(radians) * kDistancePerStep;
-  double position[2] = {rigPose.rigX, rigPose.rigY};
-  sendToCameras(MSG_RIG_XY, kRigXyPayloadSize, position, sender);
-  logRigPose();
+void advanceRig(Instance& instance, HWND sender) {
+  double radians = instance.rigPose.heading * kPi / 180;
+  instance.rigPose.rigX += std::cos(radians) * kDistancePerStep;
+  instance.rigPose.rigY += std::sin(radians) * kDistancePerStep;
+  double position[2] = {instance.rigPose.rigX, instance.rigPose.rigY};
+  instance.cameras->send(instance, MSG_RIG_XY, kRigXyPayloadSize, position, sender);
+  logRigPose(instance.rigPose);
 }
 
 void startCameraInstances() {
@@ -33,9 +29,9 @@ void startCameraInstances() {
   }
 }
 
-void onDestroy(HWND window) {
-  destroyedWindow = window;
+void onDestroy(Instance& instance, HWND window) {
+  instance.destroyedWindow = window;
   waitInstanceSemaphore(1);
-  sendToCameras(MSG_QUIT, 0, nullptr, window);
+  instance.cameras->send(instance, MSG_QUIT, 0, nullptr, window);
   postQuitMessage(0);
 }

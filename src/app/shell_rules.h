@@ -3,22 +3,18 @@
 // unit tests run them on the null platform.
 #pragma once
 
+#include "messaging/instance.h"
 #include "platform/windows_vocabulary.h"
-
-// The window created for this process's role; the sender of the rig position messages.
-extern HWND mainWindow;
-// The window whose destruction onDestroy handled last, 0 before: tells a window closed by a quit
-// while it was being created (an error box of the set-up was up) from one never made.
-extern HWND destroyedWindow;
 
 // One drive step: 0.05 along the heading, the new position to both cameras from sender, then
 // the log.
-void advanceRig(HWND sender);
+void advanceRig(Instance& instance, HWND sender);
 
 // Starts the executable once for each camera window that is missing: twice for a fresh bench,
 // where the order in which they decide their roles makes one the left camera and the other the
 // right one.
 void startCameraInstances();
 
-// Gives back this instance's unit of the semaphore, tells both cameras to quit, ends the loop.
-void onDestroy(HWND window);
+// Gives back this instance's unit of the semaphore, tells both cameras to quit, ends the loop;
+// notes the window as the instance's destroyedWindow.
+void onDestroy(Instance& instance, HWND window);

@@ -4,25 +4,39 @@
 #include "app/lifecycle.h"
 #include "app/paint.h"
 #include "messaging/extensions.h"
+#include "messaging/instance.h"
 #include "messaging/instance_messages.h"
 #include "platform/platform.h"
 #include "render/gl_setup.h"
-#include "scene/camera_view.h"
 #include "wire/extension_messages.h"
 
+namespace {
+Instance* boundInstance = nullptr;
+}  // namespace
+
+void bindWindowInstance(Instance& instance) {
+  boundInstance = &instance;
+}
+
 LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (boundInstance == nullptr) return defWindowProc(window, message, wParam, lParam);
+  return instanceWindowProc(*boundInstance, window, message, wParam, lParam);
+}
+
+LRESULT instanceWindowProc(Instance& instance, HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
-      onCreate(window);
+      onCreate(instance, window);
       break;
     case WM_DESTROY:
-      onDestroy(window);
+      onDestroy(instance, window);
       break;
     case WM_SIZE: {
       int width = 0, height = 0;
       getClientRect(window, &width, &height);
-      resizeGl(width, height);
-      paintFrame(currentCameraView(width, height));
+      resizeGl(width, height, instance.role, instance.rigSettings);
+      paintFrame(currentCameraView(instance, width, height));
       break;
     }
     case WM_CLOSE:
@@ -31,9 +45,9 @@ LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_COPYDATA: {
       const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
       if (data != nullptr && isExtensionMessage(data->dwData)) {
-        handleExtensionMessage(window, wParam, data);
+        handleExtensionMessage(instance, window, wParam, data);
       } else {
-        handleInstanceMessage(window, wParam, data);
+        handleInstanceMessage(instance, window, wParam, data);
       }
       break;
     }
@@ -43,7 +57,7 @@ LRESULT mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_MOUSEWHEEL:
-      handleInputMessage(window, message, wParam, lParam);
+      handleInputMessage(instance, window, message, wParam, lParam);
       break;
     default:
       break;

@@ -1,6 +1,7 @@
 // How the message handlers reach the renderer and the frame buffer. The application hands in the
-// real ones when its window is made (app/gl_frame_source.h); a test hands in its own. The
-// messaging libraries link neither the renderer nor GL for this.
+// real ones when its window is made (app/gl_frame_source.h, setFrameSource in
+// messaging/latest_frame.h); a test hands in its own. The messaging libraries link neither the
+// renderer nor GL for this.
 #pragma once
 
 #include "image/bmp_writer.h"
@@ -17,8 +18,3 @@ class FrameSource {
   // Gives back the pixels of a capture.
   virtual void release(CaptureImage* image) = 0;
 };
-
-// The source the handlers draw and capture with from now on. Until one is set, or with null,
-// there is nothing to draw with: every capture fails and is answered as such.
-void setFrameSource(FrameSource* source);
-FrameSource* frameSource();

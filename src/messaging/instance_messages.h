@@ -8,10 +8,10 @@
 #include "platform/windows_vocabulary.h"
 #include "wire/wire_format.h"  // the codes and records the handlers speak
 
-// Acts on one WM_COPYDATA message received by window, according to this instance's role.
-// sender is the message's wParam: the window that replies go to. Always returns 0.
-LRESULT handleInstanceMessage(HWND window, WPARAM sender, const COPYDATASTRUCT* data);
+struct Instance;
 
-// What a quit message does to the window: the application closes it its own way, as it closes
-// a window the user closed. Until a handler is set, quit messages are ignored.
-void setQuitHandler(void (*closeWindow)(HWND window));
+// Acts on one WM_COPYDATA message received by window, according to the instance's role; a quit
+// goes to the instance's quitHandler. sender is the message's wParam: the window that replies
+// go to. Always returns 0.
+LRESULT handleInstanceMessage(Instance& instance, HWND window, WPARAM sender,
+                              const COPYDATASTRUCT* data);

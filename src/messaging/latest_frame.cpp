@@ -2,27 +2,18 @@
 
 #include "messaging/eye_capture.h"
 #include "messaging/frame_source.h"
+#include "messaging/instance.h"
 
-namespace {
-
-FrameSource* source = nullptr;
-std::shared_ptr<const CaptureImage> kept;
-CameraView keptView;
-
-}  // namespace
-
-void setFrameSource(FrameSource* newSource) {
-  forgetLatestFrame();
-  source = newSource;
+void setFrameSource(Instance& instance, FrameSource* source) {
+  forgetLatestFrame(instance);
+  instance.frameSource = source;
 }
 
-FrameSource* frameSource() {
-  return source;
-}
-
-std::shared_ptr<const CaptureImage> latestFrame(const CameraView& view) {
-  if (kept && sameView(view, keptView)) return kept;
-  forgetLatestFrame();
+std::shared_ptr<const CaptureImage> latestFrame(Instance& instance, const CameraView& view) {
+  LatestFrame& latest = instance.latestFrame;
+  if (latest.kept && sameView(view, latest.keptView)) return latest.kept;
+  forgetLatestFrame(instance);
+  FrameSource* source = instance.frameSource;
   if (source == nullptr) return nullptr;
   // After a swap the back buffer is undefined: draw the frame again before reading it.
   source->draw(view);
@@ -33,15 +24,14 @@ std::shared_ptr<const CaptureImage> latestFrame(const CameraView& view) {
     return nullptr;
   }
   // The source that captured the pixels gives them back, even if another is set meanwhile.
-  FrameSource* owner = source;
-  kept.reset(image, [owner](CaptureImage* done) {
-    owner->release(done);
+  latest.kept.reset(image, [source](CaptureImage* done) {
+    source->release(done);
     delete done;
   });
-  keptView = view;
-  return kept;
+  latest.keptView = view;
+  return latest.kept;
 }
 
-void forgetLatestFrame() {
-  kept.reset();
+void forgetLatestFrame(Instance& instance) {
+  instance.latestFrame.kept.reset();
 }

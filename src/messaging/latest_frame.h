@@ -9,12 +9,25 @@
 #include "image/bmp_writer.h"
 #include "scene/camera_view.h"
 
+struct Instance;
+class FrameSource;
+
+// The frame kept and its view; empty at start.
+struct LatestFrame {
+  std::shared_ptr<const CaptureImage> kept;
+  CameraView keptView = {};
+};
+
 // The frame of the view, with the rig's sensor noise (messaging/eye_capture.h): the kept one
 // when the view is the one it was drawn from, else a fresh one drawn into the back buffer and
-// read with the frame source (messaging/frame_source.h). Null when the capture failed or there
-// is no source. Shared: a send still under way keeps its frame whole while a newer one replaces
-// it here.
-std::shared_ptr<const CaptureImage> latestFrame(const CameraView& view);
+// read with the instance's frame source (messaging/frame_source.h). Null when the capture
+// failed or there is no source. Shared: a send still under way keeps its frame whole while a
+// newer one replaces it here.
+std::shared_ptr<const CaptureImage> latestFrame(Instance& instance, const CameraView& view);
 
 // Lets go of the kept frame; the next latestFrame draws and reads again.
-void forgetLatestFrame();
+void forgetLatestFrame(Instance& instance);
+
+// The source the handlers draw and capture with from now on; the frame kept goes, as another
+// source may draw it differently.
+void setFrameSource(Instance& instance, FrameSource* source);

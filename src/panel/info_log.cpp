@@ -28,7 +28,7 @@ void prependInfoLine(const char* line) {
   setInfoPanelText(infoLog);
 }
 
-void logRigPose() {
+void logRigPose(const RigPose& rigPose) {
   char line[256];
   // "Градус" in Windows-1251.
   std::snprintf(line, sizeof line, "\xC3\xF0\xE0\xE4\xF3\xF1=%5.3f", rigPose.heading);

@@ -39,18 +39,18 @@ void setLight() {
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambientModel);
 }
 
-void setOverviewStart() {
+void setOverviewStart(InstanceRole role, OverviewView* overview) {
   // Only the overview stands back from the scene; the eye views keep distance 0 so that the
   // overview transform leaves them untouched.
-  if (role == ROLE_SCENE) overviewView.distance = 20.0;
-  overviewView.zoomStep = 0.5;
-  overviewView.tilt = 0;
-  overviewView.spin = 0;
-  overviewView.tiltStep = 6.0f;
-  overviewView.panX = 0.0;
-  overviewView.panY = 0.0;
-  overviewView.panStep = 0.5;
-  overviewView.spinStep = 2.5f;
+  if (role == ROLE_SCENE) overview->distance = 20.0;
+  overview->zoomStep = 0.5;
+  overview->tilt = 0;
+  overview->spin = 0;
+  overview->tiltStep = 6.0f;
+  overview->panX = 0.0;
+  overview->panY = 0.0;
+  overview->panStep = 0.5;
+  overview->spinStep = 2.5f;
 }
 
 }  // namespace
@@ -62,7 +62,7 @@ int selectPixelFormat(HDC deviceContext) {
   return 0;
 }
 
-int setUpGl(HWND window) {
+int setUpGl(HWND window, InstanceRole role, const RigSettings& rig, OverviewView* overview) {
   glResources.deviceContext = getDC(window);
   if (!selectPixelFormat(glResources.deviceContext)) return -1;
   glResources.renderContext = createGlContext(glResources.deviceContext);
@@ -78,32 +78,33 @@ int setUpGl(HWND window) {
   int width = 0;
   int height = 0;
   getClientRect(window, &width, &height);
-  initGlState(width, height);
+  initGlState(width, height, role, rig, overview);
   createTextFont(glResources.deviceContext);
   return 0;
 }
 
-void initGlState(int width, int height) {
+void initGlState(int width, int height, InstanceRole role, const RigSettings& rig,
+                 OverviewView* overview) {
   glClearColor(0, 0, 0, 0);
   glClearDepth(1.0);
   glEnable(GL_DEPTH_TEST);
   glMatrixMode(GL_PROJECTION);
   glResources.aspect = aspectFor(width, height);
   // A fresh context's projection is still the identity.
-  gluPerspective(fieldOfViewFor(role, rigSettings), glResources.aspect, kNearPlane, kFarPlane);
+  gluPerspective(fieldOfViewFor(role, rig), glResources.aspect, kNearPlane, kFarPlane);
   glMatrixMode(GL_MODELVIEW);
   glShadeModel(GL_SMOOTH);
   setLight();
   glEnable(GL_COLOR_MATERIAL);
-  setOverviewStart();
+  setOverviewStart(role, overview);
 }
 
-void resizeGl(int width, int height) {
+void resizeGl(int width, int height, InstanceRole role, const RigSettings& rig) {
   glViewport(0, 0, width, height);
   glResources.aspect = aspectFor(width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(fieldOfViewFor(role, rigSettings), glResources.aspect, kNearPlane, kFarPlane);
+  gluPerspective(fieldOfViewFor(role, rig), glResources.aspect, kNearPlane, kFarPlane);
   glMatrixMode(GL_MODELVIEW);
 }
 

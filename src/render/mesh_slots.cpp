@@ -14,11 +14,6 @@ MeshSlot meshSlots[kMaxSceneObjects];
 
 namespace {
 
-// Every instance reads the same files; the scene instance speaks for the three.
-bool speaks() {
-  return role == ROLE_SCENE;
-}
-
 uint32_t compileGroup(const MeshData& mesh, const MeshGroup& group) {
   const GLuint list = glGenLists(1);
   if (list == 0) return 0;
@@ -57,7 +52,7 @@ uint32_t uploadImage(const TextureImage& image) {
 
 // Each image once per mesh, however many materials name it; 0 for one that cannot be read.
 uint32_t textureFor(int number, const MeshMaterial& material,
-                    std::map<std::string, uint32_t>* uploaded) {
+                    std::map<std::string, uint32_t>* uploaded, bool speaks) {
   auto known = uploaded->find(material.texturePath);
   if (known != uploaded->end()) return known->second;
   std::string failure;
@@ -66,7 +61,7 @@ uint32_t textureFor(int number, const MeshMaterial& material,
   if (image != nullptr) {
     texture = uploadImage(*image);
     freeTextureImage(image);
-  } else if (speaks()) {
+  } else if (speaks) {
     std::fprintf(stderr, "oculant: object %d: texture %s of material %s %s: drawn in its colour\n",
                  number, material.texturePath.c_str(), material.name.c_str(), failure.c_str());
   }
@@ -74,11 +69,11 @@ uint32_t textureFor(int number, const MeshMaterial& material,
   return texture;
 }
 
-void uploadMesh(int index, const SceneObject& object) {
+void uploadMesh(int index, const SceneObject& object, bool speaks) {
   MeshData mesh;
   std::string failure;
   if (!readMeshFile(object.fileName, &mesh, &failure)) {
-    if (speaks())
+    if (speaks)
       std::fprintf(stderr, "oculant: object %d: mesh %s: %s: not drawn\n", index + 1,
                    object.fileName, failure.c_str());
     return;
@@ -91,7 +86,7 @@ void uploadMesh(int index, const SceneObject& object) {
       const MeshMaterial& material = mesh.materials[static_cast<size_t>(group.material)];
       for (int c = 0; c < 3; ++c) part.colour[c] = material.diffuse[c];
       if (object.textured && !material.texturePath.empty())
-        part.texture = textureFor(index + 1, material, &uploaded);
+        part.texture = textureFor(index + 1, material, &uploaded, speaks);
     }
     meshSlots[index].parts.push_back(part);
   }
@@ -99,10 +94,12 @@ void uploadMesh(int index, const SceneObject& object) {
 
 }  // namespace
 
-void uploadMeshes() {
-  int count = sceneModel.objectCount < kMaxSceneObjects ? sceneModel.objectCount : kMaxSceneObjects;
+void uploadMeshes(InstanceRole role, const SceneModel& scene) {
+  // Every instance reads the same files; the scene instance speaks for the three.
+  const bool speaks = role == ROLE_SCENE;
+  const int count = scene.objectCount < kMaxSceneObjects ? scene.objectCount : kMaxSceneObjects;
   for (int i = 0; i < count; ++i) {
-    if (sceneModel.objects[i].kind == OBJECT_MESH) uploadMesh(i, sceneModel.objects[i]);
+    if (scene.objects[i].kind == OBJECT_MESH) uploadMesh(i, scene.objects[i], speaks);
   }
 }
 

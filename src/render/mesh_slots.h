@@ -24,9 +24,9 @@ extern MeshSlot meshSlots[kMaxSceneObjects];  // entry i for object i
 
 // Reads the OBJ file of every mesh object, builds its lists and uploads the textures of its
 // materials when the object is textured. What cannot be read is said on stderr by the scene
-// instance (each instance reads the same files) and leaves the mesh, or the material's texture,
-// out. Needs the window's GL context to be current.
-void uploadMeshes();
+// instance (role) (each instance reads the same files) and leaves the mesh, or the material's
+// texture, out. Needs the window's GL context to be current.
+void uploadMeshes(InstanceRole role, const SceneModel& scene);
 
 // Empties every slot, as at process start; the GL names go with the context. Tests use it.
 void resetMeshSlots();

@@ -8,26 +8,26 @@ constexpr int kWheelUnit = 50;      // wheel delta per zoom step
 constexpr double kPanScale = 30.0;  // the distance at which one pan event moves panStep
 }  // namespace
 
-int panOverview(int dx, int dy) {
+int panOverview(OverviewView* view, int dx, int dy) {
   // The step is taken in single precision, as the overview has always moved.
-  const float k = static_cast<float>(overviewView.distance / kPanScale);
-  if (dx > kDeadZone) overviewView.panX += overviewView.panStep * k;
-  if (dx < -kDeadZone) overviewView.panX -= overviewView.panStep * k;
-  if (dy > kDeadZone) overviewView.panY -= overviewView.panStep * k;
-  if (dy < -kDeadZone) overviewView.panY += overviewView.panStep * k;
+  const float k = static_cast<float>(view->distance / kPanScale);
+  if (dx > kDeadZone) view->panX += view->panStep * k;
+  if (dx < -kDeadZone) view->panX -= view->panStep * k;
+  if (dy > kDeadZone) view->panY -= view->panStep * k;
+  if (dy < -kDeadZone) view->panY += view->panStep * k;
   return 0;
 }
 
-int zoomOverview(int delta) {
+int zoomOverview(OverviewView* view, int delta) {
   // Integer division truncates toward zero, so small wheel deltas change nothing.
-  overviewView.distance += (delta / kWheelUnit) * overviewView.zoomStep;
+  view->distance += (delta / kWheelUnit) * view->zoomStep;
   return 0;
 }
 
-int rotateOverview(int dx, int dy) {
-  if (dx > kDeadZone) overviewView.tilt += overviewView.tiltStep;
-  if (dx < -kDeadZone) overviewView.tilt -= overviewView.tiltStep;
-  if (dy > kDeadZone) overviewView.spin += overviewView.spinStep;
-  if (dy < -kDeadZone) overviewView.spin -= overviewView.spinStep;
+int rotateOverview(OverviewView* view, int dx, int dy) {
+  if (dx > kDeadZone) view->tilt += view->tiltStep;
+  if (dx < -kDeadZone) view->tilt -= view->tiltStep;
+  if (dy > kDeadZone) view->spin += view->spinStep;
+  if (dy < -kDeadZone) view->spin -= view->spinStep;
   return 0;
 }

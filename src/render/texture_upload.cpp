@@ -8,9 +8,9 @@
 #include "render/gl_resources.h"
 #include "scene/scene_state.h"
 
-void uploadTextures() {
-  const int count =
-      sceneModel.objectCount < kMaxSceneObjects ? sceneModel.objectCount : kMaxSceneObjects;
+void uploadTextures(InstanceRole role, SceneModel* scene,
+                    TextureImage* imageSlots[kImageSlotCapacity]) {
+  const int count = scene->objectCount < kMaxSceneObjects ? scene->objectCount : kMaxSceneObjects;
   if (count <= 0) return;
   glGenTextures(count, TextureSlots);
 
@@ -19,7 +19,7 @@ void uploadTextures() {
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &savedAlignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   for (int i = 0; i < count; ++i) {
-    SceneObject& object = sceneModel.objects[i];
+    SceneObject& object = scene->objects[i];
     // A mesh's images are its materials' (render/mesh_slots.h); its file is no image.
     if (!object.textured || object.kind == OBJECT_MESH) continue;
     object.textureSlot = i;

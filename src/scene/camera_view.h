@@ -17,12 +17,5 @@ struct CameraView {
   const SceneModel* scene;  // never changes after start-up, so its address stands for it
 };
 
-// The view of this instance as it stands, for a width x height client area. Cleared before it
-// is filled, so that two views of the same inputs are equal byte for byte.
-CameraView currentCameraView(int width, int height);
-
-// The same view seen from another pose (a save asked at the pose the scene had then).
-CameraView cameraViewAt(const RigPose& pose, int width, int height);
-
 // Compared byte by byte, so a pose that is not a number still matches itself.
 bool sameView(const CameraView& a, const CameraView& b);

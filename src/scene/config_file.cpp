@@ -83,11 +83,12 @@ ConfigValue configLookup(const char* key) {
   return result;
 }
 
-int readConfigFile() {
-  return readConfigFileNamed("config.txt");
+int readConfigFile(InstanceRole role, SceneModel* scene, RigSettings* rig) {
+  return readConfigFileNamed("config.txt", role, scene, rig);
 }
 
-int readConfigFileNamed(const char* fileName) {
+int readConfigFileNamed(const char* fileName, InstanceRole role, SceneModel* scene,
+                        RigSettings* rig) {
   std::vector<uint8_t> bytes;
   bool cut = false;
   const FileReadStatus status = readSceneFile(fileName, kConfigMaxBytes, &bytes, &cut);
@@ -136,9 +137,9 @@ int readConfigFileNamed(const char* fileName) {
   int32_t count = configInteger(configLookup("ALL").text);
   if (count < 0) count = 0;
   if (count > kMaxSceneObjects) count = kMaxSceneObjects;
-  sceneModel.objectCount = count;
-  for (int i = 0; i < count; ++i) fillObject(&sceneModel.objects[i], i + 1);
+  scene->objectCount = count;
+  for (int i = 0; i < count; ++i) fillObject(&scene->objects[i], i + 1);
   // The bench has no console for the rig's warnings: it takes the defaults, oculant-scene says why.
-  rigSettings = rigSettingsFromConfig(nullptr);
+  *rig = rigSettingsFromConfig(nullptr);
   return 0;
 }

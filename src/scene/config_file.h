@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "scene/rig_settings.h"
+#include "scene/scene_state.h"
+
 constexpr int kConfigEntries = 1000;
 constexpr int kConfigKeySize = 50;     // 49 characters and the terminator
 constexpr int kConfigValueSize = 100;  // 99 characters and the terminator
@@ -23,13 +26,14 @@ struct ConfigValue {
   char text[kConfigValueSize];
 };
 
-// Reads "config.txt" from the working directory into the table, the scene model and the rig
-// settings (scene/rig_settings.h), at most kConfigEntries lines and kConfigMaxBytes bytes,
-// saying on stderr when the file goes on.
+// Reads "config.txt" from the working directory into the table, *scene and *rig
+// (scene/rig_settings.h), at most kConfigEntries lines and kConfigMaxBytes bytes, saying on
+// stderr when the file goes on; the scene role also says when the file is missing.
 // Returns 0 when the file was read and 1 when it is missing or no regular file, such as a FIFO
 // or a device (the scene stays as it was; stderr names any file other than a missing one).
-int readConfigFile();
-int readConfigFileNamed(const char* fileName);
+int readConfigFile(InstanceRole role, SceneModel* scene, RigSettings* rig);
+int readConfigFileNamed(const char* fileName, InstanceRole role, SceneModel* scene,
+                        RigSettings* rig);
 
 // Splits one line (without its line end) at its first "=" into entry index. A line without "="
 // stores nothing. Keys longer than 49 and values longer than 99 characters are cut.

@@ -11,7 +11,5 @@ struct InputState {
   bool showThirdObject;  // F1 in the scene role; the overview hides object index 2 while false
 };
 
-extern InputState inputState;
-
 // The start values: no keys, no buttons, no mouse position yet, object 3 hidden.
-void resetInputState();
+constexpr InputState kStartInput = {false, false, -1, -1, false};

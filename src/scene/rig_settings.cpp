@@ -8,8 +8,6 @@
 #include "platform/platform.h"
 #include "scene/config_file.h"
 
-RigSettings rigSettings = kDefaultRig;
-
 const char* const kRigKeys[10] = {
     "CAMERA_WIDTH",  "CAMERA_HEIGHT",   "CAMERA_FOV",     "RIG_BASELINE", "RIG_EYE_HEIGHT",
     "RIGHT_EYE_YAW", "RIGHT_EYE_PITCH", "RIGHT_EYE_ROLL", "CAMERA_NOISE", "CAMERA_NOISE_SEED"};

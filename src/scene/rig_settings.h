@@ -29,9 +29,6 @@ struct RigSettings {
 
 constexpr RigSettings kDefaultRig = {0, 0, 45.0, 0.1, kDefaultEyeHeight, 0.0, 0.0, 0.0, 0.0, 0};
 
-// The rig of this process, filled with the scene (scene/config_file.h).
-extern RigSettings rigSettings;
-
 // The rig the configuration table asks for. A key that is absent keeps its default; a value
 // that is not a number, or lies outside its range, keeps the default too and adds a line to
 // *warnings (when given) naming the key, the value and the range.

@@ -1,23 +1,6 @@
-// Per-process state that the handlers of one instance share. Plain module-level records, zero
-// at start, touched by one thread only. Who writes and who reads each:
-//
-// | record       | written by                                  | read by                       |
-// |--------------|---------------------------------------------|-------------------------------|
-// | role         | app: role decision, once, before the window | nearly every folder           |
-// | sceneModel   | scene: config file; render: texture upload  | render: frame                 |
-// |              | (each object's textureSlot)                 |                               |
-// | imageSlots   | render: texture upload, emptied as it goes  | render: texture upload        |
-// | rigPose      | five writers: app (start pose at window     | render: frame; messaging:     |
-// |              | creation, drive steps, mouse turns);        | camera links, latest frame;   |
-// |              | messaging (heading and position messages,   | panel: info log; app: main    |
-// |              | ground-truth capture requests)              | loop                          |
-// | overviewView | render: GL set-up (start values), overview  | render: frame, text overlay;  |
-// |              | navigation (on the app's mouse input)       | messaging: latest frame;      |
-// |              |                                             | app: main loop                |
-// | inputState   | app: input handling (scene/input_state.h)   | render: frame; app: main loop |
-// | rigSettings  | scene: config file (scene/rig_settings.h)   | render: GL set-up, frame;     |
-// |              |                                             | messaging: camera model,      |
-// |              |                                             | noise; app: window size       |
+// The records of one instance's scene: its role, the scene read from the configuration file,
+// the rig's pose and the overview's viewing parameters. The instance record holds them
+// (messaging/instance.h, which also says who writes and who reads each).
 //
 // The window's GL handles and texture names (glResources, TextureSlots) belong to the renderer:
 // render/gl_resources.h.
@@ -38,7 +21,7 @@ enum ObjectKind : int32_t {
 };
 
 constexpr int kObjectRecordCapacity = 100;
-constexpr int kMaxSceneObjects = 30;  // bounded by imageSlots; never more objects are used
+constexpr int kMaxSceneObjects = 30;  // bounded by the image slots; never more objects are used
 constexpr int kImageSlotCapacity = 30;
 constexpr int kFileNameSize = 256;
 
@@ -105,15 +88,3 @@ struct OverviewView {
   float tiltStep;
   float spinStep;
 };
-
-struct TextureImage;
-
-extern InstanceRole role;
-extern SceneModel sceneModel;
-extern TextureImage* imageSlots[kImageSlotCapacity];
-extern RigPose rigPose;
-extern OverviewView overviewView;
-
-// Zeroes every record above, as at process start (the rig settings go back to their defaults).
-// Tests use it between cases.
-void resetSceneState();

@@ -11,7 +11,6 @@
 #include "messaging/camera_links.h"
 #include "panel/info_log.h"
 #include "platform/null/null_platform.h"
-#include "scene/scene_state.h"
 #include "wire/wire_format.h"
 
 namespace {
@@ -20,8 +19,6 @@ constexpr HWND kWindow = 7;
 
 void startFresh() {
   nullReset();
-  resetSceneState();
-  resetCameraLinks();
   clearInfoLog();
 }
 
@@ -45,13 +42,15 @@ TEST(ShellRules, ADriveStepMovesAlongTheHeadingAndTellsBothCameras) {
   } cases[] = {{90, 0.7, 0.75}, {0, 0.75, 0.7}, {180, 0.65, 0.7}, {270, 0.7, 0.65}};
   for (const auto& c : cases) {
     startFresh();
+    Instance instance;
     const HWND left = nullAddPeer(kLeftCameraClass);
     const HWND right = nullAddPeer(kRightCameraClass);
-    rigPose = {0.7, 0.7, c.heading};
-    advanceRig(kWindow);
-    EXPECT_NEAR(rigPose.rigX, c.x, 1e-12) << c.heading;
-    EXPECT_NEAR(rigPose.rigY, c.y, 1e-12) << c.heading;
-    const std::string sent = std::to_string(rigPose.rigX) + " " + std::to_string(rigPose.rigY);
+    instance.rigPose = {0.7, 0.7, c.heading};
+    advanceRig(instance, kWindow);
+    const RigPose& pose = instance.rigPose;
+    EXPECT_NEAR(pose.rigX, c.x, 1e-12) << c.heading;
+    EXPECT_NEAR(pose.rigY, c.y, 1e-12) << c.heading;
+    const std::string sent = std::to_string(pose.rigX) + " " + std::to_string(pose.rigY);
     EXPECT_EQ(lastPositionTo(left), sent) << c.heading;
     EXPECT_EQ(lastPositionTo(right), sent) << c.heading;
     EXPECT_NE(std::strstr(infoLog, "0.7"), nullptr) << c.heading << ": " << infoLog;
@@ -80,13 +79,14 @@ TEST(ShellRules, TheEndGivesTheUnitBackAndTellsTheCameras) {
   nullMakeSemaphoreElsewhere(1, kSemaphoreMaximumCount);
   nullAddPeer(kSceneClass);
   const HWND left = nullAddPeer(kLeftCameraClass);
-  ASSERT_EQ(determineRole(), RoleOutcome::TAKEN);
+  Instance instance;
+  ASSERT_EQ(determineRole(&instance.role), RoleOutcome::TAKEN);
   nullRemovePeer(left);  // now this process's own window
   ASSERT_EQ(instanceSemaphoreCount(), 2);
   const HWND right = nullAddPeer(kRightCameraClass);
-  onDestroy(kWindow);
+  onDestroy(instance, kWindow);
   EXPECT_EQ(instanceSemaphoreCount(), 1);
-  EXPECT_EQ(destroyedWindow, kWindow);
+  EXPECT_EQ(instance.destroyedWindow, kWindow);
   ASSERT_EQ(nullSentMessages().size(), 1u);
   EXPECT_EQ(nullSentMessages()[0].target, right);
   EXPECT_EQ(nullSentMessages()[0].code, MSG_QUIT);

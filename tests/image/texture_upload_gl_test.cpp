@@ -29,8 +29,9 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   GlTestWindow window{64, 64};
   ASSERT_TRUE(window.ok()) << SDL_GetError();
   setenv("OCULANT_HEADLESS", "1", 1);
-  resetSceneState();
   resetGlResources();
+  SceneModel sceneModel = {};
+  TextureImage* imageSlots[kImageSlotCapacity] = {};
   const std::string dir = scratchDir();
   // A palette image with 9-byte rows: it only uploads right with an unpack alignment of 1.
   BmpLayout odd = makeLayout(40, true, 3, 5, 8, 0, 4);
@@ -55,7 +56,7 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   std::snprintf(sceneModel.objects[4].fileName, kFileNameSize, "%s/mesh.obj", dir.c_str());
 
   testing::internal::CaptureStderr();
-  uploadTextures();
+  uploadTextures(ROLE_SCENE, &sceneModel, imageSlots);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Error: Failed to open DIB file " + dir +
                 "/missing.bmp.\n\nError: Unknown DIB file format.\n");
@@ -68,10 +69,9 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   EXPECT_EQ(alignment, 4) << "the unpack alignment is given back";
 
   sceneModel.objectCount = kObjectRecordCapacity;  // never more names than scene objects
-  uploadTextures();
+  uploadTextures(ROLE_SCENE, &sceneModel, imageSlots);
   for (int i = 0; i < kTextureSlotCapacity; ++i)
     EXPECT_EQ(TextureSlots[i] != 0, i < kMaxSceneObjects) << i;
-  resetSceneState();
   resetGlResources();
 }
 

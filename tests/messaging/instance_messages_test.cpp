@@ -10,13 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "messaging/frame_source.h"
+#include "messaging/instance.h"
 #include "messaging/latest_frame.h"
 #include "platform/null/null_platform.h"
-#include "scene/scene_state.h"
 
 namespace {
 
@@ -86,12 +87,13 @@ void noteSavedFiles() {
 namespace {
 
 constexpr HWND kRequester = 900;
-HWND window = 0;  // this process's window, 320 x 240
+HWND window = 0;               // this process's window, 320 x 240
+Instance* instance = nullptr;  // a fresh one for each start()
 
 LRESULT handle(uintptr_t code, const void* payload = nullptr, uint32_t length = 0,
                WPARAM sender = kRequester) {
   const COPYDATASTRUCT data = {code, length, payload};
-  return handleInstanceMessage(window, sender, &data);
+  return handleInstanceMessage(*instance, window, sender, &data);
 }
 
 std::string joined(const std::vector<std::string>& parts) {
@@ -121,24 +123,22 @@ class InstanceMessages : public ::testing::Test {
   static void SetUpTestSuite() {
     ASSERT_NE(mkdtemp(folder), nullptr);
     ASSERT_EQ(chdir(folder), 0);
-    setFrameSource(&source);
     registerWindowClass("handler", [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; });
     window = createWindow("handler", "handler", 0, 0, 320, 240);
   }
   static void TearDownTestSuite() {
     destroyWindow(window);
-    setFrameSource(nullptr);
     EXPECT_EQ(chdir("/"), 0);
     EXPECT_EQ(rmdir(folder), 0) << "a file left behind";
   }
   static char folder[];
   void start(InstanceRole instanceRole) {
     nullReset();
-    setQuitHandler(recordClose);
-    forgetLatestFrame();
-    resetSceneState();
-    resetCameraLinks();
-    role = instanceRole;
+    current = std::make_unique<Instance>();
+    instance = current.get();
+    instance->quitHandler = recordClose;
+    setFrameSource(*instance, &source);
+    instance->role = instanceRole;
     calls.clear();
     captureFails = false;
     nullResizeWindow(window, 320, 240);
@@ -146,14 +146,15 @@ class InstanceMessages : public ::testing::Test {
   // A scene at the start pose with both cameras in step, the left one no longer answering.
   void startSceneWithStoppedLeft() {
     start(ROLE_SCENE);
-    rigPose = kStartPose;
+    instance->rigPose = kStartPose;
     leftPeer = nullAddPeer("oculant1");
     left = std::to_string(leftPeer);
     right = std::to_string(nullAddPeer("oculant2"));
-    syncCameras(window);
+    syncCameras(*instance, window);
     takeSends();
     nullSetPeerAnswers(leftPeer, false);
   }
+  std::unique_ptr<Instance> current;
   HWND leftPeer = 0;
   std::string left, right;
 };
@@ -208,12 +209,32 @@ TEST_F(InstanceMessages, PoseMessagesReadOnlyWholeRecords) {
     handle(MSG_HEADING, pose + 1, 7);
     handle(MSG_HEADING, nullptr, 8);
     handle(MSG_RIG_XY, pose, 15);
-    EXPECT_EQ(handleInstanceMessage(window, kRequester, nullptr), 0);
-    EXPECT_EQ(rigPose.heading, 123.25) << r;
-    EXPECT_EQ(rigPose.rigX, -3.5) << r;
-    EXPECT_EQ(rigPose.rigY, 7) << r;
+    EXPECT_EQ(handleInstanceMessage(*instance, window, kRequester, nullptr), 0);
+    EXPECT_EQ(instance->rigPose.heading, 123.25) << r;
+    EXPECT_EQ(instance->rigPose.rigX, -3.5) << r;
+    EXPECT_EQ(instance->rigPose.rigY, 7) << r;
     EXPECT_TRUE(calls.empty()) << r;
   }
+}
+
+// Two records in one process keep apart what each was told and what each took.
+TEST_F(InstanceMessages, TwoInstancesInOneProcessShareNothing) {
+  start(ROLE_LEFT_CAMERA);
+  Instance other;
+  other.role = ROLE_LEFT_CAMERA;
+  setFrameSource(other, &source);
+  const double heading = 45;
+  const SaveFrameRequest save = {0, 0, 0, 1, 0};
+  handle(MSG_HEADING, &heading, 8);
+  handle(MSG_SAVE_FRAME, &save, sizeof save, 700);
+  noteSavedFiles();
+  calls.clear();
+  const COPYDATASTRUCT data = {MSG_SAVE_FRAME, sizeof save, &save};
+  handleInstanceMessage(other, window, 700, &data);
+  noteSavedFiles();
+  EXPECT_EQ(other.rigPose.heading, 0) << "a pose told to the other";
+  EXPECT_EQ(joined(calls), "draw, capture 320x240, write image1.bmp 320x240")
+      << "a save the other took";
 }
 
 TEST_F(InstanceMessages, TheFrameGoesToTheRequesterAsHeaderThenTheCaptureItself) {
@@ -234,7 +255,7 @@ TEST_F(InstanceMessages, TheFrameGoesToTheRequesterAsHeaderThenTheCaptureItself)
   handle(MSG_FRAME_REQUEST);
   EXPECT_TRUE(calls.empty());
   EXPECT_EQ(sent.size(), 4u);
-  overviewView.spin += 5;
+  instance->overviewView.spin += 5;
   handle(MSG_FRAME_REQUEST);
   EXPECT_EQ(joined(calls), "draw, capture 301x7");
   // The frame replaced stays whole until the sends that carry it are over.
@@ -261,16 +282,16 @@ TEST_F(InstanceMessages, AMinimisedWindowSendsAnEmptyFrameAndAFailedCaptureNone)
 // and is brought to the whole pose when due; new windows get the pose they need.
 TEST_F(InstanceMessages, SlowCamerasCostOneShortWaitAndNewWindowsGetThePose) {
   start(ROLE_SCENE);
-  rigPose = kStartPose;
+  instance->rigPose = kStartPose;
   const std::string left = std::to_string(nullAddPeer("oculant1"));
   HWND rightPeer = nullAddPeer("oculant2");
   const std::string right = std::to_string(rightPeer);
-  syncCameras(window);  // windows there before the scene's first look may hold any pose
+  syncCameras(*instance, window);  // windows there before the scene's first look may hold any pose
   EXPECT_EQ(takeSends(),
             left + " 1003 50, " + left + " 1002 50, " + right + " 1003 50, " + right + " 1002 50");
-  rigPose.heading = 100;
+  instance->rigPose.heading = 100;
   nullSetPeerAnswers(std::stoul(left), false);
-  sendToCameras(MSG_HEADING, 8, &rigPose.heading, window);
+  sendToCameras(*instance, MSG_HEADING, 8, &instance->rigPose.heading, window);
   EXPECT_EQ(takeSends(), left + " 1002 50, " + right + " 1002 50");
 
   // Once due, the slow camera gets the whole pose, and so does one started after the rig moved.
@@ -278,13 +299,13 @@ TEST_F(InstanceMessages, SlowCamerasCostOneShortWaitAndNewWindowsGetThePose) {
   nullRemovePeer(rightPeer);
   const std::string newRight = std::to_string(nullAddPeer("oculant2"));
   nullAdvanceTicks(kRetryMs);
-  syncCameras(window);
+  syncCameras(*instance, window);
   EXPECT_EQ(takeSends(), left + " 1003 50, " + left + " 1002 50, " + newRight + " 1003 50, " +
                              newRight + " 1002 50");
 
   // Cameras pass a quit on without any of this.
-  role = ROLE_LEFT_CAMERA;
-  sendToCameras(MSG_QUIT, 0, nullptr, window);
+  instance->role = ROLE_LEFT_CAMERA;
+  sendToCameras(*instance, MSG_QUIT, 0, nullptr, window);
   EXPECT_EQ(takeSends(), left + " 1000 500, " + newRight + " 1000 500");
 }
 
@@ -299,8 +320,8 @@ TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
     bool written;
   } cases[] = {{700, 1, true}, {700, 1, false}, {700, 2, true}, {700, 1, false}, {701, 1, true}};
   for (const auto& c : cases) {
-    rigPose = shown;
-    forgetLatestFrame();
+    instance->rigPose = shown;
+    forgetLatestFrame(*instance);
     calls.clear();
     const SaveFrameRequest save = {1.5, -2, 30 + double(c.number), c.number, 0};
     handle(MSG_SAVE_FRAME, &save, sizeof save, c.sender);
@@ -311,7 +332,7 @@ TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
     if (c.written) {
       EXPECT_EQ(drawnAt.heading, 30 + c.number) << what;
     }
-    EXPECT_EQ(std::memcmp(&rigPose, &shown, sizeof shown), 0) << what;
+    EXPECT_EQ(std::memcmp(&instance->rigPose, &shown, sizeof shown), 0) << what;
   }
 }
 
@@ -319,30 +340,30 @@ TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
 // camera answers again; a save that can no longer be delivered is reported.
 TEST_F(InstanceMessages, CommandsACameraMissedAreSentInOrderWhenItAnswersAgain) {
   startSceneWithStoppedLeft();
-  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+  sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
   EXPECT_EQ(takeSends(), left + " 1001 500 #1@90, " + right + " 1001 500 #1@90");
-  rigPose.heading = 100;
-  sendToCameras(MSG_HEADING, 8, &rigPose.heading, window);
-  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+  instance->rigPose.heading = 100;
+  sendToCameras(*instance, MSG_HEADING, 8, &instance->rigPose.heading, window);
+  sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
   EXPECT_EQ(takeSends(), right + " 1002 50, " + right + " 1001 500 #2@100");
 
   nullAdvanceTicks(kRetryMs);
   nullSetPeerAnswers(leftPeer, true);
-  syncCameras(window);
+  syncCameras(*instance, window);
   EXPECT_EQ(takeSends(), left + " 1003 50, " + left + " 1002 50, " + left + " 1001 500 #1@90, " +
                              left + " 1001 500 #2@100");
   nullAdvanceTicks(kSyncCheckMs);
-  syncCameras(window);
+  syncCameras(*instance, window);
   EXPECT_EQ(takeSends(), "") << "each taken once";
 
   // A camera that ends before it takes its save leaves a file that may not pair: said so.
   nullSetPeerAnswers(leftPeer, false);
-  sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+  sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
   takeSends();
   nullRemovePeer(leftPeer);
   nullAdvanceTicks(kSyncCheckMs);
   testing::internal::CaptureStderr();
-  syncCameras(window);
+  syncCameras(*instance, window);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "oculant: image1.bmp was not saved: the left camera ended before it took it; "
             "image1.bmp and image2.bmp may not be one pair\n");
@@ -353,14 +374,14 @@ TEST_F(InstanceMessages, CommandsACameraMissedAreSentInOrderWhenItAnswersAgain) 
 TEST_F(InstanceMessages, AQuitIsRetriedAfterTheLoopWithinABound) {
   for (const bool answersLater : {true, false}) {
     startSceneWithStoppedLeft();
-    sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
-    sendToCameras(MSG_QUIT, 0, nullptr, window);
+    sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
+    sendToCameras(*instance, MSG_QUIT, 0, nullptr, window);
     EXPECT_EQ(takeSends(),
               left + " 1001 500 #1@90, " + right + " 1001 500 #1@90, " + right + " 1000 500");
     nullSetPeerAnswers(leftPeer, answersLater);
     testing::internal::CaptureStderr();
     const uint32_t start = tickCount();
-    finishCameraCommands(window);
+    finishCameraCommands(*instance, window);
     const std::string errors = testing::internal::GetCapturedStderr();
     const std::string sends = takeSends();
     if (answersLater) {
@@ -410,16 +431,17 @@ TEST_F(InstanceMessages, TheScenesAttitudeGoesWithItsPoseAndSavesOnlyWhenNotTheS
   };
   for (const auto& c : cases) {
     startSceneWithStoppedLeft();
-    rigPose.height = c.height;
-    rigPose.pitch = c.pitch;
-    rigPose.roll = c.roll;
-    sendToCameras(MSG_HEADING, 8, &rigPose.heading, window);  // the left camera misses it
+    instance->rigPose.height = c.height;
+    instance->rigPose.pitch = c.pitch;
+    instance->rigPose.roll = c.roll;
+    sendToCameras(*instance, MSG_HEADING, 8, &instance->rigPose.heading,
+                  window);  // the left camera misses it
     takeSends();
     nullAdvanceTicks(kRetryMs);
     nullSetPeerAnswers(leftPeer, true);
-    syncCameras(window);
+    syncCameras(*instance, window);
     EXPECT_EQ(takeCodesAndSizes(), c.resync) << c.height << " " << c.pitch << " " << c.roll;
-    sendToCameras(MSG_SAVE_FRAME, 0, nullptr, window);
+    sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
     EXPECT_EQ(takeCodesAndSizes(), std::string(c.save) + ", " + c.save) << c.pitch;
   }
 }
@@ -434,7 +456,7 @@ TEST_F(InstanceMessages, ASaveDrawsAtTheAttitudeItNames) {
   } cases[] = {{32, {1.5, -2, 30, 0.2, 0, 0}, 11}, {56, {1.5, -2, 30, 0.9, -12, 6}, 12}};
   for (const auto& c : cases) {
     start(ROLE_LEFT_CAMERA);
-    rigPose = {5, 6, 7, 3, 45, 45};
+    instance->rigPose = {5, 6, 7, 3, 45, 45};
     const FullSaveFrameRequest save = {{1.5, -2, 30, c.number, 0}, 0.9, -12, 6};
     handle(MSG_SAVE_FRAME, &save, c.size);
     noteSavedFiles();

@@ -13,8 +13,7 @@ namespace {
 
 TEST(InfoLogTest, CutAtExactlyOneThousandCharacters) {
   clearInfoLog();
-  rigPose = RigPose{0.7, 0.7, 90.0};
-  for (int i = 0; i < 40; ++i) logRigPose();
+  for (int i = 0; i < 40; ++i) logRigPose(RigPose{0.7, 0.7, 90.0});
   ASSERT_EQ(1000u, std::strlen(infoLog));
   // 33 characters a pose: the cut falls inside the 31st pose, after its "X=0.700\r".
   EXPECT_EQ(0, std::strncmp(infoLog + 990, "X=0.700\r", 8));
@@ -27,9 +26,8 @@ TEST(InfoLogTest, CutAtExactlyOneThousandCharacters) {
 
 TEST(InfoLogTest, ThePanelIsToldOfEveryChange) {
   nullReset();
-  rigPose = RigPose{0.5, 0.25, 90.0};
   clearInfoLog();
-  logRigPose();
+  logRigPose(RigPose{0.5, 0.25, 90.0});
   EXPECT_EQ(nullInfoPanel().text, "X=0.500\r\nY=0.250\r\n\xC3\xF0\xE0\xE4\xF3\xF1=90.000\r\n");
   prependInfoLine("seen");
   EXPECT_EQ(nullInfoPanel().text.substr(0, 6), "seen\r\n");

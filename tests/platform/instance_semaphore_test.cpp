@@ -30,7 +30,8 @@ constexpr int32_t kEndedQuietly = -3;
   while (read(goFd, &byte, 1) > 0) {
   }
   setenv("OCULANT_HEADLESS", "1", 1);
-  const RoleOutcome outcome = determineRole();
+  InstanceRole role = ROLE_SCENE;
+  const RoleOutcome outcome = determineRole(&role);
   int32_t result = outcome == RoleOutcome::REFUSED        ? kRefused
                    : outcome == RoleOutcome::ENDS_QUIETLY ? kEndedQuietly
                                                           : role;

@@ -38,8 +38,8 @@ TEST(RoleDecision, TheCountAndTheWindowsThereDecide) {
     nullReset();
     if (c.count >= 0) nullMakeSemaphoreElsewhere(c.count, kSemaphoreMaximumCount);
     for (InstanceRole window : c.windows) nullAddPeer(roleWindowOf(window).className);
-    role = ROLE_SCENE;
-    EXPECT_EQ(determineRole(), c.outcome);
+    InstanceRole role = ROLE_SCENE;
+    EXPECT_EQ(determineRole(&role), c.outcome);
     if (c.outcome == RoleOutcome::TAKEN) {
       EXPECT_EQ(role, c.role);
     }

@@ -16,14 +16,13 @@
 
 #include "gl_test_window.h"
 #include "image/object_id_capture.h"
+#include "messaging/instance.h"
 #include "render/gl_resources.h"
 #include "render/gl_setup.h"
 #include "render/mesh_slots.h"
 #include "render/texture_upload.h"
 #include "scene/camera_view.h"
 #include "scene/config_file.h"
-#include "scene/input_state.h"
-#include "scene/scene_state.h"
 
 namespace {
 
@@ -34,28 +33,28 @@ const double kFocal = 120 / std::tan(22.5 * 3.141592653589793 / 180.0);  // a 24
 class FrameTest : public ::testing::Test {
  protected:
   void start(InstanceRole instanceRole, int width, int height) {
-    resetSceneState();
+    instance_ = std::make_unique<Instance>();
     resetGlResources();
-    resetInputState();
     resetMeshSlots();
-    role = instanceRole;
+    instance_->role = instanceRole;
     width_ = width;
     height_ = height;
     window_.reset(new GlTestWindow(width, height));
     ASSERT_TRUE(window_->ok());
-    initGlState(width, height);
+    initGlState(width, height, instance_->role, instance_->rigSettings, &instance_->overviewView);
     const uint8_t green[3] = {0, 255, 0};
     glGenTextures(1, &green_);
     glBindTexture(GL_TEXTURE_2D, green_);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, green);
   }
 
-  CameraView view() const { return currentCameraView(width_, height_); }
+  CameraView view() const { return currentCameraView(*instance_, width_, height_); }
   std::vector<uint8_t> frame() {
     drawFrame(view());
     return window_->readBackBuffer();
   }
 
+  std::unique_ptr<Instance> instance_;
   std::unique_ptr<GlTestWindow> window_;
   GLuint green_ = 0;
   int width_ = 0;
@@ -73,17 +72,17 @@ bool isBlack(const Pixel& p) {
 TEST_F(FrameTest, EyeViewsShowTexturedObjectsOnly) {
   for (InstanceRole eye : {ROLE_LEFT_CAMERA, ROLE_RIGHT_CAMERA}) {
     start(eye, 320, 240);
-    sceneModel.objectCount = 3;
-    SceneObject& colour = sceneModel.objects[0];
+    instance_->sceneModel.objectCount = 3;
+    SceneObject& colour = instance_->sceneModel.objects[0];
     colour.kind = OBJECT_SLAB;
     colour.R = colour.G = colour.B = 1;
-    SceneObject& wall = sceneModel.objects[2];
+    SceneObject& wall = instance_->sceneModel.objects[2];
     wall.kind = OBJECT_LATTICE;
     wall.X = -5, wall.Y = -0.8, wall.Z = -3.2, wall.WIDTH = 10, wall.HEIGHT = 0;
     wall.R = wall.G = wall.B = 1;
     wall.textureSlot = 2;
     TextureSlots[1] = green_;
-    rigPose = {0.0, 0.0, 90.0};  // looking along +y at the wall
+    instance_->rigPose = {0.0, 0.0, 90.0};  // looking along +y at the wall
     const auto untextured = frame();
     EXPECT_EQ(std::count(untextured.begin(), untextured.end(), 0), long(untextured.size()))
         << "untextured, role " << eye;
@@ -108,10 +107,10 @@ bool overviewBlackAt(const std::vector<uint8_t>& image, double x, double y) {
 TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
   auto placeSlabs = [this] {
     std::fill(TextureSlots, TextureSlots + 3, green_);
-    sceneModel.objectCount = 3;
+    instance_->sceneModel.objectCount = 3;
     const double xs[3] = {-6, 3, -2};
     for (int i = 0; i < 3; ++i) {
-      SceneObject& slab = sceneModel.objects[i];
+      SceneObject& slab = instance_->sceneModel.objects[i];
       slab.kind = OBJECT_SLAB;
       slab.X = xs[i], slab.Y = 3, slab.Z = 0, slab.WIDTH = 0.45, slab.HEIGHT = 1;
       slab.textured = 1;
@@ -120,17 +119,17 @@ TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
   };
   start(ROLE_SCENE, 800, 600);
   placeSlabs();
-  rigPose = {0.7, 0.7, 90.0};
+  instance_->rigPose = {0.7, 0.7, 90.0};
   EXPECT_FALSE(overviewBlackAt(frame(), -5.8, 3.5)) << "the first object is shown";
   EXPECT_TRUE(overviewBlackAt(frame(), -1.8, 3.5)) << "the third object is hidden";
-  inputState.showThirdObject = true;
+  instance_->inputState.showThirdObject = true;
   EXPECT_FALSE(overviewBlackAt(frame(), -1.8, 3.5)) << "the third object on F1";
 
   // The left eye straight in front of the third slab (x -2..-1.55, y 3..4, top at z 0) sees
   // its top face just below the horizon, F1 or not.
   start(ROLE_LEFT_CAMERA, 320, 240);
   placeSlabs();
-  rigPose = {-1.725, 0.0, 90.0};  // the left eye stands at x = -1.775
+  instance_->rigPose = {-1.725, 0.0, 90.0};  // the left eye stands at x = -1.775
   const int slabRow = int(std::lround(120 - kFocal * 0.2 / 3.5));
   EXPECT_FALSE(isBlack(pixelAt(frame(), 320, 160, slabRow)));
 }
@@ -140,12 +139,12 @@ TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
 TEST_F(FrameTest, TheOverviewShowsATurnedObjectTurned) {
   start(ROLE_SCENE, 800, 600);
   TextureSlots[0] = green_;
-  sceneModel.objectCount = 1;
-  SceneObject& slab = sceneModel.objects[0];
+  instance_->sceneModel.objectCount = 1;
+  SceneObject& slab = instance_->sceneModel.objects[0];
   slab.kind = OBJECT_SLAB;
   slab.X = 3, slab.Y = 3, slab.Z = 0, slab.WIDTH = 3, slab.HEIGHT = 0.5, slab.ROTZ = 90;
   slab.textured = 1;
-  rigPose = {0.7, 0.7, 90.0, 0.2, 0, 0};
+  instance_->rigPose = {0.7, 0.7, 90.0, 0.2, 0, 0};
   const auto image = frame();
   EXPECT_FALSE(overviewBlackAt(image, 2.75, 5.5)) << "the turned slab";
   EXPECT_TRUE(overviewBlackAt(image, 5.5, 3.25)) << "where it lay unturned";
@@ -174,15 +173,15 @@ TEST_F(FrameTest, TheOverviewShowsTheRigsHeightAndAttitude) {
       {0, 0, 90, 0.2, 0, 0}, {0, 0, 90, 0.2, 30, 0}, {0, 0, 90, 0.2, 0, 30}, {0, 0, 0, 3, -20, 0}};
   start(ROLE_SCENE, 800, 600);
   for (const RigPose& pose : cases) {
-    rigPose = pose;
+    instance_->rigPose = pose;
     const std::vector<uint8_t> image = frame();
     const bool marked = !rigIsLevel(pose);
     EXPECT_EQ(near(image, {255, 255, 0}) > 0, marked) << pose.pitch << " " << pose.roll;
     EXPECT_EQ(near(image, {0, 255, 255}) > 0, marked) << pose.pitch << " " << pose.roll;
   }
-  rigPose = {0, 0, 90, 0.2, 0, 0};
+  instance_->rigPose = {0, 0, 90, 0.2, 0, 0};
   const int low = sphere(frame());
-  rigPose.height = 5;
+  instance_->rigPose.height = 5;
   EXPECT_GT(sphere(frame()), low * 1.2) << "a sphere 5 up is a quarter nearer the eye 20 up";
 }
 
@@ -194,24 +193,25 @@ TEST_F(FrameTest, TheOverviewShowsTheRigsHeightAndAttitude) {
 TEST_F(FrameTest, ObjectIdsNameTheObjectsTheFrameShows) {
   start(ROLE_LEFT_CAMERA, 320, 240);
   std::fill(TextureSlots, TextureSlots + 4, green_);
-  sceneModel.objectCount = 4;
-  SceneObject& colour = sceneModel.objects[0];
+  instance_->sceneModel.objectCount = 4;
+  SceneObject& colour = instance_->sceneModel.objects[0];
   colour.kind = OBJECT_SLAB;
   colour.R = colour.G = colour.B = 0.1;  // dim, so that the light does not saturate
-  SceneObject& wall = sceneModel.objects[1];
+  SceneObject& wall = instance_->sceneModel.objects[1];
   wall.kind = OBJECT_LATTICE;  // HEIGHT 0: one wall, its face at y = -Z - 0.2 = 1
   wall.X = -5, wall.Y = -0.8, wall.Z = -1.2, wall.WIDTH = 10, wall.HEIGHT = 0;
-  SceneObject& slab = sceneModel.objects[2];
+  SceneObject& slab = instance_->sceneModel.objects[2];
   slab.kind = OBJECT_SLAB;  // x -0.2..0.2, y -1..-0.5, z 0.1..0.3: 58 and 29 px from the middle
   slab.X = -0.2, slab.Y = -1, slab.Z = 0.3, slab.WIDTH = 0.4, slab.HEIGHT = 0.5;
-  SceneObject& floor = sceneModel.objects[3];
+  SceneObject& floor = instance_->sceneModel.objects[3];
   floor.kind = OBJECT_SLAB;  // its top 0.7 below the eye, up to the wall
   floor.X = -5, floor.Y = -2, floor.Z = -0.5, floor.WIDTH = 10, floor.HEIGHT = 3;
   for (int i = 1; i < 4; ++i) {
-    sceneModel.objects[i].textured = 1;
-    sceneModel.objects[i].textureSlot = i;
+    instance_->sceneModel.objects[i].textured = 1;
+    instance_->sceneModel.objects[i].textureSlot = i;
   }
-  rigPose = {0.05, -2.0, 90.0};  // the left eye at x = 0, 1 before the slab, 3 before the wall
+  instance_->rigPose = {0.05, -2.0,
+                        90.0};  // the left eye at x = 0, 1 before the slab, 3 before the wall
 
   const std::vector<uint8_t> before = frame();
   std::vector<float> depth(320 * 240);
@@ -249,26 +249,26 @@ TEST_F(FrameTest, MeshesWearTheirMaterialsAndLeaveTheOtherObjectsAsTheyWere) {
             "f 1 2 3 4\n");
   writeText(std::string(folder) + "/m.mtl", "newmtl red\nKd 1 0 0\n");
   TextureSlots[1] = green_;
-  SceneObject& colour = sceneModel.objects[0];
+  SceneObject& colour = instance_->sceneModel.objects[0];
   colour.kind = OBJECT_SLAB;
   colour.R = colour.G = colour.B = 1;
-  SceneObject& floor = sceneModel.objects[1];
+  SceneObject& floor = instance_->sceneModel.objects[1];
   floor.kind = OBJECT_SLAB;  // its top 0.7 below the eye
   floor.X = -5, floor.Y = -2, floor.Z = -0.5, floor.WIDTH = 10, floor.HEIGHT = 8;
   floor.textured = 1;
   floor.textureSlot = 1;
-  SceneObject& mesh = sceneModel.objects[2];
+  SceneObject& mesh = instance_->sceneModel.objects[2];
   // 1 ahead of the left eye, from its height up, turned 45 degrees about z so that the light
   // from the eye leaves no white highlight on it.
   mesh.kind = OBJECT_MESH;
   mesh.X = 0, mesh.Y = -1, mesh.Z = 0.2, mesh.SCALE = 1, mesh.ROTZ = 45;
   std::snprintf(mesh.fileName, kFileNameSize, "%s/m.obj", folder);
-  rigPose = {0.05, -2.0, 90.0};  // the left eye at x = 0
+  instance_->rigPose = {0.05, -2.0, 90.0};  // the left eye at x = 0
 
-  sceneModel.objectCount = 2;
+  instance_->sceneModel.objectCount = 2;
   const Pixel floorAlone = pixelAt(frame(), 320, 160, 20);
-  sceneModel.objectCount = 3;
-  uploadMeshes();
+  instance_->sceneModel.objectCount = 3;
+  uploadMeshes(instance_->role, instance_->sceneModel);
   frame();
   const std::vector<uint8_t> withMesh = frame();
   const Pixel onMesh = pixelAt(withMesh, 320, 160, 150);
@@ -318,10 +318,10 @@ TEST_F(FrameTest, DefaultRigDrawsTheDemoSceneAsBefore) {
     if (driver != recorded)
       GTEST_SKIP() << "digests recorded with " << recorded << ", not " << driver;
     ASSERT_EQ(chdir(OCULANT_SOURCE_DIR "/examples/demo"), 0);
-    readConfigFile();
-    uploadTextures();
+    readConfigFile(instance_->role, &instance_->sceneModel, &instance_->rigSettings);
+    uploadTextures(instance_->role, &instance_->sceneModel, instance_->imageSlots);
     ASSERT_EQ(chdir(cwd), 0);
-    rigPose = c.pose;
+    instance_->rigPose = c.pose;
     EXPECT_EQ(fnv1a(frame()), c.digest) << "role " << c.eye << ", " << c.width << " x " << c.height;
   }
 }

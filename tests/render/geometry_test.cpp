@@ -81,10 +81,7 @@ std::array<Vec3, 2> boundsOf(const std::vector<FedTriangle>& triangles, size_t f
 
 class Geometry : public ::testing::Test {
  protected:
-  void SetUp() override {
-    resetSceneState();
-    ASSERT_TRUE(window_.ok());
-  }
+  void SetUp() override { ASSERT_TRUE(window_.ok()); }
   GlTestWindow window_{64, 64};
 };
 

@@ -7,8 +7,8 @@
 
 #include "gl_test_window.h"
 #include "platform/platform.h"
-#include "render/text_overlay.h"
 #include "render/gl_resources.h"
+#include "render/text_overlay.h"
 #include "scene/scene_state.h"
 #include "test_bench.h"
 
@@ -22,15 +22,15 @@ float projectedAspect() {
 }
 
 TEST(GlSetUp, ZeroHeightKeepsAValidProjectionUntilTheNextRealSize) {
-  resetSceneState();
   resetGlResources();
   GlTestWindow window(200, 100);
   ASSERT_TRUE(window.ok());
-  initGlState(200, 0);  // nothing valid yet: a square aspect
+  OverviewView overview = {};
+  initGlState(200, 0, ROLE_SCENE, kDefaultRig, &overview);  // nothing valid yet: a square aspect
   EXPECT_FLOAT_EQ(projectedAspect(), 1.0f);
-  resizeGl(300, 150);
-  resizeGl(300, 0);  // minimised: the last aspect stays
-  resizeGl(0, 0);
+  resizeGl(300, 150, ROLE_SCENE, kDefaultRig);
+  resizeGl(300, 0, ROLE_SCENE, kDefaultRig);  // minimised: the last aspect stays
+  resizeGl(0, 0, ROLE_SCENE, kDefaultRig);
   EXPECT_FLOAT_EQ(projectedAspect(), 2.0f);
 }
 
@@ -38,12 +38,11 @@ TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
   PrivateRuntimeDir runtime;
   setenv("OCULANT_HEADLESS", "1", 1);
   ASSERT_TRUE(registerWindowClass("oculant-render-test", defWindowProc));
-  resetSceneState();
   resetGlResources();
-  role = ROLE_SCENE;
+  OverviewView overview = {};
   const HWND window = createWindow("oculant-render-test", "render test", 0, 0, 320, 240);
-  ASSERT_EQ(setUpGl(window), 0);
-  EXPECT_EQ(overviewView.distance, 20.0);
+  ASSERT_EQ(setUpGl(window, ROLE_SCENE, kDefaultRig, &overview), 0);
+  EXPECT_EQ(overview.distance, 20.0);
   EXPECT_TRUE(glIsList(glResources.fontListBase + kFontGlyphCount - 1));
   EXPECT_EQ(tearDownGl(window), 0);
   EXPECT_EQ(glResources.renderContext, 0u);
@@ -51,10 +50,9 @@ TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
   EXPECT_EQ(tearDownGl(window), 0);  // a quit reaching a closing window releases nothing twice
   destroyWindow(window);
 
-  resetSceneState();
   resetGlResources();
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(setUpGl(0x7fff0000), -1);
+  EXPECT_EQ(setUpGl(0x7fff0000, ROLE_SCENE, kDefaultRig, &overview), -1);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: Error1002\n");
   EXPECT_EQ(glResources.renderContext, 0u) << "nothing else is set up";
   EXPECT_EQ(glResources.fontListBase, 0u) << "nothing else is set up";

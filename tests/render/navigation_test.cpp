@@ -6,8 +6,7 @@
 // Pan steps scale with the distance (rounded to single precision), moves within 2 pixels are
 // ignored, and a wheel delta counts in whole units of 50, truncated toward zero.
 TEST(OverviewNavigation, DeadZoneAndWheelDivision) {
-  resetSceneState();
-  overviewView = {};
+  OverviewView overviewView = {};
   overviewView.distance = 20.0;
   overviewView.zoomStep = overviewView.panStep = 0.5;
   overviewView.tiltStep = 6.0f;
@@ -15,17 +14,17 @@ TEST(OverviewNavigation, DeadZoneAndWheelDivision) {
   const int moves[][4] = {
       {2, -2, 0, 0}, {3, 0, 1, 0}, {100, 0, 2, 0}, {0, 3, 2, -1}, {-5, -5, 1, 0}};
   for (const auto& m : moves) {
-    panOverview(m[0], m[1]);
+    panOverview(&overviewView, m[0], m[1]);
     EXPECT_EQ(overviewView.panX, m[2] * step) << m[0] << "," << m[1];
     EXPECT_EQ(overviewView.panY, m[3] * step) << m[0] << "," << m[1];
   }
-  rotateOverview(2, 2);
-  rotateOverview(-3, 0);
+  rotateOverview(&overviewView, 2, 2);
+  rotateOverview(&overviewView, -3, 0);
   EXPECT_EQ(overviewView.tilt, -6.0f);
   for (const auto& [delta, change] :
        {std::pair<int, double>{120, 1}, {-99, -0.5}, {49, 0}, {-49, 0}, {50, 0.5}}) {
     overviewView.distance = 20.0;
-    zoomOverview(delta);
+    zoomOverview(&overviewView, delta);
     EXPECT_EQ(overviewView.distance, 20.0 + change) << "delta " << delta;
   }
 }

@@ -20,6 +20,14 @@
 
 namespace {
 
+// What the reader fills, as an instance holds it.
+SceneModel sceneModel;
+RigSettings rigSettings;
+
+int readNamed(const char* path) {
+  return readConfigFileNamed(path, ROLE_SCENE, &sceneModel, &rigSettings);
+}
+
 std::string scratchPath(const std::string& name) {
   return testing::TempDir() + "/config-" + std::to_string(getpid()) + "-" + name;
 }
@@ -34,13 +42,14 @@ std::string writeConfig(const std::string& text) {
 
 // Reads the text as a fresh instance reads its config.txt.
 int readText(const std::string& text) {
-  resetSceneState();
+  sceneModel = {};
+  rigSettings = kDefaultRig;
   std::memset(&configTable, 0, sizeof configTable);
-  return readConfigFileNamed(writeConfig(text).c_str());
+  return readNamed(writeConfig(text).c_str());
 }
 
 ChildOutcome readBounded(const std::string& path) {
-  return runBounded([&] { return readConfigFileNamed(path.c_str()); });
+  return runBounded([&] { return readNamed(path.c_str()); });
 }
 
 TEST(ConfigFile, KeysAndValuesAreTakenLiterally) {
@@ -56,7 +65,7 @@ TEST(ConfigFile, KeysAndValuesAreTakenLiterally) {
   EXPECT_STREQ(" wall.bmp", sceneModel.objects[1].fileName);
   EXPECT_STREQ("B=C", configLookup("A").text);
   EXPECT_STREQ("OBJECT2", configTable.keys[10]) << "the empty line uses up an entry";
-  EXPECT_EQ(1, readConfigFileNamed("/nonexistent/config.txt"));
+  EXPECT_EQ(1, readNamed("/nonexistent/config.txt"));
 }
 
 auto fieldsOf(const RigSettings& r) {
@@ -127,7 +136,7 @@ TEST(ConfigFile, ReadsOnlyRegularFilesAndOnlyUpToItsBounds) {
   EXPECT_EQ("oculant: " + huge + " is longer than 256000 bytes: the rest is ignored\n",
             outcome.errors);
   if (outcome.exitCode == 0) {
-    EXPECT_EQ(0, readConfigFileNamed(huge.c_str()));
+    EXPECT_EQ(0, readNamed(huge.c_str()));
     EXPECT_EQ(1, sceneModel.objectCount);
   }
 

@@ -17,6 +17,7 @@
 
 #include "image/bmp_decoder.h"
 #include "scene/config_file.h"
+#include "scene/rig_settings.h"
 #include "scene/scene_state.h"
 #include "scene_check.h"
 
@@ -247,9 +248,11 @@ TEST_F(SceneGeneratorTest, TexturesDecodeMeshesAreWellFormedPosesKeepClear) {
 
     // The poses against the boxes of the objects as the bench reads them: the eyes, half the
     // baseline from the rig's centre, keep the near clipping distance from every box.
-    resetSceneState();
     std::memset(&configTable, 0, sizeof configTable);
-    ASSERT_EQ(0, readConfigFileNamed((folder / "config.txt").c_str()));
+    SceneModel sceneModel = {};
+    RigSettings rig = kDefaultRig;
+    ASSERT_EQ(0,
+              readConfigFileNamed((folder / "config.txt").c_str(), ROLE_SCENE, &sceneModel, &rig));
     std::vector<Box> boxes;
     int meshObjects = 0;
     for (int i = 0; i < sceneModel.objectCount; ++i) {

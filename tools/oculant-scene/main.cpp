@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
   }
   if (status != FileReadStatus::OK) return 2;
   SceneReport report = checkSceneFile(fileName, folderOf(fileName));
-  std::printf("%s: %d objects\n", fileName.c_str(), sceneModel.objectCount);
+  // One line per object the bench uses.
+  std::printf("%s: %zu objects\n", fileName.c_str(), report.objectLines.size());
   for (const std::string& line : report.objectLines) std::printf("%s\n", line.c_str());
   for (const std::string& line : report.rigLines) std::printf("%s\n", line.c_str());
   std::fflush(stdout);

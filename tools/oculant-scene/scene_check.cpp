@@ -251,7 +251,8 @@ void checkMesh(int number, const SceneObject& object, const std::string& texture
   }
 }
 
-void checkObjects(const std::string& textureFolder, SceneReport* report) {
+void checkObjects(const SceneModel& sceneModel, const std::string& textureFolder,
+                  SceneReport* report) {
   std::vector<std::string>* warnings = &report->warnings;
   for (int i = 0; i < sceneModel.objectCount; ++i) {
     const SceneObject& object = sceneModel.objects[i];
@@ -322,9 +323,12 @@ std::string shortestReal(double value) {
 
 SceneReport checkSceneFile(const std::string& fileName, const std::string& textureFolder) {
   SceneReport report;
-  resetSceneState();
+  SceneModel sceneModel = {};
+  RigSettings rigSettings = kDefaultRig;
   std::memset(&configTable, 0, sizeof configTable);
-  if (readConfigFileNamed(fileName.c_str()) != 0) return report;
+  if (readConfigFileNamed(fileName.c_str(), ROLE_SCENE, &sceneModel, &rigSettings) != 0) {
+    return report;
+  }
   report.opened = true;
 
   for (int i = 0; i < sceneModel.objectCount; ++i) {
@@ -356,6 +360,6 @@ SceneReport checkSceneFile(const std::string& fileName, const std::string& textu
   report.rigLines = describeRig(rigSettingsFromConfig(&report.warnings));
   checkNumber("ALL", true, &report.warnings);
   checkLines(lines, sceneModel.objectCount, &report.warnings);
-  checkObjects(textureFolder, &report);
+  checkObjects(sceneModel, textureFolder, &report);
   return report;
 }
