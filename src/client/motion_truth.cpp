@@ -14,17 +14,33 @@ constexpr double kPi = 3.141592653589793;
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
 
 // The rig's frame in the scene: its origin (the rig's centre at eye height) and its right, down
-// and ahead axes (the rig frame's x, y and z) in scene coordinates, z up.
+// and ahead axes (the rig frame's x, y and z) in scene coordinates, z up. The heading turns the
+// rig about z, the pitch then turns its view toward up, the roll then its right axis toward
+// down; a pitch or roll not given is none.
 struct RigFrame {
   double origin[3];
   double axes[3][3];
 };
 
+double radians(double degrees) {
+  return std::isnan(degrees) ? 0 : degrees * kPi / 180.0;
+}
+
 RigFrame rigFrameOf(const CameraModel& camera) {
-  const double h = camera.pose.heading * kPi / 180.0;
-  const double c = std::cos(h);
-  const double s = std::sin(h);
-  return {{camera.pose.x, camera.pose.y, camera.eyeHeight}, {{s, -c, 0}, {0, 0, -1}, {c, s, 0}}};
+  const double h = radians(camera.pose.heading);
+  const double p = radians(camera.pose.pitch);
+  const double r = radians(camera.pose.roll);
+  const double right[3] = {std::sin(h), -std::cos(h), 0};
+  const double level[3] = {std::cos(h), std::sin(h), 0};
+  const double up[3] = {0, 0, 1};
+  RigFrame frame = {{camera.pose.x, camera.pose.y, camera.eyeHeight}, {}};
+  for (int i = 0; i < 3; ++i) {
+    const double pitchedDown = std::sin(p) * level[i] - std::cos(p) * up[i];
+    frame.axes[0][i] = std::cos(r) * right[i] + std::sin(r) * pitchedDown;
+    frame.axes[1][i] = -std::sin(r) * right[i] + std::cos(r) * pitchedDown;
+    frame.axes[2][i] = std::cos(p) * level[i] + std::sin(p) * up[i];
+  }
+  return frame;
 }
 
 // From the camera's own frame (x right, y down, z along its view) to the scene.

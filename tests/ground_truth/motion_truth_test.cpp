@@ -19,6 +19,7 @@ constexpr int kHeight = 49;
 constexpr double kFocal = 60;
 constexpr double kBaseline = 0.1;
 constexpr double kWall = 1.5;
+constexpr double kKeep = std::numeric_limits<double>::quiet_NaN();
 
 oculant::CameraModel eye(double offset, oculant::Pose pose) {
   oculant::CameraModel camera;
@@ -65,6 +66,9 @@ TEST(MotionTruth, BeforeAWall) {
       // and rows at each edge leave it.
       {"forward", {0, 0.1, 90}, kWall - 0.1, 0, 0, fb / 1.4 - fb / kWall, 61 * 45},
       {"turning", {0, 0, 95}, 0, kFocal * turnedX / turnedZ, 0, -1, -1},
+      // Pitched up by 5 degrees about the rig's right axis, on which both eyes stand, the
+      // point straight ahead lies f tan 5 degrees below the centre.
+      {"pitching", {0, 0, 90, kKeep, 5, 0}, 0, 0, kFocal * std::tan(turn), -1, -1},
   };
   for (const Motion& m : motions) {
     const oculant::CameraModel left = eye(-0.05, start), right = eye(0.05, start);

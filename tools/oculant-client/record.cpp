@@ -12,6 +12,7 @@
 
 #include "evaluate.h"
 #include "oculant/client.h"
+#include "oculant/motion_truth.h"
 #include "oculant/stereo_files.h"
 #include "ordered_pipeline.h"
 #include "platform/console.h"
@@ -43,6 +44,12 @@ const char* const kRecordHelp =
     "                            0 for none)\n"
     "  NNNN/calib.txt, calib.yml the calibration (every field of Middlebury 2014's\n"
     "                            calib.txt; OpenCV FileStorage)\n"
+    "  NNNN/flow0.flo, flow1.flo the motion of each view to the next pose of the list\n"
+    "                            (Middlebury .flo; above 1e9 where unknown: the point leaves\n"
+    "                            the view or is hidden at the next pose)\n"
+    "  NNNN/disp0change.pfm, disp1change.pfm\n"
+    "                            the next pose's disparity of each pixel's point minus this\n"
+    "                            one's (+inf where unknown); the last pose has neither\n"
     "  poses.csv                 every pose of the list with its sample's name; the\n"
     "                            cameras draw each sample at exactly its pose\n"
     "Both frames of a sample come from one pose. Each pair is checked before it is written\n"
@@ -76,7 +83,9 @@ const char* const kRecordHelp =
     "bad), the mean absolute error of those with a result (avgerr) and the share without\n"
     "(invalid), on all pixels with ground truth and on the non-occluded ones (255 in\n"
     "mask0nocc.png), per sample and over all samples' pixels together. Exit status 1 when a\n"
-    "sample has no result.\n";
+    "sample has no result. A sample that holds flow0NAME.flo has its flow scored too against\n"
+    "flow0.flo: the end-point error (EPE) over the pixels with known flow, and over those\n"
+    "that are also non-occluded.\n";
 
 const char* const kCalibrationHelp =
     "usage: oculant-client calibration OUTDIR [--overwrite]\n"
@@ -95,8 +104,9 @@ constexpr SampleLayout kMiddleburyLayout = {{"disp0GT.pfm", "disp1GT.pfm"}};
 
 // The names a sample folder holds; an overwrite removes only these from folders left over.
 std::vector<std::string> sampleFiles(const SampleLayout& layout) {
-  return {"im0.png",       "im1.png",   "ids0.png",  "ids1.png",          "mask0nocc.png",
-          "mask1nocc.png", "calib.txt", "calib.yml", layout.disparity[0], layout.disparity[1]};
+  return {"im0.png",       "im1.png",   "ids0.png",        "ids1.png",          "mask0nocc.png",
+          "mask1nocc.png", "calib.txt", "calib.yml",       layout.disparity[0], layout.disparity[1],
+          "flow0.flo",     "flow1.flo", "disp0change.pfm", "disp1change.pfm"};
 }
 
 std::string sampleName(size_t index) {
@@ -193,15 +203,42 @@ bool writeSample(const fs::path& folder, const oculant::StereoCapture& pair,
          writeCalibration(folder, pair, bounds, error);
 }
 
+// The motion of each view to the next pose of the list: flow<eye>.flo and disp<eye>change.pfm.
+bool writeMotion(const fs::path& folder, const oculant::StereoCapture& pair,
+                 const oculant::StereoCapture& next, std::string* error) {
+  const oculant::Capture* now[2] = {&pair.left, &pair.right};
+  const oculant::Capture* then[2] = {&next.left, &next.right};
+  for (int eye = 0; eye < 2; ++eye) {
+    const int other = 1 - eye;
+    const oculant::MotionTruth truth =
+        oculant::motionTruth(now[eye]->depth, now[eye]->camera, now[other]->camera,
+                             then[eye]->depth, then[eye]->camera, then[other]->camera);
+    const std::string number = std::to_string(eye);
+    if (!oculant::writeFlo((folder / ("flow" + number + ".flo")).string(), truth.flow, error) ||
+        !oculant::writePfm((folder / ("disp" + number + "change.pfm")).string(),
+                           now[eye]->depth.width, now[eye]->depth.height, truth.disparityChange,
+                           error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // A sample is written into a hidden folder beside its own and takes its name only once whole,
 // so a recording cut short leaves no folder that looks like a sample and is not one.
 bool placeSample(const fs::path& partial, const fs::path& folder, const SampleLayout& layout,
                  std::string* error) {
   std::error_code failure;
   if (fs::is_directory(folder)) {
-    // Recording over a sample: its files are replaced, and others (an algorithm's results) stay.
+    // Recording over a sample: its files are replaced, and others (an algorithm's results)
+    // stay. Motion files the new sample has not (the list's last pose) go, as they were made
+    // for a next pose that the list may no longer have.
     for (const std::string& name : sampleFiles(layout)) {
-      fs::rename(partial / name, folder / name, failure);
+      if (!fs::exists(partial / name)) {
+        fs::remove(folder / name, failure);
+      } else {
+        fs::rename(partial / name, folder / name, failure);
+      }
       if (failure) break;
     }
     if (!failure) fs::remove(partial, failure);
@@ -316,22 +353,34 @@ struct Tally {
 // that stops leaves every sample before the failed one and none after it.
 class SampleJob : public OrderedJob {
  public:
-  SampleJob(const Recording& recording, size_t index, oculant::StereoCapture pair, Tally* tally)
+  using Shared = std::shared_ptr<const oculant::StereoCapture>;
+
+  // next: the capture at the list's next pose, for the motion; null for the last pose.
+  SampleJob(const Recording& recording, size_t index, Shared pair, Shared next, Tally* tally)
       : recording_(recording),
         name_(sampleName(index)),
         partial_(recording.outdir / ("." + name_ + ".partial")),
         pair_(std::move(pair)),
+        next_(std::move(next)),
         tally_(tally) {}
 
   void work() override {
-    const std::string fault = sampleFault(pair_, recording_.width, recording_.height);
+    std::string fault = sampleFault(*pair_, recording_.width, recording_.height);
+    if (fault.empty() && next_ != nullptr) {
+      fault = sampleFault(*next_, recording_.width, recording_.height);
+      if (!fault.empty()) fault = "at the next pose, " + fault;
+    }
     if (!fault.empty()) {
       error_ = "sample " + name_ + ": " + fault +
                "; the bench did not draw true ground truth, so the recording stops here";
     } else {
-      written_ = writeSample(partial_, pair_, *recording_.layout, &low_, &high_, &seen_, &error_);
+      written_ =
+          writeSample(partial_, *pair_, *recording_.layout, &low_, &high_, &seen_, &error_) &&
+          (next_ == nullptr || writeMotion(partial_, *pair_, *next_, &error_));
     }
-    pair_ = oculant::StereoCapture();  // its memory is not held while the job waits its turn
+    // Their memory is not held while the job waits its turn.
+    pair_.reset();
+    next_.reset();
   }
 
   bool finish() override {
@@ -357,7 +406,8 @@ class SampleJob : public OrderedJob {
   const Recording& recording_;
   const std::string name_;
   const fs::path partial_;
-  oculant::StereoCapture pair_;
+  Shared pair_;
+  Shared next_;
   Tally* tally_;
   bool written_ = false;
   std::string error_;
@@ -365,6 +415,30 @@ class SampleJob : public OrderedJob {
   float high_ = 0;
   bool seen_ = false;
 };
+
+// Sets the rig to the pose of the list in all three windows and captures both eyes at it; null,
+// with error set, when that fails.
+std::shared_ptr<const oculant::StereoCapture> captureAt(oculant::Client& client,
+                                                        const std::vector<oculant::Pose>& poses,
+                                                        size_t index, std::string* error) {
+  const oculant::Pose& pose = poses[index];
+  auto pair = std::make_shared<oculant::StereoCapture>();
+  // The overview follows through the original messages (a whole pose where the line sets
+  // more); the capture itself carries the pose to the cameras, so both frames are drawn at it
+  // whatever else moves the rig.
+  const bool moved = pose.hasAttitude() ? client.setPose(pose, true)
+                                        : client.setPosition(pose.x, pose.y, true) &&
+                                              client.setHeading(pose.heading, true);
+  if (!moved || !client.captureStereo(pair.get(), &pose, true)) {
+    *error = "sample " + sampleName(index) + ": " + client.error();
+    return nullptr;
+  }
+  if (pair->left.colour.width == 0 || pair->left.colour.height == 0) {
+    *error = "the cameras sent empty frames (are their windows minimised?)";
+    return nullptr;
+  }
+  return pair;
+}
 
 // Visits every pose of the shard and writes its sample; the exit status. The bench draws a
 // sample while the ones before it are written; *last gets the cameras of the last one drawn.
@@ -377,27 +451,28 @@ int recordPoses(oculant::Client& client, const std::vector<oculant::Pose>& poses
   {
     // A few samples in hand at most: one a worker, one waiting for a worker, one being named.
     OrderedPipeline pipeline(workerCount(), workerCount() + 2);
+    // The capture of the pose after the last sample's, for the motion: the next sample's own
+    // when the shard holds it.
+    size_t aheadIndex = poses.size();
+    SampleJob::Shared ahead;
     for (size_t index = 0; index < poses.size(); ++index) {
       if (!shard.holds(index)) continue;
-      const oculant::Pose& pose = poses[index];
-      oculant::StereoCapture pair;
-      // The overview follows through the original messages (a whole pose where the line sets
-      // more); the capture itself carries the pose to the cameras, so both frames are drawn at
-      // it whatever else moves the rig.
-      const bool moved = pose.hasAttitude() ? client.setPose(pose, true)
-                                            : client.setPosition(pose.x, pose.y, true) &&
-                                                  client.setHeading(pose.heading, true);
-      if (!moved || !client.captureStereo(&pair, &pose, true)) {
-        captureError = "sample " + sampleName(index) + ": " + client.error();
-        break;
+      SampleJob::Shared pair = index == aheadIndex ? ahead : nullptr;
+      if (pair == nullptr) {
+        pair = captureAt(client, poses, index, &captureError);
+        if (pair == nullptr) break;
       }
-      if (pair.left.colour.width == 0 || pair.left.colour.height == 0) {
-        captureError = "the cameras sent empty frames (are their windows minimised?)";
-        break;
+      SampleJob::Shared next;
+      if (index + 1 < poses.size()) {
+        next = captureAt(client, poses, index + 1, &captureError);
+        if (next == nullptr) break;
       }
-      last->left.camera = pair.left.camera;
-      last->right.camera = pair.right.camera;
-      if (!pipeline.submit(std::make_unique<SampleJob>(recording, index, std::move(pair), tally)) ||
+      aheadIndex = index + 1;
+      ahead = next;
+      last->left.camera = pair->left.camera;
+      last->right.camera = pair->right.camera;
+      if (!pipeline.submit(std::make_unique<SampleJob>(recording, index, std::move(pair),
+                                                       std::move(next), tally)) ||
           !pipeline.finishDone()) {
         break;
       }
