@@ -25,7 +25,7 @@ def main():
     try:
         run = subprocess.run(
             [os.path.join(SOURCE, "examples", "dataset", "generate-and-record"), "--jobs", "2",
-             "--seed", "40", "--objects", "4", "--poses", "2", "--plain", "--size", "64x48",
+             "--seed", "40", "--objects", "4", "--poses", "2", "--size", "64x48",
              "2", dataset], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=600)
         output = run.stdout.decode(errors="replace")
         if run.returncode != 0:
