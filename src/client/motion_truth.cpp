@@ -43,23 +43,35 @@ RigFrame rigFrameOf(const CameraModel& camera) {
   return frame;
 }
 
+// A camera with its rig's frame worked out once, for projecting many points.
+struct PlacedCamera {
+  const CameraModel& camera;
+  RigFrame frame;
+};
+
+PlacedCamera placed(const CameraModel& camera) {
+  return {camera, rigFrameOf(camera)};
+}
+
 // From the camera's own frame (x right, y down, z along its view) to the scene.
-void cameraToScene(const CameraModel& camera, const double point[3], double scene[3]) {
+void cameraToScene(const PlacedCamera& placedCamera, const double point[3], double scene[3]) {
+  const CameraModel& camera = placedCamera.camera;
   double rig[3];
   for (int i = 0; i < 3; ++i) {
     const double* row = camera.rotation + 3 * i;
     rig[i] = row[0] * point[0] + row[1] * point[1] + row[2] * point[2];
   }
   rig[0] += camera.eyeOffset;
-  const RigFrame frame = rigFrameOf(camera);
+  const RigFrame& frame = placedCamera.frame;
   for (int i = 0; i < 3; ++i) {
     scene[i] = frame.origin[i] + frame.axes[0][i] * rig[0] + frame.axes[1][i] * rig[1] +
                frame.axes[2][i] * rig[2];
   }
 }
 
-void sceneToCamera(const CameraModel& camera, const double scene[3], double point[3]) {
-  const RigFrame frame = rigFrameOf(camera);
+void sceneToCamera(const PlacedCamera& placedCamera, const double scene[3], double point[3]) {
+  const CameraModel& camera = placedCamera.camera;
+  const RigFrame& frame = placedCamera.frame;
   double rig[3];
   for (int axis = 0; axis < 3; ++axis) {
     rig[axis] = 0;
@@ -90,6 +102,24 @@ double disparityAt(const CameraModel& camera, const CameraModel& other, double x
   return left ? x - seen.x : seen.x - x;
 }
 
+bool project(const PlacedCamera& placedFrom, const PlacedCamera& placedTo, double x, double y,
+             double depth, EyePoint* seen) {
+  const CameraModel& from = placedFrom.camera;
+  const CameraModel& to = placedTo.camera;
+  if (!(depth > 0) || !std::isfinite(depth) || from.focalLength <= 0) return false;
+  const double point[3] = {(x - from.centreX) * depth / from.focalLength,
+                           (y - from.centreY) * depth / from.focalLength, depth};
+  double scene[3];
+  double there[3];
+  cameraToScene(placedFrom, point, scene);
+  sceneToCamera(placedTo, scene, there);
+  if (!(there[2] > 0)) return false;
+  seen->x = to.focalLength * there[0] / there[2] + to.centreX;
+  seen->y = to.focalLength * there[1] / there[2] + to.centreY;
+  seen->depth = there[2];
+  return true;
+}
+
 }  // namespace
 
 bool FlowField::known(int x, int y) const {
@@ -101,18 +131,7 @@ bool FlowField::known(int x, int y) const {
 
 bool projectBetweenPoses(const CameraModel& from, const CameraModel& to, double x, double y,
                          double depth, EyePoint* seen) {
-  if (!(depth > 0) || !std::isfinite(depth) || from.focalLength <= 0) return false;
-  const double point[3] = {(x - from.centreX) * depth / from.focalLength,
-                           (y - from.centreY) * depth / from.focalLength, depth};
-  double scene[3];
-  double there[3];
-  cameraToScene(from, point, scene);
-  sceneToCamera(to, scene, there);
-  if (!(there[2] > 0)) return false;
-  seen->x = to.focalLength * there[0] / there[2] + to.centreX;
-  seen->y = to.focalLength * there[1] / there[2] + to.centreY;
-  seen->depth = there[2];
-  return true;
+  return project(placed(from), placed(to), x, y, depth, seen);
 }
 
 MotionTruth motionTruth(const DepthMap& depth, const CameraModel& camera, const CameraModel& other,
@@ -127,11 +146,13 @@ MotionTruth motionTruth(const DepthMap& depth, const CameraModel& camera, const 
   truth.disparityChange.assign(pixels, kInfinity);
   if (pixels == 0 || depth.values.size() != pixels) return truth;
   const std::vector<float> disparity = trueDisparity(depth, camera, other);
+  const PlacedCamera from = placed(camera);
+  const PlacedCamera to = placed(next);
   for (int y = 0; y < depth.height; ++y) {
     for (int x = 0; x < depth.width; ++x) {
       const double z = depth.at(x, y);
       EyePoint seen;
-      if (!projectBetweenPoses(camera, next, x, y, z, &seen)) continue;
+      if (!project(from, to, x, y, z, &seen)) continue;
       // A point that leaves the view or hides behind a nearer surface has no motion to see.
       if (!visibleIn(nextDepth, seen, visibilityTolerance(camera, z, next, seen.depth))) continue;
       const size_t flowAt = 2 * (static_cast<size_t>(y) * depth.width + x);
