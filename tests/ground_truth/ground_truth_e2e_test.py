@@ -164,8 +164,8 @@ class GroundTruth(unittest.TestCase):
         self.assertEqual(result.returncode, 1, result.stderr)
         self.assertEqual(result.stderr.splitlines()[-1], "oculant-client: cannot write " + blocked)
         self.assertEqual(sorted(os.listdir(dataset)), ["0001", "0002", "poses.csv"])
-        for sample in ("0001", "0002"):
-            self.assertEqual(len(os.listdir(os.path.join(dataset, sample))), 10, sample)
+        for sample in ("0001", "0002"):  # ten files, and four of the motion to the next pose
+            self.assertEqual(len(os.listdir(os.path.join(dataset, sample))), 14, sample)
 
     def test_record_names_the_samples_that_see_nothing(self):
         poses = os.path.join(self.folder, "blind-poses.csv")
