@@ -127,7 +127,7 @@ void takeFullPose(RigPose* rigPose, const FullPoseRecord& pose) {
   }
 }
 
-// A capture's pose: the old three fields as 1003 and 1002 set them, or a whole pose.
+// A pose record: the old three fields as 1003 and 1002 set them, or a whole pose.
 void takePose(RigPose* rigPose, const COPYDATASTRUCT* data) {
   if (data->lpData == nullptr || data->cbData < sizeof(RigPoseRecord)) return;
   if (data->cbData >= sizeof(FullPoseRecord)) {
@@ -151,11 +151,7 @@ LRESULT handleExtensionMessage(Instance& instance, HWND window, WPARAM sender,
   if (data == nullptr) return 0;
   // A pose is state, as 1002 and 1003 set it: every role takes it, and it has no reply.
   if (data->dwData == MSG_EXT_SET_POSE) {
-    if (data->lpData != nullptr && data->cbData >= sizeof(FullPoseRecord)) {
-      FullPoseRecord pose;
-      std::memcpy(&pose, data->lpData, sizeof pose);
-      takeFullPose(&instance.rigPose, pose);
-    }
+    if (data->cbData >= sizeof(FullPoseRecord)) takePose(&instance.rigPose, data);
     return 0;
   }
   // Replies go to the window the request named; a value that is no handle gets none.

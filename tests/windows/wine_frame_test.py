@@ -70,32 +70,6 @@ def bmp_fields(data):
     return width, height, bits, size, offset
 
 
-def compare_recordings(test, bench, poses, out, scene=None):
-    """Records the poses with oculant-client.exe on the Wine bench and with the Linux build of the
-    same scene (the demo's, or every file of the folder scene) into out, and checks that every
-    picture is the same, byte for byte."""
-    values, _ = bench.frame("oculant1")
-    listing = os.path.join(bench.folder, "poses.csv")
-    with open(listing, "w") as pose_list:
-        pose_list.write("".join("%r, %r, %r\n" % pose for pose in poses))
-    bench.client("record", "poses.csv", "record")
-    subprocess.run([os.path.join(SOURCE_DIR, "tests", "with_xvfb"), sys.executable, "-B",
-                    os.path.join(os.path.dirname(__file__), "linux_reference_frames.py"),
-                    values["width"], values["height"], out, listing] + ([scene] if scene else []),
-                   check=True, timeout=600)
-    for number, pose in enumerate(poses, 1):
-        for image in ("im0.png", "im1.png"):
-            with test.subTest(pose=pose, image=image):
-                sample = os.path.join("%04d" % number, image)
-                with open(os.path.join(bench.folder, "record", sample), "rb") as png:
-                    windows = png_image_data(png.read())
-                with open(os.path.join(out, "record", sample), "rb") as png:
-                    linux = png_image_data(png.read())
-                test.assertEqual(len(windows), len(linux))
-                test.assertTrue(windows == linux, "%d of %d bytes differ" % (
-                    sum(a != b for a, b in zip(windows, linux)), len(linux)))
-
-
 class Frames(unittest.TestCase):
     @classmethod
     def setUpClass(cls):

@@ -109,6 +109,25 @@ std::vector<fs::path> sampleFolders(const fs::path& dataset) {
   return folders;
 }
 
+// The sample's left occlusion mask, of the size of its truth (named `of` in the error); false
+// with error set when it is missing or does not fit.
+bool readMask(const fs::path& folder, int width, int height, const std::string& of,
+              std::vector<uint8_t>* mask, std::string* error) {
+  const fs::path maskFile = folder / "mask0nocc.png";
+  if (!fs::exists(maskFile)) {
+    *error = "no " + maskFile.string() + " (recorded before masks were; record it again)";
+    return false;
+  }
+  int32_t maskWidth = 0;
+  int32_t maskHeight = 0;
+  if (!readGreyPng(maskFile.string(), &maskWidth, &maskHeight, mask, error)) return false;
+  if (maskWidth != width || maskHeight != height) {
+    *error = maskFile.string() + " does not match the size of " + (folder / of).string();
+    return false;
+  }
+  return true;
+}
+
 // Scores one sample's disparity; false with error set when a file is missing or does not fit.
 bool scoreSample(const fs::path& folder, const std::string& resultName, SampleScore* score,
                  std::string* error) {
@@ -132,19 +151,8 @@ bool scoreSample(const fs::path& folder, const std::string& resultName, SampleSc
              std::to_string(height);
     return false;
   }
-  int32_t maskWidth = 0;
-  int32_t maskHeight = 0;
   std::vector<uint8_t> mask;
-  const fs::path maskFile = folder / "mask0nocc.png";
-  if (!fs::exists(maskFile)) {
-    *error = "no " + maskFile.string() + " (recorded before masks were; record it again)";
-    return false;
-  }
-  if (!readGreyPng(maskFile.string(), &maskWidth, &maskHeight, &mask, error)) return false;
-  if (maskWidth != width || maskHeight != height) {
-    *error = maskFile.string() + " does not match the size of " + truthPath.string();
-    return false;
-  }
+  if (!readMask(folder, width, height, truthPath.filename().string(), &mask, error)) return false;
   for (size_t i = 0; i < truth.size(); ++i) {
     // +inf marks a pixel without ground truth.
     if (!std::isfinite(truth[i])) continue;
@@ -170,16 +178,8 @@ bool scoreFlow(const fs::path& folder, const std::string& resultName, SampleScor
     *error = resultFile.string() + " does not match the size of the true flow0.flo";
     return false;
   }
-  int32_t maskWidth = 0;
-  int32_t maskHeight = 0;
   std::vector<uint8_t> mask;
-  if (!readGreyPng((folder / "mask0nocc.png").string(), &maskWidth, &maskHeight, &mask, error)) {
-    return false;
-  }
-  if (maskWidth != truth.width || maskHeight != truth.height) {
-    *error = (folder / "mask0nocc.png").string() + " does not match the size of flow0.flo";
-    return false;
-  }
+  if (!readMask(folder, truth.width, truth.height, "flow0.flo", &mask, error)) return false;
   for (int y = 0; y < truth.height; ++y) {
     for (int x = 0; x < truth.width; ++x) {
       if (!truth.known(x, y)) continue;
