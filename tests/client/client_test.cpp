@@ -1,12 +1,9 @@
 #include "oculant/client.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 #include <thread>
 
@@ -14,7 +11,8 @@
 
 namespace {
 
-TEST(Client, GrabsSteersAndNamesWhatIsMissing) {
+// Steering is the tool's test: the tool steers through a Client.
+TEST(Client, GrabsAndNamesWhatIsMissing) {
   PrivateRuntimeDir dir;
   oculant::Client client;
   oculant::Frame left, right;
@@ -25,7 +23,6 @@ TEST(Client, GrabsSteersAndNamesWhatIsMissing) {
   EXPECT_EQ(client.failure(), oculant::Client::Failure::NOT_RUNNING);
 
   FakeBench bench(true);
-  // NaN and infinity never reach a window: nothing of them shows in the bench's reports below.
   EXPECT_FALSE(client.setHeading(std::nan("")));
   EXPECT_EQ(client.error(), "the heading must be finite, not nan");
   EXPECT_FALSE(client.setPosition(1.0, -HUGE_VAL, true));
@@ -46,13 +43,7 @@ TEST(Client, GrabsSteersAndNamesWhatIsMissing) {
   EXPECT_EQ(rgb[0], fakePixels(1)[4 * fakeStride(301) + 8]);
   EXPECT_FALSE(left.rgbAt(301, 0, rgb));
   EXPECT_FALSE(left.rgbAt(0, 5, rgb));
-
-  ASSERT_TRUE(client.setHeading(90.5));
-  ASSERT_TRUE(client.setPosition(1.0, -2.0, true));
-  ASSERT_TRUE(client.saveFrames());
-  ASSERT_TRUE(client.quit(true));
-  ASSERT_TRUE(client.quit());
-  EXPECT_EQ(bench.reports(), kSteeringReports);
+  EXPECT_EQ(bench.reports(), std::vector<std::string>{}) << "NaN or infinity reached a window";
 }
 
 // Two Clients of one program, each on a thread of its own, fetch at the same time: every frame
@@ -124,17 +115,7 @@ TEST(Client, AStoppedBenchFailsWithinTheTimeoutAndServesAgainOnceContinued) {
   kill(bench.pid, SIGSTOP);
   std::vector<int> queued;
   for (int fd = 0; queued.size() < 1000 && fd >= 0;) {
-    fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s/class.oculant1",
-                  dir.path().c_str());
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-      close(fd);
-      fd = -1;
-    } else {
-      queued.push_back(fd);
-    }
+    if ((fd = connectRaw(dir.path() + "/class.oculant1", 0)) >= 0) queued.push_back(fd);
   }
   oculant::Client client;
   client.setTimeout(0.5);

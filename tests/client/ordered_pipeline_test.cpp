@@ -82,12 +82,8 @@ TEST(OrderedPipelineTest, FinishesInOrderHoldsNoMoreThanItsLimitAndStopsAtAFailu
     const int last = c.failing < 0 ? c.jobs - 1 : c.failing;
     const int given = c.failing < 0 ? c.jobs : std::min<int>(c.failing + c.limit + 1, c.jobs);
     std::vector<std::string> expected;
-    for (int number = 0; number <= last; ++number) {
-      expected.push_back("finish " + std::to_string(number));
-    }
-    for (int number = last + 1; number < given; ++number) {
-      expected.push_back("discard " + std::to_string(number));
-    }
+    for (int number = 0; number < given; ++number)
+      expected.push_back((number <= last ? "finish " : "discard ") + std::to_string(number));
     EXPECT_EQ(log.events, expected) << name;
     EXPECT_EQ(finished, c.failing < 0) << name;
     EXPECT_LE(log.mostHeld, c.limit) << name;

@@ -12,7 +12,7 @@ namespace {
 
 struct SentMessage {
   uintptr_t code;
-  std::vector<uint8_t> payload;
+  std::string payload;
   HWND sender;
 };
 
@@ -20,8 +20,7 @@ struct SentMessage {
 struct RecordingCameras : CameraMessages {
   std::vector<SentMessage> sent;
   void send(Instance&, uintptr_t code, uint32_t length, const void* payload, HWND sender) override {
-    const uint8_t* bytes = static_cast<const uint8_t*>(payload);
-    sent.push_back({code, std::vector<uint8_t>(bytes, bytes + length), sender});
+    sent.push_back({code, std::string(static_cast<const char*>(payload), length), sender});
   }
 };
 
@@ -55,8 +54,7 @@ TEST_F(InputHandlingTest, ShiftAndMouseTurnTheRigTellTheCamerasAndWrapOnce) {
   EXPECT_EQ(MSG_HEADING, sent[0].code);
   EXPECT_EQ(kWindow, sent[0].sender);
   const double heading = 100.0;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&heading);
-  EXPECT_EQ(sent[0].payload, std::vector<uint8_t>(bytes, bytes + 8));
+  EXPECT_EQ(sent[0].payload, std::string(reinterpret_cast<const char*>(&heading), 8));
 
   // Coordinates are signed 16-bit: left of the window is 20 pixels of travel from x = 10.
   move(10, 0);

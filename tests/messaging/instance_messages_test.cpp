@@ -27,14 +27,6 @@ const void* capturedPixels = nullptr;
 std::vector<const void*> livePixels;  // captured and not yet freed
 RigPose drawnAt = {};                 // the pose of the last frame drawn
 
-void recordClose(HWND window) {
-  calls.push_back("close " + std::to_string(window));
-}
-
-}  // namespace
-
-namespace {
-
 // Draws and captures by recording: the real ones need GL.
 class RecordingSource : public FrameSource {
  public:
@@ -44,13 +36,9 @@ class RecordingSource : public FrameSource {
   }
   void capture(CaptureImage* image, int width, int height) override {
     calls.push_back("capture " + std::to_string(width) + "x" + std::to_string(height));
-    image->width = width;
-    image->height = height;
-    image->stride = (width * 3 + 3) / 4 * 4;
-    image->pixels = nullptr;
+    *image = {nullptr, width, (width * 3 + 3) / 4 * 4, height, image->reserved};
     if (captureFails) return;
-    const size_t size = static_cast<size_t>(image->stride) * height;
-    image->pixels = static_cast<uint8_t*>(std::calloc(size + 1, 1));
+    image->pixels = static_cast<uint8_t*>(std::calloc(size_t(image->stride) * height + 1, 1));
     capturedPixels = image->pixels;
     livePixels.push_back(image->pixels);
   }
@@ -61,9 +49,7 @@ class RecordingSource : public FrameSource {
     std::free(image->pixels);
     image->pixels = nullptr;
   }
-};
-
-RecordingSource source;
+} source;
 
 // Notes each frame file saved since the last look as "write <name> <width>x<height>" and
 // removes it.
@@ -72,19 +58,15 @@ void noteSavedFiles() {
     FILE* file = std::fopen(fileName, "rb");
     if (file == nullptr) continue;
     unsigned char header[26] = {};
-    const size_t got = std::fread(header, 1, sizeof header, file);
+    const bool whole = std::fread(header, 1, sizeof header, file) == sizeof header;
     std::fclose(file);
     std::remove(fileName);
-    const int width = got == sizeof header ? header[18] | header[19] << 8 : -1;
-    const int height = got == sizeof header ? header[22] | header[23] << 8 : -1;
+    const int width = whole ? header[18] | header[19] << 8 : -1;
+    const int height = whole ? header[22] | header[23] << 8 : -1;
     calls.push_back(std::string("write ") + fileName + " " + std::to_string(width) + "x" +
                     std::to_string(height));
   }
 }
-
-}  // namespace
-
-namespace {
 
 constexpr HWND kRequester = 900;
 HWND window = 0;               // this process's window, 320 x 240
@@ -102,14 +84,19 @@ std::string joined(const std::vector<std::string>& parts) {
   return text;
 }
 
-// The codes sent to other windows since the last look, as "<target> <code> <timeout>", a
-// numbered save followed by " #<number>@<heading>".
-std::string takeSends() {
+// The messages sent to other windows since the last look, as "<target> <code> <timeout>", a
+// numbered save followed by " #<number>@<heading>"; or, for codesAndSizes, as
+// "<code>:<payload bytes>".
+std::string takeSends(bool codesAndSizes = false) {
   std::vector<std::string> parts;
   for (const NullSentMessage& m : nullSentMessages()) {
+    SaveFrameRequest save;
+    if (codesAndSizes) {
+      parts.push_back(std::to_string(m.code) + ":" + std::to_string(m.payload.size()));
+      continue;
+    }
     parts.push_back(std::to_string(m.target) + " " + std::to_string(m.code) + " " +
                     std::to_string(m.timeoutMs));
-    SaveFrameRequest save;
     if (m.code != MSG_SAVE_FRAME || m.payload.size() != sizeof save) continue;
     std::memcpy(&save, m.payload.data(), sizeof save);
     parts.back() += " #" + std::to_string(save.number) + "@" + std::to_string(int(save.heading));
@@ -136,26 +123,29 @@ class InstanceMessages : public ::testing::Test {
     nullReset();
     current = std::make_unique<Instance>();
     instance = current.get();
-    instance->quitHandler = recordClose;
+    instance->quitHandler = [](HWND w) { calls.push_back("close " + std::to_string(w)); };
     setFrameSource(*instance, &source);
     instance->role = instanceRole;
     calls.clear();
     captureFails = false;
     nullResizeWindow(window, 320, 240);
   }
-  // A scene at the start pose with both cameras in step, the left one no longer answering.
+  // A scene at the start pose with both cameras brought in step (windows there before the
+  // scene's first look may hold any pose), the left one then no longer answering.
   void startSceneWithStoppedLeft() {
     start(ROLE_SCENE);
     instance->rigPose = kStartPose;
     leftPeer = nullAddPeer("oculant1");
     left = std::to_string(leftPeer);
-    right = std::to_string(nullAddPeer("oculant2"));
+    rightPeer = nullAddPeer("oculant2");
+    right = std::to_string(rightPeer);
     syncCameras(*instance, window);
-    takeSends();
+    EXPECT_EQ(takeSends(), left + " 1003 50, " + left + " 1002 50, " + right + " 1003 50, " +
+                               right + " 1002 50");
     nullSetPeerAnswers(leftPeer, false);
   }
   std::unique_ptr<Instance> current;
-  HWND leftPeer = 0;
+  HWND leftPeer = 0, rightPeer = 0;
   std::string left, right;
 };
 
@@ -262,47 +252,34 @@ TEST_F(InstanceMessages, TheFrameGoesToTheRequesterAsHeaderThenTheCaptureItself)
   calls.clear();
   sent.erase(sent.begin(), sent.end() - 2);
   EXPECT_EQ(joined(calls), "free");
-}
 
-TEST_F(InstanceMessages, AMinimisedWindowSendsAnEmptyFrameAndAFailedCaptureNone) {
+  // A minimised window sends an empty frame, a failed capture none.
   start(ROLE_LEFT_CAMERA);
   nullResizeWindow(window, 0, 0);
   handle(MSG_FRAME_REQUEST);
-  ASSERT_EQ(nullSentMessages().size(), 2u);
-  EXPECT_EQ(nullSentMessages()[0].payload, std::string(20, '\0'));
-  EXPECT_EQ(nullSentMessages()[1].payload, "");
-
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].payload, std::string(20, '\0'));
+  EXPECT_EQ(sent[1].payload, "");
   start(ROLE_RIGHT_CAMERA);
   captureFails = true;
   handle(MSG_FRAME_REQUEST);
-  EXPECT_TRUE(nullSentMessages().empty());
+  EXPECT_TRUE(sent.empty());
 }
 
 // The scene keeps both cameras at its pose: a camera that does not answer costs one short wait
-// and is brought to the whole pose when due; new windows get the pose they need.
+// and is brought to the whole pose when due, and so is one started after the rig moved.
 TEST_F(InstanceMessages, SlowCamerasCostOneShortWaitAndNewWindowsGetThePose) {
-  start(ROLE_SCENE);
-  instance->rigPose = kStartPose;
-  const std::string left = std::to_string(nullAddPeer("oculant1"));
-  HWND rightPeer = nullAddPeer("oculant2");
-  const std::string right = std::to_string(rightPeer);
-  syncCameras(*instance, window);  // windows there before the scene's first look may hold any pose
-  EXPECT_EQ(takeSends(),
-            left + " 1003 50, " + left + " 1002 50, " + right + " 1003 50, " + right + " 1002 50");
+  startSceneWithStoppedLeft();
   instance->rigPose.heading = 100;
-  nullSetPeerAnswers(std::stoul(left), false);
   sendToCameras(*instance, MSG_HEADING, 8, &instance->rigPose.heading, window);
   EXPECT_EQ(takeSends(), left + " 1002 50, " + right + " 1002 50");
-
-  // Once due, the slow camera gets the whole pose, and so does one started after the rig moved.
-  nullSetPeerAnswers(std::stoul(left), true);
+  nullSetPeerAnswers(leftPeer, true);
   nullRemovePeer(rightPeer);
   const std::string newRight = std::to_string(nullAddPeer("oculant2"));
   nullAdvanceTicks(kRetryMs);
   syncCameras(*instance, window);
   EXPECT_EQ(takeSends(), left + " 1003 50, " + left + " 1002 50, " + newRight + " 1003 50, " +
                              newRight + " 1002 50");
-
   // Cameras pass a quit on without any of this.
   instance->role = ROLE_LEFT_CAMERA;
   sendToCameras(*instance, MSG_QUIT, 0, nullptr, window);
@@ -402,20 +379,6 @@ TEST_F(InstanceMessages, AQuitIsRetriedAfterTheLoopWithinABound) {
   }
 }
 
-}  // namespace
-
-namespace {
-
-// "<code>:<payload bytes>" of each message sent since the last look.
-std::string takeCodesAndSizes() {
-  std::vector<std::string> parts;
-  for (const NullSentMessage& m : nullSentMessages()) {
-    parts.push_back(std::to_string(m.code) + ":" + std::to_string(m.payload.size()));
-  }
-  nullSentMessages().clear();
-  return joined(parts);
-}
-
 // A scene whose rig left its start height or level attitude brings a camera back to all of its
 // pose and saves at all of it; at the start attitude it sends what it always sent.
 TEST_F(InstanceMessages, TheScenesAttitudeGoesWithItsPoseAndSavesOnlyWhenNotTheStart) {
@@ -440,9 +403,9 @@ TEST_F(InstanceMessages, TheScenesAttitudeGoesWithItsPoseAndSavesOnlyWhenNotTheS
     nullAdvanceTicks(kRetryMs);
     nullSetPeerAnswers(leftPeer, true);
     syncCameras(*instance, window);
-    EXPECT_EQ(takeCodesAndSizes(), c.resync) << c.height << " " << c.pitch << " " << c.roll;
+    EXPECT_EQ(takeSends(true), c.resync) << c.height << " " << c.pitch << " " << c.roll;
     sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
-    EXPECT_EQ(takeCodesAndSizes(), std::string(c.save) + ", " + c.save) << c.pitch;
+    EXPECT_EQ(takeSends(true), std::string(c.save) + ", " + c.save) << c.pitch;
   }
 }
 

@@ -7,15 +7,19 @@
 
 namespace {
 
-EventContext context() {
+using Key = std::pair<UINT, WPARAM>;
+
+EventContext context(Uint16 keyModifiers = KMOD_NONE, bool focusLossQueued = false) {
   EventContext c{};
   c.window = 9;
   c.clientWidth = 320;
   c.clientHeight = 240;
+  c.keyModifiers = keyModifiers;
+  c.focusLossQueued = focusLossQueued;
   return c;
 }
 
-SDL_Event key(Uint32 type, SDL_Keycode sym, bool repeat = false, Uint16 mod = KMOD_NONE) {
+SDL_Event key(Uint32 type, SDL_Keycode sym, Uint16 mod = KMOD_NONE, bool repeat = false) {
   SDL_Event event{};
   event.type = type;
   event.key.keysym.sym = sym;
@@ -24,78 +28,66 @@ SDL_Event key(Uint32 type, SDL_Keycode sym, bool repeat = false, Uint16 mod = KM
   return event;
 }
 
-// The message code and virtual key of one key event; 0 for none.
-std::pair<UINT, WPARAM> keyMessage(Uint32 type, SDL_Keycode sym, Uint16 mod = KMOD_NONE) {
-  MSG message{};
-  if (!translateSdlEvent(key(type, sym, false, mod), context(), &message)) return {0, 0};
-  return {message.message, message.wParam};
+SDL_Event motion(int x, int xrel) {
+  SDL_Event event{};
+  event.type = SDL_MOUSEMOTION;
+  event.motion.x = x;
+  event.motion.y = 20;
+  event.motion.xrel = xrel;
+  event.motion.state = SDL_BUTTON_LMASK;
+  return event;
 }
 
 TEST(EventTranslationTest, KeysFollowWindowsRules) {
+  // SDL's modifiers already include the event's own key: Alt's key-down carries KMOD_LALT, its
+  // key-up no longer does.
+  const struct {
+    const char* what;
+    SDL_Event event;
+    Key message;  // {0, 0}: none
+  } cases[] = {
+      {"Shift", key(SDL_KEYDOWN, SDLK_RSHIFT), {WM_KEYDOWN, VK_SHIFT}},
+      {"auto-repeat", key(SDL_KEYDOWN, SDLK_F2, KMOD_NONE, true), {WM_KEYDOWN, VK_F2}},
+      {"a key up", key(SDL_KEYUP, SDLK_F1), {WM_KEYUP, VK_F1}},
+      {"Alt with Shift",
+       key(SDL_KEYDOWN, SDLK_LALT, KMOD_LSHIFT | KMOD_LALT),
+       {WM_SYSKEYDOWN, VK_MENU}},
+      {"Alt up with Shift", key(SDL_KEYUP, SDLK_LALT, KMOD_LSHIFT), {WM_SYSKEYUP, VK_MENU}},
+      // Alt+F1: the key is a system key; Alt's release after it is a plain key-up.
+      {"Alt of Alt+F1", key(SDL_KEYDOWN, SDLK_RALT, KMOD_RALT), {WM_SYSKEYDOWN, VK_MENU}},
+      {"Alt+F1", key(SDL_KEYDOWN, SDLK_F1, KMOD_RALT), {WM_SYSKEYDOWN, VK_F1}},
+      {"Alt+F1 up", key(SDL_KEYUP, SDLK_F1, KMOD_RALT), {WM_SYSKEYUP, VK_F1}},
+      {"Alt up after F1", key(SDL_KEYUP, SDLK_RALT), {WM_KEYUP, VK_MENU}},
+      {"F10", key(SDL_KEYDOWN, SDLK_F10), {WM_SYSKEYDOWN, VK_F10}},
+      {"F10 up", key(SDL_KEYUP, SDLK_F10), {WM_SYSKEYUP, VK_F10}},
+      {"Ctrl+Alt types ordinary keys",
+       key(SDL_KEYDOWN, SDLK_F2, KMOD_LCTRL | KMOD_LALT),
+       {WM_KEYDOWN, VK_F2}},
+  };
+  for (const auto& c : cases) {
+    MSG message{};
+    EXPECT_TRUE(translateSdlEvent(c.event, context(), &message)) << c.what;
+    EXPECT_EQ(Key(message.message, message.wParam), c.message) << c.what;
+  }
   MSG message{};
-  ASSERT_TRUE(translateSdlEvent(key(SDL_KEYDOWN, SDLK_RSHIFT), context(), &message));
-  EXPECT_EQ(WM_KEYDOWN, message.message);
-  EXPECT_EQ(VK_SHIFT, message.wParam);
-  ASSERT_TRUE(translateSdlEvent(key(SDL_KEYDOWN, SDLK_F2, true), context(), &message))
-      << "auto-repeat gives another key-down";
-  EXPECT_EQ(VK_F2, message.wParam);
-  ASSERT_TRUE(translateSdlEvent(key(SDL_KEYUP, SDLK_F1), context(), &message));
-  EXPECT_EQ(WM_KEYUP, message.message);
-
+  ASSERT_TRUE(translateSdlEvent(key(SDL_KEYDOWN, SDLK_a, KMOD_LALT, true), context(), &message));
+  EXPECT_EQ(0x60000001, message.lParam) << "repeated, with Alt held";
   // SDL lets go of every held key when the window loses the focus; Windows sends nothing then,
   // so Shift must stay held.
-  EventContext losingFocus = context();
-  losingFocus.focusLossQueued = true;
-  EXPECT_FALSE(translateSdlEvent(key(SDL_KEYUP, SDLK_LSHIFT), losingFocus, &message));
-}
-
-// SDL's modifiers already include the event's own key: Alt's key-down carries KMOD_LALT, its
-// key-up no longer does.
-TEST(EventTranslationTest, AltAndF10AreSystemKeys) {
-  using Key = std::pair<UINT, WPARAM>;
-  // A lone tap of Alt, with Shift held as while driving.
-  EXPECT_EQ(keyMessage(SDL_KEYDOWN, SDLK_LALT, KMOD_LSHIFT | KMOD_LALT),
-            Key(WM_SYSKEYDOWN, VK_MENU));
-  EXPECT_EQ(keyMessage(SDL_KEYUP, SDLK_LALT, KMOD_LSHIFT), Key(WM_SYSKEYUP, VK_MENU));
-  // Alt+F1: the key is a system key; Alt's release after it is a plain key-up.
-  EXPECT_EQ(keyMessage(SDL_KEYDOWN, SDLK_RALT, KMOD_RALT), Key(WM_SYSKEYDOWN, VK_MENU));
-  EXPECT_EQ(keyMessage(SDL_KEYDOWN, SDLK_F1, KMOD_RALT), Key(WM_SYSKEYDOWN, VK_F1));
-  EXPECT_EQ(keyMessage(SDL_KEYUP, SDLK_F1, KMOD_RALT), Key(WM_SYSKEYUP, VK_F1));
-  EXPECT_EQ(keyMessage(SDL_KEYUP, SDLK_RALT), Key(WM_KEYUP, VK_MENU));
-  // F10 on its own.
-  EXPECT_EQ(keyMessage(SDL_KEYDOWN, SDLK_F10), Key(WM_SYSKEYDOWN, VK_F10));
-  EXPECT_EQ(keyMessage(SDL_KEYUP, SDLK_F10), Key(WM_SYSKEYUP, VK_F10));
-  // Ctrl+Alt types ordinary keys.
-  EXPECT_EQ(keyMessage(SDL_KEYDOWN, SDLK_F2, KMOD_LCTRL | KMOD_LALT), Key(WM_KEYDOWN, VK_F2));
-
-  MSG message{};
-  ASSERT_TRUE(translateSdlEvent(key(SDL_KEYDOWN, SDLK_a, true, KMOD_LALT), context(), &message));
-  EXPECT_EQ(0x60000001, message.lParam) << "repeated, with Alt held";
+  EXPECT_FALSE(translateSdlEvent(key(SDL_KEYUP, SDLK_LSHIFT), context(KMOD_NONE, true), &message));
 }
 
 TEST(EventTranslationTest, MouseMessagesCarryExactFlagsAndStayOverTheWindow) {
-  SDL_Event move{};
-  move.type = SDL_MOUSEMOTION;
-  move.motion.x = 10;
-  move.motion.y = 20;
-  move.motion.state = SDL_BUTTON_LMASK;
-  EventContext withCtrl = context();
-  withCtrl.keyModifiers = KMOD_LCTRL;
   MSG message{};
-  ASSERT_TRUE(translateSdlEvent(move, withCtrl, &message));
+  ASSERT_TRUE(translateSdlEvent(motion(10, 0), context(KMOD_LCTRL), &message));
   EXPECT_EQ(WM_MOUSEMOVE, message.message);
   EXPECT_EQ(MK_LBUTTON | MK_CONTROL, message.wParam);
   EXPECT_EQ(MAKELPARAM(10, 20), message.lParam);
-
   // Dragged out of the window: SDL clamps the move to the edge, its relative motion does not.
-  SDL_Event out = move;
-  out.motion.x = 319;
-  out.motion.xrel = 390;  // from x = 10 to 400
-  EXPECT_FALSE(translateSdlEvent(out, context(), &message)) << "a move that leaves the window";
-  SDL_Event back = move;
-  back.motion.x = 319;
-  back.motion.xrel = -81;  // from x = 400 to the last column
-  ASSERT_TRUE(translateSdlEvent(back, context(), &message)) << "a move back onto the edge";
+  EXPECT_FALSE(translateSdlEvent(motion(319, 390), context(), &message))
+      << "a move from x = 10 to 400, out of the window";
+  ASSERT_TRUE(translateSdlEvent(motion(319, -81), context(), &message))
+      << "a move from x = 400 back onto the last column";
   EXPECT_EQ(MAKELPARAM(319, 20), message.lParam);
 
   SDL_Event release{};

@@ -13,6 +13,7 @@
 #include "app/role_decision.h"
 #include "app/role_table.h"
 #include "bounded_child.h"
+#include "magick.h"
 #include "platform/platform.h"
 #include "platform/posix/transport.h"
 #include "scene/scene_state.h"
@@ -47,9 +48,7 @@ TEST(InstanceSemaphore, ProcessesStartedTogetherNeverShareARole) {
   for (int round = 0; round < 5; ++round) {
     PrivateRuntimeDir runtime;
     int go[2], report[2], hold[2];
-    ASSERT_EQ(pipe(go), 0);
-    ASSERT_EQ(pipe(report), 0);
-    ASSERT_EQ(pipe(hold), 0);
+    ASSERT_TRUE(pipe(go) == 0 && pipe(report) == 0 && pipe(hold) == 0);
     std::vector<pid_t> pids;
     for (int i = 0; i < 4; ++i) {
       const pid_t pid = fork();
@@ -88,17 +87,10 @@ TEST(InstanceSemaphore, AStartStoppedMidDecisionHoldsLaterStartsOnlyForAWhile) {
   reapPeer(stopped);
 }
 
-}  // namespace
-
-namespace {
-
 TEST(InstanceSemaphore, ItsFilesAreNeverWrittenThroughALinkPlantedAtTheirName) {
   PrivateRuntimeDir dir;
   const std::string victim = dir.path() + "/victim";
-  FILE* file = fopen(victim.c_str(), "w");
-  ASSERT_NE(file, nullptr);
-  fputs("keep", file);
-  fclose(file);
+  writeFile(victim, {'k', 'e', 'e', 'p'});
   for (const char* name : {"/Oculant_Semaphore", "/Oculant_Semaphore.unit.0"})
     ASSERT_EQ(symlink(victim.c_str(), (dir.path() + name).c_str()), 0);
   // Followed, the links could make two of its locks one file that the start then waits on for
@@ -110,11 +102,7 @@ TEST(InstanceSemaphore, ItsFilesAreNeverWrittenThroughALinkPlantedAtTheirName) {
     return created && instanceSemaphoreCount() == 1 ? 0 : 1;
   });
   EXPECT_EQ(scene.exitCode, 0) << "the semaphore works all the same";
-  char text[16] = {};
-  file = fopen(victim.c_str(), "r");
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(std::string(fgets(text, sizeof text, file) ? text : ""), "keep");
-  fclose(file);
+  EXPECT_EQ(readFile(victim), Bytes({'k', 'e', 'e', 'p'}));
 }
 
 }  // namespace

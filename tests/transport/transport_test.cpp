@@ -53,12 +53,6 @@ LRESULT sendTo(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn d
   transportSend(target, sender, data, deliver, nullptr, 10000, &result);
   return result;
 }
-LRESULT sendToClass(const char* className, HWND sender, const COPYDATASTRUCT& data,
-                    DeliverFn deliver) {
-  LRESULT result = 0;
-  transportSendToClass(className, sender, data, deliver, nullptr, 10000, &result);
-  return result;
-}
 
 LRESULT sumOf(const COPYDATASTRUCT& data) {
   LRESULT sum = 1000 * static_cast<LRESULT>(data.cbData);
@@ -119,9 +113,24 @@ LRESULT recordDeliver(void*, HWND, HWND, const COPYDATASTRUCT& data) {
   return 41;
 }
 
+struct Answer {
+  SendStatus status;
+  LRESULT result;  // 0 unless handled
+};
+
+// Sends code with payload to the window of className, serving replies to sender through
+// recordDeliver meanwhile.
+Answer ask(const char* className, uintptr_t code, const std::string& payload = "",
+           int timeoutMs = 5000, HWND sender = 0) {
+  const COPYDATASTRUCT data = {code, uint32_t(payload.size()), payload.data()};
+  Answer answer = {SendStatus::NO_WINDOW, -1};
+  answer.status = transportSendToClass(className, sender, data, recordDeliver, nullptr, timeoutMs,
+                                       &answer.result);
+  return answer;
+}
+
 LRESULT sendSum(const char* className, const std::string& payload) {
-  const COPYDATASTRUCT data = {CODE_SUM, static_cast<uint32_t>(payload.size()), payload.data()};
-  return sendToClass(className, 0, data, recordDeliver);
+  return ask(className, CODE_SUM, payload).result;
 }
 
 // A well-formed envelope as the wire format lays it out.
@@ -141,12 +150,33 @@ bool droppedWithoutReply(int fd) {
 class TransportTest : public ::testing::Test {
  protected:
   void SetUp() override { received.clear(); }
+  // A peer under className, once it listens.
+  pid_t listeningPeer(const char* className = "peer") {
+    const pid_t peer = startPeer(className);
+    EXPECT_TRUE(waitForClass(className));
+    return peer;
+  }
+  // A window of this process that takes replies, without a class.
+  HWND ownWindow() {
+    const HWND own = allocateWindowHandle();
+    EXPECT_TRUE(transportListen(own, nullptr));
+    return own;
+  }
+  // Connections to the peer, each sending a message with the code and the sender, as many as
+  // the transport takes.
+  std::vector<int> rawRequests(int count, uint32_t code, uint32_t sender) {
+    std::vector<int> fds;
+    for (int i = 0; i < count; ++i) {
+      fds.push_back(connectRaw(dir.path() + "/class.peer"));
+      EXPECT_TRUE(sendMessage(fds.back(), code, sender)) << i;
+    }
+    return fds;
+  }
   PrivateRuntimeDir dir;
 };
 
 TEST_F(TransportTest, DeliversSynchronouslyServesOwnWindowsMeanwhileAndMissesSilently) {
-  const pid_t peer = startPeer("peer");
-  ASSERT_TRUE(waitForClass("peer"));
+  const pid_t peer = listeningPeer();
   EXPECT_EQ(sendSum("peer", "abc"), 3000 + 'a' + 'b' + 'c');
   // Addressed by handle, found by class: the same window. Megabytes arrive whole.
   const COPYDATASTRUCT data = {CODE_SUM, 1, "\x05"};
@@ -154,47 +184,37 @@ TEST_F(TransportTest, DeliversSynchronouslyServesOwnWindowsMeanwhileAndMissesSil
   EXPECT_EQ(sendSum("peer", std::string(8u << 20, '\x01')), 1001 * LRESULT(8u << 20));
 
   // The peer sends back to our window before it answers: we serve it while we wait.
-  const HWND own = allocateWindowHandle();
-  ASSERT_TRUE(transportListen(own, nullptr));
-  const COPYDATASTRUCT callback = {CODE_CALLBACK, 0, nullptr};
-  EXPECT_EQ(sendToClass("peer", own, callback, recordDeliver), 42);
+  const HWND own = ownWindow();
+  EXPECT_EQ(ask("peer", CODE_CALLBACK, "", 10000, own).result, 42);
   EXPECT_EQ(received, std::vector<std::string>{"30:ping" + std::string(1, '\0')});
   transportClose(own);
 
-  const COPYDATASTRUCT stop = {CODE_STOP, 0, nullptr};
-  EXPECT_EQ(sendToClass("peer", 0, stop, nullptr), 7);
+  EXPECT_EQ(ask("peer", CODE_STOP).result, 7);
   EXPECT_EQ(reapPeer(peer, false), 0);
-  EXPECT_EQ(sendToClass("peer", 0, data, recordDeliver), 0);
+  EXPECT_EQ(ask("peer", CODE_SUM, "x").status, SendStatus::NO_WINDOW);
   EXPECT_EQ(sendTo(12345, 0, data, recordDeliver), 0);
   EXPECT_FALSE(transportListen(allocateWindowHandle(), "a/b")) << "a name outside the folder";
   EXPECT_EQ(received.size(), 1u);
 }
 
 TEST_F(TransportTest, BadInputLeavesTheListenerAliveAndAnswering) {
-  const pid_t peer = startPeer("peer");
-  ASSERT_TRUE(waitForClass("peer"));
-  const std::string path = dir.path() + "/class.peer";
+  const pid_t peer = listeningPeer();
   const auto sendRaw = [&](const std::string& bytes) {
-    const int fd = connectRaw(path);
+    const int fd = connectRaw(dir.path() + "/class.peer");
     EXPECT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
     return fd;
   };
   // Garbage, a truncated envelope, a wrong magic, an oversized length and a peer that stalls
   // mid-message: each dropped unanswered, the connection left open by the sender.
-  const std::vector<std::string> malformed = {
-      std::string("GET / HTTP/1.0\r\n\r\n"),
-      envelope(CODE_SUM, 0, 4).substr(0, 9),
-      "XXXX" + envelope(CODE_SUM, 0, 0).substr(4),
-      envelope(CODE_SUM, 0, 0xFFFFFFFF),
-      envelope(CODE_SUM, 0, 8) + "abc",
-  };
-  for (const std::string& bytes : malformed) {
+  for (const std::string& bytes :
+       {std::string("GET / HTTP/1.0\r\n\r\n"), envelope(CODE_SUM, 0, 4).substr(0, 9),
+        "XXXX" + envelope(CODE_SUM, 0, 0).substr(4), envelope(CODE_SUM, 0, 0xFFFFFFFF),
+        envelope(CODE_SUM, 0, 8) + "abc"}) {
     const int fd = sendRaw(bytes);
     EXPECT_TRUE(droppedWithoutReply(fd));
     close(fd);
     EXPECT_EQ(sendSum("peer", "ok"), 2000 + 'o' + 'k');
   }
-
   // An unknown code is delivered and answered like any other; a well-formed raw envelope
   // gets its reply as eight little-endian bytes.
   const int fd = sendRaw(envelope(4242, 0, 0));
@@ -220,12 +240,7 @@ TEST_F(TransportTest, PeersOfAnotherUserAreRefused) {
       return body();
     });
   };
-  const pid_t peer = asOther([] {
-    const HWND window = allocateWindowHandle();
-    if (!transportListen(window, "peer")) return 3;
-    serveUntil(peerStop, peerDeliver);
-    return 0;
-  });
+  const pid_t peer = asOther([] { return reapPeer(startPeer("peer"), false); });
   const std::string path = otherDir + "/class.peer";
   struct stat info;
   for (int i = 0; i < 2000 && stat(path.c_str(), &info) != 0; ++i) usleep(5000);
@@ -247,23 +262,17 @@ TEST_F(TransportTest, PeersOfAnotherUserAreRefused) {
 }
 
 TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
-  const pid_t peer = startPeer("peer");
-  ASSERT_TRUE(waitForClass("peer"));
+  const pid_t peer = listeningPeer();
   // A raw mailbox that takes the posted message slowly: its first megabyte, then a pause in
   // which the peer replaces the buffer it posted from and answers others.
   RawMailbox mailbox(dir.path(), 1000);
-  const int request = connectRaw(dir.path() + "/class.peer");
-  ASSERT_TRUE(sendMessage(request, CODE_POST_KEPT, mailbox.handle()));
+  const int request = rawRequests(1, CODE_POST_KEPT, mailbox.handle())[0];
   const int posted = mailbox.accept();
   std::string bytes(16 + kKeptBytes, '\0');
   ASSERT_EQ(readUpTo(posted, bytes.data(), 16 + (1u << 20)), 16u + (1u << 20));
-  const COPYDATASTRUCT replace = {CODE_REPLACE, 0, nullptr};
-  EXPECT_EQ(transportSendToClass("peer", 0, replace, nullptr, nullptr, 5000), SendStatus::HANDLED);
-  const HWND own = allocateWindowHandle();
-  ASSERT_TRUE(transportListen(own, nullptr));
-  const COPYDATASTRUCT again = {CODE_POST_KEPT, 0, nullptr};
-  EXPECT_EQ(transportSendToClass("peer", own, again, recordDeliver, nullptr, 5000),
-            SendStatus::HANDLED);
+  EXPECT_EQ(ask("peer", CODE_REPLACE).status, SendStatus::HANDLED);
+  const HWND own = ownWindow();
+  EXPECT_EQ(ask("peer", CODE_POST_KEPT, "", 5000, own).status, SendStatus::HANDLED);
   EXPECT_EQ(received.back(), "30:" + std::string(kKeptBytes, 'b'));
   ASSERT_EQ(readUpTo(posted, bytes.data() + 16 + (1u << 20), kKeptBytes - (1u << 20)),
             kKeptBytes - (1u << 20));
@@ -275,19 +284,15 @@ TEST_F(TransportTest, APostedPayloadBelongsToItsSendAndLateMessagesAreDropped) {
 
   // A stopped window is told apart from a missing one, within the time given; what its
   // sender gave up on is never handled once it runs again.
-  const COPYDATASTRUCT count = {CODE_COUNT, 0, nullptr};
-  LRESULT before = 0;
-  ASSERT_EQ(transportSendToClass("peer", 0, count, nullptr, nullptr, 5000, &before),
-            SendStatus::HANDLED);
+  const Answer before = ask("peer", CODE_COUNT);
+  ASSERT_EQ(before.status, SendStatus::HANDLED);
   kill(peer, SIGSTOP);
-  EXPECT_EQ(transportSendToClass("peer", 0, replace, nullptr, nullptr, 300), SendStatus::NO_ANSWER);
+  EXPECT_EQ(ask("peer", CODE_REPLACE, "", 300).status, SendStatus::NO_ANSWER);
   kill(peer, SIGCONT);
-  LRESULT after = 0;
-  ASSERT_EQ(transportSendToClass("peer", 0, count, nullptr, nullptr, 5000, &after),
-            SendStatus::HANDLED);
-  EXPECT_EQ(after, before + 1) << "only the count itself was handled";
-  EXPECT_EQ(transportSendToClass("nobody", 0, count, nullptr, nullptr, 5000),
-            SendStatus::NO_WINDOW);
+  const Answer after = ask("peer", CODE_COUNT);
+  ASSERT_EQ(after.status, SendStatus::HANDLED);
+  EXPECT_EQ(after.result, before.result + 1) << "only the count itself was handled";
+  EXPECT_EQ(ask("nobody", CODE_COUNT).status, SendStatus::NO_WINDOW);
   transportClose(own);
   reapPeer(peer);
 }
@@ -308,68 +313,36 @@ TEST_F(TransportTest, AStoppedHolderOfAFolderLockFreezesNobody) {
   alarm(0);
 
   // Nor do replies to requesters that are gone (or never were) wait for it.
-  const pid_t peer = startPeer("peer");
-  ASSERT_TRUE(waitForClass("peer"));
+  const pid_t peer = listeningPeer();
   std::vector<int> requests;
-  for (uint32_t missing = 1; missing <= 30; ++missing) {
-    requests.push_back(connectRaw(dir.path() + "/class.peer"));
-    EXPECT_TRUE(sendMessage(requests.back(), CODE_POST_BACK, missing));
-  }
+  for (uint32_t missing = 1; missing <= 30; ++missing)
+    requests.push_back(rawRequests(1, CODE_POST_BACK, missing)[0]);
   // Once the peer has begun to send the replies, thirty that each waited for the lock would
   // hold the next request up for 15 s.
   int64_t answer = -1;
   EXPECT_EQ(readUpTo(requests[0], &answer, sizeof answer, 20000), sizeof answer);
-  const COPYDATASTRUCT count = {CODE_COUNT, 0, nullptr};
-  LRESULT counted = 0;
-  EXPECT_EQ(transportSendToClass("peer", 0, count, nullptr, nullptr, 3000, &counted),
-            SendStatus::HANDLED);
-  EXPECT_EQ(counted, 31);
+  const Answer counted = ask("peer", CODE_COUNT, "", 3000);
+  EXPECT_EQ(counted.status, SendStatus::HANDLED);
+  EXPECT_EQ(counted.result, 31);
   for (int fd : requests) close(fd);
   reapPeer(peer);
   reapPeer(holder);
 }
 
-TEST_F(TransportTest, RepliesInFlightStayWithinBudget) {
-  const pid_t peer = startPeer("peer");
-  ASSERT_TRUE(waitForClass("peer"));
-  const auto ask = [](uintptr_t code) {
-    LRESULT result = -1;
-    const COPYDATASTRUCT data = {code, 0, nullptr};
-    transportSendToClass("peer", 0, data, nullptr, nullptr, 5000, &result);
-    return result;
-  };
-  // Five requests from a requester that never takes its replies: two are handled, the others
-  // wait for those replies to go. (What many large replies cost a camera is measured on the
-  // real camera by the memory test.)
+// Requests from a requester whose mailbox never takes its replies.
+TEST_F(TransportTest, RepliesInFlightStayWithinBudgetAndGiveWayWhenTheTableIsFull) {
+  const pid_t peer = listeningPeer();
+  // Of five, two are handled and the others wait for those replies to go. (What many large
+  // replies cost a camera is measured on the real camera by the memory test.)
   RawMailbox slow(dir.path(), 1100);
-  const LRESULT before = ask(CODE_COUNT);
-  std::vector<int> held;
-  for (int i = 0; i < 5; ++i) {
-    held.push_back(connectRaw(dir.path() + "/class.peer"));
-    EXPECT_TRUE(sendMessage(held.back(), CODE_POST_KEPT, slow.handle()));
-  }
-  EXPECT_EQ(ask(CODE_COUNT), before + 3) << "two requests and the count";
-  for (int fd : held) close(fd);
-  reapPeer(peer);
-}
-
-TEST_F(TransportTest, RequestersWaitingForTheirRepliesGiveWayWhenTheTableIsFull) {
-  const pid_t peer = startPeer("peer");
-  ASSERT_TRUE(waitForClass("peer"));
-  // As many requests as a window takes at a time, all from a requester whose mailbox never
-  // answers: each holds its place while its reply waits.
-  RawMailbox slow(dir.path(), 1200);
-  std::vector<int> held;
-  for (int i = 0; i < 256; ++i) {
-    held.push_back(connectRaw(dir.path() + "/class.peer"));
-    ASSERT_TRUE(sendMessage(held.back(), CODE_POST_KEPT, slow.handle()));
-  }
-  // A requester that takes its reply at once is served well before any of theirs is given up.
-  const HWND own = allocateWindowHandle();
-  ASSERT_TRUE(transportListen(own, nullptr));
-  const COPYDATASTRUCT data = {CODE_POST_KEPT, 0, nullptr};
-  EXPECT_EQ(transportSendToClass("peer", own, data, recordDeliver, nullptr, kPostLimitMs / 2),
-            SendStatus::HANDLED);
+  const LRESULT before = ask("peer", CODE_COUNT).result;
+  std::vector<int> held = rawRequests(5, CODE_POST_KEPT, slow.handle());
+  EXPECT_EQ(ask("peer", CODE_COUNT).result, before + 3) << "two requests and the count";
+  // As many as a window takes at a time each hold their place while their replies wait; a
+  // requester that takes its reply at once is served well before any of theirs is given up.
+  for (int fd : rawRequests(256 - 5, CODE_POST_KEPT, slow.handle())) held.push_back(fd);
+  const HWND own = ownWindow();
+  EXPECT_EQ(ask("peer", CODE_POST_KEPT, "", kPostLimitMs / 2, own).status, SendStatus::HANDLED);
   EXPECT_EQ(received.size(), 1u);
   transportClose(own);
   for (int fd : held) close(fd);
@@ -386,8 +359,7 @@ TEST_F(TransportTest, ANameClaimedByALiveWindowIsRemovedOnlyByIt) {
   const pid_t cleaner = spawnPeer([] {
     stopBeforeUnlinking = "cam";
     transportFindClass("cam");
-    const COPYDATASTRUCT data = {CODE_SUM, 1, "x"};
-    transportSendToClass("cam", 0, data, nullptr, nullptr, 1000);
+    ask("cam", CODE_SUM, "x", 1000);
     return 0;
   });
   int status = 0;
