@@ -72,10 +72,13 @@ constexpr HWND kRequester = 900;
 HWND window = 0;               // this process's window, 320 x 240
 Instance* instance = nullptr;  // a fresh one for each start()
 
+// Hands the instance a message and notes the files it saved.
 LRESULT handle(uintptr_t code, const void* payload = nullptr, uint32_t length = 0,
-               WPARAM sender = kRequester) {
+               WPARAM sender = kRequester, Instance* to = nullptr) {
   const COPYDATASTRUCT data = {code, length, payload};
-  return handleInstanceMessage(*instance, window, sender, &data);
+  const LRESULT result = handleInstanceMessage(to ? *to : *instance, window, sender, &data);
+  noteSavedFiles();
+  return result;
 }
 
 std::string joined(const std::vector<std::string>& parts) {
@@ -182,7 +185,6 @@ TEST_F(InstanceMessages, EachCodeInEachRole) {
   for (const auto& c : cases) {
     start(c.role);
     EXPECT_EQ(handle(c.code, "x", 1, c.sender), 0);
-    noteSavedFiles();
     EXPECT_EQ(joined(calls), c.calls) << "role " << c.role << " code " << c.code;
     EXPECT_EQ(takeSends(), c.sends) << "role " << c.role << " code " << c.code;
   }
@@ -217,11 +219,8 @@ TEST_F(InstanceMessages, TwoInstancesInOneProcessShareNothing) {
   const SaveFrameRequest save = {0, 0, 0, 1, 0};
   handle(MSG_HEADING, &heading, 8);
   handle(MSG_SAVE_FRAME, &save, sizeof save, 700);
-  noteSavedFiles();
   calls.clear();
-  const COPYDATASTRUCT data = {MSG_SAVE_FRAME, sizeof save, &save};
-  handleInstanceMessage(other, window, 700, &data);
-  noteSavedFiles();
+  handle(MSG_SAVE_FRAME, &save, sizeof save, 700, &other);
   EXPECT_EQ(other.rigPose.heading, 0) << "a pose told to the other";
   EXPECT_EQ(joined(calls), "draw, capture 320x240, write image1.bmp 320x240")
       << "a save the other took";
@@ -302,7 +301,6 @@ TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
     calls.clear();
     const SaveFrameRequest save = {1.5, -2, 30 + double(c.number), c.number, 0};
     handle(MSG_SAVE_FRAME, &save, sizeof save, c.sender);
-    noteSavedFiles();
     const std::string what = "sender " + std::to_string(c.sender) + " #" + std::to_string(c.number);
     EXPECT_EQ(joined(calls), c.written ? "draw, capture 320x240, write image1.bmp 320x240" : "")
         << what;
@@ -422,7 +420,6 @@ TEST_F(InstanceMessages, ASaveDrawsAtTheAttitudeItNames) {
     instance->rigPose = {5, 6, 7, 3, 45, 45};
     const FullSaveFrameRequest save = {{1.5, -2, 30, c.number, 0}, 0.9, -12, 6};
     handle(MSG_SAVE_FRAME, &save, c.size);
-    noteSavedFiles();
     EXPECT_EQ(std::memcmp(&drawnAt, &c.drawn, sizeof drawnAt), 0) << c.size;
   }
 }

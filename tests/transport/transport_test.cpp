@@ -14,13 +14,9 @@
 #include "raw_peer.h"
 #include "test_bench.h"
 
-namespace {
-
 // Set in a process that is to stop just before it removes the class link "class.<name>": the
 // moment at which a clean-up has decided a name is stale and not yet acted on it.
-const char* stopBeforeUnlinking = nullptr;
-
-}  // namespace
+static const char* stopBeforeUnlinking = nullptr;
 
 // Every unlink of this test program passes here, the transport's included.
 extern "C" int unlink(const char* path) {
@@ -54,13 +50,6 @@ LRESULT sendTo(HWND target, HWND sender, const COPYDATASTRUCT& data, DeliverFn d
   return result;
 }
 
-LRESULT sumOf(const COPYDATASTRUCT& data) {
-  LRESULT sum = 1000 * static_cast<LRESULT>(data.cbData);
-  const unsigned char* bytes = static_cast<const unsigned char*>(data.lpData);
-  for (uint32_t i = 0; i < data.cbData; ++i) sum += bytes[i];
-  return sum;
-}
-
 LRESULT peerDeliver(void*, HWND target, HWND sender, const COPYDATASTRUCT& data) {
   ++handled;
   switch (data.dwData) {
@@ -80,8 +69,11 @@ LRESULT peerDeliver(void*, HWND target, HWND sender, const COPYDATASTRUCT& data)
       transportPost(sender, target, reply, nullptr, peerDeliver, nullptr);
       return 0;
     }
-    case CODE_SUM:
-      return sumOf(data);
+    case CODE_SUM: {
+      LRESULT sum = 1000 * static_cast<LRESULT>(data.cbData);
+      for (uint32_t i = 0; i < data.cbData; ++i) sum += static_cast<const uint8_t*>(data.lpData)[i];
+      return sum;
+    }
     case CODE_CALLBACK: {
       const char text[] = "ping";
       const COPYDATASTRUCT ping = {CODE_PING, sizeof text, text};
@@ -123,7 +115,7 @@ struct Answer {
 Answer ask(const char* className, uintptr_t code, const std::string& payload = "",
            int timeoutMs = 5000, HWND sender = 0) {
   const COPYDATASTRUCT data = {code, uint32_t(payload.size()), payload.data()};
-  Answer answer = {SendStatus::NO_WINDOW, -1};
+  Answer answer = {SendStatus::NO_WINDOW, 0};
   answer.status = transportSendToClass(className, sender, data, recordDeliver, nullptr, timeoutMs,
                                        &answer.result);
   return answer;
@@ -351,8 +343,7 @@ TEST_F(TransportTest, RepliesInFlightStayWithinBudgetAndGiveWayWhenTheTableIsFul
 
 TEST_F(TransportTest, ANameClaimedByALiveWindowIsRemovedOnlyByIt) {
   // A window killed outright leaves its socket and class link behind.
-  const pid_t peer = startPeer("cam");
-  ASSERT_TRUE(waitForClass("cam"));
+  const pid_t peer = listeningPeer("cam");
   const HWND dead = transportFindClass("cam");
   reapPeer(peer);
   // A process that finds the stale name and stops as it is about to remove it...
