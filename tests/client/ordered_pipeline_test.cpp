@@ -18,8 +18,10 @@ struct Log {
   std::vector<std::string> events;
 };
 
-class CountedJob : public OrderedJob {
- public:
+struct CountedJob : OrderedJob {
+  Log* log_;
+  int number_, failing_;
+  size_t limit_;
   CountedJob(Log* log, int number, int failing, size_t limit)
       : log_(log), number_(number), failing_(failing), limit_(limit) {
     std::lock_guard<std::mutex> lock(log_->mutex);
@@ -44,12 +46,6 @@ class CountedJob : public OrderedJob {
     return number_ != failing_;
   }
   void discard() override { log_->events.push_back("discard " + std::to_string(number_)); }
-
- private:
-  Log* log_;
-  int number_;
-  int failing_;
-  size_t limit_;
 };
 
 TEST(OrderedPipelineTest, FinishesInOrderHoldsNoMoreThanItsLimitAndStopsAtAFailure) {

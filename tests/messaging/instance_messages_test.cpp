@@ -157,6 +157,7 @@ char InstanceMessages::folder[] = "/tmp/oculant-messages-XXXXXX";
 TEST_F(InstanceMessages, EachCodeInEachRole) {
   const std::string self = std::to_string(window);
   const std::string requester = std::to_string(kRequester);
+  const std::string drawn = "draw, capture 320x240";
   const struct {
     InstanceRole role;
     uintptr_t code;
@@ -168,14 +169,12 @@ TEST_F(InstanceMessages, EachCodeInEachRole) {
       {ROLE_LEFT_CAMERA, MSG_QUIT, kRequester, "close " + self, ""},
       {ROLE_RIGHT_CAMERA, MSG_QUIT, kRequester, "close " + self, ""},
       {ROLE_SCENE, MSG_SAVE_FRAME, kRequester, "", ""},
-      {ROLE_LEFT_CAMERA, MSG_SAVE_FRAME, kRequester,
-       "draw, capture 320x240, write image1.bmp 320x240", ""},
-      {ROLE_RIGHT_CAMERA, MSG_SAVE_FRAME, kRequester,
-       "draw, capture 320x240, write image2.bmp 320x240", ""},
+      {ROLE_LEFT_CAMERA, MSG_SAVE_FRAME, kRequester, drawn + ", write image1.bmp 320x240", ""},
+      {ROLE_RIGHT_CAMERA, MSG_SAVE_FRAME, kRequester, drawn + ", write image2.bmp 320x240", ""},
       {ROLE_SCENE, MSG_FRAME_REQUEST, kRequester, "", ""},
-      {ROLE_LEFT_CAMERA, MSG_FRAME_REQUEST, kRequester, "draw, capture 320x240",
+      {ROLE_LEFT_CAMERA, MSG_FRAME_REQUEST, kRequester, drawn,
        requester + " 2101 -1, " + requester + " 2201 -1"},
-      {ROLE_RIGHT_CAMERA, MSG_FRAME_REQUEST, kRequester, "draw, capture 320x240",
+      {ROLE_RIGHT_CAMERA, MSG_FRAME_REQUEST, kRequester, drawn,
        requester + " 2102 -1, " + requester + " 2202 -1"},
       {ROLE_LEFT_CAMERA, MSG_FRAME_REQUEST, 0, "", ""},  // a requester that can be no window
       {ROLE_LEFT_CAMERA, MSG_FRAME_REQUEST, WPARAM(1) << 40, "", ""},
@@ -285,27 +284,32 @@ TEST_F(InstanceMessages, SlowCamerasCostOneShortWaitAndNewWindowsGetThePose) {
   EXPECT_EQ(takeSends(), left + " 1000 500, " + newRight + " 1000 500");
 }
 
-// A save from the scene names its pose and number: the camera writes the frame of that pose
-// (the window goes on showing its own) and takes each number from a sender once.
-TEST_F(InstanceMessages, ANumberedSaveWritesThePoseItWasAskedAtOnce) {
+// A save from the scene names its pose and number: the camera writes the frame of that pose (the
+// window goes on showing its own) and takes each number from a sender once. The attitude is the
+// one its 56 bytes name, or the start attitude for 32.
+TEST_F(InstanceMessages, ANumberedSaveWritesThePoseAndAttitudeItWasAskedAtOnce) {
   start(ROLE_LEFT_CAMERA);
-  const RigPose shown = {5, 6, 7};
+  const RigPose shown = {5, 6, 7, 3, 45, 45};
   const struct {
     WPARAM sender;
-    uint32_t number;
+    uint32_t number, size;
     bool written;
-  } cases[] = {{700, 1, true}, {700, 1, false}, {700, 2, true}, {700, 1, false}, {701, 1, true}};
+  } cases[] = {{700, 1, 32, true},  {700, 1, 32, false}, {700, 2, 56, true},
+               {700, 1, 56, false}, {701, 1, 32, true},  {701, 3, 56, true}};
   for (const auto& c : cases) {
     instance->rigPose = shown;
     forgetLatestFrame(*instance);
     calls.clear();
-    const SaveFrameRequest save = {1.5, -2, 30 + double(c.number), c.number, 0};
-    handle(MSG_SAVE_FRAME, &save, sizeof save, c.sender);
+    drawnAt = {};
+    const FullSaveFrameRequest save = {{1.5, -2, 30 + double(c.number), c.number, 0}, 0.9, -12, 6};
+    handle(MSG_SAVE_FRAME, &save, c.size, c.sender);
     const std::string what = "sender " + std::to_string(c.sender) + " #" + std::to_string(c.number);
     EXPECT_EQ(joined(calls), c.written ? "draw, capture 320x240, write image1.bmp 320x240" : "")
         << what;
+    const RigPose asked = c.size == 56 ? RigPose{1.5, -2, 30.0 + c.number, 0.9, -12, 6}
+                                       : RigPose{1.5, -2, 30.0 + c.number, 0.2, 0, 0};
     if (c.written) {
-      EXPECT_EQ(drawnAt.heading, 30 + c.number) << what;
+      EXPECT_EQ(std::memcmp(&drawnAt, &asked, sizeof asked), 0) << what;
     }
     EXPECT_EQ(std::memcmp(&instance->rigPose, &shown, sizeof shown), 0) << what;
   }
@@ -404,23 +408,6 @@ TEST_F(InstanceMessages, TheScenesAttitudeGoesWithItsPoseAndSavesOnlyWhenNotTheS
     EXPECT_EQ(takeSends(true), c.resync) << c.height << " " << c.pitch << " " << c.roll;
     sendToCameras(*instance, MSG_SAVE_FRAME, 0, nullptr, window);
     EXPECT_EQ(takeSends(true), std::string(c.save) + ", " + c.save) << c.pitch;
-  }
-}
-
-// A camera saves at the attitude the scene's save names: its 56 bytes, or the start attitude
-// for 32, whatever the camera itself shows.
-TEST_F(InstanceMessages, ASaveDrawsAtTheAttitudeItNames) {
-  const struct {
-    uint32_t size;
-    RigPose drawn;
-    uint32_t number;  // one sender's saves count up
-  } cases[] = {{32, {1.5, -2, 30, 0.2, 0, 0}, 11}, {56, {1.5, -2, 30, 0.9, -12, 6}, 12}};
-  for (const auto& c : cases) {
-    start(ROLE_LEFT_CAMERA);
-    instance->rigPose = {5, 6, 7, 3, 45, 45};
-    const FullSaveFrameRequest save = {{1.5, -2, 30, c.number, 0}, 0.9, -12, 6};
-    handle(MSG_SAVE_FRAME, &save, c.size);
-    EXPECT_EQ(std::memcmp(&drawnAt, &c.drawn, sizeof drawnAt), 0) << c.size;
   }
 }
 
