@@ -125,7 +125,7 @@ Answer ask(const char* className, uintptr_t code, const std::string& payload = "
 }
 
 LRESULT sendSum(const char* className, const std::string& payload) {
-  return ask(className, CODE_SUM, payload).result;
+  return ask(className, CODE_SUM, payload, 10000).result;
 }
 
 // A well-formed envelope as the wire format lays it out.
@@ -157,8 +157,7 @@ class TransportTest : public ::testing::Test {
     EXPECT_TRUE(transportListen(own, nullptr));
     return own;
   }
-  // Connections to the peer, each sending a message with the code and the sender, as many as
-  // the transport takes.
+  // count connections to the peer, each with a message of the code from the sender.
   std::vector<int> rawRequests(int count, uint32_t code, uint32_t sender) {
     std::vector<int> fds;
     for (int i = 0; i < count; ++i) {
