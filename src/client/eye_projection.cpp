@@ -9,26 +9,15 @@
 
 namespace oculant {
 
-namespace {
-
-bool isIdentity(const double rotation[9]) {
-  for (int i = 0; i < 9; ++i) {
-    if (rotation[i] != (i % 4 == 0 ? 1.0 : 0.0)) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool rectifiedPair(const CameraModel& left, const CameraModel& right) {
-  return isIdentity(left.rotation) && isIdentity(right.rotation) &&
+  return unturned(left.rotation) && unturned(right.rotation) &&
          left.focalLength == right.focalLength && left.centreX == right.centreX &&
          left.centreY == right.centreY && left.eyeHeight == right.eyeHeight;
 }
 
 bool projectToOtherEye(const CameraModel& from, const CameraModel& to, double x, double y,
                        double depth, EyePoint* seen) {
-  return projectIntoOtherEye(from, to, x, y, depth, seen);
+  return EyeToEye(from, to).project(x, y, depth, seen);
 }
 
 std::vector<float> trueDisparity(const DepthMap& depth, const CameraModel& camera,
@@ -38,6 +27,7 @@ std::vector<float> trueDisparity(const DepthMap& depth, const CameraModel& camer
   std::vector<float> disparity = disparityFromDepth(depth, camera.focalLength, baseline);
   if (left ? rectifiedPair(camera, other) : rectifiedPair(other, camera)) return disparity;
   const size_t width = static_cast<size_t>(depth.width);
+  const EyeToEye toOther(camera, other);
   for (size_t i = 0; i < disparity.size() && width > 0; ++i) {
     const double z = depth.values[i];
     if (!(z > 0) || !std::isfinite(z)) continue;
@@ -45,7 +35,7 @@ std::vector<float> trueDisparity(const DepthMap& depth, const CameraModel& camer
     const double x = static_cast<double>(i % width);
     const double y = static_cast<double>(depth.height - 1) - static_cast<double>(i / width);
     EyePoint seen;
-    if (!projectIntoOtherEye(camera, other, x, y, z, &seen)) {
+    if (!toOther.project(x, y, z, &seen)) {
       disparity[i] = std::numeric_limits<float>::infinity();
     } else {
       disparity[i] = static_cast<float>(left ? x - seen.x : seen.x - x);

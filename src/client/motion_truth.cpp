@@ -48,10 +48,11 @@ RigFrame rigFrameOf(const CameraModel& camera) {
 struct PlacedCamera {
   const CameraModel& camera;
   RigFrame frame;
+  bool unturned;  // the eye looks along the rig's axes
 };
 
 PlacedCamera placed(const CameraModel& camera) {
-  return {camera, rigFrameOf(camera)};
+  return {camera, rigFrameOf(camera), unturned(camera.rotation)};
 }
 
 // From the camera's own frame (x right, y down, z along its view) to the scene.
@@ -59,10 +60,7 @@ inline void cameraToScene(const PlacedCamera& placedCamera, const double point[3
                           double scene[3]) {
   const CameraModel& camera = placedCamera.camera;
   double rig[3];
-  for (int i = 0; i < 3; ++i) {
-    const double* row = camera.rotation + 3 * i;
-    rig[i] = row[0] * point[0] + row[1] * point[1] + row[2] * point[2];
-  }
+  turn(camera.rotation, placedCamera.unturned, false, point, rig);
   rig[0] += camera.eyeOffset;
   const RigFrame& frame = placedCamera.frame;
   for (int i = 0; i < 3; ++i) {
@@ -82,10 +80,7 @@ inline void sceneToCamera(const PlacedCamera& placedCamera, const double scene[3
   }
   rig[0] -= camera.eyeOffset;
   // The transpose turns rig directions into the camera's.
-  for (int i = 0; i < 3; ++i) {
-    point[i] = camera.rotation[i] * rig[0] + camera.rotation[3 + i] * rig[1] +
-               camera.rotation[6 + i] * rig[2];
-  }
+  turn(camera.rotation, placedCamera.unturned, true, rig, point);
 }
 
 // The disparity a camera gives the points it sees, as trueDisparity computes it for the pair,
@@ -93,8 +88,7 @@ inline void sceneToCamera(const PlacedCamera& placedCamera, const double scene[3
 class DisparityOfPoints {
  public:
   DisparityOfPoints(const CameraModel& camera, const CameraModel& other)
-      : camera_(camera),
-        other_(other),
+      : toOther_(camera, other),
         left_(camera.eyeOffset < other.eyeOffset),
         rectified_(left_ ? rectifiedPair(camera, other) : rectifiedPair(other, camera)),
         focalBaseline_(camera.focalLength * std::abs(other.eyeOffset - camera.eyeOffset)) {}
@@ -104,13 +98,12 @@ class DisparityOfPoints {
   double at(double x, double y, double z) const {
     if (rectified_) return focalBaseline_ / z;
     EyePoint seen;
-    if (!projectIntoOtherEye(camera_, other_, x, y, z, &seen)) return kInfinity;
+    if (!toOther_.project(x, y, z, &seen)) return kInfinity;
     return left_ ? x - seen.x : seen.x - x;
   }
 
  private:
-  const CameraModel& camera_;
-  const CameraModel& other_;
+  const EyeToEye toOther_;
   const bool left_;
   const bool rectified_;
   const double focalBaseline_;

@@ -16,6 +16,7 @@ std::vector<uint8_t> occlusionMask(const DepthMap& depth, const CameraModel& cam
   const DepthSteps steps(camera);
   const DepthSteps otherSteps(otherCamera);
   const bool otherShows = holdsEveryPixel(otherDepth);
+  const EyeToEye toOther(camera, otherCamera);
   for (int y = 0; y < depth.height; ++y) {
     // Maps are stored bottom row first; y counts from the top.
     const size_t rowStart = static_cast<size_t>(depth.height - 1 - y) * depth.width;
@@ -25,7 +26,7 @@ std::vector<uint8_t> occlusionMask(const DepthMap& depth, const CameraModel& cam
       EyePoint seen;
       if (!(z > 0) || !std::isfinite(z)) continue;
       value = kMaskOccluded;
-      if (!otherShows || !projectIntoOtherEye(camera, otherCamera, x, y, z, &seen)) continue;
+      if (!otherShows || !toOther.project(x, y, z, &seen)) continue;
       if (visibleIn(otherDepth, seen, visibilityTolerance(steps, z, otherSteps, seen.depth))) {
         value = kMaskVisible;
       }
