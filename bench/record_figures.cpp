@@ -22,12 +22,12 @@ bool writePoses(const std::string& fileName, const oculant::Pose& around, long c
   return std::fclose(file) == 0;
 }
 
-// Seconds the recording of count poses into a fresh folder took; negative when it failed.
-double timeRecording(const std::string& tool, const std::string& folder,
+// Seconds the recording of count poses into the fresh folder `out` took; negative when it
+// failed.
+double timeRecording(const std::string& tool, const std::string& folder, const std::string& out,
                      const oculant::Pose& around, long count) {
   const std::string poses = folder + "/poses.csv";
-  const std::string out = folder + "/dataset";
-  if (!writePoses(poses, around, count) || std::system(("rm -rf " + out).c_str()) != 0) return -1;
+  if (!writePoses(poses, around, count)) return -1;
   const double start = nowSeconds();
   const int status =
       std::system((tool + " record " + poses + " " + out + " >/dev/null 2>&1").c_str());
@@ -44,11 +44,13 @@ double measureRecording(const std::string& tool, double seconds) {
   const std::string folder = name;
   // A short run finds the pace; the measured run is sized to last about `seconds`.
   constexpr long kProbe = 4;
-  const double probe = timeRecording(tool, folder, camera.pose, kProbe);
+  // Each run writes a folder of its own, and all go only after the timing: a file system may
+  // be slow to make files just after many were removed.
+  const double probe = timeRecording(tool, folder, folder + "/probe", camera.pose, kProbe);
   double rate = 0;
   if (probe > 0) {
     const long count = std::clamp(std::lround(kProbe / probe * seconds), kProbe, 100000L);
-    const double elapsed = timeRecording(tool, folder, camera.pose, count);
+    const double elapsed = timeRecording(tool, folder, folder + "/dataset", camera.pose, count);
     rate = elapsed > 0 ? count / elapsed : 0;
   }
   std::system(("rm -rf " + folder).c_str());

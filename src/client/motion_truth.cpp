@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "depth_visibility.h"
+#include "eye_projection.h"
 
 namespace oculant {
 namespace {
@@ -47,20 +48,19 @@ RigFrame rigFrameOf(const CameraModel& camera) {
 struct PlacedCamera {
   const CameraModel& camera;
   RigFrame frame;
+  bool unturned;  // the eye looks along the rig's axes
 };
 
 PlacedCamera placed(const CameraModel& camera) {
-  return {camera, rigFrameOf(camera)};
+  return {camera, rigFrameOf(camera), unturned(camera.rotation)};
 }
 
 // From the camera's own frame (x right, y down, z along its view) to the scene.
-void cameraToScene(const PlacedCamera& placedCamera, const double point[3], double scene[3]) {
+inline void cameraToScene(const PlacedCamera& placedCamera, const double point[3],
+                          double scene[3]) {
   const CameraModel& camera = placedCamera.camera;
   double rig[3];
-  for (int i = 0; i < 3; ++i) {
-    const double* row = camera.rotation + 3 * i;
-    rig[i] = row[0] * point[0] + row[1] * point[1] + row[2] * point[2];
-  }
+  turn(camera.rotation, placedCamera.unturned, false, point, rig);
   rig[0] += camera.eyeOffset;
   const RigFrame& frame = placedCamera.frame;
   for (int i = 0; i < 3; ++i) {
@@ -69,7 +69,8 @@ void cameraToScene(const PlacedCamera& placedCamera, const double point[3], doub
   }
 }
 
-void sceneToCamera(const PlacedCamera& placedCamera, const double scene[3], double point[3]) {
+inline void sceneToCamera(const PlacedCamera& placedCamera, const double scene[3],
+                          double point[3]) {
   const CameraModel& camera = placedCamera.camera;
   const RigFrame& frame = placedCamera.frame;
   double rig[3];
@@ -79,31 +80,37 @@ void sceneToCamera(const PlacedCamera& placedCamera, const double scene[3], doub
   }
   rig[0] -= camera.eyeOffset;
   // The transpose turns rig directions into the camera's.
-  for (int i = 0; i < 3; ++i) {
-    point[i] = camera.rotation[i] * rig[0] + camera.rotation[3 + i] * rig[1] +
-               camera.rotation[6 + i] * rig[2];
+  turn(camera.rotation, placedCamera.unturned, true, rig, point);
+}
+
+// The disparity a camera gives the points it sees, as trueDisparity computes it for the pair,
+// with what holds for every pixel worked out once.
+class DisparityOfPoints {
+ public:
+  DisparityOfPoints(const CameraModel& camera, const CameraModel& other)
+      : toOther_(camera, other),
+        left_(camera.eyeOffset < other.eyeOffset),
+        rectified_(left_ ? rectifiedPair(camera, other) : rectifiedPair(other, camera)),
+        focalBaseline_(camera.focalLength * std::abs(other.eyeOffset - camera.eyeOffset)) {}
+
+  // Of the point seen at pixel (x, y) and depth z; +infinity when the other eye cannot see that
+  // far round.
+  double at(double x, double y, double z) const {
+    if (rectified_) return focalBaseline_ / z;
+    EyePoint seen;
+    if (!toOther_.project(x, y, z, &seen)) return kInfinity;
+    return left_ ? x - seen.x : seen.x - x;
   }
-}
 
-bool leftOf(const CameraModel& camera, const CameraModel& other) {
-  return camera.eyeOffset < other.eyeOffset;
-}
+ private:
+  const EyeToEye toOther_;
+  const bool left_;
+  const bool rectified_;
+  const double focalBaseline_;
+};
 
-// The disparity a camera gives the point it sees at pixel (x, y) and depth z, as trueDisparity
-// computes it for the pair; +infinity when the other eye cannot see that far round.
-double disparityAt(const CameraModel& camera, const CameraModel& other, double x, double y,
-                   double z) {
-  const bool left = leftOf(camera, other);
-  if (left ? rectifiedPair(camera, other) : rectifiedPair(other, camera)) {
-    return camera.focalLength * std::abs(other.eyeOffset - camera.eyeOffset) / z;
-  }
-  EyePoint seen;
-  if (!projectToOtherEye(camera, other, x, y, z, &seen)) return kInfinity;
-  return left ? x - seen.x : seen.x - x;
-}
-
-bool project(const PlacedCamera& placedFrom, const PlacedCamera& placedTo, double x, double y,
-             double depth, EyePoint* seen) {
+inline bool project(const PlacedCamera& placedFrom, const PlacedCamera& placedTo, double x,
+                    double y, double depth, EyePoint* seen) {
   const CameraModel& from = placedFrom.camera;
   const CameraModel& to = placedTo.camera;
   if (!(depth > 0) || !std::isfinite(depth) || from.focalLength <= 0) return false;
@@ -146,20 +153,28 @@ MotionTruth motionTruth(const DepthMap& depth, const CameraModel& camera, const 
   truth.disparityChange.assign(pixels, kInfinity);
   if (pixels == 0 || depth.values.size() != pixels) return truth;
   const std::vector<float> disparity = trueDisparity(depth, camera, other);
+  if (!holdsEveryPixel(nextDepth)) return truth;  // nothing shows at the next pose
   const PlacedCamera from = placed(camera);
   const PlacedCamera to = placed(next);
+  const DepthSteps steps(camera);
+  const DepthSteps nextSteps(next);
+  const DisparityOfPoints nextDisparity(next, nextOther);
   for (int y = 0; y < depth.height; ++y) {
+    // Maps are stored bottom row first; y counts from the top, as the flow's rows do.
+    const size_t rowStart = static_cast<size_t>(depth.height - 1 - y) * depth.width;
     for (int x = 0; x < depth.width; ++x) {
-      const double z = depth.at(x, y);
+      const size_t mapAt = rowStart + x;
+      const double z = depth.values[mapAt];
       EyePoint seen;
       if (!project(from, to, x, y, z, &seen)) continue;
       // A point that leaves the view or hides behind a nearer surface has no motion to see.
-      if (!visibleIn(nextDepth, seen, visibilityTolerance(camera, z, next, seen.depth))) continue;
+      if (!visibleIn(nextDepth, seen, visibilityTolerance(steps, z, nextSteps, seen.depth))) {
+        continue;
+      }
       const size_t flowAt = 2 * (static_cast<size_t>(y) * depth.width + x);
       truth.flow.values[flowAt] = static_cast<float>(seen.x - x);
       truth.flow.values[flowAt + 1] = static_cast<float>(seen.y - y);
-      const size_t mapAt = static_cast<size_t>(depth.height - 1 - y) * depth.width + x;
-      const double then = disparityAt(next, nextOther, seen.x, seen.y, seen.depth);
+      const double then = nextDisparity.at(seen.x, seen.y, seen.depth);
       if (std::isfinite(then) && std::isfinite(disparity[mapAt])) {
         truth.disparityChange[mapAt] = static_cast<float>(then - disparity[mapAt]);
       }

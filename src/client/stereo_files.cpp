@@ -11,6 +11,7 @@
 #include <limits>
 #include <utility>
 
+#include "eye_projection.h"
 #include "oculant/motion_truth.h"
 
 namespace oculant {
@@ -236,14 +237,14 @@ VerticalDisparity verticalDisparity(const DepthMap& depth, const CameraModel& ca
   }
   double sum = 0;
   size_t seen = 0;
+  const EyeToEye toOther(camera, other);
   for (int y = 0; y < depth.height; ++y) {
+    // The mask is laid out as the depth, bottom row first; y counts from the top.
+    const size_t rowStart = static_cast<size_t>(depth.height - 1 - y) * depth.width;
     for (int x = 0; x < depth.width; ++x) {
-      // The mask is laid out as the depth, bottom row first; y counts from the top.
-      if (mask[static_cast<size_t>(depth.height - 1 - y) * depth.width + x] != kMaskVisible) {
-        continue;
-      }
+      if (mask[rowStart + x] != kMaskVisible) continue;
       EyePoint point;
-      if (!projectToOtherEye(camera, other, x, y, depth.at(x, y), &point)) continue;
+      if (!toOther.project(x, y, depth.values[rowStart + x], &point)) continue;
       const double offset = std::abs(point.y - y);
       sum += offset;
       result.largest = std::max(result.largest, offset);

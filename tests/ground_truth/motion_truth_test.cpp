@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <vector>
+
+#include "depth_visibility.h"
 
 namespace {
 
@@ -149,3 +152,25 @@ TEST(MotionTruth, FloFilesBothWays) {
 }
 
 }  // namespace
+
+// The pixels around a position come from integer conversions standing in for floor and round:
+// they must pick what those would, at pixel centres, halfway and the view's edges.
+TEST(MotionTruth, PixelsAroundAPositionAreThoseOfFloorAndRound) {
+  for (const double p : {-0.51, -0.5, -0.4999, -1e-7, 0.0, 4e-7, 0.3, 0.5, 0.9999995, 1.5,
+                         2.5000001, 63.9, 63.9999999, 64.4999, 64.5}) {
+    int index[2] = {-9, -9};
+    const int count = oculant::pixelsAround(p, kWidth, index);
+    std::vector<int> expected;
+    if (p >= -0.5 && p < kWidth - 0.5) {
+      const double nearest = std::round(p);
+      const int below = static_cast<int>(std::floor(p));
+      if (std::abs(p - nearest) < 1e-6) {
+        expected = {static_cast<int>(nearest)};
+      } else {
+        if (below >= 0) expected.push_back(below);
+        if (below + 1 < kWidth) expected.push_back(below + 1);
+      }
+    }
+    EXPECT_EQ(std::vector<int>(index, index + count), expected) << "at " << p;
+  }
+}

@@ -38,7 +38,10 @@ std::string encodeRows(int32_t width, int32_t height, size_t rowBytes, uint8_t b
   }
   uLongf packedSize = compressBound(raw.size());
   std::string packed(packedSize, '\0');
-  if (compress(reinterpret_cast<Bytef*>(&packed[0]), &packedSize, raw.data(), raw.size()) != Z_OK) {
+  // The fastest level: it packs rendered frames about as small as the default level does, in
+  // half the time, and a recording packs six images a sample.
+  if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize, raw.data(), raw.size(),
+                Z_BEST_SPEED) != Z_OK) {
     return std::string();
   }
   packed.resize(packedSize);

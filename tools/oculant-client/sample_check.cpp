@@ -35,10 +35,14 @@ std::string viewFault(const char* eye, const oculant::Capture& view, int width, 
   }
   Mismatch surfaceWithoutDepth, depthWithoutSurface;
   for (int row = 0; row < height; ++row) {
+    // Both maps are stored bottom row first; rows count from the top.
+    const size_t rowStart = static_cast<size_t>(height - 1 - row) * width;
+    const float* depths = view.depth.values.data() + rowStart;
+    const uint16_t* ids = view.objectIds.values.data() + rowStart;
     for (int column = 0; column < width; ++column) {
-      const float depth = view.depth.at(column, row);
+      const float depth = depths[column];
       const bool hasDepth = std::isfinite(depth) && depth > 0;
-      const bool surface = view.objectIds.at(column, row) != 0;
+      const bool surface = ids[column] != 0;
       if (hasDepth == surface) continue;
       Mismatch& mismatch = surface ? surfaceWithoutDepth : depthWithoutSurface;
       if (mismatch.count++ == 0) mismatch.column = column, mismatch.row = row;
