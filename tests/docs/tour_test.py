@@ -28,19 +28,15 @@ EXPECTED_FILES = [
                   "mask1nocc.png", "ids0.png", "ids1.png", "calib.txt", "calib.yml")]
 
 
-def tour_blocks(readme):
-    """(language, text) of every fenced block of the tour section."""
+def tour_steps(readme):
+    """(shell text, output the README shows after it or None) per step of the tour's fenced
+    blocks. A Python block is a step that saves it in the file its first line names, as the tour
+    asks the reader to."""
     section = re.search(r"^## A five-minute tour\n(.*?)^## ", readme, re.S | re.M)
     if not section:
         raise AssertionError("the README has no section '## A five-minute tour'")
-    return re.findall(r"^```(\w*)\n(.*?)^```", section.group(1), re.S | re.M)
-
-
-def tour_steps(blocks):
-    """(shell text, output the README shows after it or None) per step. A Python block is a step
-    that saves it in the file its first line names, as the tour asks the reader to."""
     steps = []
-    for language, text in blocks:
+    for language, text in re.findall(r"^```(\w*)\n(.*?)^```", section.group(1), re.S | re.M):
         if language == "sh":
             steps.append([text, None])
         elif language == "python":
@@ -71,9 +67,8 @@ def processes_in(folder):
 
 class Tour(unittest.TestCase):
     def setUp(self):
-        build = os.environ.get("OCULANT_BUILD_DIR")
-        if not build:
-            sys.exit("OCULANT_BUILD_DIR is not set (the test is meant to run from CTest)")
+        build = os.environ.get("OCULANT_BUILD_DIR") or sys.exit(
+            "OCULANT_BUILD_DIR is not set (the test is meant to run from CTest)")
         self.scratch = os.path.realpath(tempfile.mkdtemp(prefix="oculant-tour-"))
         self.addCleanup(shutil.rmtree, self.scratch, True)
         self.tree = os.path.join(self.scratch, "tree")
@@ -95,7 +90,7 @@ class Tour(unittest.TestCase):
 
     def test_the_tour_runs_as_written(self):
         with open(os.path.join(SOURCE_DIR, "README.md"), encoding="utf-8") as readme:
-            steps = tour_steps(tour_blocks(readme.read()))
+            steps = tour_steps(readme.read())
         self.assertGreaterEqual(len(steps), 4, "the tour has lost its steps")
 
         # One shell, as a reader types the blocks; each step's output goes to files (not pipes,
@@ -109,8 +104,7 @@ class Tour(unittest.TestCase):
             shell = subprocess.run(["bash", "-c", "\n".join(script)], cwd=self.tree, env=env,
                                    stdin=subprocess.DEVNULL, stdout=shell_err, stderr=shell_err,
                                    timeout=PATIENCE_SECONDS)
-        passed = self.read_log("passed").strip()
-        passed = int(passed) if passed else 0
+        passed = int(self.read_log("passed").strip() or 0)
         if shell.returncode != 0 or passed != len(steps):
             failed = passed + 1
             self.fail("tour step %d of %d failed (status %d):\n%s\nits output:\n%s%s%s" % (

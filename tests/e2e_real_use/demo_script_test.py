@@ -5,10 +5,11 @@ pair, and close the bench cleanly both times."""
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
-from running_bench import SOURCE_DIR, remove_folder, required_env
+import cv2
+
+from running_bench import SOURCE_DIR, remove_folder, required_env, scratch_folder
 
 # The camera windows' places on the screen, which the screenshot starts at the overview's corner.
 LEFT_CAMERA_AT = (820, 0)
@@ -16,15 +17,9 @@ RIGHT_CAMERA_AT = (820, 260)
 
 
 class DemoScript(unittest.TestCase):
-    def setUp(self):
-        self.out = tempfile.mkdtemp(prefix="oculant-demo-test-")
-
-    def tearDown(self):
-        remove_folder(self.out)
-
     def test_without_a_display_it_saves_a_pair_and_a_screenshot(self):
-        import cv2
-
+        self.out = scratch_folder("demo-test")
+        self.addCleanup(remove_folder, self.out)
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         result = subprocess.run(
             [os.path.join(SOURCE_DIR, "scripts", "demo"), "--build-dir",

@@ -3,13 +3,12 @@
 message."""
 
 import os
-import socket
+import signal
 import subprocess
 import tempfile
-import threading
 import unittest
 
-from running_bench import SOURCE_DIR, post, remove_folder, required_env
+from running_bench import SOURCE_DIR, post, remove_folder, required_env, stand_in_window
 import oculant_client  # found via running_bench
 from oculant_client import Bench, BenchError, BenchNotRunning, launch
 
@@ -19,10 +18,6 @@ DEMO = os.path.join(SOURCE_DIR, "examples", "demo")
 def tool(runtime, *args):
     return subprocess.run([required_env("OCULANT_CLIENT_TOOL")] + list(args), capture_output=True,
                           text=True, env=dict(os.environ, OCULANT_RUNTIME_DIR=runtime))
-
-
-def running(pid):
-    return oculant_client._running(pid)
 
 
 class Launch(unittest.TestCase):
@@ -43,7 +38,8 @@ class Launch(unittest.TestCase):
             self.assertEqual(said.stdout, "oculant-client %s (protocol 1)\nbench %s (protocol 1)\n"
                              % (version, version), said.stderr)
         self.assertEqual(bench.process.returncode, 0)
-        self.assertEqual([pid for pid in pids if running(pid)], [], "processes left running")
+        self.assertEqual([pid for pid in pids if oculant_client._running(pid)], [],
+                         "processes left running")
         self.assertFalse(os.path.exists(bench.folder), "its private runtime folder stays")
 
     def test_what_cannot_start_or_answer_is_told(self):
@@ -58,45 +54,30 @@ class Launch(unittest.TestCase):
             with self.assertRaises(BenchNotRunning) as nobody:
                 bench.wait_for_bench(0.5)
         self.assertEqual(str(nobody.exception), missing)
-        with self.assertRaises(BenchError) as no_scene:
-            launch(runtime, executable=required_env("OCULANT_EXECUTABLE"))
-        self.assertEqual(str(no_scene.exception), "no config.txt in %s: not a scene folder"
-                         % runtime)
-        with self.assertRaises(BenchError) as ended:
-            launch(DEMO, executable="/bin/false", timeout=10)
-        self.assertEqual(str(ended.exception), "the bench ended at start with status 1")
-        with self.assertRaises(BenchError) as absent:
-            launch(DEMO, executable="/nonexistent/oculant")
-        self.assertEqual(str(absent.exception), "cannot start the bench /nonexistent/oculant: "
-                         "No such file or directory")
+        for folder, executable, message in (
+                (runtime, required_env("OCULANT_EXECUTABLE"),
+                 "no config.txt in %s: not a scene folder" % runtime),
+                (DEMO, "/bin/false", "the bench ended at start with status 1"),
+                (DEMO, "/nonexistent/oculant",
+                 "cannot start the bench /nonexistent/oculant: No such file or directory")):
+            with self.subTest(executable=executable):
+                with self.assertRaises(BenchError) as failed:
+                    launch(folder, executable=executable, timeout=10)
+                self.assertEqual(str(failed.exception), message)
 
     def test_a_bench_of_another_protocol_is_refused(self):
         """A scene window that answers the version question with protocol 2."""
         runtime = tempfile.mkdtemp(prefix="oculant-protocol-")
         self.addCleanup(remove_folder, runtime)
-        handle = (os.getpid() << 10 | 1000) & 0xFFFFFFFF
-        listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        listener.bind(os.path.join(runtime, "window.%d" % handle))
-        listener.listen(4)
-        os.symlink("window.%d" % handle, os.path.join(runtime, "class.oculant"))
 
-        def answer_versions():
-            while True:
-                try:
-                    request, _ = listener.accept()
-                except OSError:
-                    return
-                with request:
-                    envelope = request.recv(oculant_client.ENVELOPE.size, socket.MSG_WAITALL)
-                    if len(envelope) < oculant_client.ENVELOPE.size:
-                        continue  # a look whether the window is there
-                    _magic, _code, sender, _length = oculant_client.ENVELOPE.unpack(envelope)
-                    post(runtime, sender, 3500, oculant_client.VERSION_INFO.pack(2, b"9.0"))
-                    request.sendall(bytes(8))
+        def answer(request, sender):
+            post(runtime, sender, 3500, oculant_client.VERSION_INFO.pack(2, b"9.0"))
+            request.sendall(bytes(8))
+            return True
 
-        server = threading.Thread(target=answer_versions, daemon=True)
-        server.start()
-        self.addCleanup(listener.close)
+        window = stand_in_window(runtime, "oculant", answer)
+        self.addCleanup(os.waitpid, window, 0)
+        self.addCleanup(os.kill, window, signal.SIGKILL)
         refused = "the bench (9.0) speaks protocol 2, this client protocol 1: use the client " \
                   "of the bench's version"
         with Bench(runtime, timeout=5) as bench:

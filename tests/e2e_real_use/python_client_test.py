@@ -3,24 +3,14 @@
 import contextlib
 import os
 import resource
-import shutil
 import signal
 import socket
 import struct
-import subprocess
 import unittest
 
-from running_bench import (SOURCE_DIR, RunningBench, post, remove_folder, required_env,
-                           scratch_folder)
+from running_bench import (BenchTestCase, demo_scene, post, remove_folder, scratch_folder,
+                           stand_in_window)
 from oculant_client import Bench, BenchNotAnswering, BenchNotRunning  # found via running_bench
-
-
-def tool(*args):
-    """Runs oculant-client; its output on failure makes the test's message."""
-    result = subprocess.run([required_env("OCULANT_CLIENT_TOOL")] + list(args),
-                            capture_output=True, text=True, env=AgainstTheBench.bench.env)
-    if result.returncode != 0:
-        raise AssertionError("oculant-client %s: %s" % (" ".join(args), result.stderr))
 
 
 @contextlib.contextmanager
@@ -69,27 +59,11 @@ def stand_in_camera(folder, behaviour):
     "forger" lets another process of ours send the requester other pixels before it answers;
     "idle" first opens three connections to the requester that say nothing; "dies" ends after
     the header. Returns the process once it listens."""
-    ready_read, ready_write = os.pipe()
-    pid = os.fork()
-    if pid:
-        os.close(ready_write)
-        os.read(ready_read, 1)
-        os.close(ready_read)
-        return pid
-    try:
-        server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        server.bind(os.path.join(folder, "window.77"))
-        server.listen()
-        os.symlink("window.77", os.path.join(folder, "class.oculant1"))
-        os.write(ready_write, b"1")
-        request, _ = server.accept()
-        request.settimeout(5)
-        _magic, _code, requester, _length = struct.unpack("<4sIII", request.recv(16))
-        idle = []
-        if behaviour == "idle":
-            for _ in range(3):
-                idle.append(socket.socket(socket.AF_UNIX, socket.SOCK_STREAM))
-                idle[-1].connect(os.path.join(folder, "window.%d" % requester))
+    def answer(request, requester):
+        idle = [socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+                for _ in range(3 if behaviour == "idle" else 0)]
+        for connection in idle:
+            connection.connect(os.path.join(folder, "window.%d" % requester))
         if post(folder, requester, 2101, HEADER) and behaviour != "dies":
             post(folder, requester, 2201, PIXELS)
             if behaviour == "forger":
@@ -99,23 +73,20 @@ def stand_in_camera(folder, behaviour):
                     os._exit(0)
                 os.waitpid(forger, 0)
             request.sendall(bytes(8))
-    finally:
-        os._exit(0)
+        return False
+
+    return stand_in_window(folder, "oculant1", answer)
 
 
 class AgainstAStandInCamera(unittest.TestCase):
     def setUp(self):
         self.folder = scratch_folder("python-mailbox")
-        self.camera = None
-
-    def tearDown(self):
-        if self.camera:
-            os.kill(self.camera, signal.SIGKILL)
-            os.waitpid(self.camera, 0)
-        remove_folder(self.folder)
+        self.addCleanup(remove_folder, self.folder)
 
     def grab(self, behaviour):
-        self.camera = stand_in_camera(self.folder, behaviour)
+        camera = stand_in_camera(self.folder, behaviour)
+        self.addCleanup(os.waitpid, camera, 0)
+        self.addCleanup(os.kill, camera, signal.SIGKILL)
         with time_limit(20), Bench(self.folder, timeout=5) as bench:
             return bench.grab("left")
 
@@ -147,32 +118,16 @@ class AgainstAStandInCamera(unittest.TestCase):
                 squatter.close()
 
 
-class AgainstTheBench(unittest.TestCase):
-    bench = None
-
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = scratch_folder("python-client")
-        for name in ("config.txt", "dots.bmp", "checker.bmp", "stripes.bmp"):
-            shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", name), cls.folder)
-        cls.bench = RunningBench(cls.folder)
-
-    @classmethod
-    def tearDownClass(cls):
-        status = cls.bench.stop()
-        remove_folder(cls.folder)
-        if status != 0:
-            raise AssertionError("the bench did not close cleanly on quit (status %d)" % status)
+class AgainstTheBench(BenchTestCase):
+    make_scene = staticmethod(demo_scene)
 
     def setUp(self):
         self.client = self.bench.client()
-
-    def tearDown(self):
-        self.client.close()
+        self.addCleanup(self.client.close)
 
     def cpp_grab(self, eye):
-        path = os.path.join(self.folder, "reference-%s.bmp" % eye)
-        tool("grab", eye, "-o", path)
+        path = self.path("reference-%s.bmp" % eye)
+        self.bench.tool_ok("grab", eye, "-o", path)
         with open(path, "rb") as bmp:
             return bmp.read()
 
@@ -191,16 +146,16 @@ class AgainstTheBench(unittest.TestCase):
         self.client.set_position(1.0, 1.5, scene=True)
         moved = self.client.grab_pair()
         self.assertNotEqual(moved[1].pixels, start[1].pixels)
-        tool("heading", "90")
-        tool("rig", "0.7", "0.7")
+        self.bench.tool_ok("heading", "90")
+        self.bench.tool_ok("rig", "0.7", "0.7")
         self.assertEqual(self.client.grab("left").pixels, start[0].pixels)
-        tool("heading", "60")
-        tool("rig", "1.0", "1.5")
+        self.bench.tool_ok("heading", "60")
+        self.bench.tool_ok("rig", "1.0", "1.5")
         self.assertEqual(self.cpp_grab("right"), moved[1].bmp_bytes())
 
         self.client.save_frames()
         for name, frame in (("image1.bmp", moved[0]), ("image2.bmp", moved[1])):
-            with open(os.path.join(self.folder, name), "rb") as saved:
+            with open(self.path("scene", name), "rb") as saved:
                 self.assertEqual(saved.read(), frame.bmp_bytes())
 
         # The C++ library's names, with the names before 0.2 still answering.
@@ -243,30 +198,27 @@ class AgainstTheBench(unittest.TestCase):
 class WithoutABench(unittest.TestCase):
     def test_nothing_running_is_told_apart(self):
         folder = scratch_folder("python-client-none")
-        try:
-            with Bench(folder, timeout=2) as bench:
-                with self.assertRaises(BenchNotRunning) as grab:
-                    bench.grab("left")
-                with self.assertRaises(BenchNotRunning) as turn:
-                    bench.set_heading(90)
-                # Refused before anything is sent, whatever runs.
-                for call, args, message in (
-                        (bench.set_heading, (float("nan"),), "the heading must be finite, not nan"),
-                        (bench.set_position, (1, float("inf")),
-                         "the rig position must be finite, not inf"),
-                        (bench.capture, ("left", (0, 0, float("-inf"))),
-                         "the pose must be finite, not -inf")):
-                    with self.assertRaises(ValueError) as refused:
-                        call(*args)
-                    self.assertEqual(str(refused.exception), message)
-            with self.assertRaises(BenchNotRunning) as missing:
-                Bench(os.path.join(folder, "missing"))
-        finally:
-            remove_folder(folder)
-        self.assertEqual(str(grab.exception), "no left camera is running (looked in %s)" % folder)
-        self.assertEqual(str(turn.exception), "no camera is running (looked in %s)" % folder)
-        self.assertEqual(str(missing.exception),
-                         "no bench is running (looked in %s/missing)" % folder)
+        self.addCleanup(remove_folder, folder)
+        bench = Bench(folder, timeout=2)
+        self.addCleanup(bench.close)
+        # Values that are not finite are refused before anything is sent, whatever runs.
+        for call, args, error, message in (
+                (bench.grab, ("left",), BenchNotRunning,
+                 "no left camera is running (looked in %s)" % folder),
+                (bench.set_heading, (90,), BenchNotRunning,
+                 "no camera is running (looked in %s)" % folder),
+                (Bench, (os.path.join(folder, "missing"),), BenchNotRunning,
+                 "no bench is running (looked in %s/missing)" % folder),
+                (bench.set_heading, (float("nan"),), ValueError,
+                 "the heading must be finite, not nan"),
+                (bench.set_position, (1, float("inf")), ValueError,
+                 "the rig position must be finite, not inf"),
+                (bench.capture, ("left", (0, 0, float("-inf"))), ValueError,
+                 "the pose must be finite, not -inf")):
+            with self.subTest(message=message):
+                with self.assertRaises(error) as refused:
+                    call(*args)
+                self.assertEqual(str(refused.exception), message)
 
 
 if __name__ == "__main__":

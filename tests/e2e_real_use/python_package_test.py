@@ -4,12 +4,12 @@ bench; and from the source archive, which carries the version without the source
 
 import json
 import os
-import shutil
 import subprocess
 import sys
 import unittest
 
-from running_bench import SOURCE_DIR, RunningBench, remove_folder, required_env, scratch_folder
+from running_bench import (SOURCE_DIR, RunningBench, demo_scene, remove_folder, required_env,
+                           scratch_folder)
 
 # Runs in the virtual environment, in a folder outside the source tree.
 USE_THE_PACKAGE = """
@@ -51,10 +51,7 @@ class InstalledWithPip(unittest.TestCase):
 
     def test_installs_offline_and_fetches_frames_from_outside_the_source_tree(self):
         self.pip_install(os.path.join(SOURCE_DIR, "clients", "python"))
-        scene = os.path.join(self.folder, "scene")
-        os.makedirs(scene)
-        for name in ("config.txt", "dots.bmp", "checker.bmp", "stripes.bmp"):
-            shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", name), scene)
+        demo_scene(self.folder)
         bench = RunningBench(self.folder, "scene")
         try:
             answer = json.loads(self.run_in_venv("-c", USE_THE_PACKAGE, bench.runtime))

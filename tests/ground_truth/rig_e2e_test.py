@@ -6,46 +6,22 @@ import copy
 import math
 import os
 import subprocess
-import sys
 import time
 import unittest
 
 import cv2
 import numpy
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
-from running_bench import (HEADLESS, PATIENCE_SECONDS, RunningBench,  # noqa: E402
-                           remove_folder, scratch_folder, wall_scene, write_poses)
+from running_bench import (HEADLESS, PATIENCE_SECONDS, BenchTestCase, camera_info_sizes,
+                           read_calibration, read_image, write_poses)
 
 WALL_Y = 3.8  # the inner face of the far wall of the disparity example's scene
-POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 90.0)]
 
 
-class RigBench(unittest.TestCase):
-    """The disparity example's wall scene with the class's rig keys added, on a bench of its own."""
+class RigBench(BenchTestCase):
+    """The disparity example's wall scene with the class's rig keys added."""
 
-    KEYS = {}
-
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = scratch_folder("rig")
-        wall_scene(cls.folder, cls.KEYS)
-        cls.bench = RunningBench(cls.folder, "scene")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bench.stop()
-        remove_folder(cls.folder)
-
-    def record(self, poses, *flags):
-        """A dataset of the poses, written by oculant-client record; its folder."""
-        listing = write_poses(os.path.join(self.folder, "poses.csv"), poses)
-        dataset = os.path.join(self.folder, "dataset")
-        result = self.bench.tool("record", listing, dataset, "--overwrite", *flags)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        return dataset
-
-    def check_middlebury_calibration(self, sample, truth="disp%d.pfm", vertical=None):
+    def check_middlebury_calibration(self, sample, vertical=None):
         """calib.txt read as the Middlebury 2014 format describes it, each field against the
         sample's own files: its images, its true disparities and `vertical`, the |dy| of the
         left view's pixels that both eyes see (zero for a rectified rig)."""
@@ -56,9 +32,8 @@ class RigBench(unittest.TestCase):
         (f0, cx0, cy0), (f1, cx1, cy1) = calib["cam0"], calib["cam1"]
         self.assertEqual((f0, cy0), (f1, cy1))
         self.assertAlmostEqual(calib["doffs"], cx1 - cx0, places=12)
-        finite = numpy.concatenate([
-            values[numpy.isfinite(values)] for values in
-            (cv2.imread(os.path.join(sample, truth % eye), cv2.IMREAD_UNCHANGED) for eye in (0, 1))])
+        truths = [read_image(os.path.join(sample, "disp%d.pfm" % eye)) for eye in (0, 1)]
+        finite = numpy.concatenate([values[numpy.isfinite(values)] for values in truths])
         self.assertGreater(calib["ndisp"], finite.max())
         self.assertEqual(calib["isint"], 0)  # the disparities are exact, not whole numbers
         self.assertTrue(finite.min() - 1 < calib["vmin"] <= finite.min(), calib["vmin"])
@@ -91,18 +66,6 @@ def read_middlebury_calibration(path):
     return calib
 
 
-def info_sizes(bench):
-    """The byte counts of both cameras' camera infos, as they come off the wire."""
-    sizes = []
-    with bench.client() as client:
-        for role, camera in ((1, "oculant1"), (2, "oculant2")):
-            def on_message(code, payload, role=role):
-                if code == 3100 + role:
-                    sizes.append(len(payload))
-            client._send(camera, 3002, b"", on_message)
-    return sizes
-
-
 def repeated_neighbours(frame):
     """The share of pixels whose right-hand neighbour has the very same bytes."""
     image = frame.to_array().astype(int)
@@ -113,23 +76,23 @@ class WiderRig(RigBench):
     """400 x 300 eye images, a 60 degree field of view and a baseline of 0.25."""
 
     KEYS = {"CAMERA_WIDTH": 400, "CAMERA_HEIGHT": 300, "CAMERA_FOV": 60, "RIG_BASELINE": 0.25}
+    POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 90.0)]
 
     def test_disparity_at_the_wall_follows_the_rig(self):
         focal = 150 / math.tan(math.radians(30))
-        dataset = self.record(POSES)
-        for index, (x, y, heading) in enumerate(POSES):
-            sample = os.path.join(dataset, "%04d" % (index + 1))
+        for index, (x, y, heading) in enumerate(self.POSES, 1):
+            sample = self.sample(index)
             with self.subTest(sample=sample):
                 self.assertEqual(cv2.imread(os.path.join(sample, "im1.png")).shape, (300, 400, 3))
-                wall = cv2.imread(os.path.join(sample, "disp0.pfm"), cv2.IMREAD_UNCHANGED)[20:]
+                wall = read_image(os.path.join(sample, "disp0.pfm"))[20:]
                 truth = focal * 0.25 / (WALL_Y - y)
                 self.assertLess(float(numpy.max(numpy.abs(wall - truth))), 0.01)
                 calib = self.check_middlebury_calibration(sample)
                 self.assertEqual(calib["baseline"], 0.25)
                 self.assertEqual(calib["cam0"][0], focal)
         # The first 96 bytes say all about a rig whose eyes look in parallel at 0.2.
-        self.assertEqual(info_sizes(self.bench), [96, 96])
         with self.bench.client() as client:
+            self.assertEqual(camera_info_sizes(client), [96, 96])
             self.assertGreater(repeated_neighbours(client.grab("left")), 0.4, "no noise")
 
 
@@ -138,9 +101,10 @@ class TurnedRightEye(RigBench):
 
     KEYS = {"RIGHT_EYE_YAW": 2, "RIGHT_EYE_PITCH": 1, "RIGHT_EYE_ROLL": -1.5, "CAMERA_NOISE": 3,
             "CAMERA_NOISE_SEED": 7}
+    POSES = [(2.0, 2.3, 90.0)]
 
     def test_turn_shows_in_pictures_models_and_calibration(self):
-        pose = POSES[0]
+        pose = self.POSES[0]
         with self.bench.client() as client:
             left, right = client.capture_stereo(pose)
         self.assertEqual((right.camera.yaw, right.camera.pitch, right.camera.roll), (2, 1, -1.5))
@@ -165,8 +129,7 @@ class TurnedRightEye(RigBench):
         self.assertGreater(mismatch(unturned), 30)
 
         # The C++ library's files: the true disparity as the Python client has it, and R, T.
-        dataset = self.record([pose])
-        sample = os.path.join(dataset, "0001")
+        sample = self.sample(1)
         expected = left.disparity_array(other=right.camera)
         # Turned right by 2 degrees, the right eye sees the middle of the wall further left by
         # about f tan 2.
@@ -174,21 +137,22 @@ class TurnedRightEye(RigBench):
         self.assertAlmostEqual(float(numpy.median(expected[110:130, 150:170])),
                                focal * (0.1 / (WALL_Y - pose[1]) + math.tan(math.radians(2))),
                                delta=0.3)
-        written = cv2.imread(os.path.join(sample, "disp0.pfm"), cv2.IMREAD_UNCHANGED)
+        written = read_image(os.path.join(sample, "disp0.pfm"))
         numpy.testing.assert_allclose(written, expected, atol=1e-3)
         # The vertical disparity of the points both eyes see, as the Python client projects them.
-        seen = cv2.imread(os.path.join(sample, "mask0nocc.png"), cv2.IMREAD_UNCHANGED) == 255
+        seen = read_image(os.path.join(sample, "mask0nocc.png")) == 255
         rows, columns = numpy.nonzero(seen)
         _, y, _ = left.camera.project_to_other_eye(right.camera, columns, rows,
                                                    left.depth_array()[seen].astype(float))
         self.check_middlebury_calibration(sample, vertical=numpy.abs(y - rows))
-        calibration = cv2.FileStorage(os.path.join(sample, "calib.yml"), cv2.FILE_STORAGE_READ)
+        calibration = read_calibration(sample)
         turned = numpy.array(right.camera.rotation)
         numpy.testing.assert_allclose(calibration.getNode("R").mat(), turned.T, atol=1e-15)
         numpy.testing.assert_allclose(calibration.getNode("T").mat().ravel(),
                                       turned.T @ [-0.1, 0, 0], atol=1e-15)
         self.assertEqual(calibration.getNode("right_eye_yaw_degrees").real(), 2)
-        self.assertEqual(info_sizes(self.bench), [216, 216])
+        with self.bench.client() as client:
+            self.assertEqual(camera_info_sizes(client), [216, 216])
 
     def test_noise_repeats_for_a_pose(self):
         with self.bench.client() as client:
@@ -210,9 +174,9 @@ class ResizedWhileRecording(RigBench):
     be of the rig's size, so the recording stops at the first of them and keeps no part of it."""
 
     def test_the_recording_stops_with_no_half_sample(self):
-        listing = write_poses(os.path.join(self.folder, "poses.csv"),
+        listing = write_poses(self.path("poses.csv"),
                               [(2.0, 2.0 + i * 1e-4, 90.0) for i in range(600)])
-        dataset = os.path.join(self.folder, "dataset")
+        dataset = self.path("dataset")
         recording = subprocess.Popen([os.environ["OCULANT_CLIENT_TOOL"], "record", listing,
                                       dataset], stderr=subprocess.PIPE, text=True,
                                      env=self.bench.env)
