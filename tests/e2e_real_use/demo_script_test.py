@@ -3,13 +3,12 @@ bench running headless, and a screenshot taken under X in which the camera windo
 pair, and close the bench cleanly both times."""
 
 import os
-import subprocess
 import sys
 import unittest
 
 import cv2
 
-from running_bench import SOURCE_DIR, remove_folder, required_env, scratch_folder
+from running_bench import SOURCE_DIR, remove_folder, required_env, run_ok, scratch_folder
 
 # The camera windows' places on the screen, which the screenshot starts at the overview's corner.
 LEFT_CAMERA_AT = (820, 0)
@@ -21,11 +20,8 @@ class DemoScript(unittest.TestCase):
         self.out = scratch_folder("demo-test")
         self.addCleanup(remove_folder, self.out)
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        result = subprocess.run(
-            [os.path.join(SOURCE_DIR, "scripts", "demo"), "--build-dir",
-             required_env("OCULANT_BUILD_DIR"), "--out", self.out],
-            capture_output=True, text=True, env=env, timeout=600)
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        result = run_ok(os.path.join(SOURCE_DIR, "scripts", "demo"), "--build-dir",
+                        required_env("OCULANT_BUILD_DIR"), "--out", self.out, env=env, timeout=600)
         self.assertIn("Saved in %s" % self.out, result.stdout)
 
         left = cv2.imread(os.path.join(self.out, "pair-left.png"))

@@ -4,12 +4,11 @@ bench; and from the source archive, which carries the version without the source
 
 import json
 import os
-import subprocess
 import sys
 import unittest
 
 from running_bench import (SOURCE_DIR, RunningBench, demo_scene, remove_folder, required_env,
-                           scratch_folder)
+                           run_ok, scratch_folder)
 
 # Runs in the virtual environment, in a folder outside the source tree.
 USE_THE_PACKAGE = """
@@ -30,24 +29,16 @@ print(json.dumps({"version": oculant_client.__version__, "file": oculant_client.
 class InstalledWithPip(unittest.TestCase):
     def setUp(self):
         self.folder = scratch_folder("python-package")
+        self.addCleanup(remove_folder, self.folder)
         self.venv_python = os.path.join(self.folder, "venv", "bin", "python")
-        subprocess.run([sys.executable, "-m", "venv", os.path.join(self.folder, "venv")],
-                       check=True)
-
-    def tearDown(self):
-        remove_folder(self.folder)
+        run_ok(sys.executable, "-m", "venv", os.path.join(self.folder, "venv"))
 
     def pip_install(self, what):
-        result = subprocess.run([self.venv_python, "-m", "pip", "install", "--no-index",
-                                 "--no-cache-dir", "--force-reinstall", what],
-                                capture_output=True, text=True)
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        run_ok(self.venv_python, "-m", "pip", "install", "--no-index", "--no-cache-dir",
+               "--force-reinstall", what)
 
     def run_in_venv(self, *args):
-        result = subprocess.run([self.venv_python] + list(args), cwd=self.folder,
-                                capture_output=True, text=True)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        return result.stdout
+        return run_ok(self.venv_python, *args, cwd=self.folder).stdout
 
     def test_installs_offline_and_fetches_frames_from_outside_the_source_tree(self):
         self.pip_install(os.path.join(SOURCE_DIR, "clients", "python"))

@@ -256,6 +256,10 @@ class BenchTestCase(unittest.TestCase):
     def path(self, *names):
         return os.path.join(self.folder, *names)
 
+    def assert_near(self, actual, expected, tolerance, message=None):
+        """Every value of actual lies less than tolerance from expected."""
+        self.assertLess(float(numpy.max(numpy.abs(actual - expected))), tolerance, message)
+
     def sample(self, number, name=""):
         """A file of sample `number` of the dataset."""
         return os.path.join(self.dataset, "%04d" % number, name)

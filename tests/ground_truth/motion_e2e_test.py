@@ -39,6 +39,12 @@ def scene_points(pose, eye, depth):
                                         + ((rows - CY) / FOCAL)[..., None] * down))
 
 
+def in_view(columns, rows, margin):
+    """Where the points' image lies at least margin - 0.5 pixels inside the frame's edges."""
+    return ((columns > margin - 1) & (columns < WIDTH - margin) & (rows > margin - 1)
+            & (rows < HEIGHT - margin))
+
+
 def projected(pose, eye, points):
     """Where the eye sees the points: columns, rows and depths."""
     place, right, down, ahead = eye_frame(pose, eye)
@@ -76,20 +82,14 @@ class Motion(BenchTestCase):
                     points = scene_points(self.POSES[number - 1], eye, depth)
                     columns, rows, _ = projected(self.POSES[number], eye, points)
                     grid_x, grid_y = numpy.meshgrid(numpy.arange(WIDTH), numpy.arange(HEIGHT))
-                    inside = ((columns > 0.5) & (columns < WIDTH - 1.5) & (rows > 0.5)
-                              & (rows < HEIGHT - 1.5))
                     known = numpy.abs(flow[..., 0]) < 1e9
                     # Every point that stays well in view has its motion; none that leaves.
-                    self.assertTrue(numpy.all(known[inside]))
-                    self.assertFalse(numpy.any(known & ~((columns > -0.5) & (columns < WIDTH - 0.5)
-                                                          & (rows > -0.5) & (rows < HEIGHT - 0.5))))
-                    self.assertLess(float(numpy.max(numpy.abs(
-                        flow[..., 0][known] - (columns - grid_x)[known]))), 0.01)
-                    self.assertLess(float(numpy.max(numpy.abs(
-                        flow[..., 1][known] - (rows - grid_y)[known]))), 0.01)
+                    self.assertTrue(numpy.all(known[in_view(columns, rows, 1.5)]))
+                    self.assertFalse(numpy.any(known & ~in_view(columns, rows, 0.5)))
+                    self.assert_near(flow[..., 0][known], (columns - grid_x)[known], 0.01)
+                    self.assert_near(flow[..., 1][known], (rows - grid_y)[known], 0.01)
                     if change is not None:
-                        self.assertLess(float(numpy.max(numpy.abs(
-                            disparity_change[known] - change))), 0.01)
+                        self.assert_near(disparity_change[known], change, 0.01)
         # The last pose has no next one.
         self.assertFalse(os.path.exists(self.sample(len(self.POSES), "flow0.flo")))
         self.assertFalse(os.path.exists(self.sample(len(self.POSES), "disp1change.pfm")))
