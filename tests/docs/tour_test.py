@@ -9,23 +9,21 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+from running_bench import SOURCE_DIR, remove_folder, required_env, scratch_folder
+
 # Only guards against a hang: nothing checked depends on how fast the tour runs.
 PATIENCE_SECONDS = 300
 
 # What the tour says it leaves, relative to the top of the tree.
-EXPECTED_FILES = [
-    "out/tour/pair-left.png", "out/tour/pair-right.png",
-    "out/tour/turned-left.png", "out/tour/turned-right.png",
-    "out/tour/dataset/poses.csv", "out/tour/tour.py", "out/tour/left.bmp",
-    "out/tour/showcase-left.png", "out/tour/showcase-right.png",
-] + ["out/tour/dataset/%s/%s" % (sample, name) for sample in ("0001", "0002")
-     for name in ("im0.png", "im1.png", "disp0.pfm", "disp1.pfm", "mask0nocc.png",
-                  "mask1nocc.png", "ids0.png", "ids1.png", "calib.txt", "calib.yml")]
+EXPECTED_FILES = ["out/tour/" + name for name in (
+    "pair-left.png", "pair-right.png", "turned-left.png", "turned-right.png", "dataset/poses.csv",
+    "tour.py", "left.bmp", "showcase-left.png", "showcase-right.png")] + [
+    "out/tour/dataset/%s/%s" % (sample, name) for sample in ("0001", "0002")
+    for name in ("im0.png", "im1.png", "disp0.pfm", "disp1.pfm", "mask0nocc.png",
+                 "mask1nocc.png", "ids0.png", "ids1.png", "calib.txt", "calib.yml")]
 
 
 def tour_steps(readme):
@@ -67,10 +65,9 @@ def processes_in(folder):
 
 class Tour(unittest.TestCase):
     def setUp(self):
-        build = os.environ.get("OCULANT_BUILD_DIR") or sys.exit(
-            "OCULANT_BUILD_DIR is not set (the test is meant to run from CTest)")
-        self.scratch = os.path.realpath(tempfile.mkdtemp(prefix="oculant-tour-"))
-        self.addCleanup(shutil.rmtree, self.scratch, True)
+        build = required_env("OCULANT_BUILD_DIR")
+        self.scratch = os.path.realpath(scratch_folder("tour"))
+        self.addCleanup(remove_folder, self.scratch)
         self.tree = os.path.join(self.scratch, "tree")
         self.logs = os.path.join(self.scratch, "logs")
         self.runtime = os.path.join(self.scratch, "run")

@@ -1,6 +1,7 @@
 """A rig set up by the scene, against the real bench: another eye size, field of view and
 baseline give the disparity the geometry predicts; a turned right eye shows in the pictures, in
-the camera models and in the calibration files; sensor noise repeats exactly."""
+the camera models and in the calibration files; sensor noise repeats exactly; and a headless
+bench records the same bytes as one under X."""
 
 import copy
 import math
@@ -12,8 +13,9 @@ import unittest
 import cv2
 import numpy
 
-from running_bench import (HEADLESS, PATIENCE_SECONDS, BenchTestCase, camera_info_sizes,
-                           read_calibration, read_image, write_poses)
+from running_bench import (HEADLESS, PATIENCE_SECONDS, BenchTestCase, RunningBench,
+                           camera_info_sizes, files_of, read_calibration, read_image,
+                           remove_folder, scratch_folder, wall_scene, write_poses)
 
 WALL_Y = 3.8  # the inner face of the far wall of the disparity example's scene
 
@@ -197,6 +199,41 @@ class ResizedWhileRecording(RigBench):
         names = os.listdir(dataset)
         self.assertEqual([name for name in names if name.startswith(".")], [], "a half sample")
         self.assertLess(len(names), 601, "the recording went on")
+
+
+@unittest.skipIf(HEADLESS, "the test starts a headless bench beside one under X itself")
+class BothModes(unittest.TestCase):
+    """A headless bench and one under X record the same dataset, byte for byte: colour, depth
+    (as disparity), masks, object ids and calibration, for the rigs above at other sizes."""
+
+    POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 97.5), (2.4, 1.9, 80.25)]
+
+    def record_in_mode(self, folder, headless):
+        """The dataset of POSES recorded by a bench of the mode, and what record printed."""
+        name = "headless" if headless else "x"
+        bench = RunningBench(folder, "scene", headless=headless, name=name)
+        try:
+            dataset = os.path.join(folder, "dataset-" + name)
+            result = bench.record(self.POSES, dataset)
+        finally:
+            bench.stop()
+        return files_of(dataset), result.stdout.replace(dataset, "DATASET")
+
+    def test_headless_and_x_record_the_same_bytes(self):
+        for rig, keys in (("wider", WiderRig.KEYS), ("turned-noisy", dict(
+                TurnedRightEye.KEYS, CAMERA_WIDTH=640, CAMERA_HEIGHT=480))):
+            folder = scratch_folder("modes")
+            self.addCleanup(remove_folder, folder)
+            wall_scene(folder, keys)
+            x_files, x_report = self.record_in_mode(folder, headless=False)
+            headless_files, headless_report = self.record_in_mode(folder, headless=True)
+            with self.subTest(rig=rig):
+                self.assertEqual(headless_report, x_report)
+                self.assertEqual(sorted(headless_files), sorted(x_files))
+                for name in sorted(x_files):
+                    with self.subTest(rig=rig, file=name):
+                        self.assertTrue(headless_files.get(name) == x_files[name],
+                                        "%s differs between the modes" % name)
 
 
 if __name__ == "__main__":

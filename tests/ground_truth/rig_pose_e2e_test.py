@@ -8,7 +8,8 @@ import unittest
 
 import numpy
 
-from running_bench import FOCAL, BenchTestCase, camera_info_sizes, read_calibration, read_image
+from running_bench import (FOCAL, BenchTestCase, camera_info_sizes, objects_scene,
+                           read_calibration, read_image)
 
 CX, CY = 159.5, 119.5
 BASELINE = 0.1
@@ -22,12 +23,12 @@ def disparity(capture):
 
 
 class PoseBench(BenchTestCase):
-    def assert_disparity(self, capture, truth, where, what, object_id=1):
+    def assert_disparity(self, capture, truth, where, what):
         """The capture's disparity equals truth within 0.01 px wherever `where` holds, and the
-        ids name the object there."""
+        ids name the scene's object (2, after the one that sets the colour) there."""
         self.assertGreater(int(where.sum()), 2000, what)
         self.assert_near((disparity(capture) - truth)[where], 0, 0.01, what)
-        self.assertTrue(numpy.all(capture.object_ids_array()[where] == object_id), what)
+        self.assertTrue(numpy.all(capture.object_ids_array()[where] == 2), what)
 
 
 class Floor(PoseBench):
@@ -35,8 +36,7 @@ class Floor(PoseBench):
     along +y. A pixel whose ray points down by t (its distance below the horizon divided by f)
     meets the floor at a depth of eye height / t, so its disparity is B t f / height."""
 
-    SCENE = ("ALL=1\nOBJECT1=1\nOBJECT1_X=-50\nOBJECT1_Y=-50\nOBJECT1_Z=0\nOBJECT1_WIDTH=100\n"
-             "OBJECT1_HEIGHT=100\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=dots.bmp\n")
+    SCENE = objects_scene((1, {"X": -50, "Y": -50, "Z": 0, "WIDTH": 100, "HEIGHT": 100}))
 
     def test_height_pitch_and_roll_move_the_floor_as_derived(self):
         below_rows = ROWS - CY  # how far each pixel lies below the horizon of a level eye
@@ -121,8 +121,7 @@ class Wall(PoseBench):
                     self.assertEqual(right.camera.full_pose, (2, 2.3, 90, 0.2, pitch, 0))
                     truth, seen = self.wall_truth(pitch, 0.2)
                     self.assertGreater(int(seen.sum()), 20000)
-                    # The wall is object 2 of this scene.
-                    self.assert_disparity(left, truth, seen, pitch, object_id=2)
+                    self.assert_disparity(left, truth, seen, pitch)
                     centre = disparity(left)[119:121, 150:170].mean()
                     self.assertAlmostEqual(centre, FOCAL * BASELINE * math.cos(math.radians(pitch))
                                            / 1.5, delta=0.01)
