@@ -12,7 +12,8 @@ import unittest
 
 import numpy
 
-from running_bench import SOURCE_DIR, RunningBench, remove_folder, required_env, scratch_folder
+from running_bench import (SOURCE_DIR, RunningBench, remove_folder, required_env, run_ok,
+                           scratch_folder)
 
 sys.path.insert(0, os.path.join(SOURCE_DIR, "examples", "stereo_disparity"))
 import stereo_disparity  # noqa: E402
@@ -72,11 +73,9 @@ class Recipe(unittest.TestCase):
         folder = scratch_folder("recipe")
         self.addCleanup(remove_folder, folder)
         dataset = os.path.join(folder, "data set")  # a blank in the name must not split it
-        run = subprocess.run(
-            [os.path.join(SOURCE_DIR, "examples", "dataset", "generate-and-record"), "--jobs", "2",
-             "--seed", "40", "--objects", "4", "--poses", "2", "--size", "64x48", "2", dataset],
-            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=600)
-        self.assertEqual(run.returncode, 0, run.stdout)
+        run_ok(os.path.join(SOURCE_DIR, "examples", "dataset", "generate-and-record"), "--jobs",
+               "2", "--seed", "40", "--objects", "4", "--poses", "2", "--size", "64x48", "2",
+               dataset, timeout=600)
         self.assertEqual(sorted(name for name in os.listdir(dataset) if not name.startswith(".")),
                          SAMPLES + ["scenes"])
         for sample in SAMPLES:

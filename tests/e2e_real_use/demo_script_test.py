@@ -23,14 +23,12 @@ class DemoScript(unittest.TestCase):
         result = run_ok(os.path.join(SOURCE_DIR, "scripts", "demo"), "--build-dir",
                         required_env("OCULANT_BUILD_DIR"), "--out", self.out, env=env, timeout=600)
         self.assertIn("Saved in %s" % self.out, result.stdout)
-
         left = cv2.imread(os.path.join(self.out, "pair-left.png"))
         right = cv2.imread(os.path.join(self.out, "pair-right.png"))
         screenshot = cv2.imread(os.path.join(self.out, "screenshot.png"))
         self.assertFalse((left == right).all(), "both eyes show the same picture")
         # The demo's textures fill the view: hardly any pixel stays black.
         self.assertLess((left.max(axis=2) == 0).mean(), 0.2)
-
         # The screenshot spans the three windows, and the camera windows show the saved pair.
         self.assertEqual(screenshot.shape[:2], (600, 1140))
         for (x, y), eye in ((LEFT_CAMERA_AT, left), (RIGHT_CAMERA_AT, right)):

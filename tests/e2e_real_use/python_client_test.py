@@ -66,11 +66,11 @@ HEADER = struct.pack("<Iiiii", 0, 4, 12, 2, 0)
 PIXELS = bytes(range(24))
 
 
-def stand_in_camera(folder, behaviour):
+def stand_in_camera(test, folder, behaviour):
     """Starts a process that holds the left camera's class and answers one frame request:
     "forger" lets another process of ours send the requester other pixels before it answers;
     "idle" first opens three connections to the requester that say nothing; "dies" ends after
-    the header. Returns the process once it listens."""
+    the header."""
     def answer(request, requester):
         idle = [socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
                 for _ in range(3 if behaviour == "idle" else 0)]
@@ -89,7 +89,7 @@ def stand_in_camera(folder, behaviour):
             connection.close()
         return False
 
-    return stand_in_window(folder, "oculant1", answer)
+    stand_in_window(test, folder, "oculant1", answer)
 
 
 class AgainstAStandInCamera(unittest.TestCase):
@@ -98,9 +98,7 @@ class AgainstAStandInCamera(unittest.TestCase):
         self.addCleanup(remove_folder, self.folder)
 
     def grab(self, behaviour):
-        camera = stand_in_camera(self.folder, behaviour)
-        self.addCleanup(os.waitpid, camera, 0)
-        self.addCleanup(os.kill, camera, signal.SIGKILL)
+        stand_in_camera(self, self.folder, behaviour)
         with time_limit(20), Bench(self.folder, timeout=5) as bench:
             return bench.grab("left")
 
@@ -155,7 +153,6 @@ class AgainstTheBench(BenchTestCase):
         self.assertEqual(array.shape, (240, 320, 3))
         self.assertEqual(tuple(array[37, 200][::-1]), start[0].rgb_at(200, 37))
         self.assertEqual(bytes(array[239].tobytes()), start[0].pixels[: 3 * 320])
-
         self.client.set_heading(60)
         self.client.set_position(1.0, 1.5, scene=True)
         moved = self.client.grab_pair()
@@ -166,12 +163,10 @@ class AgainstTheBench(BenchTestCase):
         self.bench.tool_ok("heading", "60")
         self.bench.tool_ok("rig", "1.0", "1.5")
         self.assertEqual(self.cpp_grab("right"), moved[1].bmp_bytes())
-
         self.client.save_frames()
         for name, frame in (("image1.bmp", moved[0]), ("image2.bmp", moved[1])):
             with open(self.path("scene", name), "rb") as saved:
                 self.assertEqual(saved.read(), frame.bmp_bytes())
-
         # The C++ library's names, with the names before 0.2 still answering.
         model = self.client.describe("right")
         self.assertEqual((model.width, model.pose), (320, (1.0, 1.5, 60.0)))
@@ -290,9 +285,7 @@ class Launch(unittest.TestCase):
             request.sendall(bytes(8))
             return True
 
-        window = stand_in_window(runtime, "oculant", answer)
-        self.addCleanup(os.waitpid, window, 0)
-        self.addCleanup(os.kill, window, signal.SIGKILL)
+        stand_in_window(self, runtime, "oculant", answer)
         refused = "the bench (9.0) speaks protocol 2, this client protocol 1: use the client " \
                   "of the bench's version"
         with Bench(runtime, timeout=5) as bench:

@@ -7,8 +7,7 @@ import os
 import sys
 import unittest
 
-from running_bench import (SOURCE_DIR, RunningBench, demo_scene, remove_folder, required_env,
-                           run_ok, scratch_folder)
+from running_bench import SOURCE_DIR, BenchTestCase, demo_scene, required_env, run_ok
 
 # Runs in the virtual environment, in a folder outside the source tree.
 USE_THE_PACKAGE = """
@@ -26,30 +25,21 @@ print(json.dumps({"version": oculant_client.__version__, "file": oculant_client.
 """
 
 
-class InstalledWithPip(unittest.TestCase):
-    def setUp(self):
-        self.folder = scratch_folder("python-package")
-        self.addCleanup(remove_folder, self.folder)
-        self.venv_python = os.path.join(self.folder, "venv", "bin", "python")
-        run_ok(sys.executable, "-m", "venv", os.path.join(self.folder, "venv"))
+PIP_INSTALL = ["-m", "pip", "install", "--no-index", "--no-cache-dir", "--force-reinstall"]
 
-    def pip_install(self, what):
-        run_ok(self.venv_python, "-m", "pip", "install", "--no-index", "--no-cache-dir",
-               "--force-reinstall", what)
+
+class InstalledWithPip(BenchTestCase):
+    make_scene = staticmethod(demo_scene)
 
     def run_in_venv(self, *args):
-        return run_ok(self.venv_python, *args, cwd=self.folder).stdout
+        return run_ok(self.path("venv", "bin", "python"), *args, cwd=self.folder).stdout
 
     def test_installs_offline_and_fetches_frames_from_outside_the_source_tree(self):
-        self.pip_install(os.path.join(SOURCE_DIR, "clients", "python"))
-        demo_scene(self.folder)
-        bench = RunningBench(self.folder, "scene")
-        try:
-            answer = json.loads(self.run_in_venv("-c", USE_THE_PACKAGE, bench.runtime))
-            with bench.client() as client:
-                reference = client.grab("left").bmp_bytes()
-        finally:
-            bench.stop()
+        run_ok(sys.executable, "-m", "venv", self.path("venv"))
+        self.run_in_venv(*PIP_INSTALL, os.path.join(SOURCE_DIR, "clients", "python"))
+        answer = json.loads(self.run_in_venv("-c", USE_THE_PACKAGE, self.bench.runtime))
+        with self.bench.client() as client:
+            reference = client.grab("left").bmp_bytes()
         self.assertEqual(answer["version"], required_env("OCULANT_VERSION"))
         self.assertTrue(answer["file"].startswith(os.path.join(self.folder, "venv")),
                         answer["file"])
@@ -58,13 +48,12 @@ class InstalledWithPip(unittest.TestCase):
         self.assertEqual(answer["matrix"][2], [0.0, 0.0, 1.0])  # numpy-less: plain lists
         self.assertIn("needs numpy, which this Python (%s) lacks" % answer["python"],
                       answer["no_numpy"])
-
         # A wheel built from the source archive, far from CMakeLists.txt, keeps the version.
         archive = self.run_in_venv(
             "-B", "-c", "import sys; sys.path.insert(0, sys.argv[1]); import oculant_build; "
                   "print(oculant_build.build_sdist(sys.argv[2]))",
             os.path.join(SOURCE_DIR, "clients", "python"), self.folder).strip()
-        self.pip_install(os.path.join(self.folder, archive))
+        self.run_in_venv(*PIP_INSTALL, os.path.join(self.folder, archive))
         self.assertEqual(self.run_in_venv("-c", "import oculant_client as o; print(o.__version__)"),
                          required_env("OCULANT_VERSION") + "\n")
 

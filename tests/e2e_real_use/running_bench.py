@@ -138,17 +138,19 @@ def post(folder, handle, code, payload):
         return False
 
 
-def stand_in_window(folder, class_name, answer):
-    """Forks a process that holds the window class as window 77 and hands each request to
-    answer(request, the sender's handle) until it returns False; a connection that sends
-    nothing is a look whether the window is there. Its process id, once it listens."""
+def stand_in_window(test, folder, class_name, answer):
+    """Forks a process, ended with the test, that holds the window class as window 77 and hands
+    each request to answer(request, the sender's handle) until it returns False; a connection
+    that sends nothing is a look whether the window is there. Returns once it listens."""
     ready_read, ready_write = os.pipe()
     pid = os.fork()
     if pid:
         os.close(ready_write)
         os.read(ready_read, 1)
         os.close(ready_read)
-        return pid
+        test.addCleanup(os.waitpid, pid, 0)
+        test.addCleanup(os.kill, pid, signal.SIGKILL)
+        return
     try:
         server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         server.bind(os.path.join(folder, "window.77"))

@@ -49,7 +49,6 @@ class GroundTruth(BenchTestCase):
             rows = stream.read().split()
         self.assertEqual(rows[0], "sample,x,y,heading")
         self.assertEqual([tuple(map(float, row.split(",")[1:])) for row in rows[1:]], POSES)
-
         for index, (x, y, heading) in enumerate(POSES, 1):
             sample = self.sample(index)
             with self.subTest(sample=sample):
@@ -69,7 +68,6 @@ class GroundTruth(BenchTestCase):
                 # ndisp lies above the wall's disparity, in steps of 16.
                 self.assertEqual((fields["baseline"], fields["width"], int(fields["ndisp"])),
                                  ("0.1", "320", (int(truth) + 16) // 16 * 16))
-
         # OpenCV's matcher against the truth, on the wall where it can search.
         result = run_ok(sys.executable, DISPARITY_EXAMPLE, "--evaluate", dataset, "--region",
                         "64", "40", "320", "240")
@@ -78,7 +76,6 @@ class GroundTruth(BenchTestCase):
 
     def test_shards_merged_by_copying_equal_one_run(self):
         poses = write_poses(self.path("shard-poses.csv"), POSES[:5])
-
         whole, copied, in_place = self.path("whole"), self.path("copied"), self.path("in-place")
         self.bench.tool_ok("record", poses, whole)
         os.makedirs(copied)
@@ -91,7 +88,6 @@ class GroundTruth(BenchTestCase):
             self.bench.tool_ok("record", poses, in_place, "--shard", "%d/2" % number)
         self.assertEqual(files_of(copied), files_of(whole))
         self.assertEqual(files_of(in_place), files_of(whole))
-
         # A shard's own samples, and another list's, are not recorded over without --overwrite.
         again = self.bench.tool("record", poses, in_place, "--shard", "1/2")
         self.assertEqual(again.returncode, 1)

@@ -5,7 +5,6 @@ second pose looks out of the enclosure at nothing."""
 
 import os
 import shutil
-import subprocess
 import sys
 import time
 import unittest
@@ -45,31 +44,23 @@ class OcclusionAndIds(BenchTestCase):
     POSES = [POSE, NOTHING]
 
     def test_masks_ids_and_unknown_disparity(self):
-        for eye in "01":
-            ids = read(self.sample(1, "ids%s.png" % eye))
-            disparity = read(self.sample(1, "disp%s.pfm" % eye))
-            self.assertEqual(ids.dtype, numpy.uint16)
-            self.assertEqual(sorted(numpy.unique(ids)), [2, 3], "the wall and the block")
-            numpy.testing.assert_array_equal(ids != 0, numpy.isfinite(disparity))
-            block = ids[ROW] == 3
-            self.assertAlmostEqual(block.sum(), 0.2 / 0.7 * FOCAL, delta=1)
-
-        # The left view: the leftmost columns lie outside the right view, and the wall just
-        # left of the block is hidden from the right eye.
-        left = runs(read(self.sample(1, "mask0nocc.png"))[ROW])
-        self.assertEqual([value for value, _, _ in left], [128, 255, 128, 255], left)
-        self.assertEqual(left[0][2], round(WALL))
-        self.assertLessEqual(abs(left[2][2] - (BLOCK - WALL)), 1.5, left)
-        block_starts = int(numpy.argmax(read(self.sample(1, "ids0.png"))[ROW] == 3))
-        self.assertEqual(left[3][1], block_starts, "the band ends at the block")
-        # The right view mirrors it.
-        right = runs(read(self.sample(1, "mask1nocc.png"))[ROW])
-        self.assertEqual([value for value, _, _ in right], [255, 128, 255, 128], right)
-        self.assertEqual(right[3][2], round(WALL))
-        self.assertLessEqual(abs(right[1][2] - (BLOCK - WALL)), 1.5, right)
-        block_ends = 320 - int(numpy.argmax(read(self.sample(1, "ids1.png"))[ROW][::-1] == 3))
-        self.assertEqual(right[1][1], block_ends, "the band starts at the block")
-
+        # The left view: its leftmost columns lie outside the right view, and the wall just left
+        # of the block is hidden from the right eye. The right view mirrors it: it is read from
+        # its right-hand side.
+        for eye, mirrored in (("0", slice(None)), ("1", slice(None, None, -1))):
+            with self.subTest(eye=eye):
+                ids = read(self.sample(1, "ids%s.png" % eye))
+                self.assertEqual(ids.dtype, numpy.uint16)
+                self.assertEqual(sorted(numpy.unique(ids)), [2, 3], "the wall and the block")
+                disparity = read(self.sample(1, "disp%s.pfm" % eye))
+                numpy.testing.assert_array_equal(ids != 0, numpy.isfinite(disparity))
+                block = ids[ROW][mirrored] == 3
+                self.assertAlmostEqual(block.sum(), 0.2 / 0.7 * FOCAL, delta=1)
+                row = runs(read(self.sample(1, "mask%snocc.png" % eye))[ROW][mirrored])
+                self.assertEqual([value for value, _, _ in row], [128, 255, 128, 255], row)
+                self.assertEqual(row[0][2], round(WALL))
+                self.assertLessEqual(abs(row[2][2] - (BLOCK - WALL)), 1.5, row)
+                self.assertEqual(row[3][1], int(numpy.argmax(block)), "the band ends at the block")
         # Looking at nothing: no ground truth anywhere, +inf in the PFM files as Middlebury's.
         infinity = numpy.float32(numpy.inf).tobytes()
         for name in ("disp0.pfm", "disp1.pfm"):
@@ -85,11 +76,9 @@ class OcclusionAndIds(BenchTestCase):
         result[60:90] -= 3  # bad 2.0 too
         result[90:100] = numpy.inf  # no result
         write_pfm(self.sample(1, "disp0TEST.pfm"), result)
-
         missing = self.bench.tool("record", "--evaluate", self.dataset, "--result", "TEST")
         self.assertEqual(missing.returncode, 1)
         self.assertIn("no disp0TEST.pfm in sample 0002", missing.stderr)
-
         write_pfm(self.sample(2, "disp0TEST.pfm"), numpy.full((240, 320), numpy.nan))
         # A sample a killed recording left unfinished is hidden, and not scored.
         os.makedirs(os.path.join(self.dataset, ".0003.partial"), exist_ok=True)
@@ -105,17 +94,14 @@ class OcclusionAndIds(BenchTestCase):
             numpy.testing.assert_allclose([float(n) for n in rows[name]], expected, atol=0.006,
                                           err_msg=scored.stdout)
         self.assertEqual(rows["0002"], ["-"] * 8, "no ground truth to score")
-
         # A result older than the truth: made from frames recorded over since.
         os.utime(self.sample(2, "disp0TEST.pfm"), (0, 0))
         stale = self.bench.tool("record", "--evaluate", self.dataset, "--result", "TEST")
         self.assertIn("disp0TEST.pfm is older than the ground truth in 0002:", stale.stderr)
-
         # The same mask written by another program, with PNG's row filters, scores the same.
         cv2.imwrite(self.sample(1, "mask0nocc.png"), mask)
         again = self.bench.tool("record", "--evaluate", self.dataset, "--result", "TEST")
         self.assertEqual(again.stdout, scored.stdout)
-
         # The disparity example's matcher, written under Middlebury's name for a result.
         run_ok(sys.executable, DISPARITY_EXAMPLE, "--evaluate", self.dataset, "--write-result",
                "SGBM")
@@ -124,12 +110,10 @@ class OcclusionAndIds(BenchTestCase):
 
     def left_window_on_screen(self):
         """What the X server shows of the left camera window, as BGR rows from the top."""
-        found = subprocess.run(["xdotool", "search", "--name", "Camera 1 Left"],
-                               capture_output=True, text=True, env=self.bench.env)
-        shot = self.path("left-window.png")
-        subprocess.run(["import", "-window", found.stdout.split()[0], shot], check=True,
-                       env=self.bench.env)
-        return read(shot)
+        found = run_ok("xdotool", "search", "--name", "Camera 1 Left", env=self.bench.env)
+        run_ok("import", "-window", found.stdout.split()[0], self.path("left-window.png"),
+               env=self.bench.env)
+        return read(self.path("left-window.png"))
 
     def test_middlebury_layout(self):
         """--layout middlebury: the MiddEval3 names, the same bytes, scored as well."""

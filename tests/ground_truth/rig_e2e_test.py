@@ -107,8 +107,8 @@ class TurnedRightEye(RigBench):
         pose = self.POSES[0]
         with self.bench.client() as client:
             left, right = client.capture_stereo(pose)
+            self.assertEqual(camera_info_sizes(client), [216, 216])
         self.assertEqual((right.camera.yaw, right.camera.pitch, right.camera.roll), (2, 1, -1.5))
-
         # Each left pixel's point, projected into the right eye, has the colour it has on the
         # left, up to the noise; projected as if the right eye were true, it does not.
         rows, columns = numpy.mgrid[20:220:7, 20:300:7]
@@ -127,10 +127,8 @@ class TurnedRightEye(RigBench):
         unturned = copy.copy(right.camera)
         unturned.rotation = left.camera.rotation
         self.assertGreater(mismatch(unturned), 30)
-
         # The C++ library's files: the true disparity as the Python client has it, and R, T.
-        sample = self.sample(1)
-        expected = left.disparity_array(other=right.camera)
+        sample, expected = self.sample(1), left.disparity_array(other=right.camera)
         # Turned right by 2 degrees, the right eye sees the middle of the wall further left by
         # about f tan 2.
         focal = left.camera.focal_length
@@ -151,8 +149,6 @@ class TurnedRightEye(RigBench):
         numpy.testing.assert_allclose(calibration.getNode("T").mat().ravel(),
                                       turned.T @ [-0.1, 0, 0], atol=1e-15)
         self.assertEqual(calibration.getNode("right_eye_yaw_degrees").real(), 2)
-        with self.bench.client() as client:
-            self.assertEqual(camera_info_sizes(client), [216, 216])
 
     def test_noise_repeats_for_a_pose(self):
         with self.bench.client() as client:

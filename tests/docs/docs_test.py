@@ -1,7 +1,9 @@
-"""The README's five-minute tour, run as written: its shell blocks in one shell, in order, at the
-top of a scratch copy of the source tree, its Python block saved where it says. Every step must
-succeed, print only what the README shows after it, leave the files it names, and the tour must
-end every bench it started."""
+"""The documentation: every link of the README, the guide and the protocol leads somewhere (a file
+of the source tree, and a heading of that file, or of the same one, for a #fragment, by GitHub's
+rule for heading anchors); and the README's five-minute tour, run as written: its shell blocks
+in one shell, in order, at the top of a scratch copy of the source tree, its Python block saved
+where it says. Every step must succeed, print only what the README shows after it, leave the
+files it names, and the tour must end every bench it started. Run with Links or Tour."""
 
 import os
 import re
@@ -11,8 +13,71 @@ import subprocess
 import sys
 import time
 import unittest
+from urllib.parse import unquote
 
 from running_bench import SOURCE_DIR, remove_folder, required_env, scratch_folder
+
+DOCUMENTS = ["README.md", "docs/guide.md", "docs/protocol.md"]
+
+
+def without_code(text):
+    """The text with fenced blocks and inline code spans blanked out."""
+    text = re.sub(r"^```.*?^```", "", text, flags=re.S | re.M)
+    return re.sub(r"`[^`]*`", "", text)
+
+
+def anchors(text):
+    """The anchors GitHub gives the headings of a Markdown text."""
+    found, seen = set(), {}
+    text = re.sub(r"^```.*?^```", "", text, flags=re.S | re.M)
+    for heading in re.findall(r"^#{1,6} +(.+?) *#*$", text, re.M):
+        slug = re.sub(r"[^\w\- ]", "", heading.lower().replace("`", "")).replace(" ", "-")
+        count = seen.get(slug, 0)
+        seen[slug] = count + 1
+        found.add(slug if count == 0 else "%s-%d" % (slug, count))
+    return found
+
+
+def read(path):
+    with open(path, encoding="utf-8") as document:
+        return document.read()
+
+
+def broken_links(name):
+    """Every link of document `name`, and (link, reason) for those that lead nowhere."""
+    path = os.path.join(SOURCE_DIR, name)
+    targets = re.findall(r"\]\(([^)\s]+)\)", without_code(read(path)))
+    broken = []
+    for target in targets:
+        if re.match(r"[a-z]+:", target):
+            continue  # a web address: not checked offline
+        file_part, _, fragment = target.partition("#")
+        linked = os.path.normpath(os.path.join(os.path.dirname(path), unquote(file_part))) \
+            if file_part else path
+        if not linked.startswith(SOURCE_DIR + os.sep) or not os.path.exists(linked):
+            broken.append((target, "no such file in the source tree"))
+        elif fragment and not (linked.endswith(".md") and fragment in anchors(read(linked))):
+            broken.append((target, "no such heading"))
+    return targets, broken
+
+
+class Links(unittest.TestCase):
+    def test_every_link_resolves(self):
+        for name in DOCUMENTS:
+            with self.subTest(document=name):
+                self.assertEqual(broken_links(name)[1], [])
+        # The README's links into the guide are the guide's way in: they must be there at all.
+        self.assertTrue(any(t.startswith("docs/guide.md#") for t in broken_links("README.md")[0]))
+
+    def test_anchors_follow_githubs_rule(self):
+        """Punctuation dropped, spaces to hyphens, a repeated heading numbered."""
+        self.assertEqual(anchors("# From C++\n## Clients in C++, Python and the shell\n"
+                                 "### Recording at scale: shards\n## Soak\n## Soak\n```\n"
+                                 "# not one\n```\n"),
+                         {"from-c", "clients-in-c-python-and-the-shell",
+                          "recording-at-scale-shards", "soak", "soak-1"})
+
+
 
 # Only guards against a hang: nothing checked depends on how fast the tour runs.
 PATIENCE_SECONDS = 300
@@ -89,7 +154,6 @@ class Tour(unittest.TestCase):
         with open(os.path.join(SOURCE_DIR, "README.md"), encoding="utf-8") as readme:
             steps = tour_steps(readme.read())
         self.assertGreaterEqual(len(steps), 4, "the tour has lost its steps")
-
         # One shell, as a reader types the blocks; each step's output goes to files (not pipes,
         # which a bench left running in the background would hold open).
         script = ["set -e"]
@@ -108,7 +172,6 @@ class Tour(unittest.TestCase):
                 failed, len(steps), shell.returncode, steps[failed - 1][0],
                 self.read_log("%d.out" % failed), self.read_log("%d.err" % failed),
                 self.read_log("shell.err")))
-
         for number, (text, shown) in enumerate(steps, 1):
             if shown is not None:
                 with self.subTest(step=number):
@@ -119,7 +182,6 @@ class Tour(unittest.TestCase):
         for name in EXPECTED_FILES:
             with self.subTest(file=name):
                 self.assertTrue(os.path.isfile(os.path.join(self.tree, name)), name + " is missing")
-
         # The tour ends what it started: no process left in the tree, no window's socket left.
         deadline = time.monotonic() + 10
         while processes_in(self.scratch) and time.monotonic() < deadline:
