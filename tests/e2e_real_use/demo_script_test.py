@@ -10,10 +10,6 @@ import cv2
 
 from running_bench import SOURCE_DIR, remove_folder, required_env, run_ok, scratch_folder
 
-# The camera windows' places on the screen, which the screenshot starts at the overview's corner.
-LEFT_CAMERA_AT = (820, 0)
-RIGHT_CAMERA_AT = (820, 260)
-
 
 class DemoScript(unittest.TestCase):
     def test_without_a_display_it_saves_a_pair_and_a_screenshot(self):
@@ -29,9 +25,10 @@ class DemoScript(unittest.TestCase):
         self.assertFalse((left == right).all(), "both eyes show the same picture")
         # The demo's textures fill the view: hardly any pixel stays black.
         self.assertLess((left.max(axis=2) == 0).mean(), 0.2)
-        # The screenshot spans the three windows, and the camera windows show the saved pair.
+        # The screenshot spans the three windows, and the camera windows show the saved pair at
+        # their places on the screen, counted from the overview's corner.
         self.assertEqual(screenshot.shape[:2], (600, 1140))
-        for (x, y), eye in ((LEFT_CAMERA_AT, left), (RIGHT_CAMERA_AT, right)):
+        for (x, y), eye in (((820, 0), left), ((820, 260), right)):
             self.assertTrue((screenshot[y : y + 240, x : x + 320] == eye).all())
 
 

@@ -1,23 +1,41 @@
-"""The Python client against the real bench, with the C++ command-line client as the reference;
-starting and waiting for a bench from a program: launch() and Bench.wait_for_bench() in Python,
-`oculant-client wait` and `version`, and a bench of another protocol refused with a clear
-message."""
+"""The Python client against the real bench, with the C++ command-line client as the reference,
+and as a user installs it: `pip install ./clients/python` into a fresh virtual environment
+(offline, without numpy) and from the source archive. Starting and waiting for a bench from a
+program: launch() and Bench.wait_for_bench() in Python, `oculant-client wait` and `version`, and
+a bench of another protocol refused with a clear message."""
 
 import contextlib
+import json
 import os
 import resource
 import signal
 import socket
 import struct
 import subprocess
+import sys
 import unittest
 
 from running_bench import (SOURCE_DIR, BenchTestCase, demo_scene, post, remove_folder,
-                           required_env, scratch_folder, stand_in_window)
+                           required_env, run_ok, scratch_folder, stand_in_window)
 import oculant_client  # found via running_bench
 from oculant_client import Bench, BenchError, BenchNotAnswering, BenchNotRunning, launch
 
 DEMO = os.path.join(SOURCE_DIR, "examples", "demo")
+# Runs in the virtual environment, in a folder outside the source tree.
+USE_THE_PACKAGE = """
+import json, sys, oculant_client
+with oculant_client.Bench(sys.argv[1]) as bench:
+    bench.grab("left").save_bmp("left.bmp")
+    camera = bench.capture("left").camera
+    try:
+        bench.grab("left").to_array()
+        no_numpy = None
+    except ImportError as error:
+        no_numpy = str(error)
+print(json.dumps({"version": oculant_client.__version__, "file": oculant_client.__file__,
+                  "matrix": camera.matrix(), "no_numpy": no_numpy, "python": sys.executable}))
+"""
+PIP_INSTALL = ["-m", "pip", "install", "--no-index", "--no-cache-dir", "--force-reinstall"]
 
 
 def tool(runtime, *args):
@@ -175,6 +193,32 @@ class AgainstTheBench(BenchTestCase):
         self.assertIs(capture.frame, capture.colour)
         self.assertIs(capture.ids, capture.object_ids)
         self.assertTrue(self.client.running())
+
+    def run_in_venv(self, *args):
+        return run_ok(self.path("venv", "bin", "python"), *args, cwd=self.folder).stdout
+
+    def test_installed_with_pip_offline_it_fetches_frames_from_outside_the_source_tree(self):
+        run_ok(sys.executable, "-m", "venv", self.path("venv"))
+        self.run_in_venv(*PIP_INSTALL, os.path.join(SOURCE_DIR, "clients", "python"))
+        answer = json.loads(self.run_in_venv("-c", USE_THE_PACKAGE, self.bench.runtime))
+        with self.bench.client() as client:
+            reference = client.grab("left").bmp_bytes()
+        self.assertEqual(answer["version"], required_env("OCULANT_VERSION"))
+        self.assertTrue(answer["file"].startswith(os.path.join(self.folder, "venv")),
+                        answer["file"])
+        with open(os.path.join(self.folder, "left.bmp"), "rb") as saved:
+            self.assertEqual(saved.read(), reference)
+        self.assertEqual(answer["matrix"][2], [0.0, 0.0, 1.0])  # numpy-less: plain lists
+        self.assertIn("needs numpy, which this Python (%s) lacks" % answer["python"],
+                      answer["no_numpy"])
+        # A wheel built from the source archive, far from CMakeLists.txt, keeps the version.
+        archive = self.run_in_venv(
+            "-B", "-c", "import sys; sys.path.insert(0, sys.argv[1]); import oculant_build; "
+                  "print(oculant_build.build_sdist(sys.argv[2]))",
+            os.path.join(SOURCE_DIR, "clients", "python"), self.folder).strip()
+        self.run_in_venv(*PIP_INSTALL, os.path.join(self.folder, archive))
+        self.assertEqual(self.run_in_venv("-c", "import oculant_client as o; print(o.__version__)"),
+                         required_env("OCULANT_VERSION") + "\n")
 
     def test_a_stopped_camera_fails_in_time_and_works_again_once_continued(self):
         heading = self.client.capture("left").camera.pose[2]

@@ -36,16 +36,15 @@ class GroundTruth(BenchTestCase):
         return result.stdout.splitlines()[-1]
 
     def test_recorded_dataset(self):
-        dataset = self.dataset
         rig_before = self.rig_pose()
         # A heading row, which record passes over.
         result = self.bench.record("x, y, heading\n" + "".join("%r, %r, %r\n" % pose
-                                                               for pose in POSES), dataset)
+                                                               for pose in POSES), self.dataset)
         self.assertIn("recorded 20 samples of 320 x 240", result.stdout)
         # Not a terminal: lines a log can hold, no bar redrawn in place.
         self.assertEqual(result.stderr, "recording 10/20\nrecording 20/20\n")
         self.assertEqual(self.rig_pose(), rig_before)
-        with open(os.path.join(dataset, "poses.csv")) as stream:
+        with open(os.path.join(self.dataset, "poses.csv")) as stream:
             rows = stream.read().split()
         self.assertEqual(rows[0], "sample,x,y,heading")
         self.assertEqual([tuple(map(float, row.split(",")[1:])) for row in rows[1:]], POSES)
@@ -69,7 +68,7 @@ class GroundTruth(BenchTestCase):
                 self.assertEqual((fields["baseline"], fields["width"], int(fields["ndisp"])),
                                  ("0.1", "320", (int(truth) + 16) // 16 * 16))
         # OpenCV's matcher against the truth, on the wall where it can search.
-        result = run_ok(sys.executable, DISPARITY_EXAMPLE, "--evaluate", dataset, "--region",
+        result = run_ok(sys.executable, DISPARITY_EXAMPLE, "--evaluate", self.dataset, "--region",
                         "64", "40", "320", "240")
         bad = re.search(r"all 20 samples: bad 1\.0 [\d.]+ %, bad 2\.0 ([\d.]+) %", result.stdout)
         self.assertLess(float(bad.group(1)), 5.0, result.stdout)

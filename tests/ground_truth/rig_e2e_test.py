@@ -73,8 +73,6 @@ def repeated_neighbours(frame):
 
 
 class WiderRig(RigBench):
-    """400 x 300 eye images, a 60 degree field of view and a baseline of 0.25."""
-
     KEYS = {"CAMERA_WIDTH": 400, "CAMERA_HEIGHT": 300, "CAMERA_FOV": 60, "RIG_BASELINE": 0.25}
     POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 90.0)]
 
@@ -85,8 +83,7 @@ class WiderRig(RigBench):
             with self.subTest(sample=sample):
                 self.assertEqual(cv2.imread(os.path.join(sample, "im1.png")).shape, (300, 400, 3))
                 wall = read_image(os.path.join(sample, "disp0.pfm"))[20:]
-                truth = focal * 0.25 / (WALL_Y - y)
-                self.assert_near(wall, truth, 0.01)
+                self.assert_near(wall, focal * 0.25 / (WALL_Y - y), 0.01)
                 calib = self.check_middlebury_calibration(sample)
                 self.assertEqual(calib["baseline"], 0.25)
                 self.assertEqual(calib["cam0"][0], focal)
@@ -97,8 +94,6 @@ class WiderRig(RigBench):
 
 
 class TurnedRightEye(RigBench):
-    """The right eye turned by yaw 2, pitch 1 and roll -1.5 degrees, and sensor noise."""
-
     KEYS = {"RIGHT_EYE_YAW": 2, "RIGHT_EYE_PITCH": 1, "RIGHT_EYE_ROLL": -1.5, "CAMERA_NOISE": 3,
             "CAMERA_NOISE_SEED": 7}
     POSES = [(2.0, 2.3, 90.0)]

@@ -28,7 +28,6 @@ WALLS = [
 # stands behind the rig at the walls' poses.
 MESH = {"FILE": "meshes/square.obj", "X": 0.7, "Y": 2.2, "Z": 0.2, "SCALE": 2, "ROTX": 90,
         "ROTY": 30}
-MESH_POSE = (0.7, 0.7, 90.0)
 MESH_FILES = {
     "square.obj": "mtllib square.mtl\nv -0.6 0 0.6\nv 0.6 0 0.6\nv 0.6 0 -0.6\nv -0.6 0 -0.6\n"
                   "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nusemtl red\nf 1/1 2/2 3/3 4/4\n",
@@ -47,8 +46,7 @@ class TurnedObjects(BenchTestCase):
         for name, text in MESH_FILES.items():
             with open(os.path.join(meshes, name), "w") as stream:
                 stream.write(text)
-        red = numpy.full((4, 4, 3), (0, 0, 255), numpy.uint8)
-        cv2.imwrite(os.path.join(meshes, "red.png"), red)
+        cv2.imwrite(os.path.join(meshes, "red.png"), numpy.full((4, 4, 3), (0, 0, 255), "uint8"))
 
     def test_walls_give_the_disparity_of_their_distance_and_their_ids(self):
         for number, (keys, pose) in enumerate(WALLS, 2):
@@ -63,7 +61,7 @@ class TurnedObjects(BenchTestCase):
 
     def test_mesh_gives_the_disparity_ids_and_texture_of_the_geometry(self):
         with self.bench.client() as bench:
-            captures = bench.capture_stereo(MESH_POSE, ids=True)
+            captures = bench.capture_stereo((0.7, 0.7, 90.0), ids=True)  # 1.5 before the mesh
         for capture in captures:
             with self.subTest(camera=capture.camera.pose):
                 self.assert_near(capture.depth_array(), 1.5, 1e-3)
