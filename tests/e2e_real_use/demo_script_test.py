@@ -3,46 +3,32 @@ bench running headless, and a screenshot taken under X in which the camera windo
 pair, and close the bench cleanly both times."""
 
 import os
-import subprocess
 import sys
-import tempfile
 import unittest
 
-from running_bench import SOURCE_DIR, remove_folder, required_env
+import cv2
 
-# The camera windows' places on the screen, which the screenshot starts at the overview's corner.
-LEFT_CAMERA_AT = (820, 0)
-RIGHT_CAMERA_AT = (820, 260)
+from running_bench import SOURCE_DIR, remove_folder, required_env, run_ok, scratch_folder
 
 
 class DemoScript(unittest.TestCase):
-    def setUp(self):
-        self.out = tempfile.mkdtemp(prefix="oculant-demo-test-")
-
-    def tearDown(self):
-        remove_folder(self.out)
-
     def test_without_a_display_it_saves_a_pair_and_a_screenshot(self):
-        import cv2
-
+        self.out = scratch_folder("demo-test")
+        self.addCleanup(remove_folder, self.out)
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        result = subprocess.run(
-            [os.path.join(SOURCE_DIR, "scripts", "demo"), "--build-dir",
-             required_env("OCULANT_BUILD_DIR"), "--out", self.out],
-            capture_output=True, text=True, env=env, timeout=600)
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        result = run_ok(os.path.join(SOURCE_DIR, "scripts", "demo"), "--build-dir",
+                        required_env("OCULANT_BUILD_DIR"), "--out", self.out, env=env, timeout=600)
         self.assertIn("Saved in %s" % self.out, result.stdout)
-
         left = cv2.imread(os.path.join(self.out, "pair-left.png"))
         right = cv2.imread(os.path.join(self.out, "pair-right.png"))
         screenshot = cv2.imread(os.path.join(self.out, "screenshot.png"))
         self.assertFalse((left == right).all(), "both eyes show the same picture")
         # The demo's textures fill the view: hardly any pixel stays black.
         self.assertLess((left.max(axis=2) == 0).mean(), 0.2)
-
-        # The screenshot spans the three windows, and the camera windows show the saved pair.
+        # The screenshot spans the three windows, and the camera windows show the saved pair at
+        # their places on the screen, counted from the overview's corner.
         self.assertEqual(screenshot.shape[:2], (600, 1140))
-        for (x, y), eye in ((LEFT_CAMERA_AT, left), (RIGHT_CAMERA_AT, right)):
+        for (x, y), eye in (((820, 0), left), ((820, 260), right)):
             self.assertTrue((screenshot[y : y + 240, x : x + 320] == eye).all())
 
 

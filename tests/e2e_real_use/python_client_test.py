@@ -1,26 +1,46 @@
-"""The Python client against the real bench, with the C++ command-line client as the reference."""
+"""The Python client against the real bench, with the C++ command-line client as the reference,
+and as a user installs it: `pip install ./clients/python` into a fresh virtual environment
+(offline, without numpy) and from the source archive. Starting and waiting for a bench from a
+program: launch() and Bench.wait_for_bench() in Python, `oculant-client wait` and `version`, and
+a bench of another protocol refused with a clear message."""
 
 import contextlib
+import json
 import os
 import resource
-import shutil
 import signal
 import socket
 import struct
 import subprocess
+import sys
 import unittest
 
-from running_bench import (SOURCE_DIR, RunningBench, post, remove_folder, required_env,
-                           scratch_folder)
-from oculant_client import Bench, BenchNotAnswering, BenchNotRunning  # found via running_bench
+from running_bench import (SOURCE_DIR, BenchTestCase, demo_scene, post, remove_folder,
+                           required_env, run_ok, scratch_folder, stand_in_window)
+import oculant_client  # found via running_bench
+from oculant_client import Bench, BenchError, BenchNotAnswering, BenchNotRunning, launch
+
+DEMO = os.path.join(SOURCE_DIR, "examples", "demo")
+# Runs in the virtual environment, in a folder outside the source tree.
+USE_THE_PACKAGE = """
+import json, sys, oculant_client
+with oculant_client.Bench(sys.argv[1]) as bench:
+    bench.grab("left").save_bmp("left.bmp")
+    camera = bench.capture("left").camera
+    try:
+        bench.grab("left").to_array()
+        no_numpy = None
+    except ImportError as error:
+        no_numpy = str(error)
+print(json.dumps({"version": oculant_client.__version__, "file": oculant_client.__file__,
+                  "matrix": camera.matrix(), "no_numpy": no_numpy, "python": sys.executable}))
+"""
+PIP_INSTALL = ["-m", "pip", "install", "--no-index", "--no-cache-dir", "--force-reinstall"]
 
 
-def tool(*args):
-    """Runs oculant-client; its output on failure makes the test's message."""
-    result = subprocess.run([required_env("OCULANT_CLIENT_TOOL")] + list(args),
-                            capture_output=True, text=True, env=AgainstTheBench.bench.env)
-    if result.returncode != 0:
-        raise AssertionError("oculant-client %s: %s" % (" ".join(args), result.stderr))
+def tool(runtime, *args):
+    return subprocess.run([required_env("OCULANT_CLIENT_TOOL")] + list(args), capture_output=True,
+                          text=True, env=dict(os.environ, OCULANT_RUNTIME_DIR=runtime))
 
 
 @contextlib.contextmanager
@@ -64,32 +84,16 @@ HEADER = struct.pack("<Iiiii", 0, 4, 12, 2, 0)
 PIXELS = bytes(range(24))
 
 
-def stand_in_camera(folder, behaviour):
+def stand_in_camera(test, folder, behaviour):
     """Starts a process that holds the left camera's class and answers one frame request:
     "forger" lets another process of ours send the requester other pixels before it answers;
     "idle" first opens three connections to the requester that say nothing; "dies" ends after
-    the header. Returns the process once it listens."""
-    ready_read, ready_write = os.pipe()
-    pid = os.fork()
-    if pid:
-        os.close(ready_write)
-        os.read(ready_read, 1)
-        os.close(ready_read)
-        return pid
-    try:
-        server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        server.bind(os.path.join(folder, "window.77"))
-        server.listen()
-        os.symlink("window.77", os.path.join(folder, "class.oculant1"))
-        os.write(ready_write, b"1")
-        request, _ = server.accept()
-        request.settimeout(5)
-        _magic, _code, requester, _length = struct.unpack("<4sIII", request.recv(16))
-        idle = []
-        if behaviour == "idle":
-            for _ in range(3):
-                idle.append(socket.socket(socket.AF_UNIX, socket.SOCK_STREAM))
-                idle[-1].connect(os.path.join(folder, "window.%d" % requester))
+    the header."""
+    def answer(request, requester):
+        idle = [socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+                for _ in range(3 if behaviour == "idle" else 0)]
+        for connection in idle:
+            connection.connect(os.path.join(folder, "window.%d" % requester))
         if post(folder, requester, 2101, HEADER) and behaviour != "dies":
             post(folder, requester, 2201, PIXELS)
             if behaviour == "forger":
@@ -99,23 +103,20 @@ def stand_in_camera(folder, behaviour):
                     os._exit(0)
                 os.waitpid(forger, 0)
             request.sendall(bytes(8))
-    finally:
-        os._exit(0)
+        for connection in idle:
+            connection.close()
+        return False
+
+    stand_in_window(test, folder, "oculant1", answer)
 
 
 class AgainstAStandInCamera(unittest.TestCase):
     def setUp(self):
         self.folder = scratch_folder("python-mailbox")
-        self.camera = None
-
-    def tearDown(self):
-        if self.camera:
-            os.kill(self.camera, signal.SIGKILL)
-            os.waitpid(self.camera, 0)
-        remove_folder(self.folder)
+        self.addCleanup(remove_folder, self.folder)
 
     def grab(self, behaviour):
-        self.camera = stand_in_camera(self.folder, behaviour)
+        stand_in_camera(self, self.folder, behaviour)
         with time_limit(20), Bench(self.folder, timeout=5) as bench:
             return bench.grab("left")
 
@@ -147,32 +148,16 @@ class AgainstAStandInCamera(unittest.TestCase):
                 squatter.close()
 
 
-class AgainstTheBench(unittest.TestCase):
-    bench = None
-
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = scratch_folder("python-client")
-        for name in ("config.txt", "dots.bmp", "checker.bmp", "stripes.bmp"):
-            shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", name), cls.folder)
-        cls.bench = RunningBench(cls.folder)
-
-    @classmethod
-    def tearDownClass(cls):
-        status = cls.bench.stop()
-        remove_folder(cls.folder)
-        if status != 0:
-            raise AssertionError("the bench did not close cleanly on quit (status %d)" % status)
+class AgainstTheBench(BenchTestCase):
+    make_scene = staticmethod(demo_scene)
 
     def setUp(self):
         self.client = self.bench.client()
-
-    def tearDown(self):
-        self.client.close()
+        self.addCleanup(self.client.close)
 
     def cpp_grab(self, eye):
-        path = os.path.join(self.folder, "reference-%s.bmp" % eye)
-        tool("grab", eye, "-o", path)
+        path = self.path("reference-%s.bmp" % eye)
+        self.bench.tool_ok("grab", eye, "-o", path)
         with open(path, "rb") as bmp:
             return bmp.read()
 
@@ -186,23 +171,20 @@ class AgainstTheBench(unittest.TestCase):
         self.assertEqual(array.shape, (240, 320, 3))
         self.assertEqual(tuple(array[37, 200][::-1]), start[0].rgb_at(200, 37))
         self.assertEqual(bytes(array[239].tobytes()), start[0].pixels[: 3 * 320])
-
         self.client.set_heading(60)
         self.client.set_position(1.0, 1.5, scene=True)
         moved = self.client.grab_pair()
         self.assertNotEqual(moved[1].pixels, start[1].pixels)
-        tool("heading", "90")
-        tool("rig", "0.7", "0.7")
+        self.bench.tool_ok("heading", "90")
+        self.bench.tool_ok("rig", "0.7", "0.7")
         self.assertEqual(self.client.grab("left").pixels, start[0].pixels)
-        tool("heading", "60")
-        tool("rig", "1.0", "1.5")
+        self.bench.tool_ok("heading", "60")
+        self.bench.tool_ok("rig", "1.0", "1.5")
         self.assertEqual(self.cpp_grab("right"), moved[1].bmp_bytes())
-
         self.client.save_frames()
         for name, frame in (("image1.bmp", moved[0]), ("image2.bmp", moved[1])):
-            with open(os.path.join(self.folder, name), "rb") as saved:
+            with open(self.path("scene", name), "rb") as saved:
                 self.assertEqual(saved.read(), frame.bmp_bytes())
-
         # The C++ library's names, with the names before 0.2 still answering.
         model = self.client.describe("right")
         self.assertEqual((model.width, model.pose), (320, (1.0, 1.5, 60.0)))
@@ -211,6 +193,32 @@ class AgainstTheBench(unittest.TestCase):
         self.assertIs(capture.frame, capture.colour)
         self.assertIs(capture.ids, capture.object_ids)
         self.assertTrue(self.client.running())
+
+    def run_in_venv(self, *args):
+        return run_ok(self.path("venv", "bin", "python"), *args, cwd=self.folder).stdout
+
+    def test_installed_with_pip_offline_it_fetches_frames_from_outside_the_source_tree(self):
+        run_ok(sys.executable, "-m", "venv", self.path("venv"))
+        self.run_in_venv(*PIP_INSTALL, os.path.join(SOURCE_DIR, "clients", "python"))
+        answer = json.loads(self.run_in_venv("-c", USE_THE_PACKAGE, self.bench.runtime))
+        with self.bench.client() as client:
+            reference = client.grab("left").bmp_bytes()
+        self.assertEqual(answer["version"], required_env("OCULANT_VERSION"))
+        self.assertTrue(answer["file"].startswith(os.path.join(self.folder, "venv")),
+                        answer["file"])
+        with open(os.path.join(self.folder, "left.bmp"), "rb") as saved:
+            self.assertEqual(saved.read(), reference)
+        self.assertEqual(answer["matrix"][2], [0.0, 0.0, 1.0])  # numpy-less: plain lists
+        self.assertIn("needs numpy, which this Python (%s) lacks" % answer["python"],
+                      answer["no_numpy"])
+        # A wheel built from the source archive, far from CMakeLists.txt, keeps the version.
+        archive = self.run_in_venv(
+            "-B", "-c", "import sys; sys.path.insert(0, sys.argv[1]); import oculant_build; "
+                  "print(oculant_build.build_sdist(sys.argv[2]))",
+            os.path.join(SOURCE_DIR, "clients", "python"), self.folder).strip()
+        self.run_in_venv(*PIP_INSTALL, os.path.join(self.folder, archive))
+        self.assertEqual(self.run_in_venv("-c", "import oculant_client as o; print(o.__version__)"),
+                         required_env("OCULANT_VERSION") + "\n")
 
     def test_a_stopped_camera_fails_in_time_and_works_again_once_continued(self):
         heading = self.client.capture("left").camera.pose[2]
@@ -243,30 +251,94 @@ class AgainstTheBench(unittest.TestCase):
 class WithoutABench(unittest.TestCase):
     def test_nothing_running_is_told_apart(self):
         folder = scratch_folder("python-client-none")
-        try:
-            with Bench(folder, timeout=2) as bench:
-                with self.assertRaises(BenchNotRunning) as grab:
-                    bench.grab("left")
-                with self.assertRaises(BenchNotRunning) as turn:
-                    bench.set_heading(90)
-                # Refused before anything is sent, whatever runs.
-                for call, args, message in (
-                        (bench.set_heading, (float("nan"),), "the heading must be finite, not nan"),
-                        (bench.set_position, (1, float("inf")),
-                         "the rig position must be finite, not inf"),
-                        (bench.capture, ("left", (0, 0, float("-inf"))),
-                         "the pose must be finite, not -inf")):
-                    with self.assertRaises(ValueError) as refused:
-                        call(*args)
-                    self.assertEqual(str(refused.exception), message)
-            with self.assertRaises(BenchNotRunning) as missing:
-                Bench(os.path.join(folder, "missing"))
-        finally:
-            remove_folder(folder)
-        self.assertEqual(str(grab.exception), "no left camera is running (looked in %s)" % folder)
-        self.assertEqual(str(turn.exception), "no camera is running (looked in %s)" % folder)
-        self.assertEqual(str(missing.exception),
-                         "no bench is running (looked in %s/missing)" % folder)
+        self.addCleanup(remove_folder, folder)
+        bench = Bench(folder, timeout=2)
+        self.addCleanup(bench.close)
+        # Values that are not finite are refused before anything is sent, whatever runs.
+        for call, args, error, message in (
+                (bench.grab, ("left",), BenchNotRunning,
+                 "no left camera is running (looked in %s)" % folder),
+                (bench.set_heading, (90,), BenchNotRunning,
+                 "no camera is running (looked in %s)" % folder),
+                (Bench, (os.path.join(folder, "missing"),), BenchNotRunning,
+                 "no bench is running (looked in %s/missing)" % folder),
+                (bench.set_heading, (float("nan"),), ValueError,
+                 "the heading must be finite, not nan"),
+                (bench.set_position, (1, float("inf")), ValueError,
+                 "the rig position must be finite, not inf"),
+                (bench.capture, ("left", (0, 0, float("-inf"))), ValueError,
+                 "the pose must be finite, not -inf")):
+            with self.subTest(message=message):
+                with self.assertRaises(error) as refused:
+                    call(*args)
+                self.assertEqual(str(refused.exception), message)
+
+
+class Launch(unittest.TestCase):
+    def test_launch_waits_answers_and_ends_every_process(self):
+        version = required_env("OCULANT_VERSION")
+        # A relative program path is the caller's, not the scene folder's the bench runs in.
+        executable = os.path.relpath(required_env("OCULANT_EXECUTABLE"))
+        with launch(DEMO, executable=executable, headless=True) as bench:
+            pids = bench.window_processes()
+            self.assertEqual(len(set(pids)), 3, "the scene and its two cameras")
+            self.assertEqual(pids[0], bench.process.pid)
+            self.assertEqual(bench.bench_version(), (version, 1))
+            left, right = bench.grab_pair()
+            self.assertEqual((left.width, right.height), (320, 240))
+            waited = tool(bench.folder, "wait", "--timeout", "5")
+            self.assertEqual(waited.returncode, 0, waited.stderr)
+            said = tool(bench.folder, "version")
+            self.assertEqual(said.stdout, "oculant-client %s (protocol 1)\nbench %s (protocol 1)\n"
+                             % (version, version), said.stderr)
+        self.assertEqual(bench.process.returncode, 0)
+        self.assertEqual([pid for pid in pids if oculant_client._running(pid)], [],
+                         "processes left running")
+        self.assertFalse(os.path.exists(bench.folder), "its private runtime folder stays")
+
+    def test_what_cannot_start_or_answer_is_told(self):
+        runtime = scratch_folder("launch")
+        self.addCleanup(remove_folder, runtime)
+        missing = "no answer within 0.5 s from the scene window, left camera, right camera " \
+                  "(looked in %s)" % runtime
+        waited = tool(runtime, "wait", "--timeout", "0.5")
+        self.assertEqual((waited.returncode, waited.stderr),
+                         (1, "oculant-client: %s\n" % missing))
+        with Bench(runtime) as bench:
+            with self.assertRaises(BenchNotRunning) as nobody:
+                bench.wait_for_bench(0.5)
+        self.assertEqual(str(nobody.exception), missing)
+        for folder, executable, message in (
+                (runtime, required_env("OCULANT_EXECUTABLE"),
+                 "no config.txt in %s: not a scene folder" % runtime),
+                (DEMO, "/bin/false", "the bench ended at start with status 1"),
+                (DEMO, "/nonexistent/oculant",
+                 "cannot start the bench /nonexistent/oculant: No such file or directory")):
+            with self.subTest(executable=executable):
+                with self.assertRaises(BenchError) as failed:
+                    launch(folder, executable=executable, timeout=10)
+                self.assertEqual(str(failed.exception), message)
+
+    def test_a_bench_of_another_protocol_is_refused(self):
+        """A scene window that answers the version question with protocol 2."""
+        runtime = scratch_folder("protocol")
+        self.addCleanup(remove_folder, runtime)
+
+        def answer(request, sender):
+            post(runtime, sender, 3500, oculant_client.VERSION_INFO.pack(2, b"9.0"))
+            request.sendall(bytes(8))
+            return True
+
+        stand_in_window(self, runtime, "oculant", answer)
+        refused = "the bench (9.0) speaks protocol 2, this client protocol 1: use the client " \
+                  "of the bench's version"
+        with Bench(runtime, timeout=5) as bench:
+            with self.assertRaises(BenchError) as python:
+                bench.bench_version()
+        self.assertEqual(str(python.exception), refused)
+        said = tool(runtime, "version")
+        self.assertEqual((said.returncode, said.stderr.splitlines()[-1]),
+                         (1, "oculant-client: " + refused))
 
 
 if __name__ == "__main__":

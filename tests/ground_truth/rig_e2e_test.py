@@ -1,51 +1,29 @@
 """A rig set up by the scene, against the real bench: another eye size, field of view and
 baseline give the disparity the geometry predicts; a turned right eye shows in the pictures, in
-the camera models and in the calibration files; sensor noise repeats exactly."""
+the camera models and in the calibration files; sensor noise repeats exactly; and a headless
+bench records the same bytes as one under X."""
 
 import copy
 import math
 import os
 import subprocess
-import sys
 import time
 import unittest
 
 import cv2
 import numpy
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
-from running_bench import (HEADLESS, PATIENCE_SECONDS, RunningBench,  # noqa: E402
+from running_bench import (HEADLESS, PATIENCE_SECONDS, BenchTestCase, RunningBench,
+                           camera_info_sizes, files_of, read_calibration, read_image,
                            remove_folder, scratch_folder, wall_scene, write_poses)
 
 WALL_Y = 3.8  # the inner face of the far wall of the disparity example's scene
-POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 90.0)]
 
 
-class RigBench(unittest.TestCase):
-    """The disparity example's wall scene with the class's rig keys added, on a bench of its own."""
+class RigBench(BenchTestCase):
+    """The disparity example's wall scene with the class's rig keys added."""
 
-    KEYS = {}
-
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = scratch_folder("rig")
-        wall_scene(cls.folder, cls.KEYS)
-        cls.bench = RunningBench(cls.folder, "scene")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bench.stop()
-        remove_folder(cls.folder)
-
-    def record(self, poses, *flags):
-        """A dataset of the poses, written by oculant-client record; its folder."""
-        listing = write_poses(os.path.join(self.folder, "poses.csv"), poses)
-        dataset = os.path.join(self.folder, "dataset")
-        result = self.bench.tool("record", listing, dataset, "--overwrite", *flags)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        return dataset
-
-    def check_middlebury_calibration(self, sample, truth="disp%d.pfm", vertical=None):
+    def check_middlebury_calibration(self, sample, vertical=None):
         """calib.txt read as the Middlebury 2014 format describes it, each field against the
         sample's own files: its images, its true disparities and `vertical`, the |dy| of the
         left view's pixels that both eyes see (zero for a rectified rig)."""
@@ -56,9 +34,8 @@ class RigBench(unittest.TestCase):
         (f0, cx0, cy0), (f1, cx1, cy1) = calib["cam0"], calib["cam1"]
         self.assertEqual((f0, cy0), (f1, cy1))
         self.assertAlmostEqual(calib["doffs"], cx1 - cx0, places=12)
-        finite = numpy.concatenate([
-            values[numpy.isfinite(values)] for values in
-            (cv2.imread(os.path.join(sample, truth % eye), cv2.IMREAD_UNCHANGED) for eye in (0, 1))])
+        truths = [read_image(os.path.join(sample, "disp%d.pfm" % eye)) for eye in (0, 1)]
+        finite = numpy.concatenate([values[numpy.isfinite(values)] for values in truths])
         self.assertGreater(calib["ndisp"], finite.max())
         self.assertEqual(calib["isint"], 0)  # the disparities are exact, not whole numbers
         self.assertTrue(finite.min() - 1 < calib["vmin"] <= finite.min(), calib["vmin"])
@@ -69,38 +46,24 @@ class RigBench(unittest.TestCase):
         return calib
 
 
-MIDDLEBURY_FIELDS = {"cam0", "cam1", "doffs", "baseline", "width", "height", "ndisp", "isint",
-                     "vmin", "vmax", "dyavg", "dymax"}
+WHOLE_FIELDS = {"width", "height", "ndisp", "isint", "vmin", "vmax"}
+MIDDLEBURY_FIELDS = WHOLE_FIELDS | {"cam0", "cam1", "doffs", "baseline", "dyavg", "dymax"}
 
 
 def read_middlebury_calibration(path):
     """A calib.txt of the Middlebury 2014 stereo datasets: one "name=value" a line; cam0 and cam1
-    are 3 x 3 matrices "[f 0 cx; 0 f cy; 0 0 1]" (kept as f, cx, cy), width, height, ndisp,
-    isint, vmin and vmax whole numbers, the rest (doffs, baseline, dyavg, dymax) reals."""
+    are 3 x 3 matrices "[f 0 cx; 0 f cy; 0 0 1]" (kept as f, cx, cy), WHOLE_FIELDS whole numbers."""
     calib = {}
     with open(path) as stream:
-        for line in stream:
-            name, _, value = line.strip().partition("=")
+        for name, _, value in (line.strip().partition("=") for line in stream if "=" in line):
             if name in ("cam0", "cam1"):
                 rows = [row.split() for row in value.strip("[]").split(";")]
                 calib[name] = (float(rows[0][0]), float(rows[0][2]), float(rows[1][2]))
-            elif name in ("width", "height", "ndisp", "isint", "vmin", "vmax"):
+            elif name in WHOLE_FIELDS:
                 calib[name] = int(value)
-            elif name:
+            else:  # a real, or the R and T of a pair that is not rectified, kept as text
                 calib[name] = value if value.startswith("[") else float(value)
     return calib
-
-
-def info_sizes(bench):
-    """The byte counts of both cameras' camera infos, as they come off the wire."""
-    sizes = []
-    with bench.client() as client:
-        for role, camera in ((1, "oculant1"), (2, "oculant2")):
-            def on_message(code, payload, role=role):
-                if code == 3100 + role:
-                    sizes.append(len(payload))
-            client._send(camera, 3002, b"", on_message)
-    return sizes
 
 
 def repeated_neighbours(frame):
@@ -110,41 +73,37 @@ def repeated_neighbours(frame):
 
 
 class WiderRig(RigBench):
-    """400 x 300 eye images, a 60 degree field of view and a baseline of 0.25."""
-
     KEYS = {"CAMERA_WIDTH": 400, "CAMERA_HEIGHT": 300, "CAMERA_FOV": 60, "RIG_BASELINE": 0.25}
+    POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 90.0)]
 
     def test_disparity_at_the_wall_follows_the_rig(self):
         focal = 150 / math.tan(math.radians(30))
-        dataset = self.record(POSES)
-        for index, (x, y, heading) in enumerate(POSES):
-            sample = os.path.join(dataset, "%04d" % (index + 1))
+        for index, (x, y, heading) in enumerate(self.POSES, 1):
+            sample = self.sample(index)
             with self.subTest(sample=sample):
                 self.assertEqual(cv2.imread(os.path.join(sample, "im1.png")).shape, (300, 400, 3))
-                wall = cv2.imread(os.path.join(sample, "disp0.pfm"), cv2.IMREAD_UNCHANGED)[20:]
-                truth = focal * 0.25 / (WALL_Y - y)
-                self.assertLess(float(numpy.max(numpy.abs(wall - truth))), 0.01)
+                wall = read_image(os.path.join(sample, "disp0.pfm"))[20:]
+                self.assert_near(wall, focal * 0.25 / (WALL_Y - y), 0.01)
                 calib = self.check_middlebury_calibration(sample)
                 self.assertEqual(calib["baseline"], 0.25)
                 self.assertEqual(calib["cam0"][0], focal)
         # The first 96 bytes say all about a rig whose eyes look in parallel at 0.2.
-        self.assertEqual(info_sizes(self.bench), [96, 96])
         with self.bench.client() as client:
+            self.assertEqual(camera_info_sizes(client), [96, 96])
             self.assertGreater(repeated_neighbours(client.grab("left")), 0.4, "no noise")
 
 
 class TurnedRightEye(RigBench):
-    """The right eye turned by yaw 2, pitch 1 and roll -1.5 degrees, and sensor noise."""
-
     KEYS = {"RIGHT_EYE_YAW": 2, "RIGHT_EYE_PITCH": 1, "RIGHT_EYE_ROLL": -1.5, "CAMERA_NOISE": 3,
             "CAMERA_NOISE_SEED": 7}
+    POSES = [(2.0, 2.3, 90.0)]
 
     def test_turn_shows_in_pictures_models_and_calibration(self):
-        pose = POSES[0]
+        pose = self.POSES[0]
         with self.bench.client() as client:
             left, right = client.capture_stereo(pose)
+            self.assertEqual(camera_info_sizes(client), [216, 216])
         self.assertEqual((right.camera.yaw, right.camera.pitch, right.camera.roll), (2, 1, -1.5))
-
         # Each left pixel's point, projected into the right eye, has the colour it has on the
         # left, up to the noise; projected as if the right eye were true, it does not.
         rows, columns = numpy.mgrid[20:220:7, 20:300:7]
@@ -163,32 +122,28 @@ class TurnedRightEye(RigBench):
         unturned = copy.copy(right.camera)
         unturned.rotation = left.camera.rotation
         self.assertGreater(mismatch(unturned), 30)
-
         # The C++ library's files: the true disparity as the Python client has it, and R, T.
-        dataset = self.record([pose])
-        sample = os.path.join(dataset, "0001")
-        expected = left.disparity_array(other=right.camera)
+        sample, expected = self.sample(1), left.disparity_array(other=right.camera)
         # Turned right by 2 degrees, the right eye sees the middle of the wall further left by
         # about f tan 2.
         focal = left.camera.focal_length
         self.assertAlmostEqual(float(numpy.median(expected[110:130, 150:170])),
                                focal * (0.1 / (WALL_Y - pose[1]) + math.tan(math.radians(2))),
                                delta=0.3)
-        written = cv2.imread(os.path.join(sample, "disp0.pfm"), cv2.IMREAD_UNCHANGED)
+        written = read_image(os.path.join(sample, "disp0.pfm"))
         numpy.testing.assert_allclose(written, expected, atol=1e-3)
         # The vertical disparity of the points both eyes see, as the Python client projects them.
-        seen = cv2.imread(os.path.join(sample, "mask0nocc.png"), cv2.IMREAD_UNCHANGED) == 255
+        seen = read_image(os.path.join(sample, "mask0nocc.png")) == 255
         rows, columns = numpy.nonzero(seen)
         _, y, _ = left.camera.project_to_other_eye(right.camera, columns, rows,
                                                    left.depth_array()[seen].astype(float))
         self.check_middlebury_calibration(sample, vertical=numpy.abs(y - rows))
-        calibration = cv2.FileStorage(os.path.join(sample, "calib.yml"), cv2.FILE_STORAGE_READ)
+        calibration = read_calibration(sample)
         turned = numpy.array(right.camera.rotation)
         numpy.testing.assert_allclose(calibration.getNode("R").mat(), turned.T, atol=1e-15)
         numpy.testing.assert_allclose(calibration.getNode("T").mat().ravel(),
                                       turned.T @ [-0.1, 0, 0], atol=1e-15)
         self.assertEqual(calibration.getNode("right_eye_yaw_degrees").real(), 2)
-        self.assertEqual(info_sizes(self.bench), [216, 216])
 
     def test_noise_repeats_for_a_pose(self):
         with self.bench.client() as client:
@@ -210,9 +165,9 @@ class ResizedWhileRecording(RigBench):
     be of the rig's size, so the recording stops at the first of them and keeps no part of it."""
 
     def test_the_recording_stops_with_no_half_sample(self):
-        listing = write_poses(os.path.join(self.folder, "poses.csv"),
+        listing = write_poses(self.path("poses.csv"),
                               [(2.0, 2.0 + i * 1e-4, 90.0) for i in range(600)])
-        dataset = os.path.join(self.folder, "dataset")
+        dataset = self.path("dataset")
         recording = subprocess.Popen([os.environ["OCULANT_CLIENT_TOOL"], "record", listing,
                                       dataset], stderr=subprocess.PIPE, text=True,
                                      env=self.bench.env)
@@ -235,6 +190,41 @@ class ResizedWhileRecording(RigBench):
         names = os.listdir(dataset)
         self.assertEqual([name for name in names if name.startswith(".")], [], "a half sample")
         self.assertLess(len(names), 601, "the recording went on")
+
+
+@unittest.skipIf(HEADLESS, "the test starts a headless bench beside one under X itself")
+class BothModes(unittest.TestCase):
+    """A headless bench and one under X record the same dataset, byte for byte: colour, depth
+    (as disparity), masks, object ids and calibration, for the rigs above at other sizes."""
+
+    POSES = [(2.0, 2.3, 90.0), (1.7, 2.6, 97.5), (2.4, 1.9, 80.25)]
+
+    def record_in_mode(self, folder, headless):
+        """The dataset of POSES recorded by a bench of the mode, and what record printed."""
+        name = "headless" if headless else "x"
+        bench = RunningBench(folder, "scene", headless=headless, name=name)
+        try:
+            dataset = os.path.join(folder, "dataset-" + name)
+            result = bench.record(self.POSES, dataset)
+        finally:
+            bench.stop()
+        return files_of(dataset), result.stdout.replace(dataset, "DATASET")
+
+    def test_headless_and_x_record_the_same_bytes(self):
+        for rig, keys in (("wider", WiderRig.KEYS), ("turned-noisy", dict(
+                TurnedRightEye.KEYS, CAMERA_WIDTH=640, CAMERA_HEIGHT=480))):
+            folder = scratch_folder("modes")
+            self.addCleanup(remove_folder, folder)
+            wall_scene(folder, keys)
+            x_files, x_report = self.record_in_mode(folder, headless=False)
+            headless_files, headless_report = self.record_in_mode(folder, headless=True)
+            with self.subTest(rig=rig):
+                self.assertEqual(headless_report, x_report)
+                self.assertEqual(sorted(headless_files), sorted(x_files))
+                for name in sorted(x_files):
+                    with self.subTest(rig=rig, file=name):
+                        self.assertTrue(headless_files.get(name) == x_files[name],
+                                        "%s differs between the modes" % name)
 
 
 if __name__ == "__main__":

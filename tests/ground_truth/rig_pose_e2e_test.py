@@ -4,19 +4,13 @@ plane; a level rig keeps the camera info it always had."""
 
 import math
 import os
-import shutil
-import struct
-import subprocess
-import sys
 import unittest
 
-import cv2
 import numpy
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e_real_use"))
-from running_bench import SOURCE_DIR, RunningBench, remove_folder, scratch_folder  # noqa: E402
+from running_bench import (FOCAL, BenchTestCase, camera_info_sizes, objects_scene,
+                           read_calibration, read_image)
 
-FOCAL = 120 / math.tan(math.radians(22.5))  # 240 rows under a 45 degree field of view
 CX, CY = 159.5, 119.5
 BASELINE = 0.1
 COLUMNS, ROWS = numpy.meshgrid(numpy.arange(320.0), numpy.arange(240.0))
@@ -28,37 +22,13 @@ def disparity(capture):
     return FOCAL * BASELINE / capture.depth_array().astype(float)
 
 
-def object_ids(capture):
-    return capture.object_ids_array()
-
-
-class PoseBench(unittest.TestCase):
-    """A bench of its own on the scene text of the class, dots.bmp beside it."""
-
-    SCENE = ""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = scratch_folder("rig-pose")
-        scene = os.path.join(cls.folder, "scene")
-        os.makedirs(scene)
-        shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", "dots.bmp"), scene)
-        with open(os.path.join(scene, "config.txt"), "w") as stream:
-            stream.write(cls.SCENE)
-        cls.bench = RunningBench(cls.folder, "scene")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bench.stop()
-        remove_folder(cls.folder)
-
+class PoseBench(BenchTestCase):
     def assert_disparity(self, capture, truth, where, what):
         """The capture's disparity equals truth within 0.01 px wherever `where` holds, and the
-        ids name the object there."""
+        ids name the scene's object (2, after the one that sets the colour) there."""
         self.assertGreater(int(where.sum()), 2000, what)
-        error = numpy.abs(disparity(capture) - truth)[where]
-        self.assertLess(float(error.max()), 0.01, what)
-        self.assertTrue(numpy.all(object_ids(capture)[where] == 1), what)
+        self.assert_near((disparity(capture) - truth)[where], 0, 0.01, what)
+        self.assertTrue(numpy.all(capture.object_ids_array()[where] == 2), what)
 
 
 class Floor(PoseBench):
@@ -66,8 +36,7 @@ class Floor(PoseBench):
     along +y. A pixel whose ray points down by t (its distance below the horizon divided by f)
     meets the floor at a depth of eye height / t, so its disparity is B t f / height."""
 
-    SCENE = ("ALL=1\nOBJECT1=1\nOBJECT1_X=-50\nOBJECT1_Y=-50\nOBJECT1_Z=0\nOBJECT1_WIDTH=100\n"
-             "OBJECT1_HEIGHT=100\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=dots.bmp\n")
+    SCENE = objects_scene((1, {"X": -50, "Y": -50, "Z": 0, "WIDTH": 100, "HEIGHT": 100}))
 
     def test_height_pitch_and_roll_move_the_floor_as_derived(self):
         below_rows = ROWS - CY  # how far each pixel lies below the horizon of a level eye
@@ -92,7 +61,7 @@ class Floor(PoseBench):
                     # Above its horizon the eye sees nothing.
                     sky = below < -MARGIN
                     self.assertTrue(numpy.all(numpy.isinf(capture.depth_array()[sky])), what)
-                    self.assertTrue(numpy.all(object_ids(capture)[sky] == 0), what)
+                    self.assertTrue(numpy.all(capture.object_ids_array()[sky] == 0), what)
             # Looking straight down from 1.5, every pixel sees the floor at depth 1.5.
             capture = client.capture("left", (0, 0, 90, 1.5, -90, 0), ids=True)
             self.assert_disparity(capture, FOCAL * BASELINE / 1.5, numpy.ones_like(ROWS, bool),
@@ -110,24 +79,16 @@ class Floor(PoseBench):
             client.set_pose(0.5, -0.25, 80, pitch=5)
             self.assertEqual(client.describe("left").full_pose, (0.5, -0.25, 80, 0.7, 5, 12))
             # The tool's pose command says the same.
-            result = subprocess.run(
-                [os.environ["OCULANT_CLIENT_TOOL"], "pose", "1", "2", "45", "--height", "0.3",
-                 "--roll", "-20", "--scene"], capture_output=True, text=True, env=self.bench.env)
-            self.assertEqual(result.returncode, 0, result.stderr)
+            self.bench.tool_ok("pose", "1", "2", "45", "--height", "0.3", "--roll", "-20",
+                               "--scene")
             self.assertEqual(client.describe("right").full_pose, (1, 2, 45, 0.3, 5, -20))
 
     def test_camera_info_grows_only_with_the_attitude(self):
-        cases = [((0, 0, 90, 0.2, 0, 0), 96), ((0, 0, 90, 0.5, 0, 0), 216),
-                 ((0, 0, 90, 0.2, 10, 0), 232), ((0, 0, 90, 0.2, 0, -3), 232),
-                 ((0, 0, 90, 0.2, 0, 0), 96)]
         with self.bench.client() as client:
-            for pose, size in cases:
-                client.set_pose(*pose)
-                sizes = []
-                for role in (1, 2):
-                    client._send("oculant%d" % role, 3002, b"",
-                                 lambda code, payload: sizes.append(len(payload)))
-                self.assertEqual(sizes, [size, size], pose)
+            for attitude, size in (((0.2, 0, 0), 96), ((0.5, 0, 0), 216), ((0.2, 10, 0), 232),
+                                   ((0.2, 0, -3), 232), ((0.2, 0, 0), 96)):
+                client.set_pose(0, 0, 90, *attitude)
+                self.assertEqual(camera_info_sizes(client), [size, size], attitude)
 
 
 WALL_Y = 3.8  # the inner face of the far wall of the disparity example's lattice
@@ -140,9 +101,6 @@ class Wall(PoseBench):
     cy) / f) above the level; the wall point it meets lies 1.5 ahead along the level heading,
     so its depth Z along the optical axis satisfies Z (cos p + sin p (v - cy) / f) = 1.5 and
     the disparity is B (f cos p + sin p (v - cy)) / 1.5: f B cos p / 1.5 at the image centre."""
-
-    with open(os.path.join(SOURCE_DIR, "examples", "stereo_disparity", "config.txt")) as stream:
-        SCENE = stream.read().replace("../demo/dots.bmp", "dots.bmp")
 
     def wall_truth(self, pitch, eye_height):
         """The disparity at every pixel and where the wall is seen, top row first."""
@@ -160,25 +118,18 @@ class Wall(PoseBench):
                     left, right = client.capture_stereo((2, 2.3, 90, 0.2, pitch, 0), ids=True)
                     self.assertEqual(right.camera.full_pose, (2, 2.3, 90, 0.2, pitch, 0))
                     truth, seen = self.wall_truth(pitch, 0.2)
-                    # The wall is object 2 of this scene.
-                    error = numpy.abs(disparity(left) - truth)[seen]
                     self.assertGreater(int(seen.sum()), 20000)
-                    self.assertLess(float(error.max()), 0.01)
-                    self.assertTrue(numpy.all(object_ids(left)[seen] == 2))
+                    self.assert_disparity(left, truth, seen, pitch)
                     centre = disparity(left)[119:121, 150:170].mean()
                     self.assertAlmostEqual(centre, FOCAL * BASELINE * math.cos(math.radians(pitch))
                                            / 1.5, delta=0.01)
 
     def test_a_six_column_pose_list_records(self):
-        listing, dataset = (os.path.join(self.folder, name) for name in ("poses.csv", "dataset"))
+        dataset = self.path("dataset")
         with self.bench.client() as client:
             client.set_pose(1, 1.5, 90, 0.25, 3, 0)
-        with open(listing, "w") as stream:
-            stream.write("x, y, heading, height, pitch, roll\n2,2.3,90,0.2,20,0\n2,2.3,90\n"
-                         "2, 2.3, 90, 0.35\n")
-        result = subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", listing, dataset],
-                                capture_output=True, text=True, env=self.bench.env)
-        self.assertEqual(result.returncode, 0, result.stderr)
+        self.bench.record("x, y, heading, height, pitch, roll\n2,2.3,90,0.2,20,0\n2,2.3,90\n"
+                          "2, 2.3, 90, 0.35\n", dataset)
         with open(os.path.join(dataset, "poses.csv")) as stream:
             self.assertEqual(stream.read(), "sample,x,y,heading,height,pitch,roll\n"
                              "0001,2,2.3,90,0.2,20,0\n0002,2,2.3,90,,,\n0003,2,2.3,90,0.35,,\n")
@@ -186,11 +137,10 @@ class Wall(PoseBench):
         for sample, pitch, height in (("0001", 20, 0.2), ("0002", 0, 0.25), ("0003", 0, 0.35)):
             with self.subTest(sample=sample):
                 folder = os.path.join(dataset, sample)
-                written = cv2.imread(os.path.join(folder, "disp0.pfm"), cv2.IMREAD_UNCHANGED)
+                written = read_image(os.path.join(folder, "disp0.pfm"))
                 truth, seen = self.wall_truth(pitch, height)
-                self.assertLess(float(numpy.abs(written - truth)[seen].max()), 0.01)
-                calibration = cv2.FileStorage(os.path.join(folder, "calib.yml"),
-                                              cv2.FILE_STORAGE_READ)
+                self.assert_near(written[seen], truth[seen], 0.01)
+                calibration = read_calibration(folder)
                 self.assertEqual(calibration.getNode("eye_height").real(), height)
                 self.assertEqual(calibration.getNode("rig_pitch_degrees").isNone(), pitch == 0)
                 if pitch:

@@ -1,7 +1,9 @@
-"""The README's five-minute tour, run as written: its shell blocks in one shell, in order, at the
-top of a scratch copy of the source tree, its Python block saved where it says. Every step must
-succeed, print only what the README shows after it, leave the files it names, and the tour must
-end every bench it started."""
+"""The documentation: every link of the README, the guide and the protocol leads somewhere (a file
+of the source tree, and a heading of that file, or of the same one, for a #fragment, by GitHub's
+rule for heading anchors); and the README's five-minute tour, run as written: its shell blocks
+in one shell, in order, at the top of a scratch copy of the source tree, its Python block saved
+where it says. Every step must succeed, print only what the README shows after it, leave the
+files it names, and the tour must end every bench it started. Run with Links or Tour."""
 
 import os
 import re
@@ -9,38 +11,95 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
+from urllib.parse import unquote
 
-SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+from running_bench import SOURCE_DIR, remove_folder, required_env, scratch_folder
+
+DOCUMENTS = ["README.md", "docs/guide.md", "docs/protocol.md"]
+
+
+def without_code(text):
+    """The text with fenced blocks and inline code spans blanked out."""
+    text = re.sub(r"^```.*?^```", "", text, flags=re.S | re.M)
+    return re.sub(r"`[^`]*`", "", text)
+
+
+def anchors(text):
+    """The anchors GitHub gives the headings of a Markdown text."""
+    found, seen = set(), {}
+    text = re.sub(r"^```.*?^```", "", text, flags=re.S | re.M)
+    for heading in re.findall(r"^#{1,6} +(.+?) *#*$", text, re.M):
+        slug = re.sub(r"[^\w\- ]", "", heading.lower().replace("`", "")).replace(" ", "-")
+        count = seen.get(slug, 0)
+        seen[slug] = count + 1
+        found.add(slug if count == 0 else "%s-%d" % (slug, count))
+    return found
+
+
+def read(path):
+    with open(path, encoding="utf-8") as document:
+        return document.read()
+
+
+def broken_links(name):
+    """Every link of document `name`, and (link, reason) for those that lead nowhere."""
+    path = os.path.join(SOURCE_DIR, name)
+    targets = re.findall(r"\]\(([^)\s]+)\)", without_code(read(path)))
+    broken = []
+    for target in targets:
+        if re.match(r"[a-z]+:", target):
+            continue  # a web address: not checked offline
+        file_part, _, fragment = target.partition("#")
+        linked = os.path.normpath(os.path.join(os.path.dirname(path), unquote(file_part))) \
+            if file_part else path
+        if not linked.startswith(SOURCE_DIR + os.sep) or not os.path.exists(linked):
+            broken.append((target, "no such file in the source tree"))
+        elif fragment and not (linked.endswith(".md") and fragment in anchors(read(linked))):
+            broken.append((target, "no such heading"))
+    return targets, broken
+
+
+class Links(unittest.TestCase):
+    def test_every_link_resolves(self):
+        for name in DOCUMENTS:
+            with self.subTest(document=name):
+                self.assertEqual(broken_links(name)[1], [])
+        # The README's links into the guide are the guide's way in: they must be there at all.
+        self.assertTrue(any(t.startswith("docs/guide.md#") for t in broken_links("README.md")[0]))
+
+    def test_anchors_follow_githubs_rule(self):
+        """Punctuation dropped, spaces to hyphens, a repeated heading numbered."""
+        self.assertEqual(anchors("# From C++\n## Clients in C++, Python and the shell\n"
+                                 "### Recording at scale: shards\n## Soak\n## Soak\n```\n"
+                                 "# not one\n```\n"),
+                         {"from-c", "clients-in-c-python-and-the-shell",
+                          "recording-at-scale-shards", "soak", "soak-1"})
+
+
+
 # Only guards against a hang: nothing checked depends on how fast the tour runs.
 PATIENCE_SECONDS = 300
 
 # What the tour says it leaves, relative to the top of the tree.
-EXPECTED_FILES = [
-    "out/tour/pair-left.png", "out/tour/pair-right.png",
-    "out/tour/turned-left.png", "out/tour/turned-right.png",
-    "out/tour/dataset/poses.csv", "out/tour/tour.py", "out/tour/left.bmp",
-    "out/tour/showcase-left.png", "out/tour/showcase-right.png",
-] + ["out/tour/dataset/%s/%s" % (sample, name) for sample in ("0001", "0002")
-     for name in ("im0.png", "im1.png", "disp0.pfm", "disp1.pfm", "mask0nocc.png",
-                  "mask1nocc.png", "ids0.png", "ids1.png", "calib.txt", "calib.yml")]
+EXPECTED_FILES = ["out/tour/" + name for name in (
+    "pair-left.png", "pair-right.png", "turned-left.png", "turned-right.png", "dataset/poses.csv",
+    "tour.py", "left.bmp", "showcase-left.png", "showcase-right.png")] + [
+    "out/tour/dataset/%s/%s" % (sample, name) for sample in ("0001", "0002")
+    for name in ("im0.png", "im1.png", "disp0.pfm", "disp1.pfm", "mask0nocc.png",
+                 "mask1nocc.png", "ids0.png", "ids1.png", "calib.txt", "calib.yml")]
 
 
-def tour_blocks(readme):
-    """(language, text) of every fenced block of the tour section."""
+def tour_steps(readme):
+    """(shell text, output the README shows after it or None) per step of the tour's fenced
+    blocks. A Python block is a step that saves it in the file its first line names, as the tour
+    asks the reader to."""
     section = re.search(r"^## A five-minute tour\n(.*?)^## ", readme, re.S | re.M)
     if not section:
         raise AssertionError("the README has no section '## A five-minute tour'")
-    return re.findall(r"^```(\w*)\n(.*?)^```", section.group(1), re.S | re.M)
-
-
-def tour_steps(blocks):
-    """(shell text, output the README shows after it or None) per step. A Python block is a step
-    that saves it in the file its first line names, as the tour asks the reader to."""
     steps = []
-    for language, text in blocks:
+    for language, text in re.findall(r"^```(\w*)\n(.*?)^```", section.group(1), re.S | re.M):
         if language == "sh":
             steps.append([text, None])
         elif language == "python":
@@ -71,11 +130,9 @@ def processes_in(folder):
 
 class Tour(unittest.TestCase):
     def setUp(self):
-        build = os.environ.get("OCULANT_BUILD_DIR")
-        if not build:
-            sys.exit("OCULANT_BUILD_DIR is not set (the test is meant to run from CTest)")
-        self.scratch = os.path.realpath(tempfile.mkdtemp(prefix="oculant-tour-"))
-        self.addCleanup(shutil.rmtree, self.scratch, True)
+        build = required_env("OCULANT_BUILD_DIR")
+        self.scratch = os.path.realpath(scratch_folder("tour"))
+        self.addCleanup(remove_folder, self.scratch)
         self.tree = os.path.join(self.scratch, "tree")
         self.logs = os.path.join(self.scratch, "logs")
         self.runtime = os.path.join(self.scratch, "run")
@@ -95,9 +152,8 @@ class Tour(unittest.TestCase):
 
     def test_the_tour_runs_as_written(self):
         with open(os.path.join(SOURCE_DIR, "README.md"), encoding="utf-8") as readme:
-            steps = tour_steps(tour_blocks(readme.read()))
+            steps = tour_steps(readme.read())
         self.assertGreaterEqual(len(steps), 4, "the tour has lost its steps")
-
         # One shell, as a reader types the blocks; each step's output goes to files (not pipes,
         # which a bench left running in the background would hold open).
         script = ["set -e"]
@@ -109,15 +165,13 @@ class Tour(unittest.TestCase):
             shell = subprocess.run(["bash", "-c", "\n".join(script)], cwd=self.tree, env=env,
                                    stdin=subprocess.DEVNULL, stdout=shell_err, stderr=shell_err,
                                    timeout=PATIENCE_SECONDS)
-        passed = self.read_log("passed").strip()
-        passed = int(passed) if passed else 0
+        passed = int(self.read_log("passed").strip() or 0)
         if shell.returncode != 0 or passed != len(steps):
             failed = passed + 1
             self.fail("tour step %d of %d failed (status %d):\n%s\nits output:\n%s%s%s" % (
                 failed, len(steps), shell.returncode, steps[failed - 1][0],
                 self.read_log("%d.out" % failed), self.read_log("%d.err" % failed),
                 self.read_log("shell.err")))
-
         for number, (text, shown) in enumerate(steps, 1):
             if shown is not None:
                 with self.subTest(step=number):
@@ -128,7 +182,6 @@ class Tour(unittest.TestCase):
         for name in EXPECTED_FILES:
             with self.subTest(file=name):
                 self.assertTrue(os.path.isfile(os.path.join(self.tree, name)), name + " is missing")
-
         # The tour ends what it started: no process left in the tree, no window's socket left.
         deadline = time.monotonic() + 10
         while processes_in(self.scratch) and time.monotonic() < deadline:
