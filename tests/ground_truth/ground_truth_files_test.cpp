@@ -25,7 +25,6 @@ constexpr float kInfinity = std::numeric_limits<float>::infinity();
 TEST(GroundTruth, DepthFromTheDepthBufferAndDisparityFromDepth) {
   EXPECT_NEAR(metricDepth(0.0, 0.1, 2000.0), 0.1, 1e-12);
   EXPECT_TRUE(std::isinf(metricDepth(1.0, 0.1, 2000.0))) << "a cleared pixel saw nothing";
-
   oculant::DepthMap depth;
   depth.width = 2;
   depth.height = 2;
@@ -58,7 +57,6 @@ TEST(GroundTruth, PfmFilesBothWays) {
   // Without an error to fill, a failure is still told by the result.
   EXPECT_FALSE(oculant::writePfm(name + "/in-no-folder.pfm", 3, 2, values));
   EXPECT_FALSE(oculant::readPfm(name + ".missing", &width, &height, &read));
-
   writeText(name, "Pf\n1 1\n1.0\n" + std::string("\x41\x9a\x80\x00", 4));  // 19.3125
   ASSERT_TRUE(oculant::readPfm(name, &width, &height, &read, &error)) << error;
   EXPECT_EQ(read, std::vector<float>{19.3125f});
@@ -94,7 +92,6 @@ TEST(GroundTruth, CorrespondenceBetweenTheEyes) {
   EXPECT_NEAR(back.y, 50, 1e-9);
   EXPECT_NEAR(back.depth, 2.0, 1e-12);
   EXPECT_FALSE(oculant::projectToOtherEye(left, right, 159.5, 119.5, -1, &there));
-
   // Disparity is x on the left minus x on the right, for either view; a rectified pair's is
   // f * baseline / depth exactly.
   oculant::DepthMap depth;
@@ -113,7 +110,6 @@ TEST(GroundTruth, CalibrationCarriesTheTrueExtrinsics) {
   EXPECT_NE(plain.find("data: [ 1., 0., 0., 0., 1., 0., 0., 0., 1. ]"), std::string::npos);
   EXPECT_NE(plain.find("data: [ -0.1, 0., 0. ]"), std::string::npos);
   EXPECT_EQ(oculant::middleburyCalibration(left, right, {}).find("R="), std::string::npos);
-
   const auto [same, turned] = eyes(2.0);
   const std::string yml = oculant::openCvCalibration(same, turned);
   EXPECT_NE(yml.find("right_eye_yaw_degrees: 2\n"), std::string::npos);
@@ -156,12 +152,11 @@ TEST(GroundTruth, RecordedPairsAreChecked) {
   view.objectIds.values = {3, 0, 1, 1};
   const oculant::StereoCapture good = {view, view};
   EXPECT_EQ(sampleFault(good, 2, 2), "");
-  struct Case {
+  const struct {
     const char* fault;
     void (*spoil)(oculant::StereoCapture*);
     const char* message;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"another size", [](oculant::StereoCapture* p) { p->left.colour.width = 1; },
        "the left frame is 1 x 2, not the rig's 2 x 2"},
       {"short depth", [](oculant::StereoCapture* p) { p->right.depth.values.pop_back(); },
@@ -178,7 +173,7 @@ TEST(GroundTruth, RecordedPairsAreChecked) {
        "the left view has no depth at 2 pixels that show a surface (the first at column 0, row 0 "
        "from the top)"},
   };
-  for (const Case& test : cases) {
+  for (const auto& test : cases) {
     oculant::StereoCapture spoilt = good;
     test.spoil(&spoilt);
     EXPECT_EQ(sampleFault(spoilt, 2, 2), test.message) << test.fault;
@@ -202,7 +197,6 @@ TEST(GroundTruth, PoseLists) {
                           "1,2,3,,5\n", "# nothing\n"}) {
     EXPECT_FALSE(parsePoseList(bad, &poses, &error)) << bad;
   }
-
   // Three columns leave the attitude out; the fourth to sixth give height, pitch and roll.
   const double keep = std::nan("");
   const struct {
@@ -219,9 +213,9 @@ TEST(GroundTruth, PoseLists) {
         << c.line << ": " << error;
     ASSERT_EQ(poses.size(), 1u) << c.line;
     const oculant::Pose& got = poses[0];
-    const double fields[6][2] = {{got.x, c.pose.x},           {got.y, c.pose.y},
-                                 {got.heading, c.pose.heading}, {got.height, c.pose.height},
-                                 {got.pitch, c.pose.pitch},     {got.roll, c.pose.roll}};
+    const double fields[6][2] = {
+        {got.x, c.pose.x},           {got.y, c.pose.y},         {got.heading, c.pose.heading},
+        {got.height, c.pose.height}, {got.pitch, c.pose.pitch}, {got.roll, c.pose.roll}};
     for (int i = 0; i < 6; ++i)  // NaN, the field left out, equals only NaN here
       EXPECT_PRED2([](double a, double b) { return a == b || (a != a && b != b); }, fields[i][0],
                    fields[i][1])

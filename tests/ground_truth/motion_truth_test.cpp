@@ -119,24 +119,16 @@ TEST(MotionTruth, HiddenPointsHaveNoMotion) {
   EXPECT_FALSE(empty.flow.known(10, kHeight - 5));
 }
 
-TEST(MotionTruth, FloFilesBothWays) {
+// What writeFlo writes, OpenCV reads, and what OpenCV writes, readFlo reads, in the end-to-end
+// test of a recording; here the files that are refused.
+TEST(MotionTruth, FloFilesThatAreRefused) {
   const std::string name = ::testing::TempDir() + "motion.flo";
-  oculant::FlowField flow;
-  flow.width = 2, flow.height = 1;
-  flow.values = {1.5f, -2.25f, oculant::kUnknownFlow, oculant::kUnknownFlow};
   std::string error;
-  ASSERT_TRUE(oculant::writeFlo(name, flow, &error)) << error;
   oculant::FlowField read;
-  ASSERT_TRUE(oculant::readFlo(name, &read, &error)) << error;
-  EXPECT_EQ(read.width, 2);
-  EXPECT_EQ(read.height, 1);
-  EXPECT_EQ(read.values, flow.values);
-  // A file cut short is refused, and so is one that is not a flow file. (The tag and sizes are
-  // checked where OpenCV reads the files a recording writes.)
-  writeText(name, "PIEH" + std::string("\2\0\0\0\1\0\0\0", 8));
+  writeText(name, "PIEH" + std::string("\2\0\0\0\1\0\0\0", 8));  // 2 x 1, no values
   EXPECT_FALSE(oculant::readFlo(name, &read, &error));
   EXPECT_NE(error.find("end early"), std::string::npos) << error;
-  EXPECT_FALSE(oculant::writeFlo(name, oculant::FlowField{}, &error));
+  EXPECT_FALSE(oculant::writeFlo(name, oculant::FlowField{}, &error)) << "no values to write";
   std::remove(name.c_str());
 }
 

@@ -126,7 +126,6 @@ TEST(BmpDecoder, ReadsTheLayoutsImageMagickOnlyReads) {
   BmpLayout topDown = makeLayout(40, true, w, -h, 24);
   topDown.pixels = packRows(w, h, 24, [&](int x, int y) { return value(x, h - 1 - y) & 0xFFFFFF; });
   expectReadAlike(buildBmp(topDown), picture(w, h, rgb888), "topdown24");
-
   // RLE4: an absolute run with its padding byte, a delta whose skipped pixels stay black, a run.
   const std::vector<Rgb> palette = sixteenColours();
   BmpLayout rle4 = makeLayout(40, true, 7, 2, 4, 2);
@@ -135,7 +134,6 @@ TEST(BmpDecoder, ReadsTheLayoutsImageMagickOnlyReads) {
   const int rows[2][7] = {{1, 2, 3, 4, 5, 0, 0}, {0, 0, 0, 0, 0, 6, 6}};
   expectReadAlike(buildBmp(rle4), picture(7, 2, [&](int x, int y) { return palette[rows[y][x]]; }),
                   "rle4");
-
   // A bare DIB: the pixels follow the table whose length biClrUsed gives; indices past it are
   // black.
   BmpLayout bare = makeLayout(40, false, 6, 3, 8, 0, 16);

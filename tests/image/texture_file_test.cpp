@@ -32,7 +32,6 @@ TEST(TextureFile, NamesEachFailure) {
   // A good texture followed by a sparse gigabyte that no texture needs.
   writeFile(dir + "/huge.bmp", buildBmp(good));
   ASSERT_EQ(0, truncate((dir + "/huge.bmp").c_str(), off_t{1} << 30));
-
   const struct {
     const char* name;
     const char* failure;  // null: the missing file's text

@@ -48,7 +48,6 @@ class FrameTest : public ::testing::Test {
     glBindTexture(GL_TEXTURE_2D, green_);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, green);
   }
-
   // Object i, textured from slot i, at (x, y, z) with the given sides; the scene holds it.
   SceneObject& place(int i, ObjectKind kind, double x, double y, double z, double w, double h) {
     SceneObject& o = instance_->sceneModel.objects[i];
@@ -62,13 +61,11 @@ class FrameTest : public ::testing::Test {
     SceneObject& o = place(i, OBJECT_SLAB, 0, 0, 0, 0, 0);
     o.textured = 0, o.R = o.G = o.B = level;
   }
-
   CameraView view() const { return currentCameraView(*instance_, width_, height_); }
   std::vector<uint8_t> frame() {
     drawFrame(view());
     return window_->readBackBuffer();
   }
-
   std::unique_ptr<Instance> instance_;
   std::unique_ptr<GlTestWindow> window_;
   GLuint green_ = 0;
@@ -127,7 +124,6 @@ TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
   EXPECT_TRUE(overviewBlackAt(frame(), -1.8, 3.5)) << "the third object is hidden";
   instance_->inputState.showThirdObject = true;
   EXPECT_FALSE(overviewBlackAt(frame(), -1.8, 3.5)) << "the third object on F1";
-
   // The left eye straight in front of the third slab (x -2..-1.55, y 3..4, top at z 0) sees
   // its top face just below the horizon, F1 or not.
   start(ROLE_LEFT_CAMERA, 320, 240);
@@ -200,7 +196,6 @@ TEST_F(FrameTest, ObjectIdsNameTheObjectsTheFrameShows) {
   place(3, OBJECT_SLAB, -5, -2, -0.5, 10, 3);  // the floor, its top 0.7 below the eye
   // The left eye at x = 0, 1 before the slab, 3 before the wall.
   instance_->rigPose = {0.05, -2.0, 90.0};
-
   const std::vector<uint8_t> before = frame();
   std::vector<float> depth(320 * 240);
   glReadPixels(0, 0, 320, 240, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
@@ -236,7 +231,6 @@ TEST_F(FrameTest, MeshesWearTheirMaterialsAndLeaveTheOtherObjectsAsTheyWere) {
   mesh.textured = 0, mesh.SCALE = 1, mesh.ROTZ = 45;
   std::snprintf(mesh.fileName, kFileNameSize, "%s/m.obj", scratchDir().c_str());
   instance_->rigPose = {0.05, -2.0, 90.0};  // the left eye at x = 0
-
   instance_->sceneModel.objectCount = 2;
   const Pixel floorAlone = pixelAt(frame(), 320, 160, 20);
   instance_->sceneModel.objectCount = 3;
@@ -265,13 +259,12 @@ uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
 // since another rasteriser may round differently.
 TEST_F(FrameTest, DefaultRigDrawsTheDemoSceneAsBefore) {
   const std::string recorded = "llvmpipe (LLVM 15.0.6, 256 bits), Mesa 22.3.6";
-  struct Case {
+  const struct {
     InstanceRole eye;
     int width, height;
     RigPose pose;
     uint64_t digest;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {ROLE_LEFT_CAMERA, 320, 240, {0.7, 0.7, 90.0}, 0xe4b376a6f7ae331full},
       {ROLE_RIGHT_CAMERA, 320, 240, {0.7, 0.7, 90.0}, 0x94f0f974953d2041ull},
       {ROLE_LEFT_CAMERA, 301, 211, {2.0, 1.5, 123.5}, 0x2de473952f37075dull},
@@ -279,7 +272,7 @@ TEST_F(FrameTest, DefaultRigDrawsTheDemoSceneAsBefore) {
   };
   char cwd[4096];
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     start(c.eye, c.width, c.height);
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));

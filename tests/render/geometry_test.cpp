@@ -164,7 +164,6 @@ TEST_F(Geometry, ALatticeStandsFourWallsOfBoundedBoards) {
     expectNear(board[0], expected[b][0], "board " + std::to_string(b) + " low");
     expectNear(board[1], expected[b][1], "board " + std::to_string(b) + " high");
   }
-
   for (double size : {0.0, -4.0, std::nan("")}) {
     lattice.WIDTH = lattice.HEIGHT = size;
     EXPECT_TRUE(capture([&] { drawLattice(lattice); }).empty()) << "size " << size;

@@ -71,7 +71,6 @@ auto fieldsOf(const RigSettings& r) {
 TEST(ConfigFile, RigSettingsTakeUsableValuesAndKeepDefaultsForTheRest) {
   ASSERT_EQ(0, readText("ALL=0\n"));
   EXPECT_EQ(fieldsOf(kDefaultRig), fieldsOf(rigSettings)) << "no rig keys";
-
   ASSERT_EQ(0, readText("CAMERA_WIDTH=640\nCAMERA_HEIGHT=480 \nCAMERA_FOV=60.5\n"
                         "RIG_BASELINE=0.25\nRIG_EYE_HEIGHT=-0.5\nRIGHT_EYE_YAW=1.5\n"
                         "RIGHT_EYE_PITCH=-45\nRIGHT_EYE_ROLL=0.25\nCAMERA_NOISE=2\n"
@@ -87,7 +86,6 @@ TEST(ConfigFile, RigSettingsTakeUsableValuesAndKeepDefaultsForTheRest) {
   EXPECT_EQ(0.25, set.rightEyeRoll);
   EXPECT_EQ(2, set.noise);
   EXPECT_EQ(4294967295u, set.noiseSeed);
-
   ASSERT_EQ(0, readText("CAMERA_WIDTH=15\nCAMERA_HEIGHT=480.5\nCAMERA_FOV=170.01\n"
                         "RIG_BASELINE=0\nRIG_EYE_HEIGHT=0.3m\nRIGHT_EYE_YAW=nan\n"
                         "RIGHT_EYE_PITCH=\nRIGHT_EYE_ROLL=1e400\nCAMERA_NOISE=-1\n"
@@ -114,7 +112,6 @@ TEST(ConfigFile, ReadsOnlyRegularFilesAndOnlyUpToItsBounds) {
   EXPECT_EQ(1, readBounded(fifo).exitCode);
   EXPECT_EQ("oculant: " + fifo + " is a FIFO, not a regular file: ignored\n",
             readBounded(fifo).errors);
-
   // A scene and then an endless line: a sparse gigabyte without a line end.
   const std::string huge = writeConfig("ALL=1\n");
   ASSERT_EQ(0, truncate(huge.c_str(), off_t{1} << 30));
@@ -126,7 +123,6 @@ TEST(ConfigFile, ReadsOnlyRegularFilesAndOnlyUpToItsBounds) {
     EXPECT_EQ(0, readNamed(huge.c_str()));
     EXPECT_EQ(1, sceneModel.objectCount);
   }
-
   // A thousand lines of 255 characters are read whole and quietly; a line after them is not.
   std::string full;
   for (int i = 0; i < kConfigEntries; ++i) {

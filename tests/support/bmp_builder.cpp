@@ -38,7 +38,6 @@ Bytes buildBmp(const BmpLayout& layout) {
     info.push_back(entry[0]);
     if (layout.headerSize != 12) info.push_back(0);
   }
-
   Bytes out;
   if (layout.fileHeader) {
     const uint32_t offBits = static_cast<uint32_t>(14 + info.size() + layout.offBitsDelta);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "magick.h"
 
@@ -23,41 +24,38 @@ bool mentions(const SceneReport& report, const std::string& text) {
                      [&](const std::string& w) { return w.find(text) != std::string::npos; });
 }
 
-TEST(SceneCheck, PrintsEveryFieldOfTheExample) {
+TEST(SceneCheck, PrintsEveryFieldOfEachObjectAndTheTurnOfTurnedOnes) {
   // A 1 x 1 24-bit bare DIB.
-  std::string dib = std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) +
-                    std::string(24, '\0') + std::string("\x10\x20\x30\0", 4);
-  write("wall.bmp", dib);
-  SceneReport report = check(
-      "ALL=2\nOBJECT1=1\nOBJECT1_X=-2.5\nOBJECT1_Y=4\nOBJECT1_Z=0\nOBJECT1_WIDTH=5\n"
-      "OBJECT1_HEIGHT=0.5\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=wall.bmp\n\nOBJECT2=2\n"
-      "OBJECT2_WIDTH=3\nOBJECT2_HEIGHT=2\nOBJECT2_R=0.8\nOBJECT2_G=0.8\nOBJECT2_B=0.2\n");
-  ASSERT_EQ(2u, report.objectLines.size());
-  EXPECT_EQ(
-      "object 1: kind=1 (slab) X=-2.5 Y=4 Z=0 WIDTH=5 HEIGHT=0.5 R=0 G=0 B=0 textured=1 "
-      "file=\"wall.bmp\"",
-      report.objectLines[0]);
-  EXPECT_EQ(
-      "object 2: kind=2 (lattice, untextured: sets the colour only) X=0 Y=0 Z=0 WIDTH=3 HEIGHT=2 "
-      "R=0.8 G=0.8 B=0.2 textured=0 "
-      "file=\"\"",
-      report.objectLines[1]);
-}
-
-TEST(SceneCheck, ListsTheTurnOfTurnedObjectsAndWarnsAboutTurnsThatAreNoNumber) {
-  SceneReport report = check(
-      "ALL=3\nOBJECT1=1\nOBJECT1_ROTX=90\nOBJECT1_ROTZ=-12.5\nOBJECT2=2\nOBJECT2_ROTY=1e1x\n"
-      "OBJECT3=1\nOBJECT3_ROTX=0\n");
-  ASSERT_EQ(3u, report.objectLines.size());
-  const char* const endings[] = {"file=\"\" ROTX=90 ROTY=0 ROTZ=-12.5",
-                                 "file=\"\" ROTX=0 ROTY=10 ROTZ=0", "file=\"\""};
-  for (int i = 0; i < 3; ++i) {
-    const std::string& line = report.objectLines[i];
-    const std::string ending = endings[i];
-    EXPECT_EQ(ending, line.substr(line.size() - std::min(line.size(), ending.size()))) << line;
+  write("wall.bmp", std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) +
+                        std::string(24, '\0') + std::string("\x10\x20\x30\0", 4));
+  const std::string slab = "kind=1 (slab, untextured: sets the colour only)";
+  const std::string zeros = " X=0 Y=0 Z=0 WIDTH=0 HEIGHT=0 R=0 G=0 B=0 textured=0 file=\"\"";
+  const struct {
+    std::string scene;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"ALL=2\nOBJECT1=1\nOBJECT1_X=-2.5\nOBJECT1_Y=4\nOBJECT1_Z=0\nOBJECT1_WIDTH=5\n"
+       "OBJECT1_HEIGHT=0.5\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=wall.bmp\n\nOBJECT2=2\n"
+       "OBJECT2_WIDTH=3\nOBJECT2_HEIGHT=2\nOBJECT2_R=0.8\nOBJECT2_G=0.8\nOBJECT2_B=0.2\n",
+       {"object 1: kind=1 (slab) X=-2.5 Y=4 Z=0 WIDTH=5 HEIGHT=0.5 R=0 G=0 B=0 textured=1 "
+        "file=\"wall.bmp\"",
+        "object 2: kind=2 (lattice, untextured: sets the colour only) X=0 Y=0 Z=0 WIDTH=3 "
+        "HEIGHT=2 R=0.8 G=0.8 B=0.2 textured=0 file=\"\""}},
+      {"ALL=3\nOBJECT1=1\nOBJECT1_ROTX=90\nOBJECT1_ROTZ=-12.5\nOBJECT2=2\nOBJECT2_ROTY=1e1x\n"
+       "OBJECT3=1\nOBJECT3_ROTX=0\n",
+       {"object 1: " + slab + zeros + " ROTX=90 ROTY=0 ROTZ=-12.5",
+        "object 2: kind=2 (lattice, untextured: sets the colour only)" + zeros +
+            " ROTX=0 ROTY=10 ROTZ=0",
+        "object 3: " + slab + zeros}},
+  };
+  for (const auto& c : cases) {
+    const SceneReport report = check(c.scene);
+    ASSERT_EQ(c.lines.size(), report.objectLines.size()) << c.scene;
+    for (size_t i = 0; i < c.lines.size(); ++i) EXPECT_EQ(c.lines[i], report.objectLines[i]);
   }
-  EXPECT_TRUE(mentions(report, "OBJECT2_ROTY=\"1e1x\" is read as 10"));
-  EXPECT_FALSE(mentions(report, "is not read by the bench")) << "the turn keys are read";
+  const SceneReport turned = check(cases[1].scene);
+  EXPECT_TRUE(mentions(turned, "OBJECT2_ROTY=\"1e1x\" is read as 10"));
+  EXPECT_FALSE(mentions(turned, "is not read by the bench")) << "the turn keys are read";
 }
 
 TEST(SceneCheck, WarnsAboutWhatTheBenchAcceptsSilently) {

@@ -124,27 +124,23 @@ class SceneGeneratorTest : public ::testing::Test {
  protected:
   void SetUp() override { root_ = mkdtemp(pattern_); }
   void TearDown() override { fs::remove_all(root_); }
-
   fs::path generate(const std::string& name, const std::string& arguments) {
     const fs::path folder = root_ / name;
     const CommandRun run = runTool("generate " + arguments + " '" + folder.string() + "'");
     EXPECT_EQ(0, run.status) << run.output;
     return folder;
   }
-
   char pattern_[32] = "/tmp/oculant-gen-XXXXXX";
   fs::path root_;
 };
 
 TEST_F(SceneGeneratorTest, SameSeedSameBytesAnotherSeedOthers) {
-  struct Case {
+  const struct {
     const char* arguments;
     uint64_t digest;  // the same on every machine
-  };
-  const Case cases[] = {
-      {"--seed 7 --objects 20 --poses 30", 12742420717974661861ull},
-      {"--seed 7 --objects 20 --poses 30 --plain --size 64x48", 6651327210701436808ull}};
-  for (const Case& c : cases) {
+  } cases[] = {{"--seed 7 --objects 20 --poses 30", 12742420717974661861ull},
+               {"--seed 7 --objects 20 --poses 30 --plain --size 64x48", 6651327210701436808ull}};
+  for (const auto& c : cases) {
     const auto first = filesOf(generate("a", c.arguments));
     const auto again = filesOf(generate("b", c.arguments));
     EXPECT_EQ(first, again) << c.arguments;
@@ -191,7 +187,6 @@ TEST_F(SceneGeneratorTest, TexturesDecodeMeshesAreWellFormedPosesKeepClearTheChe
     const SceneReport report = checkSceneFile((folder / "config.txt").string(), folder.string());
     EXPECT_EQ(std::vector<std::string>{}, report.warnings) << arguments;
     EXPECT_EQ(30u, report.objectLines.size()) << arguments;
-
     // The poses against the boxes of the objects as the bench reads them: the eyes, half the
     // baseline from the rig's centre, keep the near clipping distance from every box.
     std::memset(&configTable, 0, sizeof configTable);
@@ -234,12 +229,11 @@ TEST_F(SceneGeneratorTest, RefusesWhatItCannotDo) {
   std::ofstream(root_ / "file") << "x";
   const std::string full = "'" + (root_ / "full").string() + "'";
   const std::string out = "'" + (root_ / "out").string() + "'";
-  struct Case {
+  const struct {
     std::string arguments;
     int status;
     const char* says;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"--seed 1 --objects 3 " + full, 2, "is not empty"},
       {"--seed 1 --objects 3 '" + (root_ / "file").string() + "'", 2, "is not a folder"},
       {"--seed 1 --objects 0 " + out, 2, "--objects 0: from 1 to 27"},
@@ -254,7 +248,7 @@ TEST_F(SceneGeneratorTest, RefusesWhatItCannotDo) {
       {"--help", 0, "usage: oculant-scene generate"},
       {"--seed 1 --objects 3 --force " + full, 0, "wrote"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const CommandRun run = runTool("generate " + c.arguments);
     EXPECT_EQ(c.status, run.status) << c.arguments << ": " << run.output;
     EXPECT_NE(std::string::npos, run.output.find(c.says)) << c.arguments << ": " << run.output;
