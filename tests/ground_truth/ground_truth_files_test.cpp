@@ -26,8 +26,7 @@ TEST(GroundTruth, DepthFromTheDepthBufferAndDisparityFromDepth) {
   EXPECT_NEAR(metricDepth(0.0, 0.1, 2000.0), 0.1, 1e-12);
   EXPECT_TRUE(std::isinf(metricDepth(1.0, 0.1, 2000.0))) << "a cleared pixel saw nothing";
   oculant::DepthMap depth;
-  depth.width = 2;
-  depth.height = 2;
+  depth.width = depth.height = 2;
   depth.values = {1.0f, 2.0f, kInfinity, 0.0f};  // bottom row first
   const std::vector<float> disparity = oculant::disparityFromDepth(depth, 300.0, 0.1);
   EXPECT_FLOAT_EQ(disparity[0], 30.0f);
@@ -47,8 +46,7 @@ TEST(GroundTruth, PfmFilesBothWays) {
   const std::vector<float> values = {1.5f, kInfinity, -2.0f, 19.3125f, 0.0f, 7.0f};
   std::string error;
   ASSERT_TRUE(oculant::writePfm(name, 3, 2, values, &error)) << error;
-  int width = 0;
-  int height = 0;
+  int width = 0, height = 0;
   std::vector<float> read;
   ASSERT_TRUE(oculant::readPfm(name, &width, &height, &read, &error)) << error;
   EXPECT_EQ(width, 3);
@@ -110,10 +108,9 @@ TEST(GroundTruth, CalibrationCarriesTheTrueExtrinsics) {
   EXPECT_NE(plain.find("data: [ 1., 0., 0., 0., 1., 0., 0., 0., 1. ]"), std::string::npos);
   EXPECT_NE(plain.find("data: [ -0.1, 0., 0. ]"), std::string::npos);
   EXPECT_EQ(oculant::middleburyCalibration(left, right, {}).find("R="), std::string::npos);
-  const auto [same, turned] = eyes(2.0);
-  const std::string yml = oculant::openCvCalibration(same, turned);
-  EXPECT_NE(yml.find("right_eye_yaw_degrees: 2\n"), std::string::npos);
   // R is the right eye's rotation transposed; T the left eye's place seen from the right eye.
+  // (OpenCV reads them, and the right eye's yaw, from the turned rig's calib.yml end to end.)
+  const auto [same, turned] = eyes(2.0);
   const std::string text = oculant::middleburyCalibration(same, turned, {});
   const std::string c = oculant::exactNumber(turned.rotation[0]);
   const std::string s = oculant::exactNumber(turned.rotation[2]);
@@ -126,6 +123,7 @@ TEST(GroundTruth, CalibrationCarriesTheTrueExtrinsics) {
       << text;
 }
 
+// The end-to-end tests read these fields back from each sample's calib.txt.
 TEST(GroundTruth, CalibrationBoundsTheDisparities) {
   const std::vector<float> left = {kInfinity, 38.6f, 40.2f};
   const std::vector<float> right = {-1.5f, kInfinity};
@@ -133,11 +131,6 @@ TEST(GroundTruth, CalibrationBoundsTheDisparities) {
   EXPECT_EQ(bounds.ndisp, 48);
   EXPECT_EQ(bounds.vmin, -2);
   EXPECT_EQ(bounds.vmax, 41);
-  const auto [plainLeft, plainRight] = eyes(0.0);
-  const std::string text = oculant::middleburyCalibration(plainLeft, plainRight, bounds);
-  EXPECT_NE(text.find("\nndisp=48\nisint=0\nvmin=-2\nvmax=41\ndyavg=0.25\ndymax=0.5\n"),
-            std::string::npos)
-      << text;
   const oculant::DisparityBounds none = oculant::disparityBounds({kInfinity}, {}, {});
   EXPECT_EQ(none.vmin, 0);
   EXPECT_EQ(none.vmax, 0);

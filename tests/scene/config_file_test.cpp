@@ -7,10 +7,8 @@
 #include <unistd.h>
 
 #include <clocale>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <tuple>
 
@@ -35,7 +33,7 @@ std::string writeConfig(const std::string& text) {
 }
 
 // Reads the text as a fresh instance reads its config.txt.
-int readText(const std::string& text) {
+int readConfigText(const std::string& text) {
   sceneModel = {};
   rigSettings = kDefaultRig;
   std::memset(&configTable, 0, sizeof configTable);
@@ -49,8 +47,9 @@ ChildOutcome readBounded(const std::string& path) {
 TEST(ConfigFile, KeysAndValuesAreTakenLiterally) {
   // Nothing is trimmed, only exact keys match, the first of two lines wins, a last line without
   // a line end is read whole, and CR LF line ends are taken off.
-  ASSERT_EQ(0, readText("ALL=2 \r\nOBJECT1_TEXTURE=on\nOBJECT2_FILE= wall.bmp\r\nA=B=C\n"
-                        "OBJECT01_X=3\nOBJECT1_X=1\nOBJECT1_X=2\nall=7\nALL =1\n\nOBJECT2=1"));
+  ASSERT_EQ(0,
+            readConfigText("ALL=2 \r\nOBJECT1_TEXTURE=on\nOBJECT2_FILE= wall.bmp\r\nA=B=C\n"
+                           "OBJECT01_X=3\nOBJECT1_X=1\nOBJECT1_X=2\nall=7\nALL =1\n\nOBJECT2=1"));
   EXPECT_EQ(2, sceneModel.objectCount);
   EXPECT_EQ(0, sceneModel.objects[0].kind);
   EXPECT_EQ(1, sceneModel.objects[0].X);
@@ -69,12 +68,12 @@ auto fieldsOf(const RigSettings& r) {
 
 // The rig's keys are read with the same reader; a value the bench cannot use keeps its default.
 TEST(ConfigFile, RigSettingsTakeUsableValuesAndKeepDefaultsForTheRest) {
-  ASSERT_EQ(0, readText("ALL=0\n"));
+  ASSERT_EQ(0, readConfigText("ALL=0\n"));
   EXPECT_EQ(fieldsOf(kDefaultRig), fieldsOf(rigSettings)) << "no rig keys";
-  ASSERT_EQ(0, readText("CAMERA_WIDTH=640\nCAMERA_HEIGHT=480 \nCAMERA_FOV=60.5\n"
-                        "RIG_BASELINE=0.25\nRIG_EYE_HEIGHT=-0.5\nRIGHT_EYE_YAW=1.5\n"
-                        "RIGHT_EYE_PITCH=-45\nRIGHT_EYE_ROLL=0.25\nCAMERA_NOISE=2\n"
-                        "CAMERA_NOISE_SEED=4294967295\n"));
+  ASSERT_EQ(0, readConfigText("CAMERA_WIDTH=640\nCAMERA_HEIGHT=480 \nCAMERA_FOV=60.5\n"
+                              "RIG_BASELINE=0.25\nRIG_EYE_HEIGHT=-0.5\nRIGHT_EYE_YAW=1.5\n"
+                              "RIGHT_EYE_PITCH=-45\nRIGHT_EYE_ROLL=0.25\nCAMERA_NOISE=2\n"
+                              "CAMERA_NOISE_SEED=4294967295\n"));
   const RigSettings set = rigSettings;
   EXPECT_EQ(640, set.cameraWidth);
   EXPECT_EQ(480, set.cameraHeight) << "a trailing blank is allowed";
@@ -86,10 +85,10 @@ TEST(ConfigFile, RigSettingsTakeUsableValuesAndKeepDefaultsForTheRest) {
   EXPECT_EQ(0.25, set.rightEyeRoll);
   EXPECT_EQ(2, set.noise);
   EXPECT_EQ(4294967295u, set.noiseSeed);
-  ASSERT_EQ(0, readText("CAMERA_WIDTH=15\nCAMERA_HEIGHT=480.5\nCAMERA_FOV=170.01\n"
-                        "RIG_BASELINE=0\nRIG_EYE_HEIGHT=0.3m\nRIGHT_EYE_YAW=nan\n"
-                        "RIGHT_EYE_PITCH=\nRIGHT_EYE_ROLL=1e400\nCAMERA_NOISE=-1\n"
-                        "CAMERA_NOISE_SEED=4294967296\n"));
+  ASSERT_EQ(0, readConfigText("CAMERA_WIDTH=15\nCAMERA_HEIGHT=480.5\nCAMERA_FOV=170.01\n"
+                              "RIG_BASELINE=0\nRIG_EYE_HEIGHT=0.3m\nRIGHT_EYE_YAW=nan\n"
+                              "RIGHT_EYE_PITCH=\nRIGHT_EYE_ROLL=1e400\nCAMERA_NOISE=-1\n"
+                              "CAMERA_NOISE_SEED=4294967296\n"));
   EXPECT_EQ(fieldsOf(kDefaultRig), fieldsOf(rigSettings)) << "all unusable";
 }
 
@@ -97,7 +96,7 @@ TEST(ConfigFile, OversizedKeysValuesAndCountsAreCut) {
   std::string text = "ALL=99\n" + std::string(80, 'K') + "=" + std::string(300, 'v') +
                      "\nOBJECT1_FILE=" + std::string(300, 'f') + "\n";
   for (int i = 0; i < 1200; ++i) text += "line without equals\n";
-  readText(text + "OBJECT1=1\n");
+  readConfigText(text + "OBJECT1=1\n");
   EXPECT_EQ(kMaxSceneObjects, sceneModel.objectCount);
   EXPECT_EQ(std::string(49, 'K'), configTable.keys[1]);
   EXPECT_EQ(std::string(99, 'v'), configTable.values[1]);
@@ -130,7 +129,7 @@ TEST(ConfigFile, ReadsOnlyRegularFilesAndOnlyUpToItsBounds) {
     full += key + std::string(255 - key.size(), 'v') + "\n";
   }
   for (const std::string& extra : {std::string(), std::string("ALL=3\n")}) {
-    readText(full + extra);
+    readConfigText(full + extra);
     EXPECT_EQ(std::string(99, 'v'), configLookup("LINE999").text) << extra;
     EXPECT_EQ(0, sceneModel.objectCount) << extra;
     const std::string path = writeConfig(full + extra);
@@ -150,7 +149,7 @@ TEST(ConfigFile, DecimalPointHoldsWhateverTheLocale) {
   setenv("LOCPATH", locales.c_str(), 1);
   ASSERT_NE(nullptr, std::setlocale(LC_ALL, "de_DE.UTF-8"));
   EXPECT_DOUBLE_EQ(0.5, std::atof("0,5")) << "the locale really uses a decimal comma";
-  readText("ALL=1\nOBJECT1_X=2.75\n");
+  readConfigText("ALL=1\nOBJECT1_X=2.75\n");
   std::setlocale(LC_ALL, "C");
   unsetenv("LOCPATH");
   EXPECT_DOUBLE_EQ(2.75, sceneModel.objects[0].X);

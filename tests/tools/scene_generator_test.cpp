@@ -1,7 +1,6 @@
 // oculant-scene generate, run as a program: repeatable files, textures our decoder reads, well
 // formed OBJ meshes, poses clear of every object, a plain scene the checker passes, clear errors.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -120,21 +119,17 @@ Box boundsOf(const fs::path& folder, const SceneObject& o) {
   return box;
 }
 
-class SceneGeneratorTest : public ::testing::Test {
- protected:
-  void SetUp() override { root_ = mkdtemp(pattern_); }
-  void TearDown() override { fs::remove_all(root_); }
-  fs::path generate(const std::string& name, const std::string& arguments) {
-    const fs::path folder = root_ / name;
-    const CommandRun run = runTool("generate " + arguments + " '" + folder.string() + "'");
-    EXPECT_EQ(0, run.status) << run.output;
-    return folder;
-  }
-  char pattern_[32] = "/tmp/oculant-gen-XXXXXX";
-  fs::path root_;
-};
+// Each test generates into its own names under this process's scratch folder.
+const fs::path root = scratchDir();
 
-TEST_F(SceneGeneratorTest, SameSeedSameBytesAnotherSeedOthers) {
+fs::path generate(const std::string& name, const std::string& arguments) {
+  const fs::path folder = root / name;
+  const CommandRun run = runTool("generate " + arguments + " '" + folder.string() + "'");
+  EXPECT_EQ(0, run.status) << run.output;
+  return folder;
+}
+
+TEST(SceneGenerator, SameSeedSameBytesAnotherSeedOthers) {
   const struct {
     const char* arguments;
     uint64_t digest;  // the same on every machine
@@ -154,12 +149,12 @@ TEST_F(SceneGeneratorTest, SameSeedSameBytesAnotherSeedOthers) {
     auto scene = first;
     scene.erase("poses.csv");
     EXPECT_EQ(scene, filesOf(generate("d", withoutPoses))) << withoutPoses;
-    for (const char* name : {"a", "b", "c", "d"}) fs::remove_all(root_ / name);
+    for (const char* name : {"a", "b", "c", "d"}) fs::remove_all(root / name);
   }
 }
 
 // Each scene also passes the strict check, which reads its textures and meshes as the bench does.
-TEST_F(SceneGeneratorTest, TexturesDecodeMeshesAreWellFormedPosesKeepClearTheCheckPasses) {
+TEST(SceneGenerator, TexturesDecodeMeshesAreWellFormedPosesKeepClearTheCheckPasses) {
   for (const char* arguments :
        {"--seed 11 --objects 27 --poses 200", "--seed 12 --objects 27 --poses 200 --plain"}) {
     const fs::path folder = generate("scene", arguments);
@@ -222,20 +217,20 @@ TEST_F(SceneGeneratorTest, TexturesDecodeMeshesAreWellFormedPosesKeepClearTheChe
   }
 }
 
-TEST_F(SceneGeneratorTest, RefusesWhatItCannotDo) {
-  fs::create_directories(root_ / "full");
+TEST(SceneGenerator, RefusesWhatItCannotDo) {
+  fs::create_directories(root / "full");
   for (const char* name : {"notes.txt", "poses.csv", "object29.obj"})
-    std::ofstream(root_ / "full" / name) << "mine";
-  std::ofstream(root_ / "file") << "x";
-  const std::string full = "'" + (root_ / "full").string() + "'";
-  const std::string out = "'" + (root_ / "out").string() + "'";
+    std::ofstream(root / "full" / name) << "mine";
+  std::ofstream(root / "file") << "x";
+  const std::string full = "'" + (root / "full").string() + "'";
+  const std::string out = "'" + (root / "out").string() + "'";
   const struct {
     std::string arguments;
     int status;
     const char* says;
   } cases[] = {
       {"--seed 1 --objects 3 " + full, 2, "is not empty"},
-      {"--seed 1 --objects 3 '" + (root_ / "file").string() + "'", 2, "is not a folder"},
+      {"--seed 1 --objects 3 '" + (root / "file").string() + "'", 2, "is not a folder"},
       {"--seed 1 --objects 0 " + out, 2, "--objects 0: from 1 to 27"},
       {"--seed 1 --objects 28 " + out, 2, "--objects 28: from 1 to 27"},
       {"--seed -1 --objects 3 " + out, 2, "--seed -1: not a whole number"},
@@ -253,11 +248,11 @@ TEST_F(SceneGeneratorTest, RefusesWhatItCannotDo) {
     EXPECT_EQ(c.status, run.status) << c.arguments << ": " << run.output;
     EXPECT_NE(std::string::npos, run.output.find(c.says)) << c.arguments << ": " << run.output;
   }
-  EXPECT_FALSE(fs::exists(root_ / "out"));
+  EXPECT_FALSE(fs::exists(root / "out"));
   // --force leaves other files, and no file of an earlier scene that the new one lacks.
-  EXPECT_EQ("mine", readText(root_ / "full" / "notes.txt"));
-  EXPECT_FALSE(fs::exists(root_ / "full" / "poses.csv"));
-  EXPECT_FALSE(fs::exists(root_ / "full" / "object29.obj"));
+  EXPECT_EQ("mine", readText(root / "full" / "notes.txt"));
+  EXPECT_FALSE(fs::exists(root / "full" / "poses.csv"));
+  EXPECT_FALSE(fs::exists(root / "full" / "object29.obj"));
 }
 
 }  // namespace
