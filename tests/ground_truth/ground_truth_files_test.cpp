@@ -1,6 +1,4 @@
-// The pure parts of the ground truth: depth from the depth buffer, disparity from depth, the
-// correspondence between the eyes of a rig with a turned right eye, the calibration text, and
-// the pose list a recording reads.
+// The pure parts of the ground truth, the sample check and the pose list a recording reads.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-// Motion truth before a wall, checked against the flow and disparity change worked out by hand:
-// sideways, forward and turning motion, points that leave the view, and points that a nearer
-// surface hides at the next pose.
+// Motion truth before a wall, checked against the flow and disparity change worked out by hand.
 #include "oculant/motion_truth.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// Saved frames: the file's bytes, and the guarantees of a save. It replaces whatever stands at the
-// name without opening it, and a save that fails keeps the previous file and leaves nothing
-// behind.
+// Saved frames: the file's bytes, and the guarantees of a save.
 #include "image/bmp_writer.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,3 @@
-// Sensor noise: Gaussian in grey levels, exactly the same for the same key, and different for
-// another seed or eye; it never wraps round or touches row padding.
 #include "image/sensor_noise.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,5 @@
-// The failure text the texture loader shows for each kind of bad file. What is no regular file,
-// or far larger than any texture, fails as a missing file does with a line on stderr, and is
-// never read, so none of them may block or eat memory. (That a good file reads as the decoder
-// reads its bytes is checked by the decoder's fuzz target on its whole corpus.)
+// What is no regular file, or far larger than any texture, is never read, so that none may block
+// or eat memory. (The decoder's fuzz target checks that a good file reads as its bytes decode.)
 #include "image/texture_file.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,4 @@
-// The OBJ reader: faces of any number of sides become triangles in the world's z-up axes, with
-// the file's normals or the face's own, and a file that breaks a rule (an index past its
-// values, too many corners or triangles, a FIFO, a huge file) is refused without hanging.
-// Material images come in BMP, PNG and JPEG; ImageMagick writes the reference files.
+// The OBJ reader and the material images (ImageMagick writes the reference files).
 #include "mesh/mesh_file.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// Frames as they come out of the back buffer: eye views show textured objects only, and the
-// overview shows the third object only on F1. (The stereo shift between the eye views is
-// measured on the running bench by the ground-truth tests.)
+// Frames as they come out of the back buffer. (The ground-truth tests measure the stereo shift
+// between the eye views on the running bench.)
 #include "render/frame_renderer.h"
 
 #include <GL/gl.h>

@@ -19,15 +19,19 @@ SceneReport check(const std::string& text) {
   return checkSceneFile(write("config.txt", text), scratchDir());
 }
 
+// A bare 24-bit DIB of width x 1 black pixels.
+std::string blackRow(char width) {
+  return std::string("\x28\0\0\0", 4) + width + std::string("\0\0\0\x01\0\0\0\x01\0\x18\0", 11) +
+         std::string(24, '\0') + std::string((width * 3 + 3) / 4 * 4, '\0');
+}
+
 bool mentions(const SceneReport& report, const std::string& text) {
   return std::any_of(report.warnings.begin(), report.warnings.end(),
                      [&](const std::string& w) { return w.find(text) != std::string::npos; });
 }
 
 TEST(SceneCheck, PrintsEveryFieldOfEachObjectAndTheTurnOfTurnedOnes) {
-  // A 1 x 1 24-bit bare DIB.
-  write("wall.bmp", std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) +
-                        std::string(24, '\0') + std::string("\x10\x20\x30\0", 4));
+  write("wall.bmp", blackRow(1));
   const std::string slab = "kind=1 (slab, untextured: sets the colour only)";
   const std::string zeros = " X=0 Y=0 Z=0 WIDTH=0 HEIGHT=0 R=0 G=0 B=0 textured=0 file=\"\"";
   const struct {
@@ -109,12 +113,6 @@ TEST(SceneCheck, PrintsTheRigAndWarnsAboutValuesTheBenchReplaces) {
     EXPECT_TRUE(mentions(set, warning)) << warning;
   }
   EXPECT_EQ(5u, set.warnings.size()) << "the keys it reads are no unknown keys";
-}
-
-// A bare 24-bit DIB of width x 1 black pixels.
-std::string blackRow(char width) {
-  return std::string("\x28\0\0\0", 4) + width + std::string("\0\0\0\x01\0\0\0\x01\0\x18\0", 11) +
-         std::string(24, '\0') + std::string((width * 3 + 3) / 4 * 4, '\0');
 }
 
 const char kSceneWithOddTexture[] =

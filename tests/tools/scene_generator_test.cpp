@@ -1,5 +1,4 @@
-// oculant-scene generate, run as a program: repeatable files, textures our decoder reads, well
-// formed OBJ meshes, poses clear of every object, a plain scene the checker passes, clear errors.
+// oculant-scene generate, run as a program.
 #include <gtest/gtest.h>
 
 #include <algorithm>
