@@ -196,16 +196,12 @@ TEST_F(Geometry, ATurnFollowsTheRightHandRuleAboutXThenYThenZThroughTheAnchor) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "turn " << c.rotX << ", " << c.rotY << ", " << c.rotZ);
     slab.ROTX = c.rotX, slab.ROTY = c.rotY, slab.ROTZ = c.rotZ;
-    // The image of v, taken from about the anchor when `about` is set.
-    const auto turn = [&c, &anchor](const Vec3& v, bool about) {
+    // The image of v, turned about the anchor when `about` is 1 and about the origin when 0.
+    const auto turn = [&c, &anchor](const Vec3& v, float about) {
       Vec3 out{};
-      for (int i = 0; i < 3; ++i) {
-        for (int k = 0; k < 3; ++k) {
-          const Vec3& axis = k == 0 ? c.x : k == 1 ? c.y : c.z;
-          out[i] += (v[k] - (about ? anchor[k] : 0)) * axis[i];
-        }
-        out[i] += about ? anchor[i] : 0;
-      }
+      for (int i = 0; i < 3; ++i)
+        out[i] = about * anchor[i] + (v[0] - about * anchor[0]) * c.x[i] +
+                 (v[1] - about * anchor[1]) * c.y[i] + (v[2] - about * anchor[2]) * c.z[i];
       return out;
     };
     const auto turned = capture([&] {
@@ -217,9 +213,8 @@ TEST_F(Geometry, ATurnFollowsTheRightHandRuleAboutXThenYThenZThroughTheAnchor) {
     ASSERT_EQ(turned.size(), unturned.size());
     for (size_t t = 0; t < turned.size(); ++t) {
       for (int v = 0; v < 3; ++v) {
-        const std::string where = corner(t, v);
-        expectNear(turned[t][v].position, turn(unturned[t][v].position, true), where + " position");
-        expectNear(turned[t][v].normal, turn(unturned[t][v].normal, false), where + " normal");
+        expectNear(turned[t][v].position, turn(unturned[t][v].position, 1), corner(t, v) + " at");
+        expectNear(turned[t][v].normal, turn(unturned[t][v].normal, 0), corner(t, v) + " normal");
       }
     }
   }
