@@ -14,18 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
-std::vector<std::string> corpusFiles(const std::string& folder) {
+TEST(FuzzCorpus, EveryInputRunsThroughTheTarget) {
+  const std::string folder = OCULANT_SOURCE_DIR "/fuzz/corpus/" FUZZ_TARGET;
   std::vector<std::string> files;
   std::error_code missing;
   for (const auto& entry : std::filesystem::directory_iterator(folder, missing))
     files.push_back(entry.path());
   std::sort(files.begin(), files.end());
-  return files;
-}
-
-TEST(FuzzCorpus, EveryInputRunsThroughTheTarget) {
-  const std::string folder = OCULANT_SOURCE_DIR "/fuzz/corpus/" FUZZ_TARGET;
-  const std::vector<std::string> files = corpusFiles(folder);
   ASSERT_GE(files.size(), 5u) << "corpus missing or nearly empty: " << folder;
   for (const std::string& file : files) {
     std::ifstream in(file, std::ios::binary);

@@ -1,6 +1,4 @@
-// The pure parts of the ground truth: depth from the depth buffer, disparity from depth, the
-// correspondence between the eyes of a rig with a turned right eye, the calibration text, and
-// the pose list a recording reads.
+// The pure parts of the ground truth, the sample check and the pose list a recording reads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include <utility>
 
 #include "image/depth_capture.h"
+#include "magick.h"
 #include "oculant/client.h"
 #include "oculant/stereo_files.h"
 #include "pose_list.h"
@@ -24,10 +23,8 @@ constexpr float kInfinity = std::numeric_limits<float>::infinity();
 TEST(GroundTruth, DepthFromTheDepthBufferAndDisparityFromDepth) {
   EXPECT_NEAR(metricDepth(0.0, 0.1, 2000.0), 0.1, 1e-12);
   EXPECT_TRUE(std::isinf(metricDepth(1.0, 0.1, 2000.0))) << "a cleared pixel saw nothing";
-
   oculant::DepthMap depth;
-  depth.width = 2;
-  depth.height = 2;
+  depth.width = depth.height = 2;
   depth.values = {1.0f, 2.0f, kInfinity, 0.0f};  // bottom row first
   const std::vector<float> disparity = oculant::disparityFromDepth(depth, 300.0, 0.1);
   EXPECT_FLOAT_EQ(disparity[0], 30.0f);
@@ -47,8 +44,7 @@ TEST(GroundTruth, PfmFilesBothWays) {
   const std::vector<float> values = {1.5f, kInfinity, -2.0f, 19.3125f, 0.0f, 7.0f};
   std::string error;
   ASSERT_TRUE(oculant::writePfm(name, 3, 2, values, &error)) << error;
-  int width = 0;
-  int height = 0;
+  int width = 0, height = 0;
   std::vector<float> read;
   ASSERT_TRUE(oculant::readPfm(name, &width, &height, &read, &error)) << error;
   EXPECT_EQ(width, 3);
@@ -57,13 +53,7 @@ TEST(GroundTruth, PfmFilesBothWays) {
   // Without an error to fill, a failure is still told by the result.
   EXPECT_FALSE(oculant::writePfm(name + "/in-no-folder.pfm", 3, 2, values));
   EXPECT_FALSE(oculant::readPfm(name + ".missing", &width, &height, &read));
-
-  std::string bigEndian = "Pf\n1 1\n1.0\n";
-  bigEndian += std::string("\x41\x9a\x80\x00", 4);  // 19.3125
-  std::FILE* file = std::fopen(name.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  std::fwrite(bigEndian.data(), 1, bigEndian.size(), file);
-  std::fclose(file);
+  writeText(name, "Pf\n1 1\n1.0\n" + std::string("\x41\x9a\x80\x00", 4));  // 19.3125
   ASSERT_TRUE(oculant::readPfm(name, &width, &height, &read, &error)) << error;
   EXPECT_EQ(read, std::vector<float>{19.3125f});
   std::remove(name.c_str());
@@ -98,7 +88,6 @@ TEST(GroundTruth, CorrespondenceBetweenTheEyes) {
   EXPECT_NEAR(back.y, 50, 1e-9);
   EXPECT_NEAR(back.depth, 2.0, 1e-12);
   EXPECT_FALSE(oculant::projectToOtherEye(left, right, 159.5, 119.5, -1, &there));
-
   // Disparity is x on the left minus x on the right, for either view; a rectified pair's is
   // f * baseline / depth exactly.
   oculant::DepthMap depth;
@@ -117,11 +106,9 @@ TEST(GroundTruth, CalibrationCarriesTheTrueExtrinsics) {
   EXPECT_NE(plain.find("data: [ 1., 0., 0., 0., 1., 0., 0., 0., 1. ]"), std::string::npos);
   EXPECT_NE(plain.find("data: [ -0.1, 0., 0. ]"), std::string::npos);
   EXPECT_EQ(oculant::middleburyCalibration(left, right, {}).find("R="), std::string::npos);
-
-  const auto [same, turned] = eyes(2.0);
-  const std::string yml = oculant::openCvCalibration(same, turned);
-  EXPECT_NE(yml.find("right_eye_yaw_degrees: 2\n"), std::string::npos);
   // R is the right eye's rotation transposed; T the left eye's place seen from the right eye.
+  // (OpenCV reads them, and the right eye's yaw, from the turned rig's calib.yml end to end.)
+  const auto [same, turned] = eyes(2.0);
   const std::string text = oculant::middleburyCalibration(same, turned, {});
   const std::string c = oculant::exactNumber(turned.rotation[0]);
   const std::string s = oculant::exactNumber(turned.rotation[2]);
@@ -134,6 +121,7 @@ TEST(GroundTruth, CalibrationCarriesTheTrueExtrinsics) {
       << text;
 }
 
+// The end-to-end tests read these fields back from each sample's calib.txt.
 TEST(GroundTruth, CalibrationBoundsTheDisparities) {
   const std::vector<float> left = {kInfinity, 38.6f, 40.2f};
   const std::vector<float> right = {-1.5f, kInfinity};
@@ -141,11 +129,6 @@ TEST(GroundTruth, CalibrationBoundsTheDisparities) {
   EXPECT_EQ(bounds.ndisp, 48);
   EXPECT_EQ(bounds.vmin, -2);
   EXPECT_EQ(bounds.vmax, 41);
-  const auto [plainLeft, plainRight] = eyes(0.0);
-  const std::string text = oculant::middleburyCalibration(plainLeft, plainRight, bounds);
-  EXPECT_NE(text.find("\nndisp=48\nisint=0\nvmin=-2\nvmax=41\ndyavg=0.25\ndymax=0.5\n"),
-            std::string::npos)
-      << text;
   const oculant::DisparityBounds none = oculant::disparityBounds({kInfinity}, {}, {});
   EXPECT_EQ(none.vmin, 0);
   EXPECT_EQ(none.vmax, 0);
@@ -160,12 +143,11 @@ TEST(GroundTruth, RecordedPairsAreChecked) {
   view.objectIds.values = {3, 0, 1, 1};
   const oculant::StereoCapture good = {view, view};
   EXPECT_EQ(sampleFault(good, 2, 2), "");
-  struct Case {
+  const struct {
     const char* fault;
     void (*spoil)(oculant::StereoCapture*);
     const char* message;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"another size", [](oculant::StereoCapture* p) { p->left.colour.width = 1; },
        "the left frame is 1 x 2, not the rig's 2 x 2"},
       {"short depth", [](oculant::StereoCapture* p) { p->right.depth.values.pop_back(); },
@@ -182,7 +164,7 @@ TEST(GroundTruth, RecordedPairsAreChecked) {
        "the left view has no depth at 2 pixels that show a surface (the first at column 0, row 0 "
        "from the top)"},
   };
-  for (const Case& test : cases) {
+  for (const auto& test : cases) {
     oculant::StereoCapture spoilt = good;
     test.spoil(&spoilt);
     EXPECT_EQ(sampleFault(spoilt, 2, 2), test.message) << test.fault;
@@ -206,7 +188,6 @@ TEST(GroundTruth, PoseLists) {
                           "1,2,3,,5\n", "# nothing\n"}) {
     EXPECT_FALSE(parsePoseList(bad, &poses, &error)) << bad;
   }
-
   // Three columns leave the attitude out; the fourth to sixth give height, pitch and roll.
   const double keep = std::nan("");
   const struct {
@@ -222,17 +203,14 @@ TEST(GroundTruth, PoseLists) {
     ASSERT_TRUE(parsePoseList(std::string("x, y, heading\n# start\n\n") + c.line, &poses, &error))
         << c.line << ": " << error;
     ASSERT_EQ(poses.size(), 1u) << c.line;
-    const double got[6] = {poses[0].x,      poses[0].y,     poses[0].heading,
-                           poses[0].height, poses[0].pitch, poses[0].roll};
-    const double want[6] = {c.pose.x,      c.pose.y,     c.pose.heading,
-                            c.pose.height, c.pose.pitch, c.pose.roll};
-    for (int i = 0; i < 6; ++i) {
-      if (std::isnan(want[i])) {
-        EXPECT_TRUE(std::isnan(got[i])) << c.line << " field " << i;
-      } else {
-        EXPECT_EQ(got[i], want[i]) << c.line << " field " << i;
-      }
-    }
+    const oculant::Pose& got = poses[0];
+    const double fields[6][2] = {
+        {got.x, c.pose.x},           {got.y, c.pose.y},         {got.heading, c.pose.heading},
+        {got.height, c.pose.height}, {got.pitch, c.pose.pitch}, {got.roll, c.pose.roll}};
+    for (int i = 0; i < 6; ++i)  // NaN, the field left out, equals only NaN here
+      EXPECT_PRED2([](double a, double b) { return a == b || (a != a && b != b); }, fields[i][0],
+                   fields[i][1])
+          << c.line << " field " << i;
     EXPECT_EQ(poses[0].hasAttitude(), !std::isnan(c.pose.height)) << c.line;
   }
 }

@@ -1,6 +1,4 @@
-// Saved frames: the file's bytes, and the guarantees of a save. It replaces whatever stands at the
-// name without opening it, and a save that fails keeps the previous file and leaves nothing
-// behind.
+// Saved frames: the file's bytes, and the guarantees of a save.
 #include "image/bmp_writer.h"
 
 #include <gtest/gtest.h>
@@ -36,12 +34,10 @@ class BmpWriter : public ::testing::Test {
     image.pixels = pixels_.data();
     return image;
   }
-
   std::string folder(const char* name) {
     fs::create_directory(scratchDir() + "/" + name);
     return scratchDir() + "/" + name;
   }
-
   Bytes pixels_;
 };
 
@@ -67,7 +63,6 @@ TEST_F(BmpWriter, WritesPaddedRowsThatReadBackUnsheared) {
     }
   }
   EXPECT_EQ(magickRead(path).rgb, rgb);
-
   // Saving again replaces the file; 0 x 0 is a bare header.
   ASSERT_EQ(writeBmp(path.c_str(), CaptureImage{nullptr, 0, 0, 0, 0}), 0);
   EXPECT_EQ(readFile(path), buildBmp(makeLayout(40, true, 0, 0, 24)));
@@ -87,7 +82,6 @@ TEST_F(BmpWriter, ReplacesLinksAndFifosAtTheNameWithoutOpeningThem) {
   ASSERT_EQ(symlink(linked.c_str(), (dir + "/symlink.bmp").c_str()), 0);
   ASSERT_EQ(link(hardLinked.c_str(), (dir + "/hardlink.bmp").c_str()), 0);
   ASSERT_EQ(mkfifo((dir + "/fifo.bmp").c_str(), 0600), 0);
-
   // Opening a FIFO waits for a reader for ever; the alarm breaks such a wait.
   struct sigaction wake = {}, previous = {};
   wake.sa_handler = [](int) {};
@@ -103,7 +97,6 @@ TEST_F(BmpWriter, ReplacesLinksAndFifosAtTheNameWithoutOpeningThem) {
   sigaction(SIGALRM, &previous, nullptr);
   EXPECT_EQ(readFile(linked), notes);
   EXPECT_EQ(readFile(hardLinked), notes);
-
   // A plain create's mode, not a private one.
   const mode_t mask = umask(022);
   ASSERT_EQ(writeBmp((dir + "/fresh.bmp").c_str(), image), 0);
@@ -125,7 +118,6 @@ TEST_F(BmpWriter, AFailedSaveKeepsThePreviousFileAndLeavesNoTemporaryFile) {
   const std::string image1 = dir + "/image1.bmp";
   const Bytes previous(100, 7);
   writeFile(image1, previous);
-
   // A file size limit stands in for a full disk.
   rlimit limit;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
@@ -141,7 +133,6 @@ TEST_F(BmpWriter, AFailedSaveKeepsThePreviousFileAndLeavesNoTemporaryFile) {
   EXPECT_EQ(result, 1);
   EXPECT_EQ(reason, std::strerror(EFBIG));
   EXPECT_EQ(readFile(image1), previous);
-
   const std::string folderAtName = dir + "/folder.bmp";
   ASSERT_TRUE(fs::create_directory(folderAtName));
   writeFile(folderAtName + "/inside", {1});

@@ -30,7 +30,6 @@ TEST(FrameCapture, ReadsBottomUpBgrRowsWithZeroPadding) {
   fillRect(150, 0, width - 150, height, colourAt(200, 20));
   fillRect(0, 0, width, 10, colourAt(0, 0));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);  // someone else's pack settings must not shear the rows
-
   CaptureImage image{};
   captureFrame(&image, width, height);
   ASSERT_NE(image.pixels, nullptr);
@@ -46,7 +45,6 @@ TEST(FrameCapture, ReadsBottomUpBgrRowsWithZeroPadding) {
   EXPECT_EQ(Bytes(image.pixels, image.pixels + expected.size()), expected);
   freeCaptureImage(&image);
   EXPECT_EQ(image.pixels, nullptr);
-
   CaptureImage empty{};
   captureFrame(&empty, 0, 0);
   EXPECT_NE(empty.pixels, nullptr) << "a 0 x 0 frame is not a failure";

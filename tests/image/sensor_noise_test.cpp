@@ -1,5 +1,3 @@
-// Sensor noise: Gaussian in grey levels, exactly the same for the same key, and different for
-// another seed or eye; it never wraps round or touches row padding.
 #include "image/sensor_noise.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +53,6 @@ TEST(SensorNoise, IsGaussianInGreyLevelsAndClamped) {
   EXPECT_NEAR(0.0, sum / count, 0.05);
   // Rounding to whole grey levels adds 1/12 to the variance.
   EXPECT_NEAR(std::sqrt(9.0 + 1.0 / 12), std::sqrt(squares / count), 0.05);
-
   const std::vector<uint8_t> bright = noisy(250, 10.0, sensorNoiseKey(1, 1, 0, 0, 0));
   uint8_t darkest = 255;
   for (size_t i = 0; i < bright.size(); ++i) {

@@ -1,7 +1,5 @@
-// The failure text the texture loader shows for each kind of bad file. What is no regular file,
-// or far larger than any texture, fails as a missing file does with a line on stderr, and is
-// never read, so none of them may block or eat memory. (That a good file reads as the decoder
-// reads its bytes is checked by the decoder's fuzz target on its whole corpus.)
+// What is no regular file, or far larger than any texture, is never read, so that none may block
+// or eat memory. (The decoder's fuzz target checks that a good file reads as its bytes decode.)
 #include "image/texture_file.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +30,6 @@ TEST(TextureFile, NamesEachFailure) {
   // A good texture followed by a sparse gigabyte that no texture needs.
   writeFile(dir + "/huge.bmp", buildBmp(good));
   ASSERT_EQ(0, truncate((dir + "/huge.bmp").c_str(), off_t{1} << 30));
-
   const struct {
     const char* name;
     const char* failure;  // null: the missing file's text

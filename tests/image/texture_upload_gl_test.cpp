@@ -54,7 +54,6 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   sceneModel.objects[4].kind = OBJECT_MESH;
   sceneModel.objects[4].textured = 1;
   std::snprintf(sceneModel.objects[4].fileName, kFileNameSize, "%s/mesh.obj", dir.c_str());
-
   testing::internal::CaptureStderr();
   uploadTextures(ROLE_SCENE, &sceneModel, imageSlots);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -67,7 +66,6 @@ TEST(TextureUpload, EveryTexturedObjectGetsItsImageAndFailuresAreReported) {
   GLint alignment = 0;
   glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   EXPECT_EQ(alignment, 4) << "the unpack alignment is given back";
-
   sceneModel.objectCount = kObjectRecordCapacity;  // never more names than scene objects
   uploadTextures(ROLE_SCENE, &sceneModel, imageSlots);
   for (int i = 0; i < kTextureSlotCapacity; ++i)

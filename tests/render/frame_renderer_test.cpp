@@ -1,6 +1,5 @@
-// Frames as they come out of the back buffer: eye views show textured objects only, and the
-// overview shows the third object only on F1. (The stereo shift between the eye views is
-// measured on the running bench by the ground-truth tests.)
+// Frames as they come out of the back buffer. (The ground-truth tests measure the stereo shift
+// between the eye views on the running bench.)
 #include "render/frame_renderer.h"
 
 #include <GL/gl.h>
@@ -16,6 +15,7 @@
 
 #include "gl_test_window.h"
 #include "image/object_id_capture.h"
+#include "magick.h"
 #include "messaging/instance.h"
 #include "render/gl_resources.h"
 #include "render/gl_setup.h"
@@ -47,13 +47,24 @@ class FrameTest : public ::testing::Test {
     glBindTexture(GL_TEXTURE_2D, green_);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, green);
   }
-
+  // Object i, textured from slot i, at (x, y, z) with the given sides; the scene holds it.
+  SceneObject& place(int i, ObjectKind kind, double x, double y, double z, double w, double h) {
+    SceneObject& o = instance_->sceneModel.objects[i];
+    o.kind = kind, o.X = x, o.Y = y, o.Z = z, o.WIDTH = w, o.HEIGHT = h;
+    o.textured = 1, o.textureSlot = i;
+    instance_->sceneModel.objectCount = std::max(instance_->sceneModel.objectCount, i + 1);
+    return o;
+  }
+  // An untextured slab: it draws nothing in an eye view and only sets the colour.
+  void colour(int i, double level) {
+    SceneObject& o = place(i, OBJECT_SLAB, 0, 0, 0, 0, 0);
+    o.textured = 0, o.R = o.G = o.B = level;
+  }
   CameraView view() const { return currentCameraView(*instance_, width_, height_); }
   std::vector<uint8_t> frame() {
     drawFrame(view());
     return window_->readBackBuffer();
   }
-
   std::unique_ptr<Instance> instance_;
   std::unique_ptr<GlTestWindow> window_;
   GLuint green_ = 0;
@@ -72,15 +83,10 @@ bool isBlack(const Pixel& p) {
 TEST_F(FrameTest, EyeViewsShowTexturedObjectsOnly) {
   for (InstanceRole eye : {ROLE_LEFT_CAMERA, ROLE_RIGHT_CAMERA}) {
     start(eye, 320, 240);
-    instance_->sceneModel.objectCount = 3;
-    SceneObject& colour = instance_->sceneModel.objects[0];
-    colour.kind = OBJECT_SLAB;
-    colour.R = colour.G = colour.B = 1;
-    SceneObject& wall = instance_->sceneModel.objects[2];
-    wall.kind = OBJECT_LATTICE;
-    wall.X = -5, wall.Y = -0.8, wall.Z = -3.2, wall.WIDTH = 10, wall.HEIGHT = 0;
+    colour(0, 1);
+    SceneObject& wall = place(2, OBJECT_LATTICE, -5, -0.8, -3.2, 10, 0);
     wall.R = wall.G = wall.B = 1;
-    wall.textureSlot = 2;
+    wall.textured = 0;
     TextureSlots[1] = green_;
     instance_->rigPose = {0.0, 0.0, 90.0};  // looking along +y at the wall
     const auto untextured = frame();
@@ -107,15 +113,8 @@ bool overviewBlackAt(const std::vector<uint8_t>& image, double x, double y) {
 TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
   auto placeSlabs = [this] {
     std::fill(TextureSlots, TextureSlots + 3, green_);
-    instance_->sceneModel.objectCount = 3;
     const double xs[3] = {-6, 3, -2};
-    for (int i = 0; i < 3; ++i) {
-      SceneObject& slab = instance_->sceneModel.objects[i];
-      slab.kind = OBJECT_SLAB;
-      slab.X = xs[i], slab.Y = 3, slab.Z = 0, slab.WIDTH = 0.45, slab.HEIGHT = 1;
-      slab.textured = 1;
-      slab.textureSlot = i;
-    }
+    for (int i = 0; i < 3; ++i) place(i, OBJECT_SLAB, xs[i], 3, 0, 0.45, 1);
   };
   start(ROLE_SCENE, 800, 600);
   placeSlabs();
@@ -124,7 +123,6 @@ TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
   EXPECT_TRUE(overviewBlackAt(frame(), -1.8, 3.5)) << "the third object is hidden";
   instance_->inputState.showThirdObject = true;
   EXPECT_FALSE(overviewBlackAt(frame(), -1.8, 3.5)) << "the third object on F1";
-
   // The left eye straight in front of the third slab (x -2..-1.55, y 3..4, top at z 0) sees
   // its top face just below the horizon, F1 or not.
   start(ROLE_LEFT_CAMERA, 320, 240);
@@ -139,11 +137,7 @@ TEST_F(FrameTest, ThirdObjectIsHiddenInTheOverviewUntilF1ButAlwaysInEyeViews) {
 TEST_F(FrameTest, TheOverviewShowsATurnedObjectTurned) {
   start(ROLE_SCENE, 800, 600);
   TextureSlots[0] = green_;
-  instance_->sceneModel.objectCount = 1;
-  SceneObject& slab = instance_->sceneModel.objects[0];
-  slab.kind = OBJECT_SLAB;
-  slab.X = 3, slab.Y = 3, slab.Z = 0, slab.WIDTH = 3, slab.HEIGHT = 0.5, slab.ROTZ = 90;
-  slab.textured = 1;
+  place(0, OBJECT_SLAB, 3, 3, 0, 3, 0.5).ROTZ = 90;
   instance_->rigPose = {0.7, 0.7, 90.0, 0.2, 0, 0};
   const auto image = frame();
   EXPECT_FALSE(overviewBlackAt(image, 2.75, 5.5)) << "the turned slab";
@@ -193,26 +187,14 @@ TEST_F(FrameTest, TheOverviewShowsTheRigsHeightAndAttitude) {
 TEST_F(FrameTest, ObjectIdsNameTheObjectsTheFrameShows) {
   start(ROLE_LEFT_CAMERA, 320, 240);
   std::fill(TextureSlots, TextureSlots + 4, green_);
-  instance_->sceneModel.objectCount = 4;
-  SceneObject& colour = instance_->sceneModel.objects[0];
-  colour.kind = OBJECT_SLAB;
-  colour.R = colour.G = colour.B = 0.1;  // dim, so that the light does not saturate
-  SceneObject& wall = instance_->sceneModel.objects[1];
-  wall.kind = OBJECT_LATTICE;  // HEIGHT 0: one wall, its face at y = -Z - 0.2 = 1
-  wall.X = -5, wall.Y = -0.8, wall.Z = -1.2, wall.WIDTH = 10, wall.HEIGHT = 0;
-  SceneObject& slab = instance_->sceneModel.objects[2];
-  slab.kind = OBJECT_SLAB;  // x -0.2..0.2, y -1..-0.5, z 0.1..0.3: 58 and 29 px from the middle
-  slab.X = -0.2, slab.Y = -1, slab.Z = 0.3, slab.WIDTH = 0.4, slab.HEIGHT = 0.5;
-  SceneObject& floor = instance_->sceneModel.objects[3];
-  floor.kind = OBJECT_SLAB;  // its top 0.7 below the eye, up to the wall
-  floor.X = -5, floor.Y = -2, floor.Z = -0.5, floor.WIDTH = 10, floor.HEIGHT = 3;
-  for (int i = 1; i < 4; ++i) {
-    instance_->sceneModel.objects[i].textured = 1;
-    instance_->sceneModel.objects[i].textureSlot = i;
-  }
-  instance_->rigPose = {0.05, -2.0,
-                        90.0};  // the left eye at x = 0, 1 before the slab, 3 before the wall
-
+  colour(0, 0.1);  // dim, so that the light does not saturate
+  // HEIGHT 0: one wall, its face at y = -Z - 0.2 = 1.
+  place(1, OBJECT_LATTICE, -5, -0.8, -1.2, 10, 0);
+  // x -0.2..0.2, y -1..-0.5, z 0.1..0.3: 58 and 29 px from the middle.
+  place(2, OBJECT_SLAB, -0.2, -1, 0.3, 0.4, 0.5);
+  place(3, OBJECT_SLAB, -5, -2, -0.5, 10, 3);  // the floor, its top 0.7 below the eye
+  // The left eye at x = 0, 1 before the slab, 3 before the wall.
+  instance_->rigPose = {0.05, -2.0, 90.0};
   const std::vector<uint8_t> before = frame();
   std::vector<float> depth(320 * 240);
   glReadPixels(0, 0, 320, 240, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
@@ -230,41 +212,24 @@ TEST_F(FrameTest, ObjectIdsNameTheObjectsTheFrameShows) {
   EXPECT_TRUE(frame() == before) << "the frame after the id pass differs";
 }
 
-void writeText(const std::string& path, const std::string& text) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr) << path;
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fclose(file);
-}
-
 // A mesh of one red material over a green floor: the mesh shows in its Kd colour, and the floor
 // (drawn before it, and again in the next frame) keeps the colour it has without the mesh.
 TEST_F(FrameTest, MeshesWearTheirMaterialsAndLeaveTheOtherObjectsAsTheyWere) {
   start(ROLE_LEFT_CAMERA, 320, 240);
-  char folder[] = "/tmp/oculant-mesh-frame-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
   // Upright once read y-up: x -0.3..0.3, z 0..0.3 about its anchor.
-  writeText(std::string(folder) + "/m.obj",
+  writeText(scratchDir() + "/m.obj",
             "mtllib m.mtl\nv -0.3 0 0\nv 0.3 0 0\nv 0.3 0.3 0\nv -0.3 0.3 0\nusemtl red\n"
             "f 1 2 3 4\n");
-  writeText(std::string(folder) + "/m.mtl", "newmtl red\nKd 1 0 0\n");
+  writeText(scratchDir() + "/m.mtl", "newmtl red\nKd 1 0 0\n");
   TextureSlots[1] = green_;
-  SceneObject& colour = instance_->sceneModel.objects[0];
-  colour.kind = OBJECT_SLAB;
-  colour.R = colour.G = colour.B = 1;
-  SceneObject& floor = instance_->sceneModel.objects[1];
-  floor.kind = OBJECT_SLAB;  // its top 0.7 below the eye
-  floor.X = -5, floor.Y = -2, floor.Z = -0.5, floor.WIDTH = 10, floor.HEIGHT = 8;
-  floor.textured = 1;
-  floor.textureSlot = 1;
-  SceneObject& mesh = instance_->sceneModel.objects[2];
+  colour(0, 1);
+  place(1, OBJECT_SLAB, -5, -2, -0.5, 10, 8);  // the floor, its top 0.7 below the eye
   // 1 ahead of the left eye, from its height up, turned 45 degrees about z so that the light
   // from the eye leaves no white highlight on it.
-  mesh.kind = OBJECT_MESH;
-  mesh.X = 0, mesh.Y = -1, mesh.Z = 0.2, mesh.SCALE = 1, mesh.ROTZ = 45;
-  std::snprintf(mesh.fileName, kFileNameSize, "%s/m.obj", folder);
+  SceneObject& mesh = place(2, OBJECT_MESH, 0, -1, 0.2, 0, 0);
+  mesh.textured = 0, mesh.SCALE = 1, mesh.ROTZ = 45;
+  std::snprintf(mesh.fileName, kFileNameSize, "%s/m.obj", scratchDir().c_str());
   instance_->rigPose = {0.05, -2.0, 90.0};  // the left eye at x = 0
-
   instance_->sceneModel.objectCount = 2;
   const Pixel floorAlone = pixelAt(frame(), 320, 160, 20);
   instance_->sceneModel.objectCount = 3;
@@ -279,7 +244,6 @@ TEST_F(FrameTest, MeshesWearTheirMaterialsAndLeaveTheOtherObjectsAsTheyWere) {
   EXPECT_GT(floorAlone.g, 0) << "the floor in its green texture";
   EXPECT_EQ(onFloor.r, floorAlone.r) << "the floor as without the mesh";
   EXPECT_EQ(onFloor.g, floorAlone.g) << "the floor as without the mesh";
-  std::system((std::string("rm -rf ") + folder).c_str());
 }
 
 uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
@@ -294,13 +258,12 @@ uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
 // since another rasteriser may round differently.
 TEST_F(FrameTest, DefaultRigDrawsTheDemoSceneAsBefore) {
   const std::string recorded = "llvmpipe (LLVM 15.0.6, 256 bits), Mesa 22.3.6";
-  struct Case {
+  const struct {
     InstanceRole eye;
     int width, height;
     RigPose pose;
     uint64_t digest;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {ROLE_LEFT_CAMERA, 320, 240, {0.7, 0.7, 90.0}, 0xe4b376a6f7ae331full},
       {ROLE_RIGHT_CAMERA, 320, 240, {0.7, 0.7, 90.0}, 0x94f0f974953d2041ull},
       {ROLE_LEFT_CAMERA, 301, 211, {2.0, 1.5, 123.5}, 0x2de473952f37075dull},
@@ -308,7 +271,7 @@ TEST_F(FrameTest, DefaultRigDrawsTheDemoSceneAsBefore) {
   };
   char cwd[4096];
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     start(c.eye, c.width, c.height);
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));

@@ -65,6 +65,10 @@ void expectNear(const Vec3& actual, const Vec3& expected, const std::string& wha
     EXPECT_NEAR(actual[i], expected[i], 2e-3) << what << " component " << i;
 }
 
+std::string corner(size_t triangle, int vertex) {
+  return "triangle " + std::to_string(triangle + 1) + " vertex " + std::to_string(vertex + 1);
+}
+
 // The box around the twelve triangles from `first` on.
 std::array<Vec3, 2> boundsOf(const std::vector<FedTriangle>& triangles, size_t first = 0) {
   std::array<Vec3, 2> box{{{1e9f, 1e9f, 1e9f}, {-1e9f, -1e9f, -1e9f}}};
@@ -109,10 +113,8 @@ TEST_F(Geometry, ABoxIsTwelveTrianglesWithPositionLikeNormals) {
       const Vec3 position = {x[pick[0] - '0'], y[pick[1] - '0'], z[pick[2] - '0']};
       Vec3 normal = position;
       normal[table[t].axis] += table[t].offset;
-      const std::string where =
-          "triangle " + std::to_string(t + 1) + " vertex " + std::to_string(v + 1);
-      expectNear(box[t][v].position, position, where + " position");
-      expectNear(box[t][v].normal, normal, where + " normal");
+      expectNear(box[t][v].position, position, corner(t, v) + " position");
+      expectNear(box[t][v].normal, normal, corner(t, v) + " normal");
     }
   }
 }
@@ -162,7 +164,6 @@ TEST_F(Geometry, ALatticeStandsFourWallsOfBoundedBoards) {
     expectNear(board[0], expected[b][0], "board " + std::to_string(b) + " low");
     expectNear(board[1], expected[b][1], "board " + std::to_string(b) + " high");
   }
-
   for (double size : {0.0, -4.0, std::nan("")}) {
     lattice.WIDTH = lattice.HEIGHT = size;
     EXPECT_TRUE(capture([&] { drawLattice(lattice); }).empty()) << "size " << size;
@@ -191,21 +192,18 @@ TEST_F(Geometry, ATurnFollowsTheRightHandRuleAboutXThenYThenZThroughTheAnchor) {
   slab.kind = OBJECT_SLAB;
   slab.X = 1, slab.Y = 2, slab.Z = 3, slab.WIDTH = 1.5, slab.HEIGHT = 0.5;
   const Vec3 anchor{1, 2, 3};
+  const auto unturned = capture([&] { drawSlab(slab); });
   for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "turn " << c.rotX << ", " << c.rotY << ", " << c.rotZ);
     slab.ROTX = c.rotX, slab.ROTY = c.rotY, slab.ROTZ = c.rotZ;
-    const auto turn = [&c](const Vec3& v) {
+    // The image of v, turned about the anchor when `about` is 1 and about the origin when 0.
+    const auto turn = [&c, &anchor](const Vec3& v, float about) {
       Vec3 out{};
-      for (int i = 0; i < 3; ++i) out[i] = v[0] * c.x[i] + v[1] * c.y[i] + v[2] * c.z[i];
+      for (int i = 0; i < 3; ++i)
+        out[i] = about * anchor[i] + (v[0] - about * anchor[0]) * c.x[i] +
+                 (v[1] - about * anchor[1]) * c.y[i] + (v[2] - about * anchor[2]) * c.z[i];
       return out;
     };
-    const std::string name = "turn " + std::to_string(c.rotX) + ", " + std::to_string(c.rotY) +
-                             ", " + std::to_string(c.rotZ);
-    SCOPED_TRACE(name);
-    const auto unturned = [&] {
-      SceneObject plain = slab;
-      plain.ROTX = plain.ROTY = plain.ROTZ = 0;
-      return capture([&] { drawSlab(plain); });
-    }();
     const auto turned = capture([&] {
       glPushMatrix();
       applyObjectTurn(slab);
@@ -215,14 +213,8 @@ TEST_F(Geometry, ATurnFollowsTheRightHandRuleAboutXThenYThenZThroughTheAnchor) {
     ASSERT_EQ(turned.size(), unturned.size());
     for (size_t t = 0; t < turned.size(); ++t) {
       for (int v = 0; v < 3; ++v) {
-        Vec3 offset = unturned[t][v].position;
-        for (int i = 0; i < 3; ++i) offset[i] -= anchor[i];
-        Vec3 expected = turn(offset);
-        for (int i = 0; i < 3; ++i) expected[i] += anchor[i];
-        const std::string where =
-            "triangle " + std::to_string(t + 1) + " vertex " + std::to_string(v + 1);
-        expectNear(turned[t][v].position, expected, where + " position");
-        expectNear(turned[t][v].normal, turn(unturned[t][v].normal), where + " normal");
+        expectNear(turned[t][v].position, turn(unturned[t][v].position, 1), corner(t, v) + " at");
+        expectNear(turned[t][v].normal, turn(unturned[t][v].normal, 0), corner(t, v) + " normal");
       }
     }
   }

@@ -49,7 +49,6 @@ TEST(GlSetUp, ABenchWindowIsSetUpAndTornDownOnceAndAMissingOneShowsError1002) {
   EXPECT_EQ(glResources.fontListBase, 0u);
   EXPECT_EQ(tearDownGl(window), 0);  // a quit reaching a closing window releases nothing twice
   destroyWindow(window);
-
   resetGlResources();
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(setUpGl(0x7fff0000, ROLE_SCENE, kDefaultRig, &overview), -1);

@@ -42,7 +42,6 @@ TEST(TextOverlay, PrintTextIsBoundedAndTheFontListsGoAwayOnce) {
   EXPECT_FLOAT_EQ(advanceOf(std::string(1000, 'W').c_str()), 255 * one);
   EXPECT_FLOAT_EQ(advanceOf(nullptr), 0);  // a null format draws nothing
   glDeleteLists(others, 256);
-
   const GLuint base = glResources.fontListBase;
   ASSERT_TRUE(glIsList(base + kFontGlyphCount - 1));
   deleteTextFont();

@@ -10,19 +10,6 @@ void putU32(Bytes& bytes, uint32_t value) {
   putU16(bytes, value >> 16);
 }
 
-BmpLayout makeLayout(uint32_t headerSize, bool fileHeader, int32_t width, int32_t height,
-                     uint16_t bitCount, uint32_t compression, uint32_t colorsUsed) {
-  BmpLayout layout;
-  layout.headerSize = headerSize;
-  layout.fileHeader = fileHeader;
-  layout.width = width;
-  layout.height = height;
-  layout.bitCount = bitCount;
-  layout.compression = compression;
-  layout.colorsUsed = colorsUsed;
-  return layout;
-}
-
 Bytes buildBmp(const BmpLayout& layout) {
   Bytes info;
   putU32(info, layout.headerSize);
@@ -51,7 +38,6 @@ Bytes buildBmp(const BmpLayout& layout) {
     info.push_back(entry[0]);
     if (layout.headerSize != 12) info.push_back(0);
   }
-
   Bytes out;
   if (layout.fileHeader) {
     const uint32_t offBits = static_cast<uint32_t>(14 + info.size() + layout.offBitsDelta);

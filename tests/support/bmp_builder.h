@@ -24,8 +24,10 @@ struct BmpLayout {
   int64_t offBitsDelta = 0;     // added to the true bfOffBits, to make a lying file
 };
 
-BmpLayout makeLayout(uint32_t headerSize, bool fileHeader, int32_t width, int32_t height,
-                     uint16_t bitCount, uint32_t compression = 0, uint32_t colorsUsed = 0);
+inline BmpLayout makeLayout(uint32_t headerSize, bool fileHeader, int32_t width, int32_t height,
+                            uint16_t bitCount, uint32_t compression = 0, uint32_t colorsUsed = 0) {
+  return {headerSize, fileHeader, width, height, bitCount, compression, colorsUsed, {}, {}, {}, 0};
+}
 
 Bytes buildBmp(const BmpLayout& layout);
 

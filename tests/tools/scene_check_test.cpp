@@ -1,79 +1,68 @@
 #include "scene_check.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
+#include <vector>
+
+#include "magick.h"
 
 namespace {
 
-class SceneCheckTest : public ::testing::Test {
- protected:
-  void SetUp() override { folder_ = mkdtemp(pattern_); }
-  void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
+std::string write(const std::string& name, const std::string& text) {
+  writeText(scratchDir() + "/" + name, text);
+  return scratchDir() + "/" + name;
+}
 
-  std::string write(const std::string& name, const std::string& text) {
-    std::string path = folder_ + "/" + name;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-    return path;
-  }
+SceneReport check(const std::string& text) {
+  return checkSceneFile(write("config.txt", text), scratchDir());
+}
 
-  SceneReport check(const std::string& text) {
-    return checkSceneFile(write("config.txt", text), folder_);
-  }
-
-  char pattern_[32] = "/tmp/oculant-scene-XXXXXX";
-  std::string folder_;
-};
+// A bare 24-bit DIB of width x 1 black pixels.
+std::string blackRow(char width) {
+  return std::string("\x28\0\0\0", 4) + width + std::string("\0\0\0\x01\0\0\0\x01\0\x18\0", 11) +
+         std::string(24, '\0') + std::string((width * 3 + 3) / 4 * 4, '\0');
+}
 
 bool mentions(const SceneReport& report, const std::string& text) {
   return std::any_of(report.warnings.begin(), report.warnings.end(),
                      [&](const std::string& w) { return w.find(text) != std::string::npos; });
 }
 
-TEST_F(SceneCheckTest, PrintsEveryFieldOfTheExample) {
-  // A 1 x 1 24-bit bare DIB.
-  std::string dib = std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 16) +
-                    std::string(24, '\0') + std::string("\x10\x20\x30\0", 4);
-  write("wall.bmp", dib);
-  SceneReport report = check(
-      "ALL=2\nOBJECT1=1\nOBJECT1_X=-2.5\nOBJECT1_Y=4\nOBJECT1_Z=0\nOBJECT1_WIDTH=5\n"
-      "OBJECT1_HEIGHT=0.5\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=wall.bmp\n\nOBJECT2=2\n"
-      "OBJECT2_WIDTH=3\nOBJECT2_HEIGHT=2\nOBJECT2_R=0.8\nOBJECT2_G=0.8\nOBJECT2_B=0.2\n");
-  ASSERT_EQ(2u, report.objectLines.size());
-  EXPECT_EQ(
-      "object 1: kind=1 (slab) X=-2.5 Y=4 Z=0 WIDTH=5 HEIGHT=0.5 R=0 G=0 B=0 textured=1 "
-      "file=\"wall.bmp\"",
-      report.objectLines[0]);
-  EXPECT_EQ(
-      "object 2: kind=2 (lattice, untextured: sets the colour only) X=0 Y=0 Z=0 WIDTH=3 HEIGHT=2 "
-      "R=0.8 G=0.8 B=0.2 textured=0 "
-      "file=\"\"",
-      report.objectLines[1]);
-}
-
-TEST_F(SceneCheckTest, ListsTheTurnOfTurnedObjectsAndWarnsAboutTurnsThatAreNoNumber) {
-  SceneReport report = check(
-      "ALL=3\nOBJECT1=1\nOBJECT1_ROTX=90\nOBJECT1_ROTZ=-12.5\nOBJECT2=2\nOBJECT2_ROTY=1e1x\n"
-      "OBJECT3=1\nOBJECT3_ROTX=0\n");
-  ASSERT_EQ(3u, report.objectLines.size());
-  const char* const endings[] = {"file=\"\" ROTX=90 ROTY=0 ROTZ=-12.5",
-                                 "file=\"\" ROTX=0 ROTY=10 ROTZ=0", "file=\"\""};
-  for (int i = 0; i < 3; ++i) {
-    const std::string& line = report.objectLines[i];
-    const std::string ending = endings[i];
-    EXPECT_EQ(ending, line.substr(line.size() - std::min(line.size(), ending.size()))) << line;
+TEST(SceneCheck, PrintsEveryFieldOfEachObjectAndTheTurnOfTurnedOnes) {
+  write("wall.bmp", blackRow(1));
+  const std::string slab = "kind=1 (slab, untextured: sets the colour only)";
+  const std::string zeros = " X=0 Y=0 Z=0 WIDTH=0 HEIGHT=0 R=0 G=0 B=0 textured=0 file=\"\"";
+  const struct {
+    std::string scene;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"ALL=2\nOBJECT1=1\nOBJECT1_X=-2.5\nOBJECT1_Y=4\nOBJECT1_Z=0\nOBJECT1_WIDTH=5\n"
+       "OBJECT1_HEIGHT=0.5\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=wall.bmp\n\nOBJECT2=2\n"
+       "OBJECT2_WIDTH=3\nOBJECT2_HEIGHT=2\nOBJECT2_R=0.8\nOBJECT2_G=0.8\nOBJECT2_B=0.2\n",
+       {"object 1: kind=1 (slab) X=-2.5 Y=4 Z=0 WIDTH=5 HEIGHT=0.5 R=0 G=0 B=0 textured=1 "
+        "file=\"wall.bmp\"",
+        "object 2: kind=2 (lattice, untextured: sets the colour only) X=0 Y=0 Z=0 WIDTH=3 "
+        "HEIGHT=2 R=0.8 G=0.8 B=0.2 textured=0 file=\"\""}},
+      {"ALL=3\nOBJECT1=1\nOBJECT1_ROTX=90\nOBJECT1_ROTZ=-12.5\nOBJECT2=2\nOBJECT2_ROTY=1e1x\n"
+       "OBJECT3=1\nOBJECT3_ROTX=0\n",
+       {"object 1: " + slab + zeros + " ROTX=90 ROTY=0 ROTZ=-12.5",
+        "object 2: kind=2 (lattice, untextured: sets the colour only)" + zeros +
+            " ROTX=0 ROTY=10 ROTZ=0",
+        "object 3: " + slab + zeros}},
+  };
+  for (const auto& c : cases) {
+    const SceneReport report = check(c.scene);
+    ASSERT_EQ(c.lines.size(), report.objectLines.size()) << c.scene;
+    for (size_t i = 0; i < c.lines.size(); ++i) EXPECT_EQ(c.lines[i], report.objectLines[i]);
   }
-  EXPECT_TRUE(mentions(report, "OBJECT2_ROTY=\"1e1x\" is read as 10"));
-  EXPECT_FALSE(mentions(report, "is not read by the bench")) << "the turn keys are read";
+  const SceneReport turned = check(cases[1].scene);
+  EXPECT_TRUE(mentions(turned, "OBJECT2_ROTY=\"1e1x\" is read as 10"));
+  EXPECT_FALSE(mentions(turned, "is not read by the bench")) << "the turn keys are read";
 }
 
-TEST_F(SceneCheckTest, WarnsAboutWhatTheBenchAcceptsSilently) {
+TEST(SceneCheck, WarnsAboutWhatTheBenchAcceptsSilently) {
   write("bad.bmp", std::string("BM") + std::string(60, '\x7f'));
   SceneReport report = check(
       "ALL=3\nALL =3\nOBJECT01_X=3\nOBJECT1_TEXTURE=on\nOBJECT1=1\nobject1_Y=2\n"
@@ -92,7 +81,7 @@ TEST_F(SceneCheckTest, WarnsAboutWhatTheBenchAcceptsSilently) {
   EXPECT_EQ(30u, check("ALL=45\n").objectLines.size());
 }
 
-TEST_F(SceneCheckTest, PrintsTheRigAndWarnsAboutValuesTheBenchReplaces) {
+TEST(SceneCheck, PrintsTheRigAndWarnsAboutValuesTheBenchReplaces) {
   const struct {
     const char* scene;
     const char* rig;
@@ -126,18 +115,12 @@ TEST_F(SceneCheckTest, PrintsTheRigAndWarnsAboutValuesTheBenchReplaces) {
   EXPECT_EQ(5u, set.warnings.size()) << "the keys it reads are no unknown keys";
 }
 
-// A bare 24-bit DIB of width x 1 black pixels.
-std::string blackRow(char width) {
-  return std::string("\x28\0\0\0", 4) + width + std::string("\0\0\0\x01\0\0\0\x01\0\x18\0", 11) +
-         std::string(24, '\0') + std::string((width * 3 + 3) / 4 * 4, '\0');
-}
-
 const char kSceneWithOddTexture[] =
     "ALL=2\nOBJECT1=1\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=one.bmp\n"
     "OBJECT2=2\nOBJECT2_TEXTURE=ON\nOBJECT2_FILE=three.bmp\n";
 
 // Object 2 is a lattice here, and every lattice shows its file.
-TEST_F(SceneCheckTest, NotesTexturesWhoseSidesAreNotPowersOfTwo) {
+TEST(SceneCheck, NotesTexturesWhoseSidesAreNotPowersOfTwo) {
   write("one.bmp", blackRow(1));
   write("three.bmp", blackRow(3));
   SceneReport report = check(kSceneWithOddTexture);
@@ -149,7 +132,7 @@ TEST_F(SceneCheckTest, NotesTexturesWhoseSidesAreNotPowersOfTwo) {
       << report.notes[0];
 }
 
-TEST_F(SceneCheckTest, WarnsAboutMeshesAndMaterialImagesThatWillNotLoad) {
+TEST(SceneCheck, WarnsAboutMeshesAndMaterialImagesThatWillNotLoad) {
   const std::string tri = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
   write("good.obj", "mtllib good.mtl\n" + tri + "usemtl plain\nf 1 2 3\n");
   write("good.mtl", "newmtl plain\nKd 1 1 1\n");
@@ -172,40 +155,41 @@ TEST_F(SceneCheckTest, WarnsAboutMeshesAndMaterialImagesThatWillNotLoad) {
   };
   for (const auto& c : cases) {
     const SceneReport report = check("ALL=1\nOBJECT1=3\n" + c.keys);
-    if (c.warning == nullptr) {
-      EXPECT_TRUE(report.warnings.empty()) << c.name << ": " << report.warnings.front();
-    } else {
-      EXPECT_TRUE(mentions(report, c.warning)) << c.name;
-    }
+    EXPECT_TRUE(c.warning ? mentions(report, c.warning) : report.warnings.empty())
+        << c.name << ": " << (report.warnings.empty() ? "no warning" : report.warnings.front());
   }
 }
 
-int run(const std::string& command) {
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST_F(SceneCheckTest, CommandLineExitStatus) {
-  std::string tool = OCULANT_SCENE_TOOL;
-  std::string clean = write("clean.txt", "ALL=0\n");
-  std::string messy = write("messy.txt", "ALL=0\nOBJECT01=1\n");
-  EXPECT_EQ(0, run(tool + " " + clean + " >/dev/null 2>&1"));
-  EXPECT_EQ(0, run(tool + " " + messy + " >/dev/null 2>&1"));
-  EXPECT_EQ(1, run(tool + " --strict " + messy + " >/dev/null 2>&1"));
-  EXPECT_EQ(2, run(tool + " " + folder_ + "/absent.txt >/dev/null 2>&1"));
-  // A FIFO named as the scene is refused at once instead of waiting for a writer.
-  EXPECT_EQ(2, run("mkfifo " + folder_ + "/fifo.txt && timeout 10 " + tool + " " + folder_ +
-                   "/fifo.txt 2>" + folder_ + "/fifo-errors >/dev/null"));
-  EXPECT_EQ(0, run("grep -q 'is a FIFO, not a regular file' " + folder_ + "/fifo-errors"));
-  // A note is no warning, even with --strict.
+TEST(SceneCheck, CommandLineExitStatus) {
+  const std::string tool = OCULANT_SCENE_TOOL, folder = scratchDir();
+  const std::string clean = write("clean.txt", "ALL=0\n");
+  const std::string messy = write("messy.txt", "ALL=0\nOBJECT01=1\n");
   write("one.bmp", blackRow(1));
   write("three.bmp", blackRow(3));
-  std::string noted = write("noted.txt", kSceneWithOddTexture);
-  EXPECT_EQ(0,
-            run(tool + " --strict " + noted + " 2>" + folder_ + "/errors >/dev/null && grep -q " +
-                "'^note: object 2: texture \"three.bmp\" is 3 x 1' " + folder_ + "/errors"));
-  EXPECT_EQ(0, run("cd " + folder_ + " && cp clean.txt config.txt && " + tool +
-                   " | grep -qx 'config.txt: 0 objects'"));
+  const std::string noted = write("noted.txt", kSceneWithOddTexture);
+  ASSERT_TRUE(runCommand("mkfifo " + folder + "/fifo.txt"));
+  const struct {
+    std::string arguments;
+    int status;
+    const char* says;  // a part of the output
+  } cases[] = {
+      {clean, 0, "clean.txt: 0 objects"},
+      {messy, 0, "OBJECT01"},
+      {"--strict " + messy, 1, "OBJECT01"},
+      {folder + "/absent.txt", 2, "absent.txt"},
+      // Refused at once instead of waiting for a writer.
+      {folder + "/fifo.txt", 2, "is a FIFO, not a regular file"},
+      // A note is no warning, even with --strict.
+      {"--strict " + noted, 0, "note: object 2: texture \"three.bmp\" is 3 x 1"},
+  };
+  for (const auto& c : cases) {
+    const CommandRun run = runCapturing("timeout 10 " + tool + " " + c.arguments);
+    EXPECT_EQ(c.status, run.status) << c.arguments << ": " << run.output;
+    EXPECT_NE(std::string::npos, run.output.find(c.says)) << c.arguments << ": " << run.output;
+  }
+  EXPECT_EQ(0, runCapturing("cd " + folder + " && cp clean.txt config.txt && " + tool +
+                            " | grep -qx 'config.txt: 0 objects'")
+                   .status);
 }
 
 }  // namespace

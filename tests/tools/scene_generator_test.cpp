@@ -1,8 +1,5 @@
-// oculant-scene generate, run as a program: repeatable files, textures our decoder reads, well
-// formed OBJ meshes, poses clear of every object, a plain scene the checker passes, clear errors.
+// oculant-scene generate, run as a program.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +13,8 @@
 #include <vector>
 
 #include "image/bmp_decoder.h"
+#include "magick.h"
+#include "mesh/mesh_file.h"
 #include "scene/config_file.h"
 #include "scene/rig_settings.h"
 #include "scene/scene_state.h"
@@ -25,33 +24,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string output;  // stdout and stderr
-};
-
-ToolRun runTool(const std::string& arguments) {
-  const std::string command = std::string(OCULANT_SCENE_TOOL) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  ToolRun run = {-1, ""};
-  char buffer[4096];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, got);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+CommandRun runTool(const std::string& arguments) {
+  return runCapturing(std::string(OCULANT_SCENE_TOOL) + " " + arguments);
 }
 
 // Every file of the folder by name.
 std::map<std::string, std::string> filesOf(const fs::path& folder) {
   std::map<std::string, std::string> files;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-    files[entry.path().filename().string()] = readFile(entry.path());
+    files[entry.path().filename().string()] = readText(entry.path());
   return files;
 }
 
@@ -93,64 +74,23 @@ void addTurned(const SceneObject& o, double x, double y, double z, Box* box) {
   box->add(o.X + x3, o.Y + y3, o.Z + z2);
 }
 
-struct Obj {
-  std::vector<double> vertices;  // x, y, z as the file has them
-  size_t uvs = 0;
-  size_t faces = 0;
-  std::vector<std::string> problems;
-};
-
-// Counts and checks what the bench's OBJ reader relies on: v, vt, f lines, indices in range,
-// faces of three corners or more, a material file that defines the material used.
-Obj readObj(const fs::path& folder, const std::string& name) {
-  Obj obj;
-  std::istringstream lines(readFile(folder / name));
-  std::string line;
-  std::string materials;
-  std::vector<std::string> faceLines;
-  std::string used;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::string tag;
-    fields >> tag;
-    double x, y, z;
-    if (tag == "v" && fields >> x >> y >> z)
-      obj.vertices.insert(obj.vertices.end(), {x, y, z});
-    else if (tag == "vt")
-      ++obj.uvs;
-    else if (tag == "f")
-      faceLines.push_back(line.substr(2));
-    else if (tag == "mtllib")
-      fields >> materials;
-    else if (tag == "usemtl")
-      fields >> used;
-    else if (!tag.empty() && tag[0] != '#')
-      obj.problems.push_back("unknown line " + line);
-  }
-  for (const std::string& face : faceLines) {
-    ++obj.faces;
-    std::istringstream corners(face);
-    std::string corner;
-    int count = 0;
-    while (corners >> corner) {
-      ++count;
-      long v = 0, t = 0;
-      if (std::sscanf(corner.c_str(), "%ld/%ld", &v, &t) != 2 || v < 1 ||
-          static_cast<size_t>(v) > obj.vertices.size() / 3 || t < 1 ||
-          static_cast<size_t>(t) > obj.uvs)
-        obj.problems.push_back(name + ": corner " + corner + " out of range");
-    }
-    if (count < 3) obj.problems.push_back(name + ": face of " + std::to_string(count) + " corners");
-  }
-  const std::string mtl = readFile(folder / materials);
-  if (used.empty() || mtl.find("newmtl " + used + "\n") == std::string::npos)
-    obj.problems.push_back(name + ": material \"" + used + "\" not in \"" + materials + "\"");
-  const size_t map = mtl.find("map_Kd ");
-  if (map != std::string::npos) {
-    const std::string texture = mtl.substr(map + 7, mtl.find('\n', map) - map - 7);
-    if (!fs::exists(folder / texture)) obj.problems.push_back(name + ": no " + texture);
-  }
-  return obj;
+// The mesh as the bench reads it; one without texture points, with a material that its library
+// does not define, or with a missing material image is a problem here.
+MeshData readMesh(const fs::path& folder, const std::string& name,
+                  std::vector<std::string>* problems) {
+  MeshData mesh;
+  std::string failure;
+  if (!readMeshFile((folder / name).string(), &mesh, &failure))
+    problems->push_back(name + ": " + failure);
+  for (const MeshGroup& group : mesh.groups)
+    if (group.material < 0) problems->push_back(name + ": a material its library lacks");
+  for (const MeshMaterial& material : mesh.materials)
+    if (!material.texturePath.empty() && !fs::exists(folder / material.texturePath))
+      problems->push_back(name + ": no " + material.texturePath);
+  if (std::all_of(mesh.texturePoints.begin(), mesh.texturePoints.end(),
+                  [](float t) { return t == 0; }))
+    problems->push_back(name + ": no texture points");
+  return mesh;
 }
 
 // The world box of an object as the bench draws it, from the scene the bench reads.
@@ -169,39 +109,32 @@ Box boundsOf(const fs::path& folder, const SceneObject& o) {
         for (const double x : {o.Z, o.Z + 0.2, o.Z + o.WIDTH - 0.2, o.Z + o.WIDTH})
           box.add(x, o.X, z), box.add(x, o.X + boardsY, z);
     }
-  } else if (o.kind == OBJECT_MESH) {  // y-up file: (x, y, z) lies at (x, -z, y)
-    const std::vector<double> v = readObj(folder, o.fileName).vertices;
-    for (size_t i = 0; i + 2 < v.size(); i += 3)
-      addTurned(o, v[i] * o.SCALE, -v[i + 2] * o.SCALE, v[i + 1] * o.SCALE, &box);
+  } else if (o.kind == OBJECT_MESH) {
+    std::vector<std::string> ignored;
+    const std::vector<float> p = readMesh(folder, o.fileName, &ignored).positions;
+    for (size_t i = 0; i + 2 < p.size(); i += 3)
+      addTurned(o, p[i] * o.SCALE, p[i + 1] * o.SCALE, p[i + 2] * o.SCALE, &box);
   }
   return box;
 }
 
-class SceneGeneratorTest : public ::testing::Test {
- protected:
-  void SetUp() override { root_ = mkdtemp(pattern_); }
-  void TearDown() override { fs::remove_all(root_); }
+// Each test generates into its own names under this process's scratch folder.
+const fs::path root = scratchDir();
 
-  fs::path generate(const std::string& name, const std::string& arguments) {
-    const fs::path folder = root_ / name;
-    const ToolRun run = runTool("generate " + arguments + " '" + folder.string() + "'");
-    EXPECT_EQ(0, run.status) << run.output;
-    return folder;
-  }
+fs::path generate(const std::string& name, const std::string& arguments) {
+  const fs::path folder = root / name;
+  const CommandRun run = runTool("generate " + arguments + " '" + folder.string() + "'");
+  EXPECT_EQ(0, run.status) << run.output;
+  return folder;
+}
 
-  char pattern_[32] = "/tmp/oculant-gen-XXXXXX";
-  fs::path root_;
-};
-
-TEST_F(SceneGeneratorTest, SameSeedSameBytesAnotherSeedOthers) {
-  struct Case {
+TEST(SceneGenerator, SameSeedSameBytesAnotherSeedOthers) {
+  const struct {
     const char* arguments;
     uint64_t digest;  // the same on every machine
-  };
-  const Case cases[] = {
-      {"--seed 7 --objects 20 --poses 30", 12742420717974661861ull},
-      {"--seed 7 --objects 20 --poses 30 --plain --size 64x48", 6651327210701436808ull}};
-  for (const Case& c : cases) {
+  } cases[] = {{"--seed 7 --objects 20 --poses 30", 12742420717974661861ull},
+               {"--seed 7 --objects 20 --poses 30 --plain --size 64x48", 6651327210701436808ull}};
+  for (const auto& c : cases) {
     const auto first = filesOf(generate("a", c.arguments));
     const auto again = filesOf(generate("b", c.arguments));
     EXPECT_EQ(first, again) << c.arguments;
@@ -215,18 +148,19 @@ TEST_F(SceneGeneratorTest, SameSeedSameBytesAnotherSeedOthers) {
     auto scene = first;
     scene.erase("poses.csv");
     EXPECT_EQ(scene, filesOf(generate("d", withoutPoses))) << withoutPoses;
-    for (const char* name : {"a", "b", "c", "d"}) fs::remove_all(root_ / name);
+    for (const char* name : {"a", "b", "c", "d"}) fs::remove_all(root / name);
   }
 }
 
-TEST_F(SceneGeneratorTest, TexturesDecodeMeshesAreWellFormedPosesKeepClear) {
+// Each scene also passes the strict check, which reads its textures and meshes as the bench does.
+TEST(SceneGenerator, TexturesDecodeMeshesAreWellFormedPosesKeepClearTheCheckPasses) {
   for (const char* arguments :
        {"--seed 11 --objects 27 --poses 200", "--seed 12 --objects 27 --poses 200 --plain"}) {
     const fs::path folder = generate("scene", arguments);
-    int textures = 0;
-    int meshes = 0;
+    int textures = 0, meshes = 0;
     for (const auto& [name, bytes] : filesOf(folder)) {
-      if (name.size() > 4 && name.substr(name.size() - 4) == ".bmp") {
+      const std::string type = name.substr(name.find('.') + 1);
+      if (type == "bmp") {
         ++textures;
         DecodedBmp image = {};
         EXPECT_EQ(BmpStatus::OK,
@@ -236,16 +170,17 @@ TEST_F(SceneGeneratorTest, TexturesDecodeMeshesAreWellFormedPosesKeepClear) {
                     (image.width & (image.width - 1)) == 0)
             << name << " " << image.width << " x " << image.height;
         std::free(image.rgb);
-      } else if (name.size() > 4 && name.substr(name.size() - 4) == ".obj") {
+      } else if (type == "obj") {
         ++meshes;
-        const Obj obj = readObj(folder, name);
-        EXPECT_GT(obj.vertices.size(), 0u) << name;
-        EXPECT_GT(obj.faces, 0u) << name;
-        EXPECT_EQ(std::vector<std::string>{}, obj.problems);
+        std::vector<std::string> problems;
+        EXPECT_GT(readMesh(folder, name, &problems).vertexCount(), 0u) << name;
+        EXPECT_EQ(std::vector<std::string>{}, problems);
       }
     }
     EXPECT_GE(textures, 2) << arguments;  // the wall's and the floor's at least
-
+    const SceneReport report = checkSceneFile((folder / "config.txt").string(), folder.string());
+    EXPECT_EQ(std::vector<std::string>{}, report.warnings) << arguments;
+    EXPECT_EQ(30u, report.objectLines.size()) << arguments;
     // The poses against the boxes of the objects as the bench reads them: the eyes, half the
     // baseline from the rig's centre, keep the near clipping distance from every box.
     std::memset(&configTable, 0, sizeof configTable);
@@ -261,7 +196,7 @@ TEST_F(SceneGeneratorTest, TexturesDecodeMeshesAreWellFormedPosesKeepClear) {
       if (o.textured || o.kind == OBJECT_MESH) boxes.push_back(boundsOf(folder, o));
     }
     EXPECT_EQ(meshes, meshObjects) << arguments;
-    std::istringstream poses(readFile(folder / "poses.csv"));
+    std::istringstream poses(readText(folder / "poses.csv"));
     std::string line;
     std::getline(poses, line);  // the header
     int count = 0;
@@ -281,34 +216,20 @@ TEST_F(SceneGeneratorTest, TexturesDecodeMeshesAreWellFormedPosesKeepClear) {
   }
 }
 
-TEST_F(SceneGeneratorTest, ScenesPassTheStrictCheck) {
-  const struct {
-    const char* name;
-    const char* arguments;
-  } scenes[] = {{"plain", "--seed 3 --objects 27 --plain"}, {"full", "--seed 3 --objects 27"}};
-  for (const auto& [name, arguments] : scenes) {
-    const fs::path folder = generate(name, arguments);
-    const SceneReport report = checkSceneFile((folder / "config.txt").string(), folder.string());
-    EXPECT_EQ(std::vector<std::string>{}, report.warnings) << arguments;
-    EXPECT_EQ(30u, report.objectLines.size()) << arguments;
-  }
-}
-
-TEST_F(SceneGeneratorTest, RefusesWhatItCannotDo) {
-  fs::create_directories(root_ / "full");
+TEST(SceneGenerator, RefusesWhatItCannotDo) {
+  fs::create_directories(root / "full");
   for (const char* name : {"notes.txt", "poses.csv", "object29.obj"})
-    std::ofstream(root_ / "full" / name) << "mine";
-  std::ofstream(root_ / "file") << "x";
-  const std::string full = "'" + (root_ / "full").string() + "'";
-  const std::string out = "'" + (root_ / "out").string() + "'";
-  struct Case {
+    std::ofstream(root / "full" / name) << "mine";
+  std::ofstream(root / "file") << "x";
+  const std::string full = "'" + (root / "full").string() + "'";
+  const std::string out = "'" + (root / "out").string() + "'";
+  const struct {
     std::string arguments;
     int status;
     const char* says;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"--seed 1 --objects 3 " + full, 2, "is not empty"},
-      {"--seed 1 --objects 3 '" + (root_ / "file").string() + "'", 2, "is not a folder"},
+      {"--seed 1 --objects 3 '" + (root / "file").string() + "'", 2, "is not a folder"},
       {"--seed 1 --objects 0 " + out, 2, "--objects 0: from 1 to 27"},
       {"--seed 1 --objects 28 " + out, 2, "--objects 28: from 1 to 27"},
       {"--seed -1 --objects 3 " + out, 2, "--seed -1: not a whole number"},
@@ -321,16 +242,16 @@ TEST_F(SceneGeneratorTest, RefusesWhatItCannotDo) {
       {"--help", 0, "usage: oculant-scene generate"},
       {"--seed 1 --objects 3 --force " + full, 0, "wrote"},
   };
-  for (const Case& c : cases) {
-    const ToolRun run = runTool("generate " + c.arguments);
+  for (const auto& c : cases) {
+    const CommandRun run = runTool("generate " + c.arguments);
     EXPECT_EQ(c.status, run.status) << c.arguments << ": " << run.output;
     EXPECT_NE(std::string::npos, run.output.find(c.says)) << c.arguments << ": " << run.output;
   }
-  EXPECT_FALSE(fs::exists(root_ / "out"));
+  EXPECT_FALSE(fs::exists(root / "out"));
   // --force leaves other files, and no file of an earlier scene that the new one lacks.
-  EXPECT_EQ("mine", readFile(root_ / "full" / "notes.txt"));
-  EXPECT_FALSE(fs::exists(root_ / "full" / "poses.csv"));
-  EXPECT_FALSE(fs::exists(root_ / "full" / "object29.obj"));
+  EXPECT_EQ("mine", readText(root / "full" / "notes.txt"));
+  EXPECT_FALSE(fs::exists(root / "full" / "poses.csv"));
+  EXPECT_FALSE(fs::exists(root / "full" / "object29.obj"));
 }
 
 }  // namespace
