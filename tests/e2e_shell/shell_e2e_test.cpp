@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -64,11 +65,10 @@ class ShellE2eTest : public ::testing::Test {
       XFetchName(display, children[i], &name);
       int x = 0, y = 0;
       XTranslateCoordinates(display, children[i], root, 0, 0, &x, &y, &child);
-      found[className] = {children[i],
-                          std::string(name ? name : "") + " " + std::to_string(x) + "," +
-                              std::to_string(y) + " " + std::to_string(a.width) + "x" +
-                              std::to_string(a.height),
-                          0};
+      char title[512];
+      std::snprintf(title, sizeof title, "%s %d,%d %dx%d", name ? name : "", x, y, a.width,
+                    a.height);
+      found[className] = {children[i], title, 0};
       XFree(name);
       Atom type;
       int format = 0;

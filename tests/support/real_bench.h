@@ -52,7 +52,7 @@ inline int waitExit(pid_t pid, int seconds = 60) {
 // What the bench and everything it started write to a stderr pipe, read as it comes.
 class StderrText {
  public:
-  explicit StderrText(int fd = -1) : fd_(fd) {}
+  StderrText() = default;
   ~StderrText() {
     if (fd_ >= 0) close(fd_);
   }
@@ -93,7 +93,7 @@ class StderrText {
     return found;
   }
 
-  int fd_;
+  int fd_ = -1;
   std::string text_;
 };
 
