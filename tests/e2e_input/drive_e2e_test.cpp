@@ -56,9 +56,8 @@ void serve() {
 // The arrivals with the code from index first on.
 std::vector<Arrival> received(uintptr_t code, size_t first = 0) {
   std::vector<Arrival> found;
-  for (size_t i = first; i < arrivals.size(); ++i) {
+  for (size_t i = first; i < arrivals.size(); ++i)
     if (arrivals[i].code == code) found.push_back(arrivals[i]);
-  }
   return found;
 }
 

@@ -1,19 +1,26 @@
 // The real executable under Xvfb: three windows with their titles, classes and places, starts by
-// hand, and exit code 0 for every process whose window is closed.
+// hand, and exit code 0 for every process whose window is closed, or that Ctrl+C or SIGTERM
+// ends. Without an X server: started with no display in its environment it runs on SDL's
+// offscreen driver, says nothing on stderr, serves the same frames as under X and ends on quit;
+// started where there is no scene, it says so once.
 #include <gtest/gtest.h>
-// After gtest: Xlib's macros (None, Bool, Status) would break its headers.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
-#include <fstream>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "oculant/client.h"
 #include "real_bench.h"
-#include "test_bench.h"
+#include "x_input.h"
+// Last: Xlib's macros (None, Bool, Status) would break the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -23,41 +30,23 @@ struct BenchWindow {
   pid_t pid;
 };
 
-int ignoreXErrors(Display*, XErrorEvent*) {
-  return 0;
-}
-
 class ShellE2eTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Camera processes are reparented here when their starter ends, so their exit codes can
-    // be collected.
-    ASSERT_TRUE(adoptOrphans());
-    std::ofstream(dir.path() + "/config.txt") << "ALL=1\nOBJECT1=1\nOBJECT1_Y=3\nOBJECT1_WIDTH=2\n"
-                                                 "OBJECT1_HEIGHT=2\nOBJECT1_R=1\n";
-    XSetErrorHandler(ignoreXErrors);
+    ASSERT_TRUE(bench.ok());
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "needs an X server (run under tests/with_xvfb)";
   }
-
   void TearDown() override {
-    for (const auto& entry : windows()) kill(entry.second.pid, SIGKILL);
-    for (pid_t pid : started) kill(pid, SIGKILL);
-    while (waitpid(-1, nullptr, 0) > 0) {
-    }
-    XCloseDisplay(display);
-  }
-
-  pid_t launch() {
-    started.push_back(launchBench(dir.path(), dir.path() + "/run"));
-    return started.back();
+    if (display) XCloseDisplay(display);
   }
 
   // The mapped top-level windows of the bench, by class (Xvfb has no window manager, so the
   // client area is the whole outer size).
   std::map<std::string, BenchWindow> windows() {
     std::map<std::string, BenchWindow> found;
-    Window root, parent, *children = nullptr;
+    Window root, parent, *children = nullptr, child;
     unsigned int count = 0;
     XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
     for (unsigned int i = 0; i < count; ++i) {
@@ -75,13 +64,11 @@ class ShellE2eTest : public ::testing::Test {
       char* name = nullptr;
       XFetchName(display, children[i], &name);
       int x = 0, y = 0;
-      Window child;
       XTranslateCoordinates(display, children[i], root, 0, 0, &x, &y, &child);
-      BenchWindow& window = found[className];
-      window = {children[i],
-                std::string(name ? name : "") + " " + std::to_string(x) + "," + std::to_string(y) +
-                    " " + std::to_string(a.width) + "x" + std::to_string(a.height),
-                0};
+      char title[512];
+      std::snprintf(title, sizeof title, "%s %d,%d %dx%d", name ? name : "", x, y, a.width,
+                    a.height);
+      found[className] = {children[i], title, 0};
       XFree(name);
       Atom type;
       int format = 0;
@@ -89,7 +76,7 @@ class ShellE2eTest : public ::testing::Test {
       unsigned char* data = nullptr;
       XGetWindowProperty(display, children[i], XInternAtom(display, "_NET_WM_PID", False), 0, 1,
                          False, XA_CARDINAL, &type, &format, &items, &after, &data);
-      if (data && items == 1) window.pid = pid_t(*reinterpret_cast<long*>(data));
+      if (data && items == 1) found[className].pid = pid_t(*reinterpret_cast<long*>(data));
       if (data) XFree(data);
     }
     if (children) XFree(children);
@@ -118,15 +105,15 @@ class ShellE2eTest : public ::testing::Test {
     XFlush(display);
   }
 
-  PrivateRuntimeDir dir;
+  BenchFolder bench{
+      "ALL=1\nOBJECT1=1\nOBJECT1_Y=3\nOBJECT1_WIDTH=2\nOBJECT1_HEIGHT=2\nOBJECT1_R=1\n"};
   Display* display = nullptr;
-  std::vector<pid_t> started;
 };
 
 const std::set<std::string> kWholeBench = {"oculant", "oculant1", "oculant2"};
 
 TEST_F(ShellE2eTest, WindowsStartsByHandAndExitCodesOfTheCloseButton) {
-  const pid_t scene = launch();
+  const pid_t scene = bench.launch();
   ASSERT_TRUE(waitForClasses(kWholeBench));
   auto shown = windows();
   EXPECT_EQ(shown["oculant"].title, "Oculant 0,0 800x600");
@@ -141,9 +128,9 @@ TEST_F(ShellE2eTest, WindowsStartsByHandAndExitCodesOfTheCloseButton) {
   ASSERT_TRUE(waitForClasses({"oculant"}));
 
   // With the scene alone, starts by hand give the left camera, then the right one.
-  const pid_t left = launch();
+  const pid_t left = bench.launch();
   ASSERT_TRUE(waitForClasses({"oculant", "oculant1"}));
-  const pid_t right = launch();
+  const pid_t right = bench.launch();
   ASSERT_TRUE(waitForClasses(kWholeBench));
   shown = windows();
   EXPECT_EQ(shown["oculant1"].pid, left);
@@ -153,6 +140,99 @@ TEST_F(ShellE2eTest, WindowsStartsByHandAndExitCodesOfTheCloseButton) {
   // Closing the scene ends all three with 0.
   closeWindow(shown["oculant"].id);
   for (const auto& entry : shown) EXPECT_EQ(waitExit(entry.second.pid), 0) << entry.first;
+}
+
+struct BenchRun {
+  std::string folder;
+  oculant::Frame left, right;
+  std::string errors;
+  int exitCode = -1;
+};
+
+// Starts the bench in a fresh folder on the demo scene (or the config.txt text given, or with
+// `noScene` none), fetches the pair once both cameras answer, and ends it with quit. The display
+// variables in force are the caller's.
+BenchRun runBench(const char* config = nullptr, bool noScene = false) {
+  BenchRun run;
+  BenchFolder bench(config);
+  run.folder = bench.path();
+  if (!bench.ok() || (noScene && unlink((run.folder + "/config.txt").c_str()) != 0)) return run;
+  StderrText errors;
+  const pid_t scene = bench.launch(&errors);
+  oculant::Client client;
+  client.setTimeout(5);
+  waitUntil([&] { return client.grabPair(&run.left, &run.right); }, [] { usleep(100000); }, 30);
+  client.quit();
+  run.exitCode = waitExit(scene);
+  run.errors = errors.untilClosed();
+  return run;
+}
+
+TEST(Headless, ServesTheFramesOfXQuietlyAndEndsOnQuit) {
+  const BenchRun underX = runBench();
+  ASSERT_EQ(underX.exitCode, 0) << underX.errors;
+
+  const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  const BenchRun headless = runBench();
+  setenv("DISPLAY", display.c_str(), 1);
+
+  EXPECT_EQ(headless.exitCode, 0);
+  EXPECT_EQ(headless.errors, "");
+  ASSERT_EQ(headless.left.width, 320);
+  ASSERT_EQ(headless.right.width, 320);
+  EXPECT_EQ(headless.left.height, underX.left.height);
+  EXPECT_TRUE(headless.left.pixels == underX.left.pixels) << "left frame differs from X's";
+  EXPECT_TRUE(headless.right.pixels == underX.right.pixels) << "right frame differs from X's";
+
+  // A folder without a scene: still a bench, with an empty scene, and one line that says why.
+  const BenchRun empty = runBench("", true);
+  EXPECT_EQ(empty.exitCode, 0);
+  EXPECT_EQ(empty.errors, "oculant: no config.txt in " + empty.folder + ": the scene is empty\n");
+
+  // All three instances read the scene's textures; a missing one is told once for the bench.
+  const BenchRun missing =
+      runBench("ALL=1\nOBJECT1=2\nOBJECT1_TEXTURE=ON\nOBJECT1_FILE=missing.bmp\n");
+  EXPECT_EQ(missing.exitCode, 0);
+  EXPECT_EQ(missing.left.width, 320) << missing.errors;
+  const size_t first = missing.errors.find("Error: ");
+  EXPECT_NE(first, std::string::npos) << missing.errors;
+  EXPECT_EQ(missing.errors.find("Error: ", first + 1), std::string::npos) << missing.errors;
+}
+
+// The names the bench's windows listen under in its runtime folder.
+std::vector<std::string> windowNames(const std::string& runtimeDir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(runtimeDir)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("class.", 0) == 0 || name.rfind("window.", 0) == 0) names.push_back(name);
+  }
+  return names;
+}
+
+// Ctrl+C in a terminal signals all three processes; SIGTERM may reach the scene alone. Either
+// way the bench ends as when its overview is closed: all three, with status 0, names removed.
+TEST(Signals, CtrlCAndSigtermEndTheWholeBenchAndRemoveItsNames) {
+  for (const bool wholeGroup : {true, false}) {
+    BenchFolder bench;
+    ASSERT_TRUE(bench.ok());
+    bench.launch();
+    std::map<std::string, pid_t> pids;
+    for (const std::string& className : kWholeBench) {
+      ASSERT_TRUE(waitForClass(className.c_str())) << className;
+      pids[className] = pidOfWindow(className.c_str());
+    }
+    ASSERT_EQ(windowNames(bench.runtimeDir()).size(), 6u);
+    for (const auto& [className, pid] : pids) {
+      if (wholeGroup || className == "oculant") kill(pid, wholeGroup ? SIGINT : SIGTERM);
+    }
+    for (const auto& [className, pid] : pids) {
+      EXPECT_EQ(waitExit(pid), 0) << className << (wholeGroup ? " after SIGINT" : " after SIGTERM");
+    }
+    EXPECT_EQ(windowNames(bench.runtimeDir()), std::vector<std::string>{})
+        << (wholeGroup ? "SIGINT" : "SIGTERM");
+  }
 }
 
 }  // namespace

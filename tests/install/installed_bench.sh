@@ -1,4 +1,4 @@
-# Shared by the install tests (sourced): a scratch folder removed at the end, checks that name
+# Sourced by the install and setup tests: a scratch folder removed at the end, checks that name
 # what broke, and an installed bench run headless on the installed demo scene.
 
 work=$(mktemp -d)

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 struct ChildOutcome {
@@ -28,11 +29,8 @@ ChildOutcome runBounded(Body body) {
   const pid_t pid = fork();
   if (pid == 0) {
     alarm(10);
-    long pages = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
-      std::fclose(statm);
-    }
+    long pages = 0;  // stays 0 when statm cannot be read
+    std::ifstream("/proc/self/statm") >> pages;
     const rlim_t bytes = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (rlim_t{256} << 20);
     const rlimit limit = {bytes, bytes};
     setrlimit(RLIMIT_AS, &limit);

@@ -2,6 +2,7 @@
 // its processes' exit codes. The test binary must define OCULANT_EXECUTABLE.
 #pragma once
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -17,42 +18,6 @@
 
 #include "test_bench.h"
 
-// Makes this process the one that collects orphans: cameras started by the scene become its
-// children when the scene ends, so their exit codes can be read.
-inline bool adoptOrphans() {
-  return prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
-}
-
-// Starts the bench in `folder` (where its config.txt is), without message boxes unless asked.
-// With a runtime folder, that one; with stderrPipe, the read end of its standard error.
-inline pid_t launchBench(const std::string& folder, const std::string& runtimeDir = "",
-                         int* stderrPipe = nullptr, bool withBoxes = false) {
-  int errorPipe[2] = {-1, -1};
-  if (stderrPipe && pipe(errorPipe) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(folder.c_str()) != 0) _exit(127);
-    if (!runtimeDir.empty()) setenv("OCULANT_RUNTIME_DIR", runtimeDir.c_str(), 1);
-    if (withBoxes) {
-      unsetenv("OCULANT_HEADLESS");
-    } else {
-      setenv("OCULANT_HEADLESS", "1", 1);
-    }
-    if (stderrPipe) {
-      dup2(errorPipe[1], 2);
-      close(errorPipe[0]);
-      close(errorPipe[1]);
-    }
-    execl(OCULANT_EXECUTABLE, OCULANT_EXECUTABLE, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  if (stderrPipe) {
-    close(errorPipe[1]);
-    *stderrPipe = errorPipe[0];
-  }
-  return pid;
-}
-
 // This process's children: what it started, and the orphans it adopted.
 inline std::vector<pid_t> childProcesses() {
   std::ifstream list("/proc/self/task/" + std::to_string(getpid()) + "/children");
@@ -67,17 +32,6 @@ inline void killChildren() {
     for (pid_t pid : left) kill(pid, SIGKILL);
     for (pid_t pid : left) waitpid(pid, nullptr, 0);
   }
-}
-
-#ifndef OCULANT_DEMO_DIR
-#define OCULANT_DEMO_DIR OCULANT_SOURCE_DIR "/examples/demo"
-#endif
-
-// Copies the demo scene (config.txt and its textures) into folder; true when it worked.
-inline bool copyDemoScene(const std::string& folder) {
-  return system(
-             ("cp " OCULANT_DEMO_DIR "/config.txt " OCULANT_DEMO_DIR "/*.bmp " + folder).c_str()) ==
-         0;
 }
 
 // The exit code of a child (or adopted orphan): 128 + the signal when one ended it, -1 when it
@@ -98,7 +52,7 @@ inline int waitExit(pid_t pid, int seconds = 60) {
 // What the bench and everything it started write to a stderr pipe, read as it comes.
 class StderrText {
  public:
-  explicit StderrText(int fd = -1) : fd_(fd) {}
+  StderrText() = default;
   ~StderrText() {
     if (fd_ >= 0) close(fd_);
   }
@@ -139,7 +93,7 @@ class StderrText {
     return found;
   }
 
-  int fd_;
+  int fd_ = -1;
   std::string text_;
 };
 
@@ -148,10 +102,14 @@ class StderrText {
 class BenchFolder {
  public:
   explicit BenchFolder(const char* config = nullptr) {
-    adoptOrphans();
+    // This process collects the orphans: cameras started by the scene become its children when
+    // the scene ends, so their exit codes can be read.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    const std::string demo = OCULANT_SOURCE_DIR "/examples/demo";
     ok_ = mkdir(folder_.c_str(), 0700) == 0 &&
-          (config ? static_cast<bool>(std::ofstream(folder_ + "/config.txt") << config)
-                  : copyDemoScene(folder_));
+          (config
+               ? static_cast<bool>(std::ofstream(folder_ + "/config.txt") << config)
+               : system(("cp " + demo + "/config.txt " + demo + "/*.bmp " + folder_).c_str()) == 0);
   }
   ~BenchFolder() { killChildren(); }
   BenchFolder(const BenchFolder&) = delete;
@@ -160,9 +118,24 @@ class BenchFolder {
   const std::string& path() const { return folder_; }
   const std::string& runtimeDir() const { return runtime_.path(); }
   bool ok() const { return ok_; }
-  // Starts the executable in the folder; its stderr goes to errors when given.
+  // Starts the executable in the folder as a user would, without message boxes unless asked;
+  // its stderr goes to errors when given.
   pid_t launch(StderrText* errors = nullptr, bool withBoxes = false) const {
-    return launchBench(folder_, "", errors ? errors->fd() : nullptr, withBoxes);
+    int errorPipe[2] = {-1, -1};
+    if (errors && pipe2(errorPipe, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(folder_.c_str()) != 0) _exit(127);
+      withBoxes ? unsetenv("OCULANT_HEADLESS") : setenv("OCULANT_HEADLESS", "1", 1);
+      if (errors) dup2(errorPipe[1], 2);
+      execl(OCULANT_EXECUTABLE, OCULANT_EXECUTABLE, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (errors) {
+      close(errorPipe[1]);
+      *errors->fd() = errorPipe[0];
+    }
+    return pid;
   }
 
  private:

@@ -14,11 +14,7 @@ bool waitUntil(const std::function<bool()>& done, const std::function<void()>& s
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (std::chrono::steady_clock::now() < deadline) {
     if (done()) return true;
-    if (step) {
-      step();
-    } else {
-      usleep(1000);
-    }
+    step ? step() : static_cast<void>(usleep(1000));
   }
   return done();
 }

@@ -1,12 +1,11 @@
 """The Linux build's frames of the demo scene at a given client size, for the Wine frame test to
 compare with: runs the Linux bench under its own X server (run it with tests/with_xvfb), sizes
-both camera windows' client areas to WIDTH x HEIGHT and writes each camera's pixel bytes.
+both camera windows' client areas to WIDTH x HEIGHT, writes each camera's pixel bytes and
+records every pose of POSES.csv with oculant-client.
 
-    linux_reference_frames.py WIDTH HEIGHT OUTDIR    writes OUTDIR/left.bin and OUTDIR/right.bin
-    ... WIDTH HEIGHT OUTDIR POSES.csv                 also records every pose of POSES.csv with
-                                                      oculant-client into OUTDIR/record
-    ... --scene FOLDER WIDTH HEIGHT OUTDIR ...        the scene of FOLDER (every file of it)
-                                                      instead of the demo's
+    linux_reference_frames.py [--scene FOLDER] WIDTH HEIGHT OUTDIR POSES.csv
+        writes OUTDIR/left.bin, OUTDIR/right.bin and OUTDIR/record; with --scene, of the scene of
+        FOLDER (every file of it) instead of the demo's
 """
 
 import os
@@ -51,9 +50,8 @@ def main():
                     sys.exit("the Linux %s camera showed no steady %d x %d frame" % (eye, width, height))
                 with open(os.path.join(out, eye + ".bin"), "wb") as pixels:
                     pixels.write(frame.pixels)
-        if len(arguments) > 3:
-            subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", arguments[3],
-                            os.path.join(out, "record")], env=bench.env, check=True, timeout=300)
+        subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", arguments[3],
+                        os.path.join(out, "record")], env=bench.env, check=True, timeout=300)
     finally:
         bench.stop()
         remove_folder(folder)

@@ -40,11 +40,8 @@ std::vector<Reply> replies;
 LRESULT CALLBACK mailboxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COPYDATA) {
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    Reply reply;
-    reply.code = data->dwData;
     const auto* bytes = static_cast<const unsigned char*>(data->lpData);
-    if (data->cbData > 0) reply.payload.assign(bytes, bytes + data->cbData);
-    replies.push_back(std::move(reply));
+    replies.push_back({data->dwData, {bytes, bytes + (bytes ? data->cbData : 0)}});
     return TRUE;
   }
   return DefWindowProcA(window, message, wParam, lParam);
@@ -66,19 +63,18 @@ HWND findByClass(const char* className) {
   return window;
 }
 
-bool send(HWND target, HWND sender, ULONG_PTR code, const void* payload, DWORD size) {
+bool send(HWND target, HWND sender, ULONG_PTR code, const void* payload = nullptr, DWORD size = 0,
+          UINT flags = SMTO_NORMAL, UINT timeoutMs = kSendTimeoutMs) {
   COPYDATASTRUCT data = {code, size, const_cast<void*>(payload)};
   DWORD_PTR result = 0;
   const bool answered =
       SendMessageTimeoutA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(sender),
-                          reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, kSendTimeoutMs, &result);
+                          reinterpret_cast<LPARAM>(&data), flags, timeoutMs, &result);
   std::printf("answered=%d\n", answered ? 1 : 0);
   return answered;
 }
 
-int window(const char* className) {
-  HWND window = findByClass(className);
-  if (window == nullptr) return 1;
+int window(HWND window) {
   char title[256] = "";
   GetWindowTextA(window, title, sizeof title);
   RECT outer, client;
@@ -90,21 +86,17 @@ int window(const char* className) {
               outer.right - outer.left, outer.bottom - outer.top);
   POINT origin = {0, 0};
   ClientToScreen(window, &origin);
-  std::printf("client_x=%ld\nclient_y=%ld\n", origin.x, origin.y);
-  std::printf("client_width=%ld\nclient_height=%ld\n", client.right, client.bottom);
+  std::printf("client_x=%ld\nclient_y=%ld\nclient_width=%ld\nclient_height=%ld\n", origin.x,
+              origin.y, client.right, client.bottom);
   std::printf("class_style=%lu\npid=%lu\n", GetClassLongA(window, GCL_STYLE), pid);
   return 0;
 }
 
-int frame(const char* className, const char* pixelFile) {
-  HWND camera = findByClass(className);
-  if (camera == nullptr) return 1;
-  HWND mailbox = makeMailbox();
-  if (!send(camera, mailbox, kFrameRequest, nullptr, 0)) return 1;
+int frame(HWND camera, const char* pixelFile) {
+  if (!send(camera, makeMailbox(), kFrameRequest)) return 1;
   std::printf("replies=%zu\n", replies.size());
   if (replies.size() != 2) return 1;
-  const Reply& header = replies[0];
-  const Reply& pixels = replies[1];
+  const Reply &header = replies[0], &pixels = replies[1];
   std::printf("header_code=%llu\nheader_size=%zu\n", static_cast<unsigned long long>(header.code),
               header.payload.size());
   if (header.payload.size() == 20) {
@@ -121,9 +113,7 @@ int frame(const char* className, const char* pixelFile) {
   return 0;
 }
 
-int sendDoubles(const char* className, const char* code, char** values, int count) {
-  HWND target = findByClass(className);
-  if (target == nullptr) return 1;
+int sendDoubles(HWND target, const char* code, char** values, int count) {
   std::vector<double> payload;
   for (int i = 0; i < count; ++i) payload.push_back(std::atof(values[i]));
   const auto size = static_cast<DWORD>(payload.size() * sizeof(double));
@@ -133,9 +123,7 @@ int sendDoubles(const char* className, const char* code, char** values, int coun
              : 1;
 }
 
-int resize(const char* className, int width, int height) {
-  HWND target = findByClass(className);
-  if (target == nullptr) return 1;
+int resize(HWND target, int width, int height) {
   RECT outer = {0, 0, width, height};
   AdjustWindowRectEx(&outer, GetWindowLongA(target, GWL_STYLE), FALSE,
                      GetWindowLongA(target, GWL_EXSTYLE));
@@ -147,17 +135,11 @@ int resize(const char* className, int width, int height) {
 
 // A frame request whose sender gives up after 20 ms without taking any reply meanwhile.
 void giveUpRequest(HWND camera, HWND mailbox) {
-  COPYDATASTRUCT data = {kFrameRequest, 0, nullptr};
-  DWORD_PTR result = 0;
-  SendMessageTimeoutA(camera, WM_COPYDATA, reinterpret_cast<WPARAM>(mailbox),
-                      reinterpret_cast<LPARAM>(&data), SMTO_BLOCK, 20, &result);
+  send(camera, mailbox, kFrameRequest, nullptr, 0, SMTO_BLOCK, 20);
 }
 
-int late(const char* className) {
-  HWND camera = findByClass(className);
-  if (camera == nullptr) return 1;
-  HWND mailbox = makeMailbox();
-  giveUpRequest(camera, mailbox);
+int late(HWND camera) {
+  giveUpRequest(camera, makeMailbox());
   // Past the camera's bound for the header, within the one for a reply sent after it.
   Sleep(2500);
   for (DWORD start = GetTickCount(); GetTickCount() - start < 3000; Sleep(10)) {
@@ -171,9 +153,7 @@ int late(const char* className) {
   return 0;
 }
 
-int flood(const char* className, int count) {
-  HWND camera = findByClass(className);
-  if (camera == nullptr) return 1;
+int flood(HWND camera, int count) {
   HWND mailbox = makeMailbox();
   for (int i = 0; i < count; ++i) giveUpRequest(camera, mailbox);
   std::printf("sent=%d\n", count);
@@ -186,22 +166,16 @@ std::string classOf(HWND window) {
   return name;
 }
 
-int focus(const char* className) {
-  HWND window = findByClass(className);
-  if (window == nullptr) return 1;
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
+int focus(HWND window) {
+  GUITHREADINFO info = {sizeof info};
   if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return 1;
   std::printf("focus=%s\nforeground=%s\n", classOf(info.hwndFocus).c_str(),
               classOf(GetForegroundWindow()).c_str());
   return 0;
 }
 
-int pose(const char* className) {
-  HWND camera = findByClass(className);
-  if (camera == nullptr) return 1;
-  if (!send(camera, makeMailbox(), 3002, nullptr, 0) || replies.size() != 1 ||
-      replies[0].payload.size() < 48) {
+int pose(HWND camera) {
+  if (!send(camera, makeMailbox(), 3002) || replies.size() != 1 || replies[0].payload.size() < 48) {
     return 1;
   }
   double values[3];
@@ -213,9 +187,8 @@ int pose(const char* className) {
 // The panel is a dialog ("#32770") either owned by the scene window or a child of it.
 HWND ownedPanel = nullptr;
 BOOL CALLBACK findOwnedPanel(HWND window, LPARAM owner) {
-  if (classOf(window) == "#32770" && GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner)) {
+  if (classOf(window) == "#32770" && GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner))
     ownedPanel = window;
-  }
   return TRUE;
 }
 
@@ -264,9 +237,7 @@ int resources(const char* executable) {
 
 // A message box is a dialog of the system class "#32770" whose text sits in control 0xFFFF.
 BOOL CALLBACK printBox(HWND window, LPARAM) {
-  char className[64] = "";
-  GetClassNameA(window, className, sizeof className);
-  if (std::strcmp(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  if (classOf(window) != "#32770" || !IsWindowVisible(window)) return TRUE;
   char caption[256] = "", text[1024] = "";
   GetWindowTextA(window, caption, sizeof caption);
   GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
@@ -280,27 +251,31 @@ BOOL CALLBACK printBox(HWND window, LPARAM) {
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
+  // The commands that name a window class find their window first.
+  HWND target = nullptr;
+  const bool byClass = command != "panel" && command != "resources" && command != "boxes";
+  if (byClass && argc > 2 && (target = findByClass(argv[2])) == nullptr) return 1;
   int status = 2;
   if (command == "window" && argc == 3) {
-    status = window(argv[2]);
+    status = window(target);
   } else if (command == "frame" && argc == 4) {
-    status = frame(argv[2], argv[3]);
+    status = frame(target, argv[3]);
   } else if (command == "send" && argc >= 4) {
-    status = sendDoubles(argv[2], argv[3], argv + 4, argc - 4);
+    status = sendDoubles(target, argv[3], argv + 4, argc - 4);
   } else if (command == "resize" && argc == 5) {
-    status = resize(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    status = resize(target, std::atoi(argv[3]), std::atoi(argv[4]));
   } else if (command == "late" && argc == 3) {
-    status = late(argv[2]);
+    status = late(target);
   } else if (command == "flood" && argc == 4) {
-    status = flood(argv[2], std::atoi(argv[3]));
+    status = flood(target, std::atoi(argv[3]));
   } else if (command == "resources" && argc == 3) {
     status = resources(argv[2]);
   } else if (command == "pose" && argc == 3) {
-    status = pose(argv[2]);
+    status = pose(target);
   } else if (command == "panel" && argc == 2) {
     status = panel();
   } else if (command == "focus" && argc == 3) {
-    status = focus(argv[2]);
+    status = focus(target);
   } else if (command == "boxes" && argc == 2) {
     status = EnumWindows(printBox, 0) ? 0 : 1;
   } else {

@@ -16,22 +16,16 @@ from running_bench import PATIENCE_SECONDS, SOURCE_DIR, required_env  # noqa: E4
 
 DEMO_SCENE = os.path.join(SOURCE_DIR, "examples", "demo")
 CLASSES = ("oculant", "oculant1", "oculant2")
+CAMERAS = CLASSES[1:]
 
 
 def stage_file(name):
     """A file of the Windows build; a missing one fails the test, as a missing build is a fault."""
-    stage = required_env("OCULANT_WINDOWS_STAGE")
-    path = os.path.join(stage, name)
+    path = os.path.join(required_env("OCULANT_WINDOWS_STAGE"), name)
     if not os.path.isfile(path):
-        raise AssertionError("%s is missing: build the Windows binaries first (scripts/build-windows)"
-                             % path)
+        raise AssertionError("%s is missing: build the Windows binaries first "
+                             "(scripts/build-windows)" % path)
     return path
-
-
-def wine_env():
-    with open(required_env("OCULANT_WINE_PREFIX_FILE")) as prefix_file:
-        prefix = prefix_file.read().strip()
-    return dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
 
 
 def wait_until(condition, what, seconds=PATIENCE_SECONDS):
@@ -45,73 +39,65 @@ def wait_until(condition, what, seconds=PATIENCE_SECONDS):
 
 
 def parse_lines(text):
-    """KEY=VALUE lines into a dict; a key given more than once ('box') maps to a list."""
-    values = {}
-    for line in text.splitlines():
-        key, sep, value = line.partition("=")
-        if not sep:
-            continue
+    """KEY=VALUE lines into a dict; 'box', given once per box, maps to a list."""
+    values = {"box": []}
+    for key, sep, value in (line.partition("=") for line in text.splitlines()):
         if key == "box":
-            values.setdefault(key, []).append(value)
-        else:
+            values[key].append(value)
+        elif sep:
             values[key] = value
     return values
 
 
+def output(*command):
+    return subprocess.run(command, capture_output=True, text=True).stdout.strip()
+
+
 def x_windows_named(title):
-    """X windows on the test's display whose name is exactly `title`."""
-    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
-                            capture_output=True, text=True)
-    return result.stdout.split()
+    return output("xdotool", "search", "--onlyvisible", "--name", "^%s$" % title).split()
 
 
 def x_property(window, *arguments):
     """xprop's answer for the window: a property's name, after any format options."""
-    result = subprocess.run(["xprop", "-id", window] + list(arguments), capture_output=True,
-                            text=True)
-    return result.stdout.strip()
+    return output("xprop", "-id", window, *arguments)
 
 
 def close_error_boxes():
     """Presses Enter in every "Error" box up, as a user closing it would; returns how many."""
     boxes = x_windows_named("Error")
     for box in boxes:
-        subprocess.run(["xdotool", "key", "--window", box, "Return"], capture_output=True)
+        output("xdotool", "key", "--window", box, "Return")
     return len(boxes)
 
 
 class WineBench:
-    """oculant.exe in a scratch folder with the demo scene (or the given config.txt text, or
-    every file of the given scene folder)."""
+    """oculant.exe in a scratch folder with the demo scene (or every file of the given scene
+    folder), its config.txt replaced by the text given."""
 
     def __init__(self, name, config=None, scene=None):
-        self.env = wine_env()
+        with open(required_env("OCULANT_WINE_PREFIX_FILE")) as prefix_file:
+            self.env = dict(os.environ, WINEPREFIX=prefix_file.read().strip(), WINEDEBUG="-all",
+                            WINEDLLOVERRIDES="mscoree,mshtml=")
         self.wine = required_env("OCULANT_WINE")
         executable = stage_file("oculant.exe")
         self.folder = tempfile.mkdtemp(prefix="oculant-wine-%s-" % name)
         shutil.copy(executable, self.folder)
-        if scene is not None:
-            for entry in os.listdir(scene):
-                shutil.copy(os.path.join(scene, entry), self.folder)
-        elif config is None:
-            for entry in os.listdir(DEMO_SCENE):
-                if entry == "config.txt" or entry.endswith(".bmp"):
-                    shutil.copy(os.path.join(DEMO_SCENE, entry), self.folder)
-        else:
+        for entry in os.listdir(scene or DEMO_SCENE):
+            if scene or entry == "config.txt" or entry.endswith(".bmp"):
+                shutil.copy(os.path.join(scene or DEMO_SCENE, entry), self.folder)
+        if config is not None:
             with open(os.path.join(self.folder, "config.txt"), "w") as config_file:
                 config_file.write(config)
         self.logs = []
         self.first = None
 
     def start(self, program="oculant.exe"):
-        """Starts one oculant.exe (or the program given) in the folder, as a double click would;
-        returns its process."""
+        """Starts one oculant.exe (or the program given) in the folder, as a double click would."""
         log = open(os.path.join(self.folder, "oculant-%d.log" % len(self.logs)), "wb")
         self.logs.append(log)
         process = subprocess.Popen([self.wine, program], cwd=self.folder, env=self.env,
                                    stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
-        if self.first is None:
-            self.first = process
+        self.first = self.first or process
         return process
 
     def run(self, program, *args, timeout=PATIENCE_SECONDS):
@@ -119,20 +105,18 @@ class WineBench:
         not pipes: the first Wine program after the wineserver ended starts the server and Wine's
         own services, which keep its output open for as long as they run."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            status = subprocess.run([self.wine, program] + list(args), cwd=self.folder,
-                                    env=self.env, stdout=out, stderr=err,
-                                    timeout=timeout).returncode
-            out.seek(0)
-            err.seek(0)
-            return subprocess.CompletedProcess(program, status, out.read().decode(errors="replace"),
-                                               err.read().decode(errors="replace"))
+            status = subprocess.run([self.wine, program, *args], cwd=self.folder, env=self.env,
+                                    stdout=out, stderr=err, timeout=timeout).returncode
+            texts = []
+            for stream in (out, err):
+                stream.seek(0)
+                texts.append(stream.read().decode(errors="replace"))
+            return subprocess.CompletedProcess(program, status, *texts)
 
     def probe(self, *args):
         """win32_probe's findings as a dict, with its exit status under 'status'."""
         result = self.run(required_env("OCULANT_WIN32_PROBE"), *args)
-        values = parse_lines(result.stdout)
-        values["status"] = result.returncode
-        return values
+        return dict(parse_lines(result.stdout), status=result.returncode)
 
     def client(self, *args, check=True):
         """oculant-client.exe's output, with Windows line ends made Unix ones; with check, fails the
@@ -151,46 +135,41 @@ class WineBench:
         return values if values["status"] == 0 else None
 
     def frame(self, class_name):
-        """One frame fetched over WM_COPYDATA by the probe: its findings and the pixel bytes."""
+        """One frame fetched over WM_COPYDATA by the probe: its findings and the pixel bytes (none
+        when no complete frame came: the findings say why)."""
         pixel_file = "probe-%s.bin" % class_name
         values = self.probe("frame", class_name, pixel_file)
-        path = os.path.join(self.folder, pixel_file)
-        if not os.path.exists(path):  # no complete frame came: the findings say why
-            return values, b""
-        with open(path, "rb") as pixel_data:
-            pixels = pixel_data.read()
-        os.remove(path)
+        path, pixels = os.path.join(self.folder, pixel_file), b""
+        if os.path.exists(path):
+            with open(path, "rb") as pixel_data:
+                pixels = pixel_data.read()
+            os.remove(path)
         return values, pixels
 
     def start_ready(self):
-        """start() and wait_until_ready(); a bench that does not get there is stopped."""
+        """Starts the bench and waits until all three windows exist and both cameras show the same
+        frame twice in a row; a bench that does not get there is stopped."""
         try:
             self.start()
-            self.wait_until_ready()
+            wait_until(lambda: all(self.window(name) for name in CLASSES), "the three windows")
+            previous = [None]
+
+            def steady():
+                pair = tuple(self.frame(name)[1] for name in CAMERAS)
+                same = all(pair) and pair == previous[0]
+                previous[0] = pair
+                return same
+
+            wait_until(steady, "steady frames from both cameras")
         except BaseException:
             self.stop()
             raise
         return self
 
-    def wait_until_ready(self):
-        """Until all three windows exist and both cameras show the same frame twice in a row."""
-        wait_until(lambda: all(self.window(name) for name in CLASSES), "the three windows")
-        previous = [None]
-
-        def steady():
-            pair = tuple(self.frame(name)[1] for name in ("oculant1", "oculant2"))
-            same = all(pair) and pair == previous[0]
-            previous[0] = pair
-            return same
-
-        wait_until(steady, "steady frames from both cameras")
-
     def processes(self):
         """Unix process ids of the Windows programs running in the folder."""
         pids = []
-        for entry in os.listdir("/proc"):
-            if not entry.isdigit():
-                continue
+        for entry in filter(str.isdigit, os.listdir("/proc")):
             try:
                 if os.readlink("/proc/%s/cwd" % entry) == self.folder:
                     pids.append(int(entry))
@@ -200,7 +179,7 @@ class WineBench:
 
     def boxes(self):
         """The message boxes up: (Windows process id, caption, text) each."""
-        return [tuple(box.split("|", 2)) for box in self.probe("boxes").get("box", [])]
+        return [tuple(box.split("|", 2)) for box in self.probe("boxes")["box"]]
 
     def stop(self):
         """Ends whatever is left of the bench, then the prefix's wineserver, so that the next test
@@ -219,7 +198,3 @@ class WineBench:
             print("kept", self.folder)
         else:
             shutil.rmtree(self.folder, ignore_errors=True)
-
-
-def stride_for_width(width):
-    return (width * 3 + 3) // 4 * 4

@@ -1,9 +1,9 @@
 """Frames from the Windows bench under Wine, fetched through WM_COPYDATA: the replies as the probe
 receives them, the same pixels written by oculant-client.exe as BMP and PNG, its message for a
-bench that does not answer, and the pixels the Linux build draws of the same scene at the same
-client size, for the demo scene and for it with turned objects."""
+bench that does not answer, and the pixels the Linux build draws of the same scenes."""
 
 import os
+import pathlib
 import signal
 import struct
 import subprocess
@@ -12,7 +12,8 @@ import tempfile
 import unittest
 import zlib
 
-from wine_bench import SOURCE_DIR, WineBench, required_env, stride_for_width
+from wine_bench import SOURCE_DIR, WineBench
+from running_bench import write_poses
 
 CAMERAS = {"oculant1": ("left", 1), "oculant2": ("right", 2)}
 # Rig poses (x, y, heading) away from the start: headings whose sine and cosine the C runtimes
@@ -26,7 +27,6 @@ POSES = [(0, 0, 10), (0, 0, 37.5), (0, 0, 45), (0, 0, 90), (0, 0, 120), (0, 0, 2
 # Poses that see the showcase's meshes from near and far, straight on and askew.
 MESH_POSES = [(0.7, 0.7, 90), (0.2, 1.2, 75), (1.6, 0.4, 112.5), (-0.9, 2.0, 58.3)]
 
-
 # The demo scene's table, shelf and enclosure turned by angles whose sines the C runtimes may round
 # differently (a slab about all three axes, one about two, and a lattice), and a sixth object: a
 # slab stood up by ROTX 90 into a wall at y = 1.5, from x = 0.5 to 0.9 and z = -0.1 to 0.5, which
@@ -37,6 +37,18 @@ TURNS = {"OBJECT3_ROTZ": 3.5, "OBJECT4_ROTX": 30, "OBJECT4_ROTZ": -20, "OBJECT5_
          "OBJECT6_TEXTURE": "ON", "OBJECT6_FILE": "checker.bmp", "OBJECT6_ROTX": 90}
 TURNED_POSES = [(0.7, 0.7, 90), (0, 0, 37.5), (1.3, 0.2, 10), (-0.8, -0.45, 299.9),
                 (1.9, 1.45, 58.75), (-0.25, 0.9, 222.2)]
+
+
+def read(*path):
+    return pathlib.Path(*path).read_bytes()
+
+
+def differ(actual, expected):
+    return "%d of %d bytes differ" % (sum(a != b for a, b in zip(actual, expected)), len(expected))
+
+
+def stride_for_width(width):
+    return (width * 3 + 3) // 4 * 4
 
 
 def png_image_data(data):
@@ -63,23 +75,33 @@ def unfiltered_rgb_rows(pixels, width, height):
     return b"".join(rows)
 
 
-def bmp_fields(data):
-    """(width, height, bit count, image size, pixel offset) of a BMP file's headers."""
-    offset, = struct.unpack_from("<I", data, 10)
-    width, height, _, bits, _, size = struct.unpack_from("<iiHHII", data, 18)
-    return width, height, bits, size, offset
+def assert_recorded_as_on_linux(test, bench, values, poses, out, *scene):
+    """Records the poses with oculant-client.exe, then the Linux build's bench on the same scene
+    (the demo's unless `scene` is "--scene", FOLDER) at the size of the probe's frame `values`
+    into `out`, and checks that every eye image has the same bytes."""
+    listing = write_poses(os.path.join(bench.folder, "poses.csv"), poses)
+    bench.client("record", "poses.csv", "record")
+    subprocess.run([os.path.join(SOURCE_DIR, "tests", "with_xvfb"), sys.executable, "-B",
+                    os.path.join(os.path.dirname(__file__), "linux_reference_frames.py"),
+                    *scene, values["width"], values["height"], out, listing],
+                   check=True, timeout=600)
+    for number, pose in enumerate(poses, 1):
+        for image in ("im0.png", "im1.png"):
+            with test.subTest(pose=pose, image=image):
+                sample = os.path.join("%04d" % number, image)
+                windows = png_image_data(read(bench.folder, "record", sample))
+                linux = png_image_data(read(out, "record", sample))
+                test.assertEqual(len(windows), len(linux))
+                test.assertTrue(windows == linux, differ(windows, linux))
 
 
 class Frames(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.bench = WineBench("frame").start_ready()
+        cls.addClassCleanup(cls.bench.stop)
         cls.frames = {name: cls.bench.frame(name) for name in CAMERAS}
         cls.clients = {name: cls.bench.window(name) for name in CAMERAS}
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bench.stop()
 
     def test_replies_to_a_frame_request(self):
         for name, (_, role) in CAMERAS.items():
@@ -117,11 +139,10 @@ class Frames(unittest.TestCase):
                          % (sides, sides))
         for name, (eye, _) in CAMERAS.items():
             with self.subTest(camera=name):
-                path = os.path.join(self.bench.folder, "pair.d", "frame-%s.bmp" % eye)
-                with open(path, "rb") as bmp:
-                    data = bmp.read()
+                data = read(self.bench.folder, "pair.d", "frame-%s.bmp" % eye)
                 values, pixels = self.frames[name]
-                width, height, bits, size, offset = bmp_fields(data)
+                offset, = struct.unpack_from("<I", data, 10)
+                width, height, _, bits, _, size = struct.unpack_from("<iiHHII", data, 18)
                 self.assertEqual(width, int(values["width"]))
                 self.assertEqual(height, int(values["height"]))
                 self.assertEqual(bits, 24)
@@ -129,10 +150,8 @@ class Frames(unittest.TestCase):
                 self.assertTrue(data[offset:] == pixels, "the BMP holds other pixels")
         # The PNG is written in binary mode: a text-mode write breaks its signature and stream.
         self.bench.client("grab", "left", "-o", "left.png")
-        with open(os.path.join(self.bench.folder, "left.png"), "rb") as png:
-            data = png.read()
         values, pixels = self.frames["oculant1"]
-        self.assertEqual(png_image_data(data),
+        self.assertEqual(png_image_data(read(self.bench.folder, "left.png")),
                          unfiltered_rgb_rows(pixels, int(values["width"]), int(values["height"])))
 
     def test_y_a_stopped_camera_is_reported_after_the_time_out(self):
@@ -154,85 +173,39 @@ class Frames(unittest.TestCase):
     def test_pixels_equal_the_linux_build(self):
         # Both eyes at the start pose, and recorded by oculant-client at every pose of POSES.
         with tempfile.TemporaryDirectory(prefix="oculant-linux-frames-") as out:
-            values, _ = self.frames["oculant1"]
-            assert_recorded_as_on_linux(self, self.bench, values, POSES, out)
+            assert_recorded_as_on_linux(self, self.bench, self.frames["oculant1"][0], POSES, out)
             for name, (eye, _) in CAMERAS.items():
                 with self.subTest(camera=name):
-                    with open(os.path.join(out, eye + ".bin"), "rb") as linux:
-                        expected = linux.read()
+                    expected = read(out, eye + ".bin")
                     self.assertTrue(self.frames[name][1] == expected,
-                                     "%d of %d bytes differ" % (
-                                         sum(a != b for a, b in zip(self.frames[name][1], expected)),
-                                         len(expected)))
+                                    differ(self.frames[name][1], expected))
 
 
-class TurnedObjectFrames(unittest.TestCase):
-    """The demo scene with turned objects, recorded at a few poses."""
+class SceneFrames(unittest.TestCase):
+    """Other scenes than the demo's, recorded at a few poses."""
 
-    def test_pixels_equal_the_linux_build(self):
-        bench = WineBench("turned")
-        try:
-            config = os.path.join(bench.folder, "config.txt")
-            with open(config) as demo:
-                text = demo.read().replace("ALL=5\n", "ALL=6\n")
-            with open(config, "w") as turned:
-                turned.write(text + "".join("%s=%s\n" % turn for turn in TURNS.items()))
-            bench.start_ready()
-            values, _ = bench.frame("oculant1")
-            with tempfile.TemporaryDirectory(prefix="oculant-linux-turned-") as out:
-                assert_recorded_as_on_linux(self, bench, values, TURNED_POSES, out, "--scene",
-                                            bench.folder)
-            width, height = int(values["width"]), int(values["height"])
-            for image in ("ids0.png", "ids1.png"):
-                with open(os.path.join(bench.folder, "record", "0001", image), "rb") as png:
-                    ids = png_image_data(png.read())
-                # Rows of a filter byte and big-endian 16-bit ids.
-                middle = height // 2 * (1 + 2 * width) + 1 + 2 * (width // 2)
-                self.assertEqual(ids[middle:middle + 2], b"\0\6", image)
-        finally:
-            bench.stop()
+    def assert_recorded_as_on_linux(self, name, poses, scene=None, config=None):
+        bench = WineBench(name, config, scene).start_ready()
+        self.addCleanup(bench.stop)
+        values, _ = bench.frame("oculant1")
+        with tempfile.TemporaryDirectory(prefix="oculant-linux-%s-" % name) as out:
+            assert_recorded_as_on_linux(self, bench, values, poses, out, "--scene",
+                                        scene or bench.folder)
+        return bench, int(values["width"]), int(values["height"])
 
+    def test_turned_objects_equal_the_linux_build(self):
+        with open(os.path.join(SOURCE_DIR, "examples", "demo", "config.txt")) as demo:
+            config = demo.read().replace("ALL=5\n", "ALL=6\n")
+        config += "".join("%s=%s\n" % turn for turn in TURNS.items())
+        bench, width, height = self.assert_recorded_as_on_linux("turned", TURNED_POSES,
+                                                                config=config)
+        for image in ("ids0.png", "ids1.png"):
+            ids = png_image_data(read(bench.folder, "record", "0001", image))
+            # Rows of a filter byte and big-endian 16-bit ids.
+            middle = height // 2 * (1 + 2 * width) + 1 + 2 * (width // 2)
+            self.assertEqual(ids[middle:middle + 2], b"\0\6", image)
 
-class MeshFrames(unittest.TestCase):
-    """The showcase, meshes read from OBJ files with PNG and BMP textures among turned slabs."""
-
-    def test_pixels_equal_the_linux_build(self):
-        showcase = os.path.join(SOURCE_DIR, "examples", "showcase")
-        bench = WineBench("mesh", scene=showcase).start_ready()
-        try:
-            values, _ = bench.frame("oculant1")
-            with tempfile.TemporaryDirectory(prefix="oculant-linux-meshes-") as out:
-                assert_recorded_as_on_linux(self, bench, values, MESH_POSES, out, "--scene",
-                                            showcase)
-        finally:
-            bench.stop()
-
-
-def assert_recorded_as_on_linux(test, bench, values, poses, out, *scene):
-    """Records the poses with oculant-client.exe, then the Linux build's bench on the same scene
-    (the demo's unless `scene` is "--scene", FOLDER) at the size of the probe's frame `values`
-    into `out`, and checks that every eye image has the same bytes."""
-    listing = os.path.join(bench.folder, "poses.csv")
-    with open(listing, "w") as pose_list:
-        pose_list.write("".join("%r, %r, %r\n" % pose for pose in poses))
-    bench.client("record", "poses.csv", "record")
-    subprocess.run([os.path.join(SOURCE_DIR, "tests", "with_xvfb"), sys.executable, "-B",
-                    os.path.join(os.path.dirname(__file__), "linux_reference_frames.py"),
-                    *scene, values["width"], values["height"], out, listing],
-                   check=True, timeout=600)
-    for number, pose in enumerate(poses, 1):
-        for image in ("im0.png", "im1.png"):
-            with test.subTest(pose=pose, image=image):
-                sample = os.path.join("%04d" % number, image)
-                with open(os.path.join(bench.folder, "record", sample), "rb") as png:
-                    windows = png_image_data(png.read())
-                with open(os.path.join(out, "record", sample), "rb") as png:
-                    linux = png_image_data(png.read())
-                test.assertEqual(len(windows), len(linux))
-                test.assertTrue(windows == linux, "%d of %d bytes differ" % (
-                    sum(a != b for a, b in zip(windows, linux)), len(linux)))
-
-
-if __name__ == "__main__":
-    required_env("OCULANT_EXECUTABLE")
-    unittest.main(verbosity=2)
+    def test_meshes_equal_the_linux_build(self):
+        # The showcase: meshes read from OBJ files with PNG and BMP textures among turned slabs.
+        self.assert_recorded_as_on_linux(
+            "mesh", MESH_POSES, scene=os.path.join(SOURCE_DIR, "examples", "showcase"))

@@ -1,20 +1,43 @@
-"""The Windows bench under Wine: its three windows as Windows and X see them, and a fourth start
-refused with a box that leaves the three running."""
+"""oculant.exe under Wine as a Windows user gets it: the program with its resources, its output and
+its scene generator's files; its three windows as Windows and X see them and a fourth start
+refused; error boxes that block no instance; and the overview driven with real X input."""
 
+import collections
 import os
+import pathlib
 import re
+import struct
+import subprocess
+import tempfile
 import unittest
 
-from wine_bench import CLASSES, PATIENCE_SECONDS, SOURCE_DIR, WineBench, close_error_boxes, \
-    wait_until, x_property, x_windows_named
+from wine_bench import CAMERAS, CLASSES, PATIENCE_SECONDS, SOURCE_DIR, WineBench, \
+    close_error_boxes, required_env, stage_file, wait_until, x_property, x_windows_named
 
+IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
+PANEL_STYLE = "0x500000C0"  # WS_CHILD | WS_VISIBLE | DS_MODALFRAME | DS_SETFONT
+GENERATE = ["generate", "--seed", "7", "--objects", "20", "--poses", "30"]
 CS_OWNDC = 0x20
 CS_VREDRAW_HREDRAW = 0x3
+MSG_EXT_VERSION = "3004"
+MISSING = "Failed to open DIB file missing.bmp."
 EXPECTED = {  # class: title, outer x, y, width, height
     "oculant": ("Oculant", 0, 0, 800, 600),
     "oculant1": ("Camera 1 Left", 820, 0, 320, 240),
     "oculant2": ("Camera 2 Right", 820, 260, 320, 240),
 }
+
+
+def pe_subsystem(path):
+    with open(path, "rb") as exe:
+        data = exe.read(4096)
+    pe, = struct.unpack_from("<I", data, 0x3C)
+    assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
+    return struct.unpack_from("<H", data, pe + 24 + 68)[0]  # the optional header's Subsystem
+
+
+def files_of(folder):
+    return {path.name: path.read_bytes() for path in pathlib.Path(folder).iterdir()}
 
 
 def xpm_icon_pixels():
@@ -41,47 +64,49 @@ def x_icon_32(window):
     return None
 
 
+def xdotool(*args):
+    subprocess.run(["xdotool"] + list(args), check=True, timeout=PATIENCE_SECONDS)
+
+
+def screen(x, y, width, height):
+    """The screen's RGB bytes in the rectangle."""
+    return subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (width, height, x, y),
+                           "+repage", "rgb:-"], capture_output=True, check=True,
+                          timeout=PATIENCE_SECONDS).stdout
+
+
 class ThreeWindows(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.bench = WineBench("windows").start_ready()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.bench.stop()
+        cls.addClassCleanup(cls.bench.stop)
 
     def test_each_class_has_its_window_in_a_process_of_its_own(self):
         pids = set()
-        for class_name, (title, x, y, width, height) in EXPECTED.items():
+        for class_name, expected in EXPECTED.items():
+            window = self.bench.window(class_name)
+            for key, value in zip(("title", "x", "y", "width", "height"), expected):
+                with self.subTest(class_name=class_name, key=key):
+                    self.assertEqual(window[key], str(value))
             with self.subTest(class_name=class_name):
-                window = self.bench.window(class_name)
-                self.assertEqual(window["title"], title)
-                self.assertEqual(int(window["x"]), x)
-                self.assertEqual(int(window["y"]), y)
-                self.assertEqual(int(window["width"]), width)
-                self.assertEqual(int(window["height"]), height)
                 style = int(window["class_style"])
                 self.assertEqual(style & CS_OWNDC, CS_OWNDC)
                 self.assertEqual(style & CS_VREDRAW_HREDRAW, CS_VREDRAW_HREDRAW)
                 pids.add(window["pid"])
         self.assertEqual(len(pids), 3)
 
-    def test_x_sees_the_titles(self):
+    def test_x_sees_the_titles_and_the_class_icon(self):
         # Wine names an X window by its Windows title; for WM_CLASS it gives X the program's file
         # name, the same for all three, so the Windows class names are checked above instead.
-        for title, *_ in EXPECTED.values():
-            with self.subTest(title=title):
-                windows = x_windows_named(title)
-                self.assertEqual(len(windows), 1)
-                self.assertIn('"oculant.exe"', x_property(windows[0], "WM_CLASS"))
-
-    def test_x_shows_the_class_icon(self):
         # Wine reads no other process's class icon (GetClassLongPtr answers 0), but it gives X
         # the window's own: the class icon, or Wine's logo if the class had none.
         icon = xpm_icon_pixels()
         for title, *_ in EXPECTED.values():
             with self.subTest(title=title):
-                self.assertEqual(x_icon_32(x_windows_named(title)[0]), icon)
+                windows = x_windows_named(title)
+                self.assertEqual(len(windows), 1)
+                self.assertIn('"oculant.exe"', x_property(windows[0], "WM_CLASS"))
+                self.assertEqual(x_icon_32(windows[0]), icon)
 
     def test_z_fourth_start_is_refused(self):
         fourth = self.bench.start()
@@ -97,5 +122,157 @@ class ThreeWindows(unittest.TestCase):
         self.assertIsNone(self.bench.first.poll())
 
 
-if __name__ == "__main__":
-    unittest.main(verbosity=2)
+class ErrorBoxes(unittest.TestCase):
+    def missing_texture_boxes(self):
+        return [box for box in self.bench.boxes() if box[1:] == ("Error", MISSING)]
+
+    def test_boxes_block_no_one(self):
+        self.bench = WineBench("error-box", config="ALL=1\nOBJECT1=1\nOBJECT1_TEXTURE=ON\n"
+                               "OBJECT1_FILE=missing.bmp\n")
+        self.addCleanup(self.bench.stop)
+        self.bench.start()
+        # The scene's box is up inside its set-up, before it starts the cameras.
+        wait_until(lambda: len(self.missing_texture_boxes()) == 1, "the scene's box")
+        self.assertEqual(self.bench.probe("send", "oculant", "1002", "45")["answered"], "1")
+
+        # Closed, it lets the scene start the cameras, each with a box of its own.
+        wait_until(close_error_boxes, "the scene's box to close")
+        boxes = wait_until(lambda: len(self.missing_texture_boxes()) == 2 and
+                           self.missing_texture_boxes(), "the cameras' boxes")
+        self.assertEqual(len({box[0] for box in boxes}), 2)
+
+        # With its box up, a camera still answers a frame request.
+        values, pixels = self.bench.frame("oculant1")
+        self.assertEqual(values["header_code"], "2101")
+        self.assertEqual(len(pixels), int(values["stride"]) * int(values["height"]))
+
+        # A quit to the scene still reaches all three; every box that comes up is closed.
+        self.assertEqual(self.bench.probe("send", "oculant", "1000")["answered"], "1")
+        def all_ended():
+            close_error_boxes()
+            return not self.bench.processes()
+
+        wait_until(all_ended, "every process to end")
+
+
+class OverviewInput(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.bench = WineBench("overview").start_ready()
+        cls.addClassCleanup(cls.bench.stop)
+        scene = cls.bench.window("oculant")
+        cls.client = tuple(int(scene[key]) for key in ("client_x", "client_y", "client_width",
+                                                       "client_height"))
+
+    def assert_scene_answers(self):
+        self.assertEqual(self.bench.probe("send", "oculant", MSG_EXT_VERSION)["answered"], "1")
+
+    def poses(self):
+        return {name: self.bench.probe("pose", name) for name in CAMERAS}
+
+    def test_1_the_keyboard_goes_to_the_overview(self):
+        self.assertEqual(self.bench.probe("focus", "oculant")["focus"], "oculant")
+
+    def test_2_turns_and_a_drive_reach_both_eyes_and_the_panel(self):
+        x, y, width, height = self.client
+        xdotool("mousemove", str(x + width * 3 // 4), str(y + height // 2))
+        xdotool("keydown", "shift")
+        try:
+            for turn in range(1, 6):  # 20 px to the left add 10 degrees
+                xdotool("mousemove_relative", "--", "-20", "0")
+                self.assert_scene_answers()
+                heading = "%.17g" % (90 + 10 * turn)
+                for name in CAMERAS:
+                    with self.subTest(turn=turn, camera=name):
+                        wait_until(lambda: self.bench.probe("pose", name)["heading"] == heading,
+                                   "%s to turn to %s" % (name, heading))
+            turned = self.poses()
+            xdotool("mousedown", "1")
+            try:
+                wait_until(lambda: all(self.bench.probe("pose", name)["y"] != turned[name]["y"]
+                                       for name in CAMERAS), "both eyes to drive")
+            finally:
+                xdotool("mouseup", "1")
+        finally:
+            xdotool("keyup", "shift")
+        self.assert_scene_answers()
+        previous = [None]
+
+        def settled():
+            poses = self.poses()
+            same = poses["oculant1"] == poses["oculant2"] and poses == previous[0]
+            previous[0] = poses
+            return same and poses
+
+        driven = wait_until(settled, "both eyes to settle at the same pose")
+        self.assertEqual(driven["oculant1"]["heading"], "140")
+        panel = self.bench.probe("panel")
+        lines = panel["text"].split("|")
+        self.assertEqual(lines[0], "X=%.3f" % float(driven["oculant1"]["x"]))
+        self.assertEqual(lines[1], "Y=%.3f" % float(driven["oculant1"]["y"]))
+        self.assertEqual(lines[2], "Градус=140.000")
+
+    def test_3_the_panel_shows_over_the_overview(self):
+        panel = self.bench.probe("panel")
+        self.assertEqual(panel["status"], 0)
+        pixels = screen(*(int(panel[key]) for key in ("x", "y", "width", "height")))
+        colours = collections.Counter(pixels[i:i + 3] for i in range(0, len(pixels), 3))
+        # The dialog's light face and text box, not the overview's dark GL drawing.
+        common = colours.most_common(1)[0][0]
+        self.assertTrue(min(common) >= 0xC0, "the panel's area is mostly %s" % common.hex())
+
+    def test_4_f1_shows_the_third_object_and_f2_saves_both_eyes(self):
+        x, y, width, height = self.client
+        before = screen(x, y + height // 4, width, height // 2)
+        xdotool("key", "F1")
+        self.assert_scene_answers()
+        wait_until(lambda: screen(x, y + height // 4, width, height // 2) != before,
+                   "the overview to show the third object")
+        xdotool("key", "F2")
+        self.assert_scene_answers()
+        for name in ("image1.bmp", "image2.bmp"):
+            with self.subTest(file=name):
+                wait_until(lambda: os.path.exists(os.path.join(self.bench.folder, name)), name)
+
+
+class Program(unittest.TestCase):
+    def setUp(self):
+        self.bench = WineBench("program")
+        self.addCleanup(self.bench.stop)
+
+    def test_a_gui_program_with_its_resources(self):
+        self.assertEqual(pe_subsystem(stage_file("oculant.exe")), IMAGE_SUBSYSTEM_WINDOWS_GUI)
+        found = self.bench.probe("resources", "oculant.exe")
+        self.assertEqual(found.get("icon"), "32x32x4")
+        self.assertEqual(found.get("dialog_style"), PANEL_STYLE)
+        self.assertEqual(found.get("dialog_controls"), "1")
+        self.assertEqual(found.get("dialog_size"), "166x65")
+
+    def test_its_output_reaches_the_streams_it_was_given(self):
+        result = self.bench.run("oculant.exe", "--version")
+        self.assertEqual(result.returncode, 0)
+        self.assertTrue(result.stdout.startswith("oculant "), result.stdout)
+
+    def test_without_oculant_exe_in_the_folder_the_scene_runs_alone(self):
+        os.remove(os.path.join(self.bench.folder, "oculant.exe"))
+        self.bench.start(stage_file("oculant.exe"))
+        wait_until(lambda: self.bench.probe("send", "oculant", "3004").get("answered") == "1",
+                   "the scene to answer")
+        # The cameras would have been started while the scene's window was made.
+        self.assertEqual(len(self.bench.processes()), 1)
+        for name in CAMERAS:
+            with self.subTest(camera=name):
+                self.assertIsNone(self.bench.window(name))
+
+    def test_generate_writes_the_same_files_as_on_linux(self):
+        result = self.bench.run(stage_file("oculant-scene.exe"), *GENERATE, "scene")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with tempfile.TemporaryDirectory() as linux:
+            subprocess.run([required_env("OCULANT_SCENE_TOOL")] + GENERATE
+                           + [os.path.join(linux, "scene")], check=True, stdout=subprocess.DEVNULL)
+            expected = files_of(os.path.join(linux, "scene"))
+        windows = files_of(os.path.join(self.bench.folder, "scene"))
+        self.assertEqual(sorted(windows), sorted(expected))
+        for name in expected:
+            with self.subTest(file=name):
+                self.assertTrue(windows.get(name) == expected[name], "%s differs" % name)
