@@ -1,12 +1,11 @@
 """The Python client against the real bench, with the C++ command-line client as the reference,
-and as a user installs it: `pip install ./clients/python` into a fresh virtual environment
-(offline, without numpy) and from the source archive. Starting and waiting for a bench from a
-program: launch() and Bench.wait_for_bench() in Python, `oculant-client wait` and `version`, and
-a bench of another protocol refused with a clear message."""
+and as a user installs it (pip, offline, without numpy; and from the source archive); launch(),
+wait_for_bench(), `oculant-client wait` and `version`, and a bench of another protocol refused."""
 
 import contextlib
 import json
 import os
+import pathlib
 import resource
 import signal
 import socket
@@ -156,10 +155,8 @@ class AgainstTheBench(BenchTestCase):
         self.addCleanup(self.client.close)
 
     def cpp_grab(self, eye):
-        path = self.path("reference-%s.bmp" % eye)
-        self.bench.tool_ok("grab", eye, "-o", path)
-        with open(path, "rb") as bmp:
-            return bmp.read()
+        self.bench.tool_ok("grab", eye, "-o", self.path("reference-%s.bmp" % eye))
+        return pathlib.Path(self.path("reference-%s.bmp" % eye)).read_bytes()
 
     def test_frames_steering_and_saves_are_the_cpp_clients(self):
         start = self.client.grab_pair()
@@ -183,8 +180,7 @@ class AgainstTheBench(BenchTestCase):
         self.assertEqual(self.cpp_grab("right"), moved[1].bmp_bytes())
         self.client.save_frames()
         for name, frame in (("image1.bmp", moved[0]), ("image2.bmp", moved[1])):
-            with open(self.path("scene", name), "rb") as saved:
-                self.assertEqual(saved.read(), frame.bmp_bytes())
+            self.assertEqual(pathlib.Path(self.path("scene", name)).read_bytes(), frame.bmp_bytes())
         # The C++ library's names, with the names before 0.2 still answering.
         model = self.client.describe("right")
         self.assertEqual((model.width, model.pose), (320, (1.0, 1.5, 60.0)))
@@ -206,8 +202,7 @@ class AgainstTheBench(BenchTestCase):
         self.assertEqual(answer["version"], required_env("OCULANT_VERSION"))
         self.assertTrue(answer["file"].startswith(os.path.join(self.folder, "venv")),
                         answer["file"])
-        with open(os.path.join(self.folder, "left.bmp"), "rb") as saved:
-            self.assertEqual(saved.read(), reference)
+        self.assertEqual(pathlib.Path(self.path("left.bmp")).read_bytes(), reference)
         self.assertEqual(answer["matrix"][2], [0.0, 0.0, 1.0])  # numpy-less: plain lists
         self.assertIn("needs numpy, which this Python (%s) lacks" % answer["python"],
                       answer["no_numpy"])
@@ -320,7 +315,6 @@ class Launch(unittest.TestCase):
                 self.assertEqual(str(failed.exception), message)
 
     def test_a_bench_of_another_protocol_is_refused(self):
-        """A scene window that answers the version question with protocol 2."""
         runtime = scratch_folder("protocol")
         self.addCleanup(remove_folder, runtime)
 

@@ -27,8 +27,11 @@ DISPARITY_EXAMPLE = os.path.join(SOURCE_DIR, "examples", "stereo_disparity", "st
 # Only a guard against a hang: nothing checked depends on how fast the bench is.
 PATIENCE_SECONDS = 60
 
-# The focal length in pixels of the default eye: 240 rows under a 45 degree field of view.
+# The focal length in pixels of the default eye (240 rows under a 45 degree field of view), and
+# its principal point.
 FOCAL = 120 / math.tan(math.radians(22.5))
+CX, CY = 159.5, 119.5
+WALL_Y = 3.8  # the inner face of the far wall of the disparity example's lattice
 
 # Set by CTest for the headless runs of the tests that run in both modes.
 HEADLESS = os.environ.get("OCULANT_TEST_HEADLESS") == "1"
@@ -39,6 +42,42 @@ def required_env(name):
     if not value:
         sys.exit("%s is not set (the test is meant to run from CTest)" % name)
     return value
+
+
+def wait_until(condition, what, seconds=PATIENCE_SECONDS):
+    """condition()'s first true value, asked every 0.2 s; a failure after `seconds`."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.2)
+    raise AssertionError("still waiting after %d s for %s" % (seconds, what))
+
+
+def wait_steady(read, what, accept=bool, seconds=PATIENCE_SECONDS):
+    """read()'s value once two reads in a row give the same value, one that accept() takes."""
+    last = [None]
+
+    def same_again():
+        value = read()
+        same, last[0] = accept(value) and value == last[0], value
+        return value if same else None
+
+    return wait_until(same_again, what, seconds)
+
+
+def processes_in(folder):
+    """Ids of this user's processes working in `folder` or below it."""
+    found = []
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            cwd = os.readlink("/proc/%s/cwd" % entry)
+        except OSError:
+            continue
+        if cwd == folder or cwd.startswith(folder + os.sep):
+            found.append(int(entry))
+    return found
 
 
 def run_ok(*command, **options):
@@ -94,21 +133,17 @@ class RunningBench:
 
     def _wait_for_frames(self):
         # Ready once both cameras answer with a frame and show the same frame twice in a row.
-        deadline = time.monotonic() + PATIENCE_SECONDS
-        previous = None
-        while time.monotonic() < deadline:
+        def pair():
             if self.process.poll() is not None:
                 raise RuntimeError("the bench ended at start (status %d)" % self.process.returncode)
             try:
                 with self.client() as bench:
-                    pair = tuple(frame.pixels for frame in bench.grab_pair())
-                if pair == previous and all(pair):
-                    return
-                previous = pair
+                    frames = tuple(frame.pixels for frame in bench.grab_pair())
             except BenchError:
-                pass
-            time.sleep(0.2)
-        raise RuntimeError("the bench showed no steady frames within %d s" % PATIENCE_SECONDS)
+                return None
+            return all(frames) and frames
+
+        wait_steady(pair, "steady frames from both cameras")
 
     def stop(self):
         """Closes the bench through its scene window; the exit status of its first process."""

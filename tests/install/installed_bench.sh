@@ -12,21 +12,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-die() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-expect_eq() {  # WHAT EXPECTED ACTUAL
-  [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"
-}
-finish() {
-  [ "$failures" -eq 0 ] || exit 1
-  echo "all checks passed"
-}
+die() { echo "FAIL: $*" >&2; exit 1; }
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+expect_eq() { [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"; }  # WHAT EXPECTED ACTUAL
+finish() { [ "$failures" -eq 0 ] || exit 1; echo "all checks passed"; }
 
 # Installed programs run as a user's would: nothing in LD_LIBRARY_PATH, no display (the bench
 # then runs on SDL's offscreen driver) and a runtime folder of their own.

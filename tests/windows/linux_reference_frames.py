@@ -9,13 +9,14 @@ records every pose of POSES.csv with oculant-client.
 """
 
 import os
+import pathlib
 import shutil
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e_real_use"))
-from running_bench import SOURCE_DIR, RunningBench, remove_folder, scratch_folder  # noqa: E402
+from running_bench import (SOURCE_DIR, RunningBench, remove_folder, scratch_folder,  # noqa: E402
+                           wait_steady)
 
 DEMO_FOLDER = os.path.join(SOURCE_DIR, "examples", "demo")
 TITLES = {"left": "Camera 1 Left", "right": "Camera 2 Right"}
@@ -39,17 +40,13 @@ def main():
                             "windowsize", "%@", str(width), str(height)], check=True)
         with bench.client() as client:
             for eye in TITLES:
-                previous = None
-                for _ in range(300):
-                    frame = client.grab(eye)
-                    if (frame.width, frame.height) == (width, height) and frame.pixels == previous:
-                        break
-                    previous = frame.pixels
-                    time.sleep(0.1)
-                else:
-                    sys.exit("the Linux %s camera showed no steady %d x %d frame" % (eye, width, height))
-                with open(os.path.join(out, eye + ".bin"), "wb") as pixels:
-                    pixels.write(frame.pixels)
+                def frame():
+                    grabbed = client.grab(eye)
+                    return grabbed.width, grabbed.height, grabbed.pixels
+
+                _, _, pixels = wait_steady(frame, "a steady %d x %d frame" % (width, height),
+                                           accept=lambda size: size[:2] == (width, height))
+                pathlib.Path(out, eye + ".bin").write_bytes(pixels)
         subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", arguments[3],
                         os.path.join(out, "record")], env=bench.env, check=True, timeout=300)
     finally:

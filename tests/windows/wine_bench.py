@@ -8,11 +8,11 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e_real_use"))
 # The same guard against a hang as the Linux tests: nothing checked depends on how fast Wine is.
-from running_bench import PATIENCE_SECONDS, SOURCE_DIR, required_env  # noqa: E402
+from running_bench import (PATIENCE_SECONDS, SOURCE_DIR, processes_in, required_env,  # noqa: E402
+                           wait_steady, wait_until)
 
 DEMO_SCENE = os.path.join(SOURCE_DIR, "examples", "demo")
 CLASSES = ("oculant", "oculant1", "oculant2")
@@ -26,16 +26,6 @@ def stage_file(name):
         raise AssertionError("%s is missing: build the Windows binaries first "
                              "(scripts/build-windows)" % path)
     return path
-
-
-def wait_until(condition, what, seconds=PATIENCE_SECONDS):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.2)
-    raise AssertionError("still waiting after %d s for %s" % (seconds, what))
 
 
 def parse_lines(text):
@@ -152,15 +142,8 @@ class WineBench:
         try:
             self.start()
             wait_until(lambda: all(self.window(name) for name in CLASSES), "the three windows")
-            previous = [None]
-
-            def steady():
-                pair = tuple(self.frame(name)[1] for name in CAMERAS)
-                same = all(pair) and pair == previous[0]
-                previous[0] = pair
-                return same
-
-            wait_until(steady, "steady frames from both cameras")
+            wait_steady(lambda: tuple(self.frame(name)[1] for name in CAMERAS),
+                        "steady frames from both cameras", accept=all)
         except BaseException:
             self.stop()
             raise
@@ -168,14 +151,7 @@ class WineBench:
 
     def processes(self):
         """Unix process ids of the Windows programs running in the folder."""
-        pids = []
-        for entry in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                if os.readlink("/proc/%s/cwd" % entry) == self.folder:
-                    pids.append(int(entry))
-            except OSError:
-                pass
-        return pids
+        return processes_in(self.folder)
 
     def boxes(self):
         """The message boxes up: (Windows process id, caption, text) each."""

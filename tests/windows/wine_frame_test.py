@@ -105,26 +105,23 @@ class Frames(unittest.TestCase):
 
     def test_replies_to_a_frame_request(self):
         for name, (_, role) in CAMERAS.items():
-            with self.subTest(camera=name):
-                values, pixels = self.frames[name]
-                width, height = int(values["width"]), int(values["height"])
-                self.assertEqual(values["answered"], "1")
-                self.assertEqual(values["replies"], "2")
-                self.assertEqual(int(values["header_code"]), 2100 + role)
-                self.assertEqual(values["header_size"], "20")
-                self.assertEqual(width, int(self.clients[name]["client_width"]))
-                self.assertEqual(height, int(self.clients[name]["client_height"]))
-                self.assertEqual(int(values["stride"]), stride_for_width(width))
-                self.assertEqual(int(values["pixels_code"]), 2200 + role)
-                self.assertEqual(len(pixels), int(values["stride"]) * height)
+            values, pixels = self.frames[name]
+            width = int(self.clients[name]["client_width"])
+            height = int(self.clients[name]["client_height"])
+            for key, expected in (("answered", 1), ("replies", 2), ("header_code", 2100 + role),
+                                  ("header_size", 20), ("width", width), ("height", height),
+                                  ("stride", stride_for_width(width)),
+                                  ("pixels_code", 2200 + role)):
+                with self.subTest(camera=name, key=key):
+                    self.assertEqual(int(values[key]), expected)
+            self.assertEqual(len(pixels), stride_for_width(width) * height, name)
 
     def test_z_odd_width_pads_rows_with_zeros(self):
         # Last: it resizes the left camera. 301 pixels of 3 bytes make 903, padded to 904.
         self.assertEqual(self.bench.probe("resize", "oculant1", "301", "211")["status"], 0)
         values, pixels = self.bench.frame("oculant1")
-        self.assertEqual(values["width"], "301")
-        self.assertEqual(values["stride"], "904")
-        self.assertEqual(values["height"], "211")
+        for key, expected in (("width", "301"), ("stride", "904"), ("height", "211")):
+            self.assertEqual(values[key], expected, key)
         self.assertEqual(len(pixels), 904 * 211)
         padding = bytes(pixels[row + 903] for row in range(0, len(pixels), 904))
         self.assertEqual(padding, bytes(211))

@@ -1,6 +1,9 @@
 """oculant.exe under Wine as a Windows user gets it: the program with its resources, its output and
 its scene generator's files; its three windows as Windows and X see them and a fourth start
-refused; error boxes that block no instance; and the overview driven with real X input."""
+refused; error boxes that block no instance; the overview driven with real X input; and instance
+messages sent as any Windows program sends them (SendMessageTimeoutA with WM_COPYDATA): headings,
+quits that cascade, a killed camera that comes back, and frame requests whose requesters gave
+up, which hold up no other client."""
 
 import collections
 import os
@@ -12,14 +15,16 @@ import tempfile
 import unittest
 
 from wine_bench import CAMERAS, CLASSES, PATIENCE_SECONDS, SOURCE_DIR, WineBench, \
-    close_error_boxes, required_env, stage_file, wait_until, x_property, x_windows_named
+    close_error_boxes, required_env, stage_file, wait_steady, wait_until, x_property, \
+    x_windows_named
+from running_bench import files_of
 
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 PANEL_STYLE = "0x500000C0"  # WS_CHILD | WS_VISIBLE | DS_MODALFRAME | DS_SETFONT
 GENERATE = ["generate", "--seed", "7", "--objects", "20", "--poses", "30"]
 CS_OWNDC = 0x20
 CS_VREDRAW_HREDRAW = 0x3
-MSG_EXT_VERSION = "3004"
+MSG_QUIT, MSG_HEADING, MSG_EXT_VERSION = "1000", "1002", "3004"
 MISSING = "Failed to open DIB file missing.bmp."
 EXPECTED = {  # class: title, outer x, y, width, height
     "oculant": ("Oculant", 0, 0, 800, 600),
@@ -29,21 +34,16 @@ EXPECTED = {  # class: title, outer x, y, width, height
 
 
 def pe_subsystem(path):
-    with open(path, "rb") as exe:
-        data = exe.read(4096)
+    data = pathlib.Path(path).read_bytes()
     pe, = struct.unpack_from("<I", data, 0x3C)
     assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
     return struct.unpack_from("<H", data, pe + 24 + 68)[0]  # the optional header's Subsystem
 
 
-def files_of(folder):
-    return {path.name: path.read_bytes() for path in pathlib.Path(folder).iterdir()}
-
-
 def xpm_icon_pixels():
     """The bench's icon as 0xAARRGGBB values, rows from the top ("None" is transparent 0)."""
-    with open(os.path.join(SOURCE_DIR, "resources", "window_icon.xpm")) as xpm:
-        rows = re.findall(r'"([^"]*)"', xpm.read())
+    xpm = pathlib.Path(SOURCE_DIR, "resources", "window_icon.xpm").read_text()
+    rows = re.findall(r'"([^"]*)"', xpm)
     width, height, colours, _ = map(int, rows[0].split())
     palette = {}
     for row in rows[1:1 + colours]:
@@ -114,8 +114,7 @@ class ThreeWindows(unittest.TestCase):
                          "the box of the fourth start")
         self.assertEqual(box[0][1], "Error")
         wait_until(close_error_boxes, "the box to close")
-        status = fourth.wait(PATIENCE_SECONDS)
-        self.assertEqual(status, 1)
+        self.assertEqual(fourth.wait(PATIENCE_SECONDS), 1)
         for class_name in CLASSES:
             with self.subTest(class_name=class_name):
                 self.assertIsNotNone(self.bench.window(class_name))
@@ -133,25 +132,21 @@ class ErrorBoxes(unittest.TestCase):
         self.bench.start()
         # The scene's box is up inside its set-up, before it starts the cameras.
         wait_until(lambda: len(self.missing_texture_boxes()) == 1, "the scene's box")
-        self.assertEqual(self.bench.probe("send", "oculant", "1002", "45")["answered"], "1")
-
+        self.assertEqual(self.bench.probe("send", "oculant", MSG_HEADING, "45")["answered"], "1")
         # Closed, it lets the scene start the cameras, each with a box of its own.
         wait_until(close_error_boxes, "the scene's box to close")
         boxes = wait_until(lambda: len(self.missing_texture_boxes()) == 2 and
                            self.missing_texture_boxes(), "the cameras' boxes")
         self.assertEqual(len({box[0] for box in boxes}), 2)
-
         # With its box up, a camera still answers a frame request.
         values, pixels = self.bench.frame("oculant1")
         self.assertEqual(values["header_code"], "2101")
         self.assertEqual(len(pixels), int(values["stride"]) * int(values["height"]))
-
         # A quit to the scene still reaches all three; every box that comes up is closed.
-        self.assertEqual(self.bench.probe("send", "oculant", "1000")["answered"], "1")
+        self.assertEqual(self.bench.probe("send", "oculant", MSG_QUIT)["answered"], "1")
         def all_ended():
             close_error_boxes()
             return not self.bench.processes()
-
         wait_until(all_ended, "every process to end")
 
 
@@ -196,18 +191,10 @@ class OverviewInput(unittest.TestCase):
         finally:
             xdotool("keyup", "shift")
         self.assert_scene_answers()
-        previous = [None]
-
-        def settled():
-            poses = self.poses()
-            same = poses["oculant1"] == poses["oculant2"] and poses == previous[0]
-            previous[0] = poses
-            return same and poses
-
-        driven = wait_until(settled, "both eyes to settle at the same pose")
+        driven = wait_steady(self.poses, "both eyes to settle at the same pose",
+                             accept=lambda poses: poses["oculant1"] == poses["oculant2"])
         self.assertEqual(driven["oculant1"]["heading"], "140")
-        panel = self.bench.probe("panel")
-        lines = panel["text"].split("|")
+        lines = self.bench.probe("panel")["text"].split("|")
         self.assertEqual(lines[0], "X=%.3f" % float(driven["oculant1"]["x"]))
         self.assertEqual(lines[1], "Y=%.3f" % float(driven["oculant1"]["y"]))
         self.assertEqual(lines[2], "Градус=140.000")
@@ -256,7 +243,7 @@ class Program(unittest.TestCase):
     def test_without_oculant_exe_in_the_folder_the_scene_runs_alone(self):
         os.remove(os.path.join(self.bench.folder, "oculant.exe"))
         self.bench.start(stage_file("oculant.exe"))
-        wait_until(lambda: self.bench.probe("send", "oculant", "3004").get("answered") == "1",
+        wait_until(lambda: self.bench.probe("send", "oculant", MSG_EXT_VERSION).get("answered") == "1",
                    "the scene to answer")
         # The cameras would have been started while the scene's window was made.
         self.assertEqual(len(self.bench.processes()), 1)
@@ -276,3 +263,79 @@ class Program(unittest.TestCase):
         for name in expected:
             with self.subTest(file=name):
                 self.assertTrue(windows.get(name) == expected[name], "%s differs" % name)
+
+
+class Messages(unittest.TestCase):
+    def setUp(self):
+        self.bench = WineBench("messages").start_ready()
+        self.addCleanup(self.bench.stop)
+
+    def pixels(self, name):
+        return self.bench.frame(name)[1]
+
+    def send(self, class_name, code, *values):
+        self.assertEqual(self.bench.probe("send", class_name, code, *values)["status"], 0)
+
+    def wait_for_cameras(self, condition, what, seconds=PATIENCE_SECONDS):
+        for name in CAMERAS:
+            with self.subTest(camera=name):
+                wait_until(lambda: condition(name), "%s %s" % (name, what), seconds)
+
+    def assert_no_grab(self, message):
+        self.assertEqual(self.bench.client("grab", "left", "-o", "none.bmp", check=False),
+                         (1, "", "oculant-client: %s\n" % message))
+
+    def test_heading_turns_both_eyes(self):
+        before = {name: self.pixels(name) for name in CAMERAS}
+        # Back at the start's 90 degrees, each eye shows its first view again.
+        for heading, turned in (("135", True), ("90", False)):
+            for name in CAMERAS:
+                self.send(name, MSG_HEADING, heading)
+            self.wait_for_cameras(lambda name: (self.pixels(name) != before[name]) == turned,
+                                  "to turn to %s" % heading, 10)
+
+    def test_a_killed_camera_comes_back_and_a_quit_to_the_scene_ends_all_three(self):
+        # TerminateProcess ends it without giving back its unit of the semaphore.
+        pid = self.bench.window("oculant1")["pid"]
+        killed = self.bench.run("taskkill", "/F", "/PID", str(pid))
+        self.assertEqual(killed.returncode, 0, killed.stderr)
+        wait_until(lambda: self.bench.window("oculant1") is None, "the left camera to end")
+        restarted = self.bench.start()
+        wait_until(lambda: self.bench.window("oculant1"), "the left camera to come back")
+        self.assertIsNotNone(self.bench.window("oculant2"))
+        self.assertIsNone(self.bench.first.poll())
+
+        self.send("oculant", MSG_QUIT)
+        self.assertEqual(self.bench.first.wait(PATIENCE_SECONDS), 0)
+        self.assertEqual(restarted.wait(PATIENCE_SECONDS), 0)
+        self.wait_for_cameras(lambda name: self.bench.window(name) is None, "to close")
+        wait_until(lambda: not self.bench.processes(), "every process to end")
+
+    def test_quit_cascades(self):
+        # A quit to one camera ends both cameras and leaves the scene.
+        self.send("oculant1", MSG_QUIT)
+        self.wait_for_cameras(lambda name: self.bench.window(name) is None, "to close")
+        self.assertIsNotNone(self.bench.window("oculant"))
+        wait_until(lambda: len(self.bench.processes()) == 1, "the cameras' processes to end")
+        self.assert_no_grab("no left camera is running")
+        # A quit to the scene ends it, with status 0, and nothing of the bench is left.
+        self.send("oculant", MSG_QUIT)
+        self.assertEqual(self.bench.first.wait(PATIENCE_SECONDS), 0)
+        wait_until(lambda: not self.bench.processes(), "every process to end")
+        self.assert_no_grab("no bench is running")
+
+    def test_a_requester_that_takes_its_replies_late_gets_no_pixels_without_their_header(self):
+        codes = self.bench.probe("late", "oculant1")["codes"]
+        self.assertIn(codes, ("", "2101", "2101,2201"))
+
+    def test_a_flood_of_requests_given_up_holds_up_no_other_grab(self):
+        flood = subprocess.Popen([self.bench.wine, required_env("OCULANT_WIN32_PROBE"), "flood",
+                                  "oculant1", "100"], cwd=self.bench.folder, env=self.bench.env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            for _ in range(3):
+                status, _, err = self.bench.client("--timeout", "5", "grab", "left", "-o",
+                                                   "left.bmp", check=False)
+                self.assertEqual(status, 0, err)
+        finally:
+            flood.wait(PATIENCE_SECONDS)
