@@ -1,7 +1,9 @@
 """The documentation: every link of the README, the guide and the protocol leads to a file of the
 source tree (and a #fragment to a heading, by GitHub's rule for anchors); and the README's tour,
 its blocks run in one shell in a scratch copy of the tree: every step succeeds, prints only what
-the README shows, leaves the files it names, and ends every bench it started. Links or Tour."""
+the README shows, leaves the files it names, and ends every bench it started. And scripts/demo
+without a display: a stereo pair fetched from the bench running headless, and a screenshot under
+X whose camera windows show that same pair. Run with Links, Tour or DemoScript."""
 
 import os
 import re
@@ -12,8 +14,10 @@ import sys
 import unittest
 from urllib.parse import unquote
 
-from running_bench import (SOURCE_DIR, processes_in, remove_folder, required_env, scratch_folder,
-                           wait_until)
+import cv2
+
+from running_bench import (SOURCE_DIR, processes_in, remove_folder, required_env, run_ok,
+                           scratch_folder, wait_until)
 
 DOCUMENTS = ["README.md", "docs/guide.md", "docs/protocol.md"]
 FENCED = re.compile(r"^```.*?^```", re.S | re.M)
@@ -171,6 +175,28 @@ class Tour(unittest.TestCase):
                 return log.read()
         except FileNotFoundError:
             return ""
+
+
+
+class DemoScript(unittest.TestCase):
+    def test_without_a_display_it_saves_a_pair_and_a_screenshot(self):
+        self.out = scratch_folder("demo-test")
+        self.addCleanup(remove_folder, self.out)
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        result = run_ok(os.path.join(SOURCE_DIR, "scripts", "demo"), "--build-dir",
+                        required_env("OCULANT_BUILD_DIR"), "--out", self.out, env=env, timeout=600)
+        self.assertIn("Saved in %s" % self.out, result.stdout)
+        left = cv2.imread(os.path.join(self.out, "pair-left.png"))
+        right = cv2.imread(os.path.join(self.out, "pair-right.png"))
+        screenshot = cv2.imread(os.path.join(self.out, "screenshot.png"))
+        self.assertFalse((left == right).all(), "both eyes show the same picture")
+        # The demo's textures fill the view: hardly any pixel stays black.
+        self.assertLess((left.max(axis=2) == 0).mean(), 0.2)
+        # The screenshot spans the three windows, and the camera windows show the saved pair at
+        # their places on the screen, counted from the overview's corner.
+        self.assertEqual(screenshot.shape[:2], (600, 1140))
+        for (x, y), eye in (((820, 0), left), ((820, 260), right)):
+            self.assertTrue((screenshot[y : y + 240, x : x + 320] == eye).all())
 
 
 if __name__ == "__main__":

@@ -244,28 +244,40 @@ class AgainstTheBench(BenchTestCase):
 
 
 class WithoutABench(unittest.TestCase):
-    def test_nothing_running_is_told_apart(self):
+    def test_nothing_running_and_what_cannot_start_or_answer_are_told_apart(self):
         folder = scratch_folder("python-client-none")
         self.addCleanup(remove_folder, folder)
         bench = Bench(folder, timeout=2)
         self.addCleanup(bench.close)
+        missing = "no answer within 0.5 s from the scene window, left camera, right camera " \
+                  "(looked in %s)" % folder
+        waited = tool(folder, "wait", "--timeout", "0.5")
+        self.assertEqual((waited.returncode, waited.stderr),
+                         (1, "oculant-client: %s\n" % missing))
         # Values that are not finite are refused before anything is sent, whatever runs.
-        for call, args, error, message in (
-                (bench.grab, ("left",), BenchNotRunning,
+        for call, error, message in (
+                (lambda: bench.grab("left"), BenchNotRunning,
                  "no left camera is running (looked in %s)" % folder),
-                (bench.set_heading, (90,), BenchNotRunning,
+                (lambda: bench.set_heading(90), BenchNotRunning,
                  "no camera is running (looked in %s)" % folder),
-                (Bench, (os.path.join(folder, "missing"),), BenchNotRunning,
+                (lambda: Bench(os.path.join(folder, "missing")), BenchNotRunning,
                  "no bench is running (looked in %s/missing)" % folder),
-                (bench.set_heading, (float("nan"),), ValueError,
+                (lambda: bench.wait_for_bench(0.5), BenchNotRunning, missing),
+                (lambda: bench.set_heading(float("nan")), ValueError,
                  "the heading must be finite, not nan"),
-                (bench.set_position, (1, float("inf")), ValueError,
+                (lambda: bench.set_position(1, float("inf")), ValueError,
                  "the rig position must be finite, not inf"),
-                (bench.capture, ("left", (0, 0, float("-inf"))), ValueError,
-                 "the pose must be finite, not -inf")):
+                (lambda: bench.capture("left", (0, 0, float("-inf"))), ValueError,
+                 "the pose must be finite, not -inf"),
+                (lambda: launch(folder, executable=required_env("OCULANT_EXECUTABLE")),
+                 BenchError, "no config.txt in %s: not a scene folder" % folder),
+                (lambda: launch(DEMO, executable="/bin/false", timeout=10), BenchError,
+                 "the bench ended at start with status 1"),
+                (lambda: launch(DEMO, executable="/nonexistent/oculant"), BenchError,
+                 "cannot start the bench /nonexistent/oculant: No such file or directory")):
             with self.subTest(message=message):
                 with self.assertRaises(error) as refused:
-                    call(*args)
+                    call()
                 self.assertEqual(str(refused.exception), message)
 
 
@@ -290,29 +302,6 @@ class Launch(unittest.TestCase):
         self.assertEqual([pid for pid in pids if oculant_client._running(pid)], [],
                          "processes left running")
         self.assertFalse(os.path.exists(bench.folder), "its private runtime folder stays")
-
-    def test_what_cannot_start_or_answer_is_told(self):
-        runtime = scratch_folder("launch")
-        self.addCleanup(remove_folder, runtime)
-        missing = "no answer within 0.5 s from the scene window, left camera, right camera " \
-                  "(looked in %s)" % runtime
-        waited = tool(runtime, "wait", "--timeout", "0.5")
-        self.assertEqual((waited.returncode, waited.stderr),
-                         (1, "oculant-client: %s\n" % missing))
-        with Bench(runtime) as bench:
-            with self.assertRaises(BenchNotRunning) as nobody:
-                bench.wait_for_bench(0.5)
-        self.assertEqual(str(nobody.exception), missing)
-        for folder, executable, message in (
-                (runtime, required_env("OCULANT_EXECUTABLE"),
-                 "no config.txt in %s: not a scene folder" % runtime),
-                (DEMO, "/bin/false", "the bench ended at start with status 1"),
-                (DEMO, "/nonexistent/oculant",
-                 "cannot start the bench /nonexistent/oculant: No such file or directory")):
-            with self.subTest(executable=executable):
-                with self.assertRaises(BenchError) as failed:
-                    launch(folder, executable=executable, timeout=10)
-                self.assertEqual(str(failed.exception), message)
 
     def test_a_bench_of_another_protocol_is_refused(self):
         runtime = scratch_folder("protocol")
