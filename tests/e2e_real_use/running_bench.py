@@ -4,6 +4,7 @@ pose lists and dataset files the end-to-end tests share."""
 
 import math
 import os
+import pathlib
 import shutil
 import signal
 import socket
@@ -125,8 +126,7 @@ class RunningBench:
         must succeed; its result."""
         listing = dataset + "-poses.csv"
         if isinstance(poses, str):
-            with open(listing, "w") as stream:
-                stream.write(poses)
+            pathlib.Path(listing).write_text(poses)
         else:
             write_poses(listing, poses)
         return self.tool_ok("record", listing, dataset, *flags)
@@ -206,8 +206,7 @@ def stand_in_window(test, folder, class_name, answer):
 
 def write_poses(path, poses):
     """A pose list of (x, y, heading) rows; its path."""
-    with open(path, "w") as stream:
-        stream.writelines("%r, %r, %r\n" % tuple(pose) for pose in poses)
+    pathlib.Path(path).write_text("".join("%r, %r, %r\n" % tuple(pose) for pose in poses))
     return path
 
 
@@ -217,15 +216,14 @@ def scene(folder, config, textures=(), name="scene"):
     os.makedirs(path)
     for texture in textures:
         shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", texture), path)
-    with open(os.path.join(path, "config.txt"), "w") as stream:
-        stream.write(config)
+    pathlib.Path(path, "config.txt").write_text(config)
     return path
 
 
 def demo_scene(folder):
     """The demo's scene, its textures beside it, in folder/scene."""
-    with open(os.path.join(SOURCE_DIR, "examples", "demo", "config.txt")) as stream:
-        return scene(folder, stream.read(), ("dots.bmp", "checker.bmp", "stripes.bmp"))
+    return scene(folder, pathlib.Path(SOURCE_DIR, "examples", "demo", "config.txt").read_text(),
+                 ("dots.bmp", "checker.bmp", "stripes.bmp"))
 
 
 def wall_scene(folder, keys=(), name="scene"):
@@ -234,9 +232,8 @@ def wall_scene(folder, keys=(), name="scene"):
     os.makedirs(os.path.join(folder, "demo"))
     shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", "dots.bmp"),
                 os.path.join(folder, "demo"))
-    with open(os.path.join(SOURCE_DIR, "examples", "stereo_disparity", "config.txt")) as stream:
-        text = stream.read() + "".join("%s=%s\n" % item for item in dict(keys).items())
-    return scene(folder, text, (), name)
+    text = pathlib.Path(SOURCE_DIR, "examples", "stereo_disparity", "config.txt").read_text()
+    return scene(folder, text + "".join("%s=%s\n" % item for item in dict(keys).items()), (), name)
 
 
 def objects_scene(*objects):
@@ -317,8 +314,8 @@ def files_of(folder):
     found = {}
     for root, _, names in os.walk(folder):
         for name in names:
-            with open(os.path.join(root, name), "rb") as stream:
-                found[os.path.relpath(os.path.join(root, name), folder)] = stream.read()
+            path = os.path.join(root, name)
+            found[os.path.relpath(path, folder)] = pathlib.Path(path).read_bytes()
     return found
 
 

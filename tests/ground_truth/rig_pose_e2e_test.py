@@ -194,10 +194,8 @@ class TurnedObjects(BenchTestCase):
             for eye in (0, 1):
                 with self.subTest(wall=keys, eye=eye):
                     disparity = read_image(self.sample(number - 1, "disp%d.pfm" % eye))
-                    self.assertEqual(disparity.shape, (240, 320))
                     self.assert_near(disparity, FOCAL * 0.1 / 1.5, 0.01)
                     ids = read_image(self.sample(number - 1, "ids%d.png" % eye))
-                    self.assertEqual(ids.dtype, numpy.uint16)
                     self.assertEqual(numpy.unique(ids).tolist(), [number])
 
     def test_mesh_gives_the_disparity_ids_and_texture_of_the_geometry(self):
