@@ -16,8 +16,7 @@ from urllib.parse import unquote
 
 import cv2
 
-from running_bench import (SOURCE_DIR, processes_in, remove_folder, required_env, run_ok,
-                           scratch_folder, wait_until)
+from running_bench import SOURCE_DIR, processes_in, required_env, run_ok, scratch_folder, wait_until
 
 DOCUMENTS = ["README.md", "docs/guide.md", "docs/protocol.md"]
 FENCED = re.compile(r"^```.*?^```", re.S | re.M)
@@ -113,8 +112,7 @@ def tour_steps(readme):
 class Tour(unittest.TestCase):
     def setUp(self):
         build = required_env("OCULANT_BUILD_DIR")
-        self.scratch = os.path.realpath(scratch_folder("tour"))
-        self.addCleanup(remove_folder, self.scratch)
+        self.scratch = os.path.realpath(scratch_folder("tour", self))
         self.tree = os.path.join(self.scratch, "tree")
         self.logs = os.path.join(self.scratch, "logs")
         self.runtime = os.path.join(self.scratch, "run")
@@ -180,8 +178,7 @@ class Tour(unittest.TestCase):
 
 class DemoScript(unittest.TestCase):
     def test_without_a_display_it_saves_a_pair_and_a_screenshot(self):
-        self.out = scratch_folder("demo-test")
-        self.addCleanup(remove_folder, self.out)
+        self.out = scratch_folder("demo-test", self)
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         result = run_ok(os.path.join(SOURCE_DIR, "scripts", "demo"), "--build-dir",
                         required_env("OCULANT_BUILD_DIR"), "--out", self.out, env=env, timeout=600)

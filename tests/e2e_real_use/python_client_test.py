@@ -14,8 +14,8 @@ import subprocess
 import sys
 import unittest
 
-from running_bench import (SOURCE_DIR, BenchTestCase, demo_scene, post, remove_folder,
-                           required_env, run_ok, scratch_folder, stand_in_window)
+from running_bench import (SOURCE_DIR, BenchTestCase, demo_scene, post, required_env, run_ok,
+                           scratch_folder, stand_in_window)
 import oculant_client  # found via running_bench
 from oculant_client import Bench, BenchError, BenchNotAnswering, BenchNotRunning, launch
 
@@ -111,8 +111,7 @@ def stand_in_camera(test, folder, behaviour):
 
 class AgainstAStandInCamera(unittest.TestCase):
     def setUp(self):
-        self.folder = scratch_folder("python-mailbox")
-        self.addCleanup(remove_folder, self.folder)
+        self.folder = scratch_folder("python-mailbox", self)
 
     def grab(self, behaviour):
         stand_in_camera(self, self.folder, behaviour)
@@ -244,8 +243,7 @@ class AgainstTheBench(BenchTestCase):
 
 class WithoutABench(unittest.TestCase):
     def test_nothing_running_and_what_cannot_start_or_answer_are_told_apart(self):
-        folder = scratch_folder("python-client-none")
-        self.addCleanup(remove_folder, folder)
+        folder = scratch_folder("python-client-none", self)
         bench = Bench(folder, timeout=2)
         self.addCleanup(bench.close)
         missing = "no answer within 0.5 s from the scene window, left camera, right camera " \
@@ -303,8 +301,7 @@ class Launch(unittest.TestCase):
         self.assertFalse(os.path.exists(bench.folder), "its private runtime folder stays")
 
     def test_a_bench_of_another_protocol_is_refused(self):
-        runtime = scratch_folder("protocol")
-        self.addCleanup(remove_folder, runtime)
+        runtime = scratch_folder("protocol", self)
 
         def answer(request, sender):
             post(runtime, sender, 3500, oculant_client.VERSION_INFO.pack(2, b"9.0"))

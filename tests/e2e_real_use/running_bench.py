@@ -248,8 +248,12 @@ def objects_scene(*objects):
     return text
 
 
-def scratch_folder(name):
-    return tempfile.mkdtemp(prefix="oculant-%s-" % name)
+def scratch_folder(name, test=None):
+    """A new folder, removed at the end of the test when one is given."""
+    folder = tempfile.mkdtemp(prefix="oculant-%s-" % name)
+    if test is not None:
+        test.addCleanup(remove_folder, folder)
+    return folder
 
 
 def remove_folder(folder):

@@ -1,15 +1,15 @@
-"""Ground truth and the disparity example against the real bench: the rig faces the textured far
-wall of a lattice, whose true disparity is known; `oculant-client record` writes a dataset that
-OpenCV reads back and its matcher is scored against. A rig set up by the scene: another eye
-size, field of view and baseline give the disparity the geometry predicts; a turned right eye
-shows in the pictures, in the camera models and in the calibration files; sensor noise repeats
-exactly; and a headless bench records the same bytes as one under X."""
+"""Ground truth against the real bench: datasets `oculant-client record` writes of the textured
+far wall of a lattice, whose true disparity is known, read back with OpenCV and scored with the
+disparity example; rigs a scene sets up (eye size, field of view, baseline, a turned right eye,
+noise), recorded the same under X and headless; generated scenes as the bench draws them; and
+the dataset recipe (examples/dataset/generate-and-record) on two tiny scenes."""
 
 import copy
 import math
 import os
 import pathlib
 import re
+import shutil
 import subprocess
 import sys
 import unittest
@@ -17,10 +17,13 @@ import unittest
 import cv2
 import numpy
 
-from running_bench import (CX, CY, DISPARITY_EXAMPLE, FOCAL, HEADLESS, PATIENCE_SECONDS, WALL_Y,
-                           BenchTestCase, RunningBench, camera_info_sizes, files_of,
-                           read_calibration, read_image, remove_folder, run_ok, scratch_folder,
-                           wait_until, wall_scene, write_poses)
+from running_bench import (CX, CY, DISPARITY_EXAMPLE, FOCAL, HEADLESS, PATIENCE_SECONDS,
+                           SOURCE_DIR, WALL_Y, BenchTestCase, RunningBench, camera_info_sizes,
+                           files_of, read_calibration, read_image, required_env, run_ok,
+                           scratch_folder, wait_until, wall_scene, write_poses)
+
+sys.path.insert(0, os.path.dirname(DISPARITY_EXAMPLE))
+import stereo_disparity  # noqa: E402
 
 WALL_ROWS = slice(40, 240)  # rows below the top see the wall at these poses
 POSES = [(x, y, 90.0) for x in (1.6, 1.9, 2.2, 2.5) for y in (1.6, 1.9, 2.2, 2.5, 2.8)]
@@ -67,8 +70,8 @@ class GroundTruth(BenchTestCase):
                 numpy.testing.assert_allclose(calibration.getNode("camera_matrix_right").mat(),
                                               CAMERA_MATRIX, rtol=1e-12)
                 self.assertEqual(calibration.getNode("rig_y").real(), y)
-                fields = dict(line.split("=", 1)
-                              for line in pathlib.Path(sample, "calib.txt").read_text().splitlines())
+                calib_txt = pathlib.Path(sample, "calib.txt").read_text()
+                fields = dict(line.split("=", 1) for line in calib_txt.splitlines())
                 # ndisp lies above the wall's disparity, in steps of 16.
                 self.assertEqual((fields["baseline"], fields["width"], int(fields["ndisp"])),
                                  ("0.1", "320", (int(truth) + 16) // 16 * 16))
@@ -339,8 +342,7 @@ class BothModes(unittest.TestCase):
     def test_headless_and_x_record_the_same_bytes(self):
         for rig, keys in (("wider", WiderRig.KEYS), ("turned-noisy", dict(
                 TurnedRightEye.KEYS, CAMERA_WIDTH=640, CAMERA_HEIGHT=480))):
-            folder = scratch_folder("modes")
-            self.addCleanup(remove_folder, folder)
+            folder = scratch_folder("modes", self)
             wall_scene(folder, keys)
             x_files, x_report = self.record_in_mode(folder, headless=False)
             headless_files, headless_report = self.record_in_mode(folder, headless=True)
@@ -351,6 +353,87 @@ class BothModes(unittest.TestCase):
                     with self.subTest(rig=rig, file=name):
                         self.assertTrue(headless_files.get(name) == x_files[name],
                                         "%s differs between the modes" % name)
+
+
+
+SAMPLES = ["001_0001", "001_0002", "002_0001", "002_0002"]
+OBJECTS = 8
+BACKDROP = 3  # the colour, the wall (object 2), the floor (object 3)
+
+
+def textured(capture, number):
+    """Whether the object's pixels show a texture's sharp edges: neighbours of the object that
+    differ by more than lighting changes from one pixel to the next. An object of a few pixels
+    may show one colour of its texture only, and passes."""
+    ids = capture.object_ids_array()
+    if (ids == number).sum() < 400:
+        return True
+    picture = capture.colour.to_array().astype(int)
+    both = (ids[:, 1:] == number) & (ids[:, :-1] == number)
+    step = abs(picture[:, 1:] - picture[:, :-1]).max(axis=2)
+    return bool((step[both] > 48).any())
+
+
+@unittest.skipIf(HEADLESS, "it starts its own benches, under X")
+class GeneratedScenes(unittest.TestCase):
+    def test_objects_are_in_view_and_textured(self):
+        folder = scratch_folder("generated", self)
+        for kind, flags in (("plain", ["--plain"]), ("full", [])):
+            scene = os.path.join(folder, kind)
+            subprocess.run([required_env("OCULANT_SCENE_TOOL"), "generate", "--seed", "5",
+                            "--objects", str(OBJECTS), *flags, scene], check=True)
+            with open(os.path.join(scene, "config.txt")) as stream:
+                config = dict(line.rstrip("\n").split("=", 1) for line in stream if "=" in line)
+            bench = RunningBench(folder, kind, name="run-" + kind)
+            try:
+                with bench.client() as client:
+                    captures = client.capture_stereo((0.7, 0.7, 90), ids=True)
+            finally:
+                self.assertEqual(bench.stop(), 0, "the bench's exit status")
+            meshes = {n for n in range(1, 31) if config.get("OBJECT%d" % n) == "3"}
+            for eye, capture in zip(("left", "right"), captures):
+                with self.subTest(scene=kind, eye=eye):
+                    ids = set(numpy.unique(capture.object_ids_array()).tolist())
+                    self.assertLessEqual({2, 3}, ids, "the wall and the floor")
+                    # Objects are placed in the view; a nearer one may hide some of the others.
+                    generated = ids & set(range(BACKDROP + 1, BACKDROP + OBJECTS + 1))
+                    self.assertGreaterEqual(len(generated), OBJECTS // 2, generated)
+                    if kind == "full":
+                        self.assertTrue(ids & meshes, "none of the meshes %s" % sorted(meshes))
+                    # An untextured mesh shows its material's colour alone.
+                    for number in sorted(ids - {0}):
+                        if config.get("OBJECT%d_TEXTURE" % number) == "ON":
+                            self.assertTrue(textured(capture, number), number)
+
+
+@unittest.skipIf(HEADLESS, "the recipe starts its own headless benches")
+class Recipe(unittest.TestCase):
+    def test_two_scenes_make_one_dataset(self):
+        folder = scratch_folder("recipe", self)
+        dataset = os.path.join(folder, "data set")  # a blank in the name must not split it
+        run_ok(os.path.join(SOURCE_DIR, "examples", "dataset", "generate-and-record"), "--jobs",
+               "2", "--seed", "40", "--objects", "4", "--poses", "2", "--size", "64x48", "2",
+               dataset, timeout=600)
+        self.assertEqual(sorted(name for name in os.listdir(dataset) if not name.startswith(".")),
+                         SAMPLES + ["scenes"])
+        for sample in SAMPLES:
+            for name in ("im0.png", "im1.png", "disp0.pfm", "mask0nocc.png", "calib.txt"):
+                self.assertTrue(os.path.exists(os.path.join(dataset, sample, name)), (sample, name))
+            # A perfect result, to see the scoring find and read every sample.
+            shutil.copy(os.path.join(dataset, sample, "disp0.pfm"),
+                        os.path.join(dataset, sample, "disp0PERFECT.pfm"))
+        for scene in ("001", "002"):
+            for name in ("config.txt", "poses.csv", "recorded-poses.csv"):
+                self.assertTrue(os.path.exists(os.path.join(dataset, "scenes", scene, name)),
+                                (scene, name))
+        score = subprocess.run([required_env("OCULANT_CLIENT_TOOL"), "record", "--evaluate",
+                                dataset, "--result", "PERFECT"], stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True, timeout=120)
+        self.assertEqual(score.returncode, 0, score.stdout)
+        self.assertEqual([line.split()[0] for line in score.stdout.splitlines()[3:]],
+                         SAMPLES + ["overall"], score.stdout)
+        self.assertEqual([os.path.basename(path)
+                          for path in stereo_disparity.sample_folders(dataset)], SAMPLES)
 
 
 if __name__ == "__main__":

@@ -16,6 +16,8 @@ die() { echo "FAIL: $*" >&2; exit 1; }
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 expect_eq() { [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"; }  # WHAT EXPECTED ACTUAL
 finish() { [ "$failures" -eq 0 ] || exit 1; echo "all checks passed"; }
+# quietly WHAT COMMAND...: runs COMMAND with its output kept aside; a failure ends the test with it.
+quietly() { "${@:2}" >"$work/log" 2>&1 || die "$1: $(cat "$work/log")"; }
 
 # Installed programs run as a user's would: nothing in LD_LIBRARY_PATH, no display (the bench
 # then runs on SDL's offscreen driver) and a runtime folder of their own.
