@@ -6,6 +6,7 @@ without a display: a stereo pair fetched from the bench running headless, and a 
 X whose camera windows show that same pair. Run with Links, Tour or DemoScript."""
 
 import os
+import pathlib
 import re
 import shutil
 import signal
@@ -168,12 +169,8 @@ class Tour(unittest.TestCase):
         self.assertEqual(sockets, [], "the tour left the bench's sockets behind")
 
     def read_log(self, name):
-        try:
-            with open(os.path.join(self.logs, name), errors="replace") as log:
-                return log.read()
-        except FileNotFoundError:
-            return ""
-
+        log = pathlib.Path(self.logs, name)
+        return log.read_text(errors="replace") if log.exists() else ""
 
 
 class DemoScript(unittest.TestCase):

@@ -89,21 +89,19 @@ def stand_in_camera(test, folder, behaviour):
     "idle" first opens three connections to the requester that say nothing; "dies" ends after
     the header."""
     def answer(request, requester):
-        idle = [socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-                for _ in range(3 if behaviour == "idle" else 0)]
-        for connection in idle:
-            connection.connect(os.path.join(folder, "window.%d" % requester))
-        if post(folder, requester, 2101, HEADER) and behaviour != "dies":
-            post(folder, requester, 2201, PIXELS)
-            if behaviour == "forger":
-                forger = os.fork()
-                if forger == 0:
-                    post(folder, requester, 2201, bytes(24))
-                    os._exit(0)
-                os.waitpid(forger, 0)
-            request.sendall(bytes(8))
-        for connection in idle:
-            connection.close()
+        with contextlib.ExitStack() as idle:
+            for _ in range(3 if behaviour == "idle" else 0):
+                idle.enter_context(socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)).connect(
+                    os.path.join(folder, "window.%d" % requester))
+            if post(folder, requester, 2101, HEADER) and behaviour != "dies":
+                post(folder, requester, 2201, PIXELS)
+                if behaviour == "forger":
+                    forger = os.fork()
+                    if forger == 0:
+                        post(folder, requester, 2201, bytes(24))
+                        os._exit(0)
+                    os.waitpid(forger, 0)
+                request.sendall(bytes(8))
         return False
 
     stand_in_window(test, folder, "oculant1", answer)
@@ -133,17 +131,13 @@ class AgainstAStandInCamera(unittest.TestCase):
         # Sockets bound under every handle this process could be predicted to take.
         limit = resource.getrlimit(resource.RLIMIT_NOFILE)
         resource.setrlimit(resource.RLIMIT_NOFILE, (limit[1], limit[1]))
-        squatted = []
-        try:
+        with contextlib.ExitStack() as squatted:
             for n in range(1, 1024):
-                squatted.append(socket.socket(socket.AF_UNIX, socket.SOCK_STREAM))
-                squatted[-1].bind(os.path.join(self.folder, "window.%d"
-                                               % ((os.getpid() << 10 | n) & 0xFFFFFFFF)))
-                squatted[-1].listen()
+                squatter = squatted.enter_context(socket.socket(socket.AF_UNIX, socket.SOCK_STREAM))
+                squatter.bind(os.path.join(self.folder, "window.%d"
+                                           % ((os.getpid() << 10 | n) & 0xFFFFFFFF)))
+                squatter.listen()
             Bench(self.folder).close()
-        finally:
-            for squatter in squatted:
-                squatter.close()
 
 
 class AgainstTheBench(BenchTestCase):
@@ -288,8 +282,6 @@ class Launch(unittest.TestCase):
             self.assertEqual(len(set(pids)), 3, "the scene and its two cameras")
             self.assertEqual(pids[0], bench.process.pid)
             self.assertEqual(bench.bench_version(), (version, 1))
-            left, right = bench.grab_pair()
-            self.assertEqual((left.width, right.height), (320, 240))
             waited = tool(bench.folder, "wait", "--timeout", "5")
             self.assertEqual(waited.returncode, 0, waited.stderr)
             said = tool(bench.folder, "version")

@@ -2,6 +2,7 @@
 the X server the test runs with (tests/with_xvfb) or headless, and ends it again; with the scenes,
 pose lists and dataset files the end-to-end tests share."""
 
+import contextlib
 import math
 import os
 import pathlib
@@ -152,10 +153,8 @@ class RunningBench:
                 bench.quit()
             return self.process.wait(PATIENCE_SECONDS)
         finally:
-            try:
+            with contextlib.suppress(ProcessLookupError):
                 os.killpg(self.process.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
             self.process.wait()
             self.log.close()
 

@@ -1,11 +1,9 @@
-"""The Linux build's frames of the demo scene at a given client size, for the Wine frame test to
-compare with: runs the Linux bench under its own X server (run it with tests/with_xvfb), sizes
-both camera windows' client areas to WIDTH x HEIGHT, writes each camera's pixel bytes and
-records every pose of POSES.csv with oculant-client.
+"""The Linux build's frames of the demo scene (or every file of --scene FOLDER) at a client size,
+for the Wine tests to compare with; run under tests/with_xvfb.
 
     linux_reference_frames.py [--scene FOLDER] WIDTH HEIGHT OUTDIR POSES.csv
-        writes OUTDIR/left.bin, OUTDIR/right.bin and OUTDIR/record; with --scene, of the scene of
-        FOLDER (every file of it) instead of the demo's
+        writes each camera's pixel bytes to OUTDIR/left.bin and OUTDIR/right.bin, and records
+        every pose of POSES.csv with oculant-client into OUTDIR/record
 """
 
 import os

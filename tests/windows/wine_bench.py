@@ -2,7 +2,9 @@
 run's Wine prefix (tests/windows/wine_prefix), on the X server the test runs with (tests/with_xvfb).
 Every Wine program of a test is started through this module, and a test ends with none left."""
 
+import contextlib
 import os
+import pathlib
 import shutil
 import signal
 import subprocess
@@ -65,9 +67,9 @@ class WineBench:
     folder), its config.txt replaced by the text given."""
 
     def __init__(self, name, config=None, scene=None):
-        with open(required_env("OCULANT_WINE_PREFIX_FILE")) as prefix_file:
-            self.env = dict(os.environ, WINEPREFIX=prefix_file.read().strip(), WINEDEBUG="-all",
-                            WINEDLLOVERRIDES="mscoree,mshtml=")
+        prefix = pathlib.Path(required_env("OCULANT_WINE_PREFIX_FILE")).read_text().strip()
+        self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
         self.wine = required_env("OCULANT_WINE")
         executable = stage_file("oculant.exe")
         self.folder = tempfile.mkdtemp(prefix="oculant-wine-%s-" % name)
@@ -76,8 +78,7 @@ class WineBench:
             if scene or entry == "config.txt" or entry.endswith(".bmp"):
                 shutil.copy(os.path.join(scene or DEMO_SCENE, entry), self.folder)
         if config is not None:
-            with open(os.path.join(self.folder, "config.txt"), "w") as config_file:
-                config_file.write(config)
+            pathlib.Path(self.folder, "config.txt").write_text(config)
         self.logs = []
         self.first = None
 
@@ -129,11 +130,9 @@ class WineBench:
         when no complete frame came: the findings say why)."""
         pixel_file = "probe-%s.bin" % class_name
         values = self.probe("frame", class_name, pixel_file)
-        path, pixels = os.path.join(self.folder, pixel_file), b""
-        if os.path.exists(path):
-            with open(path, "rb") as pixel_data:
-                pixels = pixel_data.read()
-            os.remove(path)
+        path = pathlib.Path(self.folder, pixel_file)
+        pixels = path.read_bytes() if path.exists() else b""
+        path.unlink(missing_ok=True)
         return values, pixels
 
     def start_ready(self):
@@ -161,10 +160,8 @@ class WineBench:
         """Ends whatever is left of the bench, then the prefix's wineserver, so that the next test
         starts Wine afresh on its own display; removes the folder."""
         for pid in self.processes():
-            try:
+            with contextlib.suppress(ProcessLookupError):
                 os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
         wineserver = required_env("OCULANT_WINESERVER")
         subprocess.run([wineserver, "-k"], env=self.env, capture_output=True)
         subprocess.run([wineserver, "-w"], env=self.env, capture_output=True, timeout=PATIENCE_SECONDS)

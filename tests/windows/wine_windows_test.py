@@ -24,8 +24,7 @@ from running_bench import files_of, write_poses
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 PANEL_STYLE = "0x500000C0"  # WS_CHILD | WS_VISIBLE | DS_MODALFRAME | DS_SETFONT
 GENERATE = ["generate", "--seed", "7", "--objects", "20", "--poses", "30"]
-CS_OWNDC = 0x20
-CS_VREDRAW_HREDRAW = 0x3
+CS_OWNDC, CS_VREDRAW_HREDRAW = 0x20, 0x3
 MSG_QUIT, MSG_HEADING, MSG_EXT_VERSION = "1000", "1002", "3004"
 MISSING = "Failed to open DIB file missing.bmp."
 EXPECTED = {  # class: title, outer x, y, width, height
