@@ -309,13 +309,11 @@ class ResizedWhileRecording(RigBench):
         self.assertEqual(recording.returncode, 1, errors)
         # Which check trips depends on where the resize falls: a frame of another size, eyes of
         # two sizes, or a frame caught while its window changed size, whose depth and ids
-        # disagree.
-        # The capture of the next pose, for the motion, may be the one that meets it.
-        self.assertRegex(errors, r"sample \d{4}: (at the next pose, )?(the (left|right) (frame "
-                                 r"is 200 x 150, not the "
-                                 r"rig's 320 x 240|view has (no )?depth at \d+ pixels that show)"
-                                 r".*the bench did not draw true ground truth|the left and right "
-                                 r"cameras differ in size)")
+        # disagree; the capture of the next pose, for the motion, may be the one that meets it.
+        self.assertRegex(errors, r"sample \d{4}: (at the next pose, )?(the (left|right) (frame is "
+                                 r"200 x 150, not the rig's 320 x 240|view has (no )?depth at \d+ "
+                                 r"pixels that show).*the bench did not draw true ground truth|"
+                                 r"the left and right cameras differ in size)")
         names = os.listdir(dataset)
         self.assertEqual([name for name in names if name.startswith(".")], [], "a half sample")
         self.assertLess(len(names), 601, "the recording went on")

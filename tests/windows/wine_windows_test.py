@@ -269,9 +269,6 @@ class Messages(unittest.TestCase):
         self.bench = WineBench("messages").start_ready()
         self.addCleanup(self.bench.stop)
 
-    def pixels(self, name):
-        return self.bench.frame(name)[1]
-
     def send(self, class_name, code, *values):
         self.assertEqual(self.bench.probe("send", class_name, code, *values)["status"], 0)
 
@@ -285,13 +282,14 @@ class Messages(unittest.TestCase):
                          (1, "", "oculant-client: %s\n" % message))
 
     def test_heading_turns_both_eyes(self):
-        before = {name: self.pixels(name) for name in CAMERAS}
+        before = {name: self.bench.frame(name)[1] for name in CAMERAS}
         # Back at the start's 90 degrees, each eye shows its first view again.
         for heading, turned in (("135", True), ("90", False)):
             for name in CAMERAS:
                 self.send(name, MSG_HEADING, heading)
-            self.wait_for_cameras(lambda name: (self.pixels(name) != before[name]) == turned,
-                                  "to turn to %s" % heading, 10)
+            self.wait_for_cameras(
+                lambda name: (self.bench.frame(name)[1] != before[name]) == turned,
+                "to turn to %s" % heading, 10)
 
     def test_a_killed_camera_comes_back_and_a_quit_to_the_scene_ends_all_three(self):
         # TerminateProcess ends it without giving back its unit of the semaphore.
