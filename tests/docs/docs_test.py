@@ -1,36 +1,32 @@
-"""The documentation: every link of the README, the guide and the protocol leads somewhere (a file
-of the source tree, and a heading of that file, or of the same one, for a #fragment, by GitHub's
-rule for heading anchors); and the README's five-minute tour, run as written: its shell blocks
-in one shell, in order, at the top of a scratch copy of the source tree, its Python block saved
-where it says. Every step must succeed, print only what the README shows after it, leave the
-files it names, and the tour must end every bench it started. Run with Links or Tour."""
+"""The documentation: every link of the README, the guide and the protocol leads to a file of the
+source tree (and a #fragment to a heading, by GitHub's rule for anchors); and the README's tour,
+its blocks run in one shell in a scratch copy of the tree: every step succeeds, prints only what
+the README shows, leaves the files it names, and ends every bench it started. And scripts/demo
+without a display: a stereo pair fetched from the bench running headless, and a screenshot under
+X whose camera windows show that same pair. Run with Links, Tour or DemoScript."""
 
 import os
+import pathlib
 import re
 import shutil
 import signal
 import subprocess
 import sys
-import time
 import unittest
 from urllib.parse import unquote
 
-from running_bench import SOURCE_DIR, remove_folder, required_env, scratch_folder
+import cv2
+
+from running_bench import SOURCE_DIR, processes_in, required_env, run_ok, scratch_folder, wait_until
 
 DOCUMENTS = ["README.md", "docs/guide.md", "docs/protocol.md"]
-
-
-def without_code(text):
-    """The text with fenced blocks and inline code spans blanked out."""
-    text = re.sub(r"^```.*?^```", "", text, flags=re.S | re.M)
-    return re.sub(r"`[^`]*`", "", text)
+FENCED = re.compile(r"^```.*?^```", re.S | re.M)
 
 
 def anchors(text):
     """The anchors GitHub gives the headings of a Markdown text."""
     found, seen = set(), {}
-    text = re.sub(r"^```.*?^```", "", text, flags=re.S | re.M)
-    for heading in re.findall(r"^#{1,6} +(.+?) *#*$", text, re.M):
+    for heading in re.findall(r"^#{1,6} +(.+?) *#*$", FENCED.sub("", text), re.M):
         slug = re.sub(r"[^\w\- ]", "", heading.lower().replace("`", "")).replace(" ", "-")
         count = seen.get(slug, 0)
         seen[slug] = count + 1
@@ -46,7 +42,8 @@ def read(path):
 def broken_links(name):
     """Every link of document `name`, and (link, reason) for those that lead nowhere."""
     path = os.path.join(SOURCE_DIR, name)
-    targets = re.findall(r"\]\(([^)\s]+)\)", without_code(read(path)))
+    # Fenced blocks and inline code spans hold no links.
+    targets = re.findall(r"\]\(([^)\s]+)\)", re.sub(r"`[^`]*`", "", FENCED.sub("", read(path))))
     broken = []
     for target in targets:
         if re.match(r"[a-z]+:", target):
@@ -76,7 +73,6 @@ class Links(unittest.TestCase):
                                  "# not one\n```\n"),
                          {"from-c", "clients-in-c-python-and-the-shell",
                           "recording-at-scale-shards", "soak", "soak-1"})
-
 
 
 # Only guards against a hang: nothing checked depends on how fast the tour runs.
@@ -114,25 +110,10 @@ def tour_steps(readme):
     return steps
 
 
-def processes_in(folder):
-    """Ids of this user's processes working in `folder` or below it."""
-    found = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                cwd = os.readlink("/proc/%s/cwd" % entry)
-            except OSError:
-                continue
-            if cwd == folder or cwd.startswith(folder + os.sep):
-                found.append(int(entry))
-    return found
-
-
 class Tour(unittest.TestCase):
     def setUp(self):
         build = required_env("OCULANT_BUILD_DIR")
-        self.scratch = os.path.realpath(scratch_folder("tour"))
-        self.addCleanup(remove_folder, self.scratch)
+        self.scratch = os.path.realpath(scratch_folder("tour", self))
         self.tree = os.path.join(self.scratch, "tree")
         self.logs = os.path.join(self.scratch, "logs")
         self.runtime = os.path.join(self.scratch, "run")
@@ -151,8 +132,7 @@ class Tour(unittest.TestCase):
             os.kill(pid, signal.SIGKILL)
 
     def test_the_tour_runs_as_written(self):
-        with open(os.path.join(SOURCE_DIR, "README.md"), encoding="utf-8") as readme:
-            steps = tour_steps(readme.read())
+        steps = tour_steps(read(os.path.join(SOURCE_DIR, "README.md")))
         self.assertGreaterEqual(len(steps), 4, "the tour has lost its steps")
         # One shell, as a reader types the blocks; each step's output goes to files (not pipes,
         # which a bench left running in the background would hold open).
@@ -183,20 +163,34 @@ class Tour(unittest.TestCase):
             with self.subTest(file=name):
                 self.assertTrue(os.path.isfile(os.path.join(self.tree, name)), name + " is missing")
         # The tour ends what it started: no process left in the tree, no window's socket left.
-        deadline = time.monotonic() + 10
-        while processes_in(self.scratch) and time.monotonic() < deadline:
-            time.sleep(0.1)
-        self.assertEqual(processes_in(self.scratch), [], "the tour left processes running")
+        wait_until(lambda: not processes_in(self.scratch), "the tour's processes to end", 10)
         sockets = [name for name in os.listdir(self.runtime)
                    if name.startswith(("window.", "class."))]
         self.assertEqual(sockets, [], "the tour left the bench's sockets behind")
 
     def read_log(self, name):
-        try:
-            with open(os.path.join(self.logs, name), errors="replace") as log:
-                return log.read()
-        except FileNotFoundError:
-            return ""
+        log = pathlib.Path(self.logs, name)
+        return log.read_text(errors="replace") if log.exists() else ""
+
+
+class DemoScript(unittest.TestCase):
+    def test_without_a_display_it_saves_a_pair_and_a_screenshot(self):
+        self.out = scratch_folder("demo-test", self)
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        result = run_ok(os.path.join(SOURCE_DIR, "scripts", "demo"), "--build-dir",
+                        required_env("OCULANT_BUILD_DIR"), "--out", self.out, env=env, timeout=600)
+        self.assertIn("Saved in %s" % self.out, result.stdout)
+        left = cv2.imread(os.path.join(self.out, "pair-left.png"))
+        right = cv2.imread(os.path.join(self.out, "pair-right.png"))
+        screenshot = cv2.imread(os.path.join(self.out, "screenshot.png"))
+        self.assertFalse((left == right).all(), "both eyes show the same picture")
+        # The demo's textures fill the view: hardly any pixel stays black.
+        self.assertLess((left.max(axis=2) == 0).mean(), 0.2)
+        # The screenshot spans the three windows, and the camera windows show the saved pair at
+        # their places on the screen, counted from the overview's corner.
+        self.assertEqual(screenshot.shape[:2], (600, 1140))
+        for (x, y), eye in (((820, 0), left), ((820, 260), right)):
+            self.assertTrue((screenshot[y : y + 240, x : x + 320] == eye).all())
 
 
 if __name__ == "__main__":

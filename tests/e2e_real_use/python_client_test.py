@@ -1,12 +1,11 @@
 """The Python client against the real bench, with the C++ command-line client as the reference,
-and as a user installs it: `pip install ./clients/python` into a fresh virtual environment
-(offline, without numpy) and from the source archive. Starting and waiting for a bench from a
-program: launch() and Bench.wait_for_bench() in Python, `oculant-client wait` and `version`, and
-a bench of another protocol refused with a clear message."""
+and as a user installs it (pip, offline, without numpy; and from the source archive); launch(),
+wait_for_bench(), `oculant-client wait` and `version`, and a bench of another protocol refused."""
 
 import contextlib
 import json
 import os
+import pathlib
 import resource
 import signal
 import socket
@@ -15,8 +14,8 @@ import subprocess
 import sys
 import unittest
 
-from running_bench import (SOURCE_DIR, BenchTestCase, demo_scene, post, remove_folder,
-                           required_env, run_ok, scratch_folder, stand_in_window)
+from running_bench import (SOURCE_DIR, BenchTestCase, demo_scene, post, required_env, run_ok,
+                           scratch_folder, stand_in_window)
 import oculant_client  # found via running_bench
 from oculant_client import Bench, BenchError, BenchNotAnswering, BenchNotRunning, launch
 
@@ -90,21 +89,19 @@ def stand_in_camera(test, folder, behaviour):
     "idle" first opens three connections to the requester that say nothing; "dies" ends after
     the header."""
     def answer(request, requester):
-        idle = [socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-                for _ in range(3 if behaviour == "idle" else 0)]
-        for connection in idle:
-            connection.connect(os.path.join(folder, "window.%d" % requester))
-        if post(folder, requester, 2101, HEADER) and behaviour != "dies":
-            post(folder, requester, 2201, PIXELS)
-            if behaviour == "forger":
-                forger = os.fork()
-                if forger == 0:
-                    post(folder, requester, 2201, bytes(24))
-                    os._exit(0)
-                os.waitpid(forger, 0)
-            request.sendall(bytes(8))
-        for connection in idle:
-            connection.close()
+        with contextlib.ExitStack() as idle:
+            for _ in range(3 if behaviour == "idle" else 0):
+                idle.enter_context(socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)).connect(
+                    os.path.join(folder, "window.%d" % requester))
+            if post(folder, requester, 2101, HEADER) and behaviour != "dies":
+                post(folder, requester, 2201, PIXELS)
+                if behaviour == "forger":
+                    forger = os.fork()
+                    if forger == 0:
+                        post(folder, requester, 2201, bytes(24))
+                        os._exit(0)
+                    os.waitpid(forger, 0)
+                request.sendall(bytes(8))
         return False
 
     stand_in_window(test, folder, "oculant1", answer)
@@ -112,8 +109,7 @@ def stand_in_camera(test, folder, behaviour):
 
 class AgainstAStandInCamera(unittest.TestCase):
     def setUp(self):
-        self.folder = scratch_folder("python-mailbox")
-        self.addCleanup(remove_folder, self.folder)
+        self.folder = scratch_folder("python-mailbox", self)
 
     def grab(self, behaviour):
         stand_in_camera(self, self.folder, behaviour)
@@ -135,17 +131,13 @@ class AgainstAStandInCamera(unittest.TestCase):
         # Sockets bound under every handle this process could be predicted to take.
         limit = resource.getrlimit(resource.RLIMIT_NOFILE)
         resource.setrlimit(resource.RLIMIT_NOFILE, (limit[1], limit[1]))
-        squatted = []
-        try:
+        with contextlib.ExitStack() as squatted:
             for n in range(1, 1024):
-                squatted.append(socket.socket(socket.AF_UNIX, socket.SOCK_STREAM))
-                squatted[-1].bind(os.path.join(self.folder, "window.%d"
-                                               % ((os.getpid() << 10 | n) & 0xFFFFFFFF)))
-                squatted[-1].listen()
+                squatter = squatted.enter_context(socket.socket(socket.AF_UNIX, socket.SOCK_STREAM))
+                squatter.bind(os.path.join(self.folder, "window.%d"
+                                           % ((os.getpid() << 10 | n) & 0xFFFFFFFF)))
+                squatter.listen()
             Bench(self.folder).close()
-        finally:
-            for squatter in squatted:
-                squatter.close()
 
 
 class AgainstTheBench(BenchTestCase):
@@ -156,10 +148,8 @@ class AgainstTheBench(BenchTestCase):
         self.addCleanup(self.client.close)
 
     def cpp_grab(self, eye):
-        path = self.path("reference-%s.bmp" % eye)
-        self.bench.tool_ok("grab", eye, "-o", path)
-        with open(path, "rb") as bmp:
-            return bmp.read()
+        self.bench.tool_ok("grab", eye, "-o", self.path("reference-%s.bmp" % eye))
+        return pathlib.Path(self.path("reference-%s.bmp" % eye)).read_bytes()
 
     def test_frames_steering_and_saves_are_the_cpp_clients(self):
         start = self.client.grab_pair()
@@ -183,8 +173,7 @@ class AgainstTheBench(BenchTestCase):
         self.assertEqual(self.cpp_grab("right"), moved[1].bmp_bytes())
         self.client.save_frames()
         for name, frame in (("image1.bmp", moved[0]), ("image2.bmp", moved[1])):
-            with open(self.path("scene", name), "rb") as saved:
-                self.assertEqual(saved.read(), frame.bmp_bytes())
+            self.assertEqual(pathlib.Path(self.path("scene", name)).read_bytes(), frame.bmp_bytes())
         # The C++ library's names, with the names before 0.2 still answering.
         model = self.client.describe("right")
         self.assertEqual((model.width, model.pose), (320, (1.0, 1.5, 60.0)))
@@ -201,13 +190,11 @@ class AgainstTheBench(BenchTestCase):
         run_ok(sys.executable, "-m", "venv", self.path("venv"))
         self.run_in_venv(*PIP_INSTALL, os.path.join(SOURCE_DIR, "clients", "python"))
         answer = json.loads(self.run_in_venv("-c", USE_THE_PACKAGE, self.bench.runtime))
-        with self.bench.client() as client:
-            reference = client.grab("left").bmp_bytes()
         self.assertEqual(answer["version"], required_env("OCULANT_VERSION"))
         self.assertTrue(answer["file"].startswith(os.path.join(self.folder, "venv")),
                         answer["file"])
-        with open(os.path.join(self.folder, "left.bmp"), "rb") as saved:
-            self.assertEqual(saved.read(), reference)
+        self.assertEqual(pathlib.Path(self.path("left.bmp")).read_bytes(),
+                         self.client.grab("left").bmp_bytes())
         self.assertEqual(answer["matrix"][2], [0.0, 0.0, 1.0])  # numpy-less: plain lists
         self.assertIn("needs numpy, which this Python (%s) lacks" % answer["python"],
                       answer["no_numpy"])
@@ -249,28 +236,39 @@ class AgainstTheBench(BenchTestCase):
 
 
 class WithoutABench(unittest.TestCase):
-    def test_nothing_running_is_told_apart(self):
-        folder = scratch_folder("python-client-none")
-        self.addCleanup(remove_folder, folder)
+    def test_nothing_running_and_what_cannot_start_or_answer_are_told_apart(self):
+        folder = scratch_folder("python-client-none", self)
         bench = Bench(folder, timeout=2)
         self.addCleanup(bench.close)
+        missing = "no answer within 0.5 s from the scene window, left camera, right camera " \
+                  "(looked in %s)" % folder
+        waited = tool(folder, "wait", "--timeout", "0.5")
+        self.assertEqual((waited.returncode, waited.stderr),
+                         (1, "oculant-client: %s\n" % missing))
         # Values that are not finite are refused before anything is sent, whatever runs.
-        for call, args, error, message in (
-                (bench.grab, ("left",), BenchNotRunning,
+        for call, error, message in (
+                (lambda: bench.grab("left"), BenchNotRunning,
                  "no left camera is running (looked in %s)" % folder),
-                (bench.set_heading, (90,), BenchNotRunning,
+                (lambda: bench.set_heading(90), BenchNotRunning,
                  "no camera is running (looked in %s)" % folder),
-                (Bench, (os.path.join(folder, "missing"),), BenchNotRunning,
+                (lambda: Bench(os.path.join(folder, "missing")), BenchNotRunning,
                  "no bench is running (looked in %s/missing)" % folder),
-                (bench.set_heading, (float("nan"),), ValueError,
+                (lambda: bench.wait_for_bench(0.5), BenchNotRunning, missing),
+                (lambda: bench.set_heading(float("nan")), ValueError,
                  "the heading must be finite, not nan"),
-                (bench.set_position, (1, float("inf")), ValueError,
+                (lambda: bench.set_position(1, float("inf")), ValueError,
                  "the rig position must be finite, not inf"),
-                (bench.capture, ("left", (0, 0, float("-inf"))), ValueError,
-                 "the pose must be finite, not -inf")):
+                (lambda: bench.capture("left", (0, 0, float("-inf"))), ValueError,
+                 "the pose must be finite, not -inf"),
+                (lambda: launch(folder, executable=required_env("OCULANT_EXECUTABLE")),
+                 BenchError, "no config.txt in %s: not a scene folder" % folder),
+                (lambda: launch(DEMO, executable="/bin/false", timeout=10), BenchError,
+                 "the bench ended at start with status 1"),
+                (lambda: launch(DEMO, executable="/nonexistent/oculant"), BenchError,
+                 "cannot start the bench /nonexistent/oculant: No such file or directory")):
             with self.subTest(message=message):
                 with self.assertRaises(error) as refused:
-                    call(*args)
+                    call()
                 self.assertEqual(str(refused.exception), message)
 
 
@@ -284,8 +282,6 @@ class Launch(unittest.TestCase):
             self.assertEqual(len(set(pids)), 3, "the scene and its two cameras")
             self.assertEqual(pids[0], bench.process.pid)
             self.assertEqual(bench.bench_version(), (version, 1))
-            left, right = bench.grab_pair()
-            self.assertEqual((left.width, right.height), (320, 240))
             waited = tool(bench.folder, "wait", "--timeout", "5")
             self.assertEqual(waited.returncode, 0, waited.stderr)
             said = tool(bench.folder, "version")
@@ -296,33 +292,8 @@ class Launch(unittest.TestCase):
                          "processes left running")
         self.assertFalse(os.path.exists(bench.folder), "its private runtime folder stays")
 
-    def test_what_cannot_start_or_answer_is_told(self):
-        runtime = scratch_folder("launch")
-        self.addCleanup(remove_folder, runtime)
-        missing = "no answer within 0.5 s from the scene window, left camera, right camera " \
-                  "(looked in %s)" % runtime
-        waited = tool(runtime, "wait", "--timeout", "0.5")
-        self.assertEqual((waited.returncode, waited.stderr),
-                         (1, "oculant-client: %s\n" % missing))
-        with Bench(runtime) as bench:
-            with self.assertRaises(BenchNotRunning) as nobody:
-                bench.wait_for_bench(0.5)
-        self.assertEqual(str(nobody.exception), missing)
-        for folder, executable, message in (
-                (runtime, required_env("OCULANT_EXECUTABLE"),
-                 "no config.txt in %s: not a scene folder" % runtime),
-                (DEMO, "/bin/false", "the bench ended at start with status 1"),
-                (DEMO, "/nonexistent/oculant",
-                 "cannot start the bench /nonexistent/oculant: No such file or directory")):
-            with self.subTest(executable=executable):
-                with self.assertRaises(BenchError) as failed:
-                    launch(folder, executable=executable, timeout=10)
-                self.assertEqual(str(failed.exception), message)
-
     def test_a_bench_of_another_protocol_is_refused(self):
-        """A scene window that answers the version question with protocol 2."""
-        runtime = scratch_folder("protocol")
-        self.addCleanup(remove_folder, runtime)
+        runtime = scratch_folder("protocol", self)
 
         def answer(request, sender):
             post(runtime, sender, 3500, oculant_client.VERSION_INFO.pack(2, b"9.0"))

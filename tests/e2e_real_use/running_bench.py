@@ -2,8 +2,10 @@
 the X server the test runs with (tests/with_xvfb) or headless, and ends it again; with the scenes,
 pose lists and dataset files the end-to-end tests share."""
 
+import contextlib
 import math
 import os
+import pathlib
 import shutil
 import signal
 import socket
@@ -27,8 +29,11 @@ DISPARITY_EXAMPLE = os.path.join(SOURCE_DIR, "examples", "stereo_disparity", "st
 # Only a guard against a hang: nothing checked depends on how fast the bench is.
 PATIENCE_SECONDS = 60
 
-# The focal length in pixels of the default eye: 240 rows under a 45 degree field of view.
+# The focal length in pixels of the default eye (240 rows under a 45 degree field of view), and
+# its principal point.
 FOCAL = 120 / math.tan(math.radians(22.5))
+CX, CY = 159.5, 119.5
+WALL_Y = 3.8  # the inner face of the far wall of the disparity example's lattice
 
 # Set by CTest for the headless runs of the tests that run in both modes.
 HEADLESS = os.environ.get("OCULANT_TEST_HEADLESS") == "1"
@@ -39,6 +44,42 @@ def required_env(name):
     if not value:
         sys.exit("%s is not set (the test is meant to run from CTest)" % name)
     return value
+
+
+def wait_until(condition, what, seconds=PATIENCE_SECONDS):
+    """condition()'s first true value, asked every 0.2 s; a failure after `seconds`."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.2)
+    raise AssertionError("still waiting after %d s for %s" % (seconds, what))
+
+
+def wait_steady(read, what, accept=bool, seconds=PATIENCE_SECONDS):
+    """read()'s value once two reads in a row give the same value, one that accept() takes."""
+    last = [None]
+
+    def same_again():
+        value = read()
+        same, last[0] = accept(value) and value == last[0], value
+        return value if same else None
+
+    return wait_until(same_again, what, seconds)
+
+
+def processes_in(folder):
+    """Ids of this user's processes working in `folder` or below it."""
+    found = []
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            cwd = os.readlink("/proc/%s/cwd" % entry)
+        except OSError:
+            continue
+        if cwd == folder or cwd.startswith(folder + os.sep):
+            found.append(int(entry))
+    return found
 
 
 def run_ok(*command, **options):
@@ -86,29 +127,24 @@ class RunningBench:
         must succeed; its result."""
         listing = dataset + "-poses.csv"
         if isinstance(poses, str):
-            with open(listing, "w") as stream:
-                stream.write(poses)
+            pathlib.Path(listing).write_text(poses)
         else:
             write_poses(listing, poses)
         return self.tool_ok("record", listing, dataset, *flags)
 
     def _wait_for_frames(self):
         # Ready once both cameras answer with a frame and show the same frame twice in a row.
-        deadline = time.monotonic() + PATIENCE_SECONDS
-        previous = None
-        while time.monotonic() < deadline:
+        def pair():
             if self.process.poll() is not None:
                 raise RuntimeError("the bench ended at start (status %d)" % self.process.returncode)
             try:
                 with self.client() as bench:
-                    pair = tuple(frame.pixels for frame in bench.grab_pair())
-                if pair == previous and all(pair):
-                    return
-                previous = pair
+                    frames = tuple(frame.pixels for frame in bench.grab_pair())
             except BenchError:
-                pass
-            time.sleep(0.2)
-        raise RuntimeError("the bench showed no steady frames within %d s" % PATIENCE_SECONDS)
+                return None
+            return all(frames) and frames
+
+        wait_steady(pair, "steady frames from both cameras")
 
     def stop(self):
         """Closes the bench through its scene window; the exit status of its first process."""
@@ -117,10 +153,8 @@ class RunningBench:
                 bench.quit()
             return self.process.wait(PATIENCE_SECONDS)
         finally:
-            try:
+            with contextlib.suppress(ProcessLookupError):
                 os.killpg(self.process.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
             self.process.wait()
             self.log.close()
 
@@ -171,8 +205,7 @@ def stand_in_window(test, folder, class_name, answer):
 
 def write_poses(path, poses):
     """A pose list of (x, y, heading) rows; its path."""
-    with open(path, "w") as stream:
-        stream.writelines("%r, %r, %r\n" % tuple(pose) for pose in poses)
+    pathlib.Path(path).write_text("".join("%r, %r, %r\n" % tuple(pose) for pose in poses))
     return path
 
 
@@ -182,15 +215,14 @@ def scene(folder, config, textures=(), name="scene"):
     os.makedirs(path)
     for texture in textures:
         shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", texture), path)
-    with open(os.path.join(path, "config.txt"), "w") as stream:
-        stream.write(config)
+    pathlib.Path(path, "config.txt").write_text(config)
     return path
 
 
 def demo_scene(folder):
     """The demo's scene, its textures beside it, in folder/scene."""
-    with open(os.path.join(SOURCE_DIR, "examples", "demo", "config.txt")) as stream:
-        return scene(folder, stream.read(), ("dots.bmp", "checker.bmp", "stripes.bmp"))
+    return scene(folder, pathlib.Path(SOURCE_DIR, "examples", "demo", "config.txt").read_text(),
+                 ("dots.bmp", "checker.bmp", "stripes.bmp"))
 
 
 def wall_scene(folder, keys=(), name="scene"):
@@ -199,9 +231,8 @@ def wall_scene(folder, keys=(), name="scene"):
     os.makedirs(os.path.join(folder, "demo"))
     shutil.copy(os.path.join(SOURCE_DIR, "examples", "demo", "dots.bmp"),
                 os.path.join(folder, "demo"))
-    with open(os.path.join(SOURCE_DIR, "examples", "stereo_disparity", "config.txt")) as stream:
-        text = stream.read() + "".join("%s=%s\n" % item for item in dict(keys).items())
-    return scene(folder, text, (), name)
+    text = pathlib.Path(SOURCE_DIR, "examples", "stereo_disparity", "config.txt").read_text()
+    return scene(folder, text + "".join("%s=%s\n" % item for item in dict(keys).items()), (), name)
 
 
 def objects_scene(*objects):
@@ -216,8 +247,12 @@ def objects_scene(*objects):
     return text
 
 
-def scratch_folder(name):
-    return tempfile.mkdtemp(prefix="oculant-%s-" % name)
+def scratch_folder(name, test=None):
+    """A new folder, removed at the end of the test when one is given."""
+    folder = tempfile.mkdtemp(prefix="oculant-%s-" % name)
+    if test is not None:
+        test.addCleanup(remove_folder, folder)
+    return folder
 
 
 def remove_folder(folder):
@@ -282,8 +317,8 @@ def files_of(folder):
     found = {}
     for root, _, names in os.walk(folder):
         for name in names:
-            with open(os.path.join(root, name), "rb") as stream:
-                found[os.path.relpath(os.path.join(root, name), folder)] = stream.read()
+            path = os.path.join(root, name)
+            found[os.path.relpath(path, folder)] = pathlib.Path(path).read_bytes()
     return found
 
 

@@ -10,14 +10,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/installed_bench.sh"
 
 # The client component alone, as the README installs it: the tool finds its library.
-cmake --install "$build" --component client --prefix "$work/client" >"$work/log" 2>&1 ||
-  die "cmake --install --component client: $(cat "$work/log")"
+quietly "cmake --install --component client" \
+  cmake --install "$build" --component client --prefix "$work/client"
 expect_eq "oculant-client --version (client component)" "oculant-client $version" \
   "$("$work/client/bin/oculant-client" --version 2>&1)"
 
 prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >"$work/log" 2>&1 ||
-  die "cmake --install: $(cat "$work/log")"
+quietly "cmake --install" cmake --install "$build" --prefix "$prefix"
 for program in oculant oculant-client oculant-scene; do
   expect_eq "$program --version" "$program $version" "$("$prefix/bin/$program" --version 2>&1)"
 done
@@ -26,14 +25,13 @@ export PKG_CONFIG_PATH=${pc%/*}
 expect_eq "pkg-config --modversion" "$version" "$(pkg-config --modversion oculant-client 2>&1)"
 
 consumer=$work/consumer
-cmake -S "$here/consumer" -B "$consumer" -DCMAKE_PREFIX_PATH="$prefix" \
-  -DOCULANT_WANTED_VERSION="$version" >"$work/log" 2>&1 &&
-  cmake --build "$consumer" >>"$work/log" 2>&1 ||
-  die "the find_package(oculant) consumer did not build: $(cat "$work/log")"
-c++ -std=c++17 -o "$work/grab_pair_pc" "$here/consumer/grab_pair.cpp" \
+quietly "the find_package(oculant) consumer did not configure" cmake -S "$here/consumer" \
+  -B "$consumer" -DCMAKE_PREFIX_PATH="$prefix" -DOCULANT_WANTED_VERSION="$version"
+quietly "the find_package(oculant) consumer did not build" cmake --build "$consumer"
+quietly "the consumer did not build with pkg-config" \
+  c++ -std=c++17 -o "$work/grab_pair_pc" "$here/consumer/grab_pair.cpp" \
   $(pkg-config --cflags --libs oculant-client) \
-  -Wl,-rpath,"$(pkg-config --variable=libdir oculant-client)" >"$work/log" 2>&1 ||
-  die "the consumer did not build with pkg-config: $(cat "$work/log")"
+  -Wl,-rpath,"$(pkg-config --variable=libdir oculant-client)"
 
 expect_eq "the consumer without a bench" \
   "no left camera is running (looked in $OCULANT_RUNTIME_DIR)" "$("$consumer/grab_pair" 2>&1)"

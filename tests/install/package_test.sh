@@ -13,8 +13,8 @@ version=$2
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/installed_bench.sh"
 
-"$here/../../scripts/package" --no-setup --build-dir "$build" --out "$work/out" >"$work/log" 2>&1 ||
-  die "scripts/package: $(cat "$work/log")"
+quietly scripts/package \
+  "$here/../../scripts/package" --no-setup --build-dir "$build" --out "$work/out"
 deb=$work/out/oculant_${version}_$(dpkg --print-architecture).deb
 [ -f "$deb" ] || die "scripts/package made no $deb: $(ls "$work/out")"
 expect_eq "Package" oculant "$(dpkg-deb -f "$deb" Package)"
@@ -55,8 +55,8 @@ if [ -n "$own_mounts" ] &&
   touch "$root/dev/null" && mount --bind /dev/null "$root/dev/null" &&
     mount -t proc proc "$root/proc" && mount -t tmpfs tmpfs "$root/tmp" && cp "$deb" "$root/tmp/" ||
     die "cannot set up the throwaway system"
-  chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/tmp/${deb##*/}" \
-    >"$work/log" 2>&1 || die "apt-get install of the package failed: $(cat "$work/log")"
+  quietly "apt-get install of the package failed" \
+    chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/tmp/${deb##*/}"
   expect_eq "dpkg's status of the package" "install ok installed" \
     "$(chroot "$root" dpkg-query -W -f='${Status}' oculant 2>&1)"
   echo "installed with apt-get into a throwaway system"

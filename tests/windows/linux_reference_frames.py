@@ -1,21 +1,20 @@
-"""The Linux build's frames of the demo scene at a given client size, for the Wine frame test to
-compare with: runs the Linux bench under its own X server (run it with tests/with_xvfb), sizes
-both camera windows' client areas to WIDTH x HEIGHT, writes each camera's pixel bytes and
-records every pose of POSES.csv with oculant-client.
+"""The Linux build's frames of the demo scene (or every file of --scene FOLDER) at a client size,
+for the Wine tests to compare with; run under tests/with_xvfb.
 
     linux_reference_frames.py [--scene FOLDER] WIDTH HEIGHT OUTDIR POSES.csv
-        writes OUTDIR/left.bin, OUTDIR/right.bin and OUTDIR/record; with --scene, of the scene of
-        FOLDER (every file of it) instead of the demo's
+        writes each camera's pixel bytes to OUTDIR/left.bin and OUTDIR/right.bin, and records
+        every pose of POSES.csv with oculant-client into OUTDIR/record
 """
 
 import os
+import pathlib
 import shutil
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e_real_use"))
-from running_bench import SOURCE_DIR, RunningBench, remove_folder, scratch_folder  # noqa: E402
+from running_bench import (SOURCE_DIR, RunningBench, remove_folder, scratch_folder,  # noqa: E402
+                           wait_steady)
 
 DEMO_FOLDER = os.path.join(SOURCE_DIR, "examples", "demo")
 TITLES = {"left": "Camera 1 Left", "right": "Camera 2 Right"}
@@ -39,17 +38,13 @@ def main():
                             "windowsize", "%@", str(width), str(height)], check=True)
         with bench.client() as client:
             for eye in TITLES:
-                previous = None
-                for _ in range(300):
-                    frame = client.grab(eye)
-                    if (frame.width, frame.height) == (width, height) and frame.pixels == previous:
-                        break
-                    previous = frame.pixels
-                    time.sleep(0.1)
-                else:
-                    sys.exit("the Linux %s camera showed no steady %d x %d frame" % (eye, width, height))
-                with open(os.path.join(out, eye + ".bin"), "wb") as pixels:
-                    pixels.write(frame.pixels)
+                def frame():
+                    grabbed = client.grab(eye)
+                    return grabbed.width, grabbed.height, grabbed.pixels
+
+                _, _, pixels = wait_steady(frame, "a steady %d x %d frame" % (width, height),
+                                           accept=lambda size: size[:2] == (width, height))
+                pathlib.Path(out, eye + ".bin").write_bytes(pixels)
         subprocess.run([os.environ["OCULANT_CLIENT_TOOL"], "record", arguments[3],
                         os.path.join(out, "record")], env=bench.env, check=True, timeout=300)
     finally:

@@ -2,17 +2,19 @@
 run's Wine prefix (tests/windows/wine_prefix), on the X server the test runs with (tests/with_xvfb).
 Every Wine program of a test is started through this module, and a test ends with none left."""
 
+import contextlib
 import os
+import pathlib
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e_real_use"))
 # The same guard against a hang as the Linux tests: nothing checked depends on how fast Wine is.
-from running_bench import PATIENCE_SECONDS, SOURCE_DIR, required_env  # noqa: E402
+from running_bench import (PATIENCE_SECONDS, SOURCE_DIR, processes_in, required_env,  # noqa: E402
+                           wait_steady, wait_until)
 
 DEMO_SCENE = os.path.join(SOURCE_DIR, "examples", "demo")
 CLASSES = ("oculant", "oculant1", "oculant2")
@@ -26,16 +28,6 @@ def stage_file(name):
         raise AssertionError("%s is missing: build the Windows binaries first "
                              "(scripts/build-windows)" % path)
     return path
-
-
-def wait_until(condition, what, seconds=PATIENCE_SECONDS):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.2)
-    raise AssertionError("still waiting after %d s for %s" % (seconds, what))
 
 
 def parse_lines(text):
@@ -75,9 +67,9 @@ class WineBench:
     folder), its config.txt replaced by the text given."""
 
     def __init__(self, name, config=None, scene=None):
-        with open(required_env("OCULANT_WINE_PREFIX_FILE")) as prefix_file:
-            self.env = dict(os.environ, WINEPREFIX=prefix_file.read().strip(), WINEDEBUG="-all",
-                            WINEDLLOVERRIDES="mscoree,mshtml=")
+        prefix = pathlib.Path(required_env("OCULANT_WINE_PREFIX_FILE")).read_text().strip()
+        self.env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
         self.wine = required_env("OCULANT_WINE")
         executable = stage_file("oculant.exe")
         self.folder = tempfile.mkdtemp(prefix="oculant-wine-%s-" % name)
@@ -86,8 +78,7 @@ class WineBench:
             if scene or entry == "config.txt" or entry.endswith(".bmp"):
                 shutil.copy(os.path.join(scene or DEMO_SCENE, entry), self.folder)
         if config is not None:
-            with open(os.path.join(self.folder, "config.txt"), "w") as config_file:
-                config_file.write(config)
+            pathlib.Path(self.folder, "config.txt").write_text(config)
         self.logs = []
         self.first = None
 
@@ -139,11 +130,9 @@ class WineBench:
         when no complete frame came: the findings say why)."""
         pixel_file = "probe-%s.bin" % class_name
         values = self.probe("frame", class_name, pixel_file)
-        path, pixels = os.path.join(self.folder, pixel_file), b""
-        if os.path.exists(path):
-            with open(path, "rb") as pixel_data:
-                pixels = pixel_data.read()
-            os.remove(path)
+        path = pathlib.Path(self.folder, pixel_file)
+        pixels = path.read_bytes() if path.exists() else b""
+        path.unlink(missing_ok=True)
         return values, pixels
 
     def start_ready(self):
@@ -152,15 +141,8 @@ class WineBench:
         try:
             self.start()
             wait_until(lambda: all(self.window(name) for name in CLASSES), "the three windows")
-            previous = [None]
-
-            def steady():
-                pair = tuple(self.frame(name)[1] for name in CAMERAS)
-                same = all(pair) and pair == previous[0]
-                previous[0] = pair
-                return same
-
-            wait_until(steady, "steady frames from both cameras")
+            wait_steady(lambda: tuple(self.frame(name)[1] for name in CAMERAS),
+                        "steady frames from both cameras", accept=all)
         except BaseException:
             self.stop()
             raise
@@ -168,14 +150,7 @@ class WineBench:
 
     def processes(self):
         """Unix process ids of the Windows programs running in the folder."""
-        pids = []
-        for entry in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                if os.readlink("/proc/%s/cwd" % entry) == self.folder:
-                    pids.append(int(entry))
-            except OSError:
-                pass
-        return pids
+        return processes_in(self.folder)
 
     def boxes(self):
         """The message boxes up: (Windows process id, caption, text) each."""
@@ -185,10 +160,8 @@ class WineBench:
         """Ends whatever is left of the bench, then the prefix's wineserver, so that the next test
         starts Wine afresh on its own display; removes the folder."""
         for pid in self.processes():
-            try:
+            with contextlib.suppress(ProcessLookupError):
                 os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
         wineserver = required_env("OCULANT_WINESERVER")
         subprocess.run([wineserver, "-k"], env=self.env, capture_output=True)
         subprocess.run([wineserver, "-w"], env=self.env, capture_output=True, timeout=PATIENCE_SECONDS)
