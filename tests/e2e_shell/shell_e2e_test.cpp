@@ -224,9 +224,8 @@ TEST(Signals, CtrlCAndSigtermEndTheWholeBenchAndRemoveItsNames) {
       pids[className] = pidOfWindow(className.c_str());
     }
     ASSERT_EQ(windowNames(bench.runtimeDir()).size(), 6u);
-    for (const auto& [className, pid] : pids) {
+    for (const auto& [className, pid] : pids)
       if (wholeGroup || className == "oculant") kill(pid, wholeGroup ? SIGINT : SIGTERM);
-    }
     for (const auto& [className, pid] : pids) {
       EXPECT_EQ(waitExit(pid), 0) << className << (wholeGroup ? " after SIGINT" : " after SIGTERM");
     }

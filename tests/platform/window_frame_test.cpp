@@ -10,19 +10,11 @@
 #include <string>
 #include <thread>
 
+#include "magick.h"
 #include "platform/platform.h"
+#include "x_input.h"
 
 namespace {
-
-std::string output(const std::string& command) {
-  std::string text;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return text;
-  char buffer[512];
-  while (fgets(buffer, sizeof buffer, pipe)) text += buffer;
-  pclose(pipe);
-  return text;
-}
 
 // The number after label in text; -1 when absent.
 long numberAfter(const std::string& text, const std::string& label) {
@@ -40,12 +32,14 @@ TEST(WindowFrame, TheOuterRectangleIsTheOneAskedFor) {
     execlp("openbox", "openbox", static_cast<char*>(nullptr));
     _exit(127);
   }
-  bool managed = false;
-  for (int i = 0; i < 100 && !managed; ++i) {
-    managed = output("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
-    if (!managed) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  ASSERT_TRUE(managed) << "openbox did not start";
+  const auto output = [](const std::string& command) { return runCapturing(command).output; };
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return output("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
+               std::string::npos;
+      },
+      [] { usleep(50000); }, 5))
+      << "openbox did not start";
 
   ASSERT_TRUE(registerWindowClass("framed", idleProc));
   const HWND window = createWindow("framed", "Framed window", 100, 60, 400, 300);

@@ -175,9 +175,8 @@ int focus(HWND window) {
 }
 
 int pose(HWND camera) {
-  if (!send(camera, makeMailbox(), 3002) || replies.size() != 1 || replies[0].payload.size() < 48) {
+  if (!send(camera, makeMailbox(), 3002) || replies.size() != 1 || replies[0].payload.size() < 48)
     return 1;
-  }
   double values[3];
   std::memcpy(values, replies[0].payload.data() + 24, sizeof values);
   std::printf("x=%.17g\ny=%.17g\nheading=%.17g\n", values[0], values[1], values[2]);
