@@ -5,10 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "magick.h"
 #include "platform/platform.h"
@@ -46,21 +44,22 @@ TEST(WindowFrame, TheOuterRectangleIsTheOneAskedFor) {
   ASSERT_NE(window, 0u);
   showWindow(window);
   long left = 0, right = 0, top = 0, bottom = 0, x = -1, y = -1, width = 0, height = 0;
-  for (int i = 0; i < 200; ++i) {
-    MSG msg;
-    while (peekMessage(&msg)) dispatchMessage(msg);
-    const std::string extents = output("xprop -name 'Framed window' _NET_FRAME_EXTENTS");
-    if (std::sscanf(extents.c_str(), "_NET_FRAME_EXTENTS(CARDINAL) = %ld, %ld, %ld, %ld", &left,
-                    &right, &top, &bottom) == 4) {
-      const std::string info = output("xwininfo -name 'Framed window'");
-      x = numberAfter(info, "Absolute upper-left X:");
-      y = numberAfter(info, "Absolute upper-left Y:");
-      width = numberAfter(info, "Width:");
-      height = numberAfter(info, "Height:");
-      if (x - left == 100 && y - top == 60 && width + left + right == 400) break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  }
+  waitUntil(
+      [&] {
+        MSG msg;
+        while (peekMessage(&msg)) dispatchMessage(msg);
+        const std::string extents = output("xprop -name 'Framed window' _NET_FRAME_EXTENTS");
+        if (std::sscanf(extents.c_str(), "_NET_FRAME_EXTENTS(CARDINAL) = %ld, %ld, %ld, %ld", &left,
+                        &right, &top, &bottom) != 4)
+          return false;
+        const std::string info = output("xwininfo -name 'Framed window'");
+        x = numberAfter(info, "Absolute upper-left X:");
+        y = numberAfter(info, "Absolute upper-left Y:");
+        width = numberAfter(info, "Width:");
+        height = numberAfter(info, "Height:");
+        return x - left == 100 && y - top == 60 && width + left + right == 400;
+      },
+      [] { usleep(25000); }, 5);
   EXPECT_GT(left + right + top + bottom, 0) << "no frame";
   EXPECT_EQ(x - left, 100);
   EXPECT_EQ(y - top, 60);
