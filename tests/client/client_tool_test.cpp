@@ -17,12 +17,11 @@ Bytes expectedRgb(int role) {
   const FakeShape shape = fakeShape(role);
   const std::vector<uint8_t> pixels = fakePixels(role);
   Bytes rgb;
-  for (int32_t y = 0; y < shape.height; ++y) {
+  for (int32_t y = 0; y < shape.height; ++y)
     for (int32_t x = 0; x < shape.width; ++x) {
       const uint8_t* p = &pixels[y * fakeStride(shape.width) + 3 * x];
       rgb.insert(rgb.end(), {p[2], p[1], p[0]});
     }
-  }
   return rgb;
 }
 
