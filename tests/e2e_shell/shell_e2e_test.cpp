@@ -1,8 +1,8 @@
 // The real executable under Xvfb: three windows with their titles, classes and places, starts by
 // hand, and exit code 0 for every process whose window is closed, or that Ctrl+C or SIGTERM
 // ends. Without an X server: started with no display in its environment it runs on SDL's
-// offscreen driver, says nothing on stderr, serves frames and ends on quit;
-// started where there is no scene, it says so once.
+// offscreen driver, says nothing on stderr, serves frames and ends on quit; started where there
+// is no scene, it says so once.
 #include <gtest/gtest.h>
 
 #include <csignal>
