@@ -114,9 +114,8 @@ TEST(Client, AStoppedBenchFailsWithinTheTimeoutAndServesAgainOnceContinued) {
   FakeBench bench(true);
   kill(bench.pid, SIGSTOP);
   std::vector<int> queued;
-  for (int fd = 0; queued.size() < 1000 && fd >= 0;) {
+  for (int fd = 0; queued.size() < 1000 && fd >= 0;)
     if ((fd = connectRaw(dir.path() + "/class.oculant1", 0)) >= 0) queued.push_back(fd);
-  }
   oculant::Client client;
   client.setTimeout(0.5);
   oculant::Frame frame;

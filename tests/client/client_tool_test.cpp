@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -9,24 +8,8 @@
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string out;  // stdout and stderr together
-};
-
-ToolRun run(const std::string& command) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  ToolRun result = {-1, ""};
-  char buffer[512];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-ToolRun runTool(const std::string& args) {
-  return run(std::string(OCULANT_CLIENT_TOOL) + " " + args);
+CommandRun runTool(const std::string& args) {
+  return runCapturing(std::string(OCULANT_CLIENT_TOOL) + " " + args);
 }
 
 // The fake frame as an independent reader should see it: RGB rows without padding.
@@ -34,12 +17,11 @@ Bytes expectedRgb(int role) {
   const FakeShape shape = fakeShape(role);
   const std::vector<uint8_t> pixels = fakePixels(role);
   Bytes rgb;
-  for (int32_t y = 0; y < shape.height; ++y) {
+  for (int32_t y = 0; y < shape.height; ++y)
     for (int32_t x = 0; x < shape.width; ++x) {
       const uint8_t* p = &pixels[y * fakeStride(shape.width) + 3 * x];
       rgb.insert(rgb.end(), {p[2], p[1], p[0]});
     }
-  }
   return rgb;
 }
 
@@ -50,45 +32,46 @@ class ClientToolTest : public ::testing::Test {
 };
 
 TEST_F(ClientToolTest, HelpArgumentErrorsAndNoBench) {
-  const ToolRun help = runTool("--help");
+  const CommandRun help = runTool("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("grab left|right|both -o FILE"), std::string::npos);
+  EXPECT_NE(help.output.find("grab left|right|both -o FILE"), std::string::npos);
   for (const char* wrong : {"", "fly", "grab up -o x.bmp", "grab left", "heading north", "rig 1",
                             "heading nan", "heading 1e400", "grab left -o -",
                             "grab left -o - --format jpg", "grab both -o - --format png"})
     EXPECT_EQ(runTool(wrong).status, 2) << wrong;
-  const ToolRun nan = runTool("rig 1 nan");
+  const CommandRun nan = runTool("rig 1 nan");
   EXPECT_EQ(nan.status, 2);
-  EXPECT_EQ(nan.out.substr(0, nan.out.find('\n')), "oculant-client: 'nan' is not a finite number");
+  EXPECT_EQ(nan.output.substr(0, nan.output.find('\n')),
+            "oculant-client: 'nan' is not a finite number");
   for (const char* shard : {"0/2", "3/2", "1/0", "-1/2", "1/2/3", "1", "a/2", ""})
     EXPECT_EQ(runTool(std::string("record p.csv out --shard ") + shard).status, 2) << shard;
-  const ToolRun shard = runTool("record p.csv out --shard 3/2");
-  EXPECT_EQ(shard.out.substr(0, shard.out.find('\n')),
+  const CommandRun shard = runTool("record p.csv out --shard 3/2");
+  EXPECT_EQ(shard.output.substr(0, shard.output.find('\n')),
             "oculant-client: --shard 3/2: K counts from 1 to N");
   // A shard beyond the poses has nothing to do, and needs no bench to find that out.
   std::ofstream(file("p.csv")) << "1 2 90\n1 2 91\n";
-  const ToolRun empty = runTool("record " + file("p.csv") + " " + file("out") + " --shard 3/4");
+  const CommandRun empty = runTool("record " + file("p.csv") + " " + file("out") + " --shard 3/4");
   EXPECT_EQ(empty.status, 0);
-  EXPECT_EQ(empty.out, "oculant-client: shard 3/4 takes none of the 2 poses\n");
-  const ToolRun jpg = runTool("grab left -o x.jpg");
+  EXPECT_EQ(empty.output, "oculant-client: shard 3/4 takes none of the 2 poses\n");
+  const CommandRun jpg = runTool("grab left -o x.jpg");
   EXPECT_EQ(jpg.status, 2);
-  EXPECT_EQ(jpg.out.substr(0, jpg.out.find('\n')),
+  EXPECT_EQ(jpg.output.substr(0, jpg.output.find('\n')),
             "oculant-client: 'x.jpg' names no format this tool writes (bmp, png)");
   std::ofstream(file("calib.yml")) << "mine\n";
-  const ToolRun calibration = runTool("calibration " + dir.path());
+  const CommandRun calibration = runTool("calibration " + dir.path());
   EXPECT_EQ(calibration.status, 1);
-  EXPECT_EQ(calibration.out,
+  EXPECT_EQ(calibration.output,
             "oculant-client: " + file("calib.yml") + " exists; --overwrite replaces it\n");
-  const ToolRun run = runTool("heading 10");
+  const CommandRun run = runTool("heading 10");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "oculant-client: no bench is running (looked in " + dir.path() + ")\n");
+  EXPECT_EQ(run.output, "oculant-client: no bench is running (looked in " + dir.path() + ")\n");
 }
 
 TEST_F(ClientToolTest, GrabsIntoFilesOtherReadersOpenAndSteersTheBench) {
   FakeBench bench(true);
-  const ToolRun left = runTool("grab left -o " + file("left.bmp"));
-  ASSERT_EQ(left.status, 0) << left.out;
-  EXPECT_EQ(left.out, file("left.bmp") + ": 301 x 5\n");
+  const CommandRun left = runTool("grab left -o " + file("left.bmp"));
+  ASSERT_EQ(left.status, 0) << left.output;
+  EXPECT_EQ(left.output, file("left.bmp") + ": 301 x 5\n");
   const Bytes bmp = readFile(file("left.bmp"));
   EXPECT_EQ(Bytes(bmp.begin() + 54, bmp.end()), fakePixels(1));
   EXPECT_EQ(magickRead(file("left.bmp")).rgb, expectedRgb(1));
@@ -99,9 +82,9 @@ TEST_F(ClientToolTest, GrabsIntoFilesOtherReadersOpenAndSteersTheBench) {
   // The extension decides in any case; standard output takes the format named.
   ASSERT_EQ(runTool("grab right -o " + file("right.PNG")).status, 0);
   EXPECT_EQ(magickRead(file("right.PNG")).rgb, expectedRgb(2));
-  const ToolRun piped = run("(" + std::string(OCULANT_CLIENT_TOOL) +
-                            " grab right -o - --format bmp > " + file("piped") + ")");
-  EXPECT_EQ(piped.out, "-: 64 x 3\n");
+  const CommandRun piped = runCapturing("(" + std::string(OCULANT_CLIENT_TOOL) +
+                                        " grab right -o - --format bmp > " + file("piped") + ")");
+  EXPECT_EQ(piped.output, "-: 64 x 3\n");
   const Bytes pipedBmp = readFile(file("piped"));
   ASSERT_EQ(pipedBmp.size(), 54u + fakePixels(2).size());
   EXPECT_EQ(Bytes(pipedBmp.begin() + 54, pipedBmp.end()), fakePixels(2));
@@ -112,7 +95,7 @@ TEST_F(ClientToolTest, GrabsIntoFilesOtherReadersOpenAndSteersTheBench) {
   const std::string document(bytes.begin(), bytes.end());
   const size_t start = document.find("```python\n") + 10;
   std::ofstream(file("example.py")) << document.substr(start, document.find("```", start) - start);
-  EXPECT_EQ(run("python3 " + file("example.py")).out, "301 5 904 4520\n");
+  EXPECT_EQ(runCapturing("python3 " + file("example.py")).output, "301 5 904 4520\n");
 
   for (const char* command : {"heading 90.5", "rig 1 -2 --scene", "save", "quit --cameras", "quit"})
     EXPECT_EQ(runTool(command).status, 0) << command;
@@ -123,10 +106,10 @@ TEST_F(ClientToolTest, AWindowThatDoesNotAnswerFailsTheCommandWithinItsTimeout) 
   FakeBench bench(true);
   kill(bench.pid, SIGSTOP);
   for (const char* command : {"save", "heading 10", "heading 10 --scene", "quit"}) {
-    const ToolRun run = runTool(std::string("--timeout 0.2 ") + command);
+    const CommandRun run = runTool(std::string("--timeout 0.2 ") + command);
     EXPECT_EQ(run.status, 1) << command;
-    EXPECT_NE(run.out.find("did not answer within 0.2 s (stopped or busy)"), std::string::npos)
-        << command << ": " << run.out;
+    EXPECT_NE(run.output.find("did not answer within 0.2 s (stopped or busy)"), std::string::npos)
+        << command << ": " << run.output;
   }
   EXPECT_EQ(runTool("--timeout 0 save").status, 2);
   kill(bench.pid, SIGCONT);

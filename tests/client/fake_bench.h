@@ -29,10 +29,9 @@ inline std::vector<uint8_t> fakePixels(int role) {
   const FakeShape shape = fakeShape(role);
   const int32_t stride = fakeStride(shape.width);
   std::vector<uint8_t> pixels(size_t(stride) * shape.height, 0);
-  for (int32_t y = 0; y < shape.height; ++y) {
+  for (int32_t y = 0; y < shape.height; ++y)
     for (int32_t x = 0; x < shape.width * 3; ++x)
       pixels[y * stride + x] = uint8_t(x * 7 + y * 29 + role * 13);
-  }
   return pixels;
 }
 

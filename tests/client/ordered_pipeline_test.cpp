@@ -63,9 +63,8 @@ TEST(OrderedPipelineTest, FinishesInOrderHoldsNoMoreThanItsLimitAndStopsAtAFailu
     bool finished = false;
     {
       OrderedPipeline pipeline(c.workers, c.limit);
-      for (int number = 0; number < c.jobs; ++number) {
+      for (int number = 0; number < c.jobs; ++number)
         if (!pipeline.submit(std::make_unique<CountedJob>(&log, number, c.failing, c.limit))) break;
-      }
       {
         std::lock_guard<std::mutex> lock(log.mutex);
         log.allGiven = true;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "depth_visibility.h"
-
 #include "magick.h"
 
 namespace {
@@ -88,9 +87,8 @@ TEST(MotionTruth, BeforeAWall) {
       EXPECT_NEAR(truth.disparityChange[centre / 2], m.change, 1e-4) << m.name;
     }
     int known = 0;
-    for (int y = 0; y < kHeight; ++y) {
+    for (int y = 0; y < kHeight; ++y)
       for (int x = 0; x < kWidth; ++x) known += truth.flow.known(x, y);
-    }
     if (m.known >= 0) {
       EXPECT_EQ(known, m.known) << m.name;
     }
@@ -102,9 +100,8 @@ TEST(MotionTruth, HiddenPointsHaveNoMotion) {
   const oculant::CameraModel left = eye(-0.05, pose), right = eye(0.05, pose);
   // At the next pose (the same) a board 1 away covers the top half of the view.
   oculant::DepthMap next = flat(kWall);
-  for (int y = 0; y < kHeight / 2; ++y) {
+  for (int y = 0; y < kHeight / 2; ++y)
     for (int x = 0; x < kWidth; ++x) next.values[(kHeight - 1 - y) * kWidth + x] = 1.0f;
-  }
   const oculant::MotionTruth truth =
       oculant::motionTruth(flat(kWall), left, right, next, left, right);
   EXPECT_FALSE(truth.flow.known(10, 5));

@@ -29,12 +29,11 @@ BmpStatus decode(const Bytes& bytes, Bytes* rgb = nullptr) {
 
 RgbImage picture(int width, int height, const std::function<Rgb(int x, int y)>& colour) {
   RgbImage image{width, height, {}};
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const Rgb c = colour(x, y);
       image.rgb.insert(image.rgb.end(), c.begin(), c.end());
     }
-  }
   return image;
 }
 

@@ -27,10 +27,9 @@ class BmpWriter : public ::testing::Test {
   CaptureImage frame(int width, int height) {
     CaptureImage image{nullptr, width, strideForWidth(width), height, 0};
     pixels_.assign(size_t(image.stride) * height + 1, 0);
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y)
       for (int i = 0; i < width * 3; ++i)
         pixels_[size_t(y) * image.stride + i] = uint8_t(y * 13 + i);
-    }
     image.pixels = pixels_.data();
     return image;
   }
@@ -57,11 +56,9 @@ TEST_F(BmpWriter, WritesPaddedRowsThatReadBackUnsheared) {
   layout.pixels.assign(pixels_.begin(), pixels_.end() - 1);
   EXPECT_EQ(readFile(path), buildBmp(layout));
   Bytes rgb;
-  for (int y = 0; y < 7; ++y) {
-    for (int x = 0; x < 301; ++x) {
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 301; ++x)
       for (int c = 2; c >= 0; --c) rgb.push_back(pixels_[y * 904 + x * 3 + c]);
-    }
-  }
   EXPECT_EQ(magickRead(path).rgb, rgb);
   // Saving again replaces the file; 0 x 0 is a bare header.
   ASSERT_EQ(writeBmp(path.c_str(), CaptureImage{nullptr, 0, 0, 0, 0}), 0);

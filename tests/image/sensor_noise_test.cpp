@@ -55,9 +55,8 @@ TEST(SensorNoise, IsGaussianInGreyLevelsAndClamped) {
   EXPECT_NEAR(std::sqrt(9.0 + 1.0 / 12), std::sqrt(squares / count), 0.05);
   const std::vector<uint8_t> bright = noisy(250, 10.0, sensorNoiseKey(1, 1, 0, 0, 0));
   uint8_t darkest = 255;
-  for (size_t i = 0; i < bright.size(); ++i) {
+  for (size_t i = 0; i < bright.size(); ++i)
     if (i % stride != 903) darkest = std::min(darkest, bright[i]);
-  }
   EXPECT_GT(darkest, 180) << "values above 255 stay at 255 instead of wrapping round";
   EXPECT_EQ(255, *std::max_element(bright.begin(), bright.end()));
 }

@@ -26,8 +26,7 @@ bool parse(const std::string& obj, MeshData* mesh, std::string* failure,
 
 std::string repeated(const std::string& line, int64_t times) {
   std::string text;
-  text.reserve(line.size() * static_cast<size_t>(times));
-  for (int64_t i = 0; i < times; ++i) text += line;
+  while (times-- > 0) text += line;
   return text;
 }
 

@@ -5,24 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 
+#include "magick.h"
 #include "platform/platform.h"
+#include "x_input.h"
 
 namespace {
-
-std::string output(const std::string& command) {
-  std::string text;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return text;
-  char buffer[512];
-  while (fgets(buffer, sizeof buffer, pipe)) text += buffer;
-  pclose(pipe);
-  return text;
-}
 
 // The number after label in text; -1 when absent.
 long numberAfter(const std::string& text, const std::string& label) {
@@ -40,33 +30,36 @@ TEST(WindowFrame, TheOuterRectangleIsTheOneAskedFor) {
     execlp("openbox", "openbox", static_cast<char*>(nullptr));
     _exit(127);
   }
-  bool managed = false;
-  for (int i = 0; i < 100 && !managed; ++i) {
-    managed = output("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
-    if (!managed) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  ASSERT_TRUE(managed) << "openbox did not start";
+  const auto output = [](const std::string& command) { return runCapturing(command).output; };
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return output("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
+               std::string::npos;
+      },
+      [] { usleep(50000); }, 5))
+      << "openbox did not start";
 
   ASSERT_TRUE(registerWindowClass("framed", idleProc));
   const HWND window = createWindow("framed", "Framed window", 100, 60, 400, 300);
   ASSERT_NE(window, 0u);
   showWindow(window);
   long left = 0, right = 0, top = 0, bottom = 0, x = -1, y = -1, width = 0, height = 0;
-  for (int i = 0; i < 200; ++i) {
-    MSG msg;
-    while (peekMessage(&msg)) dispatchMessage(msg);
-    const std::string extents = output("xprop -name 'Framed window' _NET_FRAME_EXTENTS");
-    if (std::sscanf(extents.c_str(), "_NET_FRAME_EXTENTS(CARDINAL) = %ld, %ld, %ld, %ld", &left,
-                    &right, &top, &bottom) == 4) {
-      const std::string info = output("xwininfo -name 'Framed window'");
-      x = numberAfter(info, "Absolute upper-left X:");
-      y = numberAfter(info, "Absolute upper-left Y:");
-      width = numberAfter(info, "Width:");
-      height = numberAfter(info, "Height:");
-      if (x - left == 100 && y - top == 60 && width + left + right == 400) break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  }
+  waitUntil(
+      [&] {
+        MSG msg;
+        while (peekMessage(&msg)) dispatchMessage(msg);
+        const std::string extents = output("xprop -name 'Framed window' _NET_FRAME_EXTENTS");
+        if (std::sscanf(extents.c_str(), "_NET_FRAME_EXTENTS(CARDINAL) = %ld, %ld, %ld, %ld", &left,
+                        &right, &top, &bottom) != 4)
+          return false;
+        const std::string info = output("xwininfo -name 'Framed window'");
+        x = numberAfter(info, "Absolute upper-left X:");
+        y = numberAfter(info, "Absolute upper-left Y:");
+        width = numberAfter(info, "Width:");
+        height = numberAfter(info, "Height:");
+        return x - left == 100 && y - top == 60 && width + left + right == 400;
+      },
+      [] { usleep(25000); }, 5);
   EXPECT_GT(left + right + top + bottom, 0) << "no frame";
   EXPECT_EQ(x - left, 100);
   EXPECT_EQ(y - top, 60);

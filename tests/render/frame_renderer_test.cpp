@@ -150,12 +150,11 @@ TEST_F(FrameTest, TheOverviewShowsTheRigsHeightAndAttitude) {
   // Around the rig, in the middle of the overview: the axis marker's colours stay out.
   const auto near = [](const std::vector<uint8_t>& image, Pixel colour) {
     int n = 0;
-    for (int y = 200; y < 400; ++y) {
+    for (int y = 200; y < 400; ++y)
       for (int x = 300; x < 500; ++x) {
         const Pixel p = pixelAt(image, 800, x, y);
         n += p.r == colour.r && p.g == colour.g && p.b == colour.b;
       }
-    }
     return n;
   };
   const auto sphere = [](const std::vector<uint8_t>& image) {

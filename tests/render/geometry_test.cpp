@@ -72,14 +72,12 @@ std::string corner(size_t triangle, int vertex) {
 // The box around the twelve triangles from `first` on.
 std::array<Vec3, 2> boundsOf(const std::vector<FedTriangle>& triangles, size_t first = 0) {
   std::array<Vec3, 2> box{{{1e9f, 1e9f, 1e9f}, {-1e9f, -1e9f, -1e9f}}};
-  for (size_t t = first; t < first + 12; ++t) {
-    for (const auto& vertex : triangles[t]) {
+  for (size_t t = first; t < first + 12; ++t)
+    for (const auto& vertex : triangles[t])
       for (int i = 0; i < 3; ++i) {
         box[0][i] = std::min(box[0][i], vertex.position[i]);
         box[1][i] = std::max(box[1][i], vertex.position[i]);
       }
-    }
-  }
   return box;
 }
 
@@ -107,7 +105,7 @@ TEST_F(Geometry, ABoxIsTwelveTrianglesWithPositionLikeNormals) {
   const float x[2] = {1, 4}, y[2] = {-2, 6}, z[2] = {0.5f, -0.7f};
   const auto box = capture([&] { drawBox(x[0], y[0], x[1], y[1], z[0], z[1]); });
   ASSERT_EQ(box.size(), 12u);
-  for (int t = 0; t < 12; ++t) {
+  for (int t = 0; t < 12; ++t)
     for (int v = 0; v < 3; ++v) {
       const char* pick = table[t].corners[v];
       const Vec3 position = {x[pick[0] - '0'], y[pick[1] - '0'], z[pick[2] - '0']};
@@ -116,7 +114,6 @@ TEST_F(Geometry, ABoxIsTwelveTrianglesWithPositionLikeNormals) {
       expectNear(box[t][v].position, position, corner(t, v) + " position");
       expectNear(box[t][v].normal, normal, corner(t, v) + " normal");
     }
-  }
 }
 
 TEST_F(Geometry, ASlabHangsBelowItsZWithTheNormalsOfItsUntranslatedBox) {
@@ -211,12 +208,11 @@ TEST_F(Geometry, ATurnFollowsTheRightHandRuleAboutXThenYThenZThroughTheAnchor) {
       glPopMatrix();
     });
     ASSERT_EQ(turned.size(), unturned.size());
-    for (size_t t = 0; t < turned.size(); ++t) {
+    for (size_t t = 0; t < turned.size(); ++t)
       for (int v = 0; v < 3; ++v) {
         expectNear(turned[t][v].position, turn(unturned[t][v].position, 1), corner(t, v) + " at");
         expectNear(turned[t][v].normal, turn(unturned[t][v].normal, 0), corner(t, v) + " normal");
       }
-    }
   }
 }
 

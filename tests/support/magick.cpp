@@ -65,9 +65,8 @@ void writePpm(const std::string& path, const RgbImage& image) {
       "P6\n" + std::to_string(image.width) + " " + std::to_string(image.height) + "\n255\n";
   Bytes bytes(head.begin(), head.end());
   const size_t row = static_cast<size_t>(image.width) * 3;
-  for (int y = image.height - 1; y >= 0; --y) {
+  for (int y = image.height - 1; y >= 0; --y)
     bytes.insert(bytes.end(), image.rgb.begin() + y * row, image.rgb.begin() + (y + 1) * row);
-  }
   writeFile(path, bytes);
 }
 
@@ -79,16 +78,14 @@ RgbImage magickRead(const std::string& path) {
   int width = 0, height = 0;
   const bool sized = std::fscanf(pipe, "%d %d", &width, &height) == 2;
   pclose(pipe);
-  if (!sized || !runCommand("convert '" + path + "' -depth 8 'rgb:" + raw + "' 2>/dev/null")) {
+  if (!sized || !runCommand("convert '" + path + "' -depth 8 'rgb:" + raw + "' 2>/dev/null"))
     return image;
-  }
   const Bytes topDown = readFile(raw);
   const size_t row = static_cast<size_t>(width) * 3;
   if (topDown.size() != row * height) return image;
   image.width = width;
   image.height = height;
-  for (int y = height - 1; y >= 0; --y) {
+  for (int y = height - 1; y >= 0; --y)
     image.rgb.insert(image.rgb.end(), topDown.begin() + y * row, topDown.begin() + (y + 1) * row);
-  }
   return image;
 }

@@ -34,9 +34,8 @@ inline int connectRaw(const std::string& path, int timeoutMs = 5000) {
 inline void writeEnvelope(unsigned char out[16], uint32_t code, uint32_t sender, uint32_t length) {
   std::memcpy(out, "OCUM", 4);
   const uint32_t fields[3] = {code, sender, length};
-  for (int f = 0; f < 3; ++f) {
+  for (int f = 0; f < 3; ++f)
     for (int i = 0; i < 4; ++i) out[4 + 4 * f + i] = static_cast<unsigned char>(fields[f] >> 8 * i);
-  }
 }
 
 // Writes the envelope and the payload at once.

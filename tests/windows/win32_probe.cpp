@@ -117,20 +117,16 @@ int sendDoubles(HWND target, const char* code, char** values, int count) {
   std::vector<double> payload;
   for (int i = 0; i < count; ++i) payload.push_back(std::atof(values[i]));
   const auto size = static_cast<DWORD>(payload.size() * sizeof(double));
-  return send(target, makeMailbox(), std::strtoul(code, nullptr, 10),
-              payload.empty() ? nullptr : payload.data(), size)
-             ? 0
-             : 1;
+  return !send(target, makeMailbox(), std::strtoul(code, nullptr, 10),
+               payload.empty() ? nullptr : payload.data(), size);
 }
 
 int resize(HWND target, int width, int height) {
   RECT outer = {0, 0, width, height};
   AdjustWindowRectEx(&outer, GetWindowLongA(target, GWL_STYLE), FALSE,
                      GetWindowLongA(target, GWL_EXSTYLE));
-  return SetWindowPos(target, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)
-             ? 0
-             : 1;
+  return !SetWindowPos(target, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // A frame request whose sender gives up after 20 ms without taking any reply meanwhile.
@@ -175,9 +171,8 @@ int focus(HWND window) {
 }
 
 int pose(HWND camera) {
-  if (!send(camera, makeMailbox(), 3002) || replies.size() != 1 || replies[0].payload.size() < 48) {
+  if (!send(camera, makeMailbox(), 3002) || replies.size() != 1 || replies[0].payload.size() < 48)
     return 1;
-  }
   double values[3];
   std::memcpy(values, replies[0].payload.data() + 24, sizeof values);
   std::printf("x=%.17g\ny=%.17g\nheading=%.17g\n", values[0], values[1], values[2]);
