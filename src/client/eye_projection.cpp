@@ -22,24 +22,18 @@ bool projectToOtherEye(const CameraModel& from, const CameraModel& to, double x,
 
 std::vector<float> trueDisparity(const DepthMap& depth, const CameraModel& camera,
                                  const CameraModel& other) {
-  const bool left = camera.eyeOffset < other.eyeOffset;
   const double baseline = std::abs(other.eyeOffset - camera.eyeOffset);
   std::vector<float> disparity = disparityFromDepth(depth, camera.focalLength, baseline);
-  if (left ? rectifiedPair(camera, other) : rectifiedPair(other, camera)) return disparity;
+  const EyeDisparity ofPoints(camera, other);
+  if (ofPoints.rectified()) return disparity;
   const size_t width = static_cast<size_t>(depth.width);
-  const EyeToEye toOther(camera, other);
   for (size_t i = 0; i < disparity.size() && width > 0; ++i) {
     const double z = depth.values[i];
     if (!(z > 0) || !std::isfinite(z)) continue;
     // Rows are stored bottom first; pixel rows count from the top.
     const double x = static_cast<double>(i % width);
     const double y = static_cast<double>(depth.height - 1) - static_cast<double>(i / width);
-    EyePoint seen;
-    if (!toOther.project(x, y, z, &seen)) {
-      disparity[i] = std::numeric_limits<float>::infinity();
-    } else {
-      disparity[i] = static_cast<float>(left ? x - seen.x : seen.x - x);
-    }
+    disparity[i] = static_cast<float>(ofPoints.at(x, y, z));
   }
   return disparity;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <limits>
 
 #include "oculant/ground_truth.h"
 
@@ -64,6 +65,35 @@ class EyeToEye {
   const CameraModel& to_;
   const bool fromUnturned_;
   const bool toUnturned_;
+};
+
+// The disparity one eye gives the points it sees (x in the left view minus x in the right), as
+// trueDisparity has it for every pixel, with what holds for the pair worked out once.
+class EyeDisparity {
+ public:
+  EyeDisparity(const CameraModel& camera, const CameraModel& other)
+      : toOther_(camera, other),
+        left_(camera.eyeOffset < other.eyeOffset),
+        rectified_(left_ ? rectifiedPair(camera, other) : rectifiedPair(other, camera)),
+        focalBaseline_(camera.focalLength * std::abs(other.eyeOffset - camera.eyeOffset)) {}
+
+  // True when the pair is rectified: every disparity is f * baseline / depth.
+  bool rectified() const { return rectified_; }
+
+  // Of the point seen at pixel (x, y) and depth z > 0; +infinity when the other eye cannot see
+  // that far round.
+  double at(double x, double y, double z) const {
+    if (rectified_) return focalBaseline_ / z;
+    EyePoint seen;
+    if (!toOther_.project(x, y, z, &seen)) return std::numeric_limits<double>::infinity();
+    return left_ ? x - seen.x : seen.x - x;
+  }
+
+ private:
+  const EyeToEye toOther_;
+  const bool left_;
+  const bool rectified_;
+  const double focalBaseline_;
 };
 
 }  // namespace oculant

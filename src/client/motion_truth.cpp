@@ -83,32 +83,6 @@ inline void sceneToCamera(const PlacedCamera& placedCamera, const double scene[3
   turn(camera.rotation, placedCamera.unturned, true, rig, point);
 }
 
-// The disparity a camera gives the points it sees, as trueDisparity computes it for the pair,
-// with what holds for every pixel worked out once.
-class DisparityOfPoints {
- public:
-  DisparityOfPoints(const CameraModel& camera, const CameraModel& other)
-      : toOther_(camera, other),
-        left_(camera.eyeOffset < other.eyeOffset),
-        rectified_(left_ ? rectifiedPair(camera, other) : rectifiedPair(other, camera)),
-        focalBaseline_(camera.focalLength * std::abs(other.eyeOffset - camera.eyeOffset)) {}
-
-  // Of the point seen at pixel (x, y) and depth z; +infinity when the other eye cannot see that
-  // far round.
-  double at(double x, double y, double z) const {
-    if (rectified_) return focalBaseline_ / z;
-    EyePoint seen;
-    if (!toOther_.project(x, y, z, &seen)) return kInfinity;
-    return left_ ? x - seen.x : seen.x - x;
-  }
-
- private:
-  const EyeToEye toOther_;
-  const bool left_;
-  const bool rectified_;
-  const double focalBaseline_;
-};
-
 inline bool project(const PlacedCamera& placedFrom, const PlacedCamera& placedTo, double x,
                     double y, double depth, EyePoint* seen) {
   const CameraModel& from = placedFrom.camera;
@@ -152,13 +126,13 @@ MotionTruth motionTruth(const DepthMap& depth, const CameraModel& camera, const 
   truth.flow.values.assign(2 * pixels, kUnknownFlow);
   truth.disparityChange.assign(pixels, kInfinity);
   if (pixels == 0 || depth.values.size() != pixels) return truth;
-  const std::vector<float> disparity = trueDisparity(depth, camera, other);
   if (!holdsEveryPixel(nextDepth)) return truth;  // nothing shows at the next pose
   const PlacedCamera from = placed(camera);
   const PlacedCamera to = placed(next);
   const DepthSteps steps(camera);
   const DepthSteps nextSteps(next);
-  const DisparityOfPoints nextDisparity(next, nextOther);
+  const EyeDisparity disparity(camera, other);
+  const EyeDisparity nextDisparity(next, nextOther);
   for (int y = 0; y < depth.height; ++y) {
     // Maps are stored bottom row first; y counts from the top, as the flow's rows do.
     const size_t rowStart = static_cast<size_t>(depth.height - 1 - y) * depth.width;
@@ -175,8 +149,10 @@ MotionTruth motionTruth(const DepthMap& depth, const CameraModel& camera, const 
       truth.flow.values[flowAt] = static_cast<float>(seen.x - x);
       truth.flow.values[flowAt + 1] = static_cast<float>(seen.y - y);
       const double then = nextDisparity.at(seen.x, seen.y, seen.depth);
-      if (std::isfinite(then) && std::isfinite(disparity[mapAt])) {
-        truth.disparityChange[mapAt] = static_cast<float>(then - disparity[mapAt]);
+      // Now's disparity as the recording's disparity file holds it, in single precision.
+      const float now = static_cast<float>(disparity.at(x, y, z));
+      if (std::isfinite(then) && std::isfinite(now)) {
+        truth.disparityChange[mapAt] = static_cast<float>(then - now);
       }
     }
   }
