@@ -181,16 +181,19 @@ void fetchRows(const char* size, const FetchFigures& f, const FetchFloor& fetchF
 
 // A recorded sample costs at least its ground-truth capture with object ids; beyond it go
 // setting the pose in the three windows, the tool's start and the files it encodes and writes.
-void recordRow(const char* size, const FetchFigures& f, const char* mode) {
-#ifdef OCULANT_CLIENT_TOOL
-  const double rate = measureRecording(OCULANT_CLIENT_TOOL, secondsPerFigure);
-  const std::string figure = std::string("record ") + size + " " + mode + " (samples/s)";
+void recordRow(const std::string& figure, double rate, const FetchFigures& f) {
   if (rate <= 0) {
     std::printf("%s: the recording failed\n", figure.c_str());
     return;
   }
   row(figure, rate, f.withIdsPairsPerSecond, f.withIdsPairsPerSecond / rate,
       "x the cost of a ground-truth capture with ids");
+}
+
+void recordRow(const char* size, const FetchFigures& f, const char* mode) {
+#ifdef OCULANT_CLIENT_TOOL
+  recordRow(std::string("record ") + size + " " + mode + " (samples/s)",
+            measureRecording(OCULANT_CLIENT_TOOL, secondsPerFigure), f);
 #else
   (void)size, (void)f, (void)mode;
 #endif
@@ -221,10 +224,8 @@ void recordFigures(const std::string& executable, const std::string& demo,
     if (chdir(demo.c_str()) == 0) {
       idPassRow(prefix, f, measureIdPass(size.width, size.height, secondsPerFigure));
     }
-    const double rate = measureRecording(tool, secondsPerFigure);
-    row(std::string("record ") + size.name + " (samples/s)", rate, f.withIdsPairsPerSecond,
-        rate > 0 ? f.withIdsPairsPerSecond / rate : 0,
-        "x the cost of a ground-truth capture with ids");
+    recordRow(std::string("record ") + size.name + " (samples/s)",
+              measureRecording(tool, secondsPerFigure), f);
     if (f.wrongAnswers > 0) std::printf("  WRONG ANSWERS: %ld\n", f.wrongAnswers);
   }
 }

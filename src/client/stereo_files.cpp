@@ -154,9 +154,8 @@ bool readPfm(const std::string& fileName, int* width, int* height, std::vector<f
   const bool fits = header && std::string(magic) == "Pf" && w > 0 && h > 0 && w <= 65536 &&
                     h <= 65536 && scale != 0 && std::isfinite(scale);
   std::vector<float> read;
-  const size_t count = fits ? static_cast<size_t>(w) * h : 0;
-  if (!readValuesAndClose(file, fileName, fits ? count : kNotTheFormat, "a greyscale PFM file",
-                          &read, error)) {
+  const size_t count = fits ? static_cast<size_t>(w) * h : kNotTheFormat;
+  if (!readValuesAndClose(file, fileName, count, "a greyscale PFM file", &read, error)) {
     return false;
   }
   // A negative scale declares little-endian values, a positive one big-endian.
